@@ -1,0 +1,29 @@
+// State of the marker analysis and of the message list LOG's positions.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vorn {
+
+inline constexpr int kMaxLogLines = 1000;
+
+struct MarkerEntry {
+  int32_t code = 0;      // second byte of the marker
+  int32_t position = 0;  // position of its FF byte
+};
+
+struct AnalysisState {
+  std::array<std::string, 256> MarkerName;  // filled once at start-up
+  std::array<int16_t, 256> MarkerCount{};
+  std::array<MarkerEntry, kMaxLogLines> MarkerTable{};
+  // For every line of LOG, the file position it refers to.
+  std::array<int32_t, kMaxLogLines> LineAddress{};
+  int16_t LogLineCount = 0;
+  int32_t AnalysisStart = 0;
+  int32_t ScanDataEnd = 0;  // last byte of entropy-coded data
+  bool ImageInvalid = true;
+};
+
+}  // namespace vorn

@@ -1,0 +1,38 @@
+// Everything one main window owns, grouped by subsystem. Handlers named after a
+// window event (and the two orchestrators AnalyzeMarkers and RenderImage) take the
+// whole state; everything below them takes only the parts it uses.
+#pragma once
+
+#include "analysis/analysis_state.h"
+#include "analysis/file_image.h"
+#include "analysis/records.h"
+#include "decode/decode_state.h"
+#include "dump/dump_state.h"
+#include "inspect/inspect_state.h"
+#include "window/dialogs.h"
+#include "window/window_model.h"
+
+namespace vorn {
+
+struct AppState {
+  explicit AppState(window::Dialogs& d) : dialogs(d) {}
+  AppState(const AppState&) = delete;
+  AppState& operator=(const AppState&) = delete;
+
+  window::Dialogs& dialogs;
+  window::WindowModel w;
+  FileImage file;
+  AnalysisState analysis;
+  Records rec;
+  DecodeState decode;
+  InspectState inspect;
+  DumpState dump;
+
+  // Shows a modal message box titled "Vorn".
+  window::Answer Message(const std::string& text,
+                         window::Buttons buttons = window::Buttons::Ok) {
+    return dialogs.MessageBox(text, buttons);
+  }
+};
+
+}  // namespace vorn

@@ -1,0 +1,89 @@
+#include "cli/cli_session.h"
+
+#include <iostream>
+
+#include "analysis/marker_analysis.h"
+#include "app/wiring.h"
+#include "decode/render.h"
+#include "dump/segment_list.h"
+
+namespace vorn::cli {
+
+CliSession::CliSession() {
+  dialogs.onMessage = [](const std::string& text) {
+    std::string line = text;
+    for (char& c : line)
+      if (c == '\r') c = ' ';
+    std::cerr << "Vorn: " << line << '\n';
+  };
+  WireHandlers(state);
+  Form_Load(state, [] { return false; });
+}
+
+int UsageError(const std::string& message) {
+  std::cerr << "vorn-cli: " << message << '\n';
+  return kExitError;
+}
+
+bool ParseHex(const std::string& text, int32_t& value) {
+  if (text.empty() || text.size() > 8) return false;
+  int64_t v = 0;
+  for (char c : text) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    v = v * 16 + d;
+  }
+  if (v > 0x7FFFFFFF) return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+bool ParseDecimal(const std::string& text, int32_t& value) {
+  if (text.empty() || text.size() > 9) return false;
+  int32_t v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+bool TakeStartOption(std::vector<std::string>& args, CommonOptions& options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--start") continue;
+    int32_t v = 0;
+    if (i + 1 >= args.size() || !ParseHex(args[i + 1], v)) {
+      UsageError("--start needs a hexadecimal file position");
+      return false;
+    }
+    options.start = v;
+    args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+    return true;
+  }
+  return true;
+}
+
+int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options,
+                   bool render, bool& completed) {
+  AppState& s = session.state;
+  s.w.Fname.text = path;
+  // The load itself never renders: only the last analysis is drawn.
+  const LoadResult load = LoadFileImage(s, path, false);
+  if (!load.error.ok()) {
+    return UsageError("cannot read " + path + " (error " + std::to_string(load.error.code) + ")");
+  }
+  completed = load.completed;
+  if (options.start) {
+    const StartChange change = ChangeAnalysisStart(s, *options.start, false);
+    if (change == StartChange::NotAMarker) return kExitError;
+    completed = change == StartChange::Completed;
+  }
+  if (render && completed) RenderImage(s);
+  return kExitOk;
+}
+
+}  // namespace vorn::cli

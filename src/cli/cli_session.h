@@ -1,0 +1,57 @@
+// vorn-cli drives the window's own handlers on a window model nobody sees; every
+// message box is answered (OK, Yes) and printed to stderr as "Vorn: TEXT".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "window/dialogs.h"
+
+namespace vorn::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitStopped = 1;
+inline constexpr int kExitError = 2;
+
+struct CliSession {
+  CliSession();
+  window::ScriptedDialogs dialogs;
+  AppState state{dialogs};
+};
+
+// Options shared by the subcommands; parsing removes them from args.
+struct CommonOptions {
+  std::optional<int32_t> start;  // --start HEX
+};
+
+// Parses "--start HEX" out of args. Returns false (after printing why) on a bad value.
+bool TakeStartOption(std::vector<std::string>& args, CommonOptions& options);
+
+// Loads path as a load does (analysis from 0, messages printed, no rendering), then
+// applies --start. On success returns kExitOk with completed set to whether the last
+// analysis ran to its end, and renders it when render is set and it completed.
+// Returns kExitError (after printing why) when the file cannot be read or --start
+// names no marker.
+int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options,
+                   bool render, bool& completed);
+
+// Prints "vorn-cli: MESSAGE" to stderr and returns kExitError.
+int UsageError(const std::string& message);
+
+// Parses a hexadecimal number (no prefix); false when it is not one or leaves 31 bits.
+bool ParseHex(const std::string& text, int32_t& value);
+// Parses a non-negative decimal number.
+bool ParseDecimal(const std::string& text, int32_t& value);
+
+// Subcommands: args are what follows the subcommand's name.
+int RunAnalyze(std::vector<std::string> args);
+int RunDecode(std::vector<std::string> args);
+int RunMcu(std::vector<std::string> args);
+int RunTrace(std::vector<std::string> args);
+int RunBitcheck(std::vector<std::string> args);
+int RunFix(std::vector<std::string> args);
+
+}  // namespace vorn::cli

@@ -1,0 +1,75 @@
+// What the last decode leaves behind for the view, the MCU pointer and the tracer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/records.h"
+
+namespace vorn {
+
+// MCU geometry, from the sampling factors of frame component 0 only.
+struct McuGeometry {
+  int32_t McuWidth = 0;   // 8 x HSampling(0)
+  int32_t McuHeight = 0;  // 8 x VSampling(0)
+  int32_t McusPerRow = 0;
+  int32_t McuRows = 0;
+  bool Valid() const { return McuWidth > 0 && McuHeight > 0; }
+};
+McuGeometry ComputeMcuGeometry(const FrameRecord& frame);
+
+// One McuStarts entry: DC predictors when the previous MCU completed, and the
+// byte and bit index of the last bit consumed before this MCU.
+struct McuStart {
+  int32_t dc[3] = {0, 0, 0};
+  int32_t bytePos = 0;
+  int32_t bitIndex = 0;
+};
+
+// McuStarts for columns 0 .. McusPerRow - 1 and rows 0 .. McuRows (one surplus row).
+struct McuStartTable {
+  int32_t columns = 0;
+  int32_t rows = 0;  // McuRows + 1
+  std::vector<McuStart> entries;
+
+  void Reset(int32_t cols, int32_t rowCount) {
+    columns = cols;
+    rows = rowCount;
+    entries.assign(static_cast<size_t>(cols) * static_cast<size_t>(rowCount), McuStart{});
+  }
+  bool Contains(int32_t c, int32_t r) const { return c >= 0 && r >= 0 && c < columns && r < rows; }
+  McuStart& At(int32_t c, int32_t r) { return entries[static_cast<size_t>(r) * columns + c]; }
+  const McuStart& At(int32_t c, int32_t r) const { return entries[static_cast<size_t>(r) * columns + c]; }
+};
+
+// The block plan of one MCU: for block b, DC selector, AC selector, quantization
+// selector and component index.
+struct McuBlockPlan {
+  std::array<int16_t, 24> McuBlockTable{};  // b: DC, 6+b: AC, 12+b: quant, 18+b: component
+  int16_t McuBlockCount = 0;
+  int16_t Dc(int b) const { return McuBlockTable[b]; }
+  int16_t Ac(int b) const { return McuBlockTable[6 + b]; }
+  int16_t Quant(int b) const { return McuBlockTable[12 + b]; }
+  int16_t Component(int b) const { return McuBlockTable[18 + b]; }
+};
+
+// 64 x 64 integer inverse-DCT matrix, (h, k): h = y*8+x sample, k = v*8+u frequency.
+using IdctMatrixTable = std::array<int32_t, 64 * 64>;
+
+struct DecodeState {
+  int32_t ViewWidth = 417;
+  int32_t ViewHeight = 433;
+  McuGeometry geometry;
+  // X x Y pixels 0x00RRGGBB, rows bottom-up (row r is image line Y - 1 - r):
+  // exactly the pixel block of a 32-bit BI_RGB bitmap.
+  std::vector<uint32_t> ImagePixels;
+  int32_t imageWidth = 0;
+  int32_t imageHeight = 0;
+  McuStartTable McuStarts;
+  McuBlockPlan plan;
+  std::array<uint8_t, 8> BitMask{};
+  IdctMatrixTable IdctMatrix{};
+};
+
+}  // namespace vorn

@@ -1,0 +1,14 @@
+// Matching collected code bits against a stored Huffman table.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis/records.h"
+
+namespace vorn {
+
+// The first code k (stored order) of length `length` (1..16) equal to codeValue,
+// or -1 when none matches.
+int MatchCode(const HuffCodeTable& table, int length, int32_t codeValue);
+
+}  // namespace vorn

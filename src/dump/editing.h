@@ -1,0 +1,29 @@
+// Byte editing in the dump and the correction history.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/app_state.h"
+
+namespace vorn {
+
+// Shows position p in the dump with its cell selected (white on black), copies the
+// cell's text into DMPI and sets SelectedCell (SelectedPage unchanged).
+void JumpToPosition(const FileImage& file, DumpState& dump, window::WindowModel& w, int32_t p);
+
+// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK and
+// SAVE, and empties LOG (its tag stays).
+void ClearDecodeFields(window::WindowModel& w);
+
+// Records a correction: UNDO enabled, REDO disabled, the record pushed.
+void PushUndo(DumpState& dump, window::WindowModel& w, int32_t address, uint8_t byte, int32_t length);
+
+void DMP_Click(AppState& s, int index);
+void DMPI_LostFocus(AppState& s);
+// Stores the text of DMPI if it changed; returns false only after an input error.
+bool CommitDumpInput(AppState& s);
+void UNDO_Click(AppState& s);
+void REDO_Click(AppState& s);
+
+}  // namespace vorn

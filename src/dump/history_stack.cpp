@@ -1,0 +1,15 @@
+#include "dump/dump_state.h"
+
+namespace vorn {
+
+void HistoryStack::Push(const HistoryEntry& e) {
+  for (int i = 15; i > 0; --i) entries[i] = entries[i - 1];
+  entries[0] = e;
+}
+
+void HistoryStack::Pop() {
+  for (int i = 0; i < 15; ++i) entries[i] = entries[i + 1];
+  entries[15] = HistoryEntry{};
+}
+
+}  // namespace vorn

@@ -1,0 +1,21 @@
+// What a click and a double click on a line of LOG do.
+#pragma once
+
+#include <cstdint>
+
+#include "app/app_state.h"
+
+namespace vorn {
+
+void LOG_Click(AppState& s, int index);
+void LOG_DblClick(AppState& s, int index);
+
+enum class StartChange { Declined, NotAMarker, Stopped, Completed };
+
+// Asks "解析開始位置を変更しますか"; on Yes, when p is an FF byte before the last
+// byte, makes p the analysis start and analyses again (and, when render is set and
+// the analysis completed, renders). Otherwise shows
+// "マーカー（FFデータ）位置を指定してください" and changes nothing.
+StartChange ChangeAnalysisStart(AppState& s, int32_t p, bool render = true);
+
+}  // namespace vorn

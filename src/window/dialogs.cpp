@@ -1,0 +1,38 @@
+#include "window/dialogs.h"
+
+namespace vorn::window {
+
+Answer ScriptedDialogs::MessageBox(const std::string& text, Buttons buttons) {
+  messages.push_back({text, buttons});
+  if (onMessage) onMessage(text);
+  if (!answers.empty()) {
+    Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+std::string ScriptedDialogs::OpenFileDialog(const FileDialogRequest& request) {
+  openRequests.push_back(request);
+  if (openPaths.empty()) return {};
+  std::string p = openPaths.front();
+  openPaths.pop_front();
+  return p;
+}
+
+std::string ScriptedDialogs::SaveFileDialog(const FileDialogRequest& request) {
+  saveRequests.push_back(request);
+  if (savePaths.empty()) return {};
+  std::string p = savePaths.front();
+  savePaths.pop_front();
+  return p;
+}
+
+std::vector<std::string> ScriptedDialogs::Texts() const {
+  std::vector<std::string> out;
+  for (const auto& m : messages) out.push_back(m.text);
+  return out;
+}
+
+}  // namespace vorn::window

@@ -1,0 +1,132 @@
+#include "window/elements.h"
+
+#include <algorithm>
+
+namespace vorn::window {
+
+bool Command::Click() {
+  if (!enabled || !onClick) return false;
+  onClick();
+  return true;
+}
+
+void TextField::SetText(const std::string& value) {
+  // Count UTF-8 code points: continuation bytes are 10xxxxxx.
+  int chars = 0;
+  size_t cut = value.size();
+  for (size_t i = 0; i < value.size(); ++i) {
+    if ((static_cast<unsigned char>(value[i]) & 0xC0) != 0x80) {
+      if (chars == maxChars) {
+        cut = i;
+        break;
+      }
+      ++chars;
+    }
+  }
+  text = value.substr(0, cut);
+}
+
+void TextField::LoseFocus() {
+  if (onLostFocus) onLostFocus();
+}
+
+void ListBox::Click(int index) {
+  if (index < 0 || index >= Count()) return;
+  if (onClick) onClick(index);
+}
+
+void ListBox::DblClick(int index) {
+  if (index < 0 || index >= Count()) return;
+  if (onDblClick) onDblClick(index);
+}
+
+bool Picture::Resize(int w, int h) {
+  if (w < 0 || h < 0) return false;
+  try {
+    std::vector<uint32_t> fresh(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    pixels.swap(fresh);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  width = w;
+  height = h;
+  ++revision;
+  return true;
+}
+
+void Picture::Clear() {
+  std::fill(pixels.begin(), pixels.end(), 0u);
+  ++revision;
+}
+
+void Picture::WriteBottomUp(const uint32_t* block, int w, int h) {
+  const int rows = std::min(h, height);
+  const int cols = std::min(w, width);
+  for (int r = 0; r < rows; ++r) {
+    // Row r of the block is image line h - 1 - r.
+    const int line = h - 1 - r;
+    if (line >= height) continue;
+    std::copy_n(block + static_cast<size_t>(r) * w, cols,
+                pixels.begin() + static_cast<size_t>(line) * width);
+  }
+  ++revision;
+}
+
+bool Picture::CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy) {
+  for (int y = 0; y < h; ++y) {
+    const int ty = dy + y;
+    if (ty < 0 || ty >= height) continue;
+    for (int x = 0; x < w; ++x) {
+      const int tx = dx + x;
+      if (tx < 0 || tx >= width) continue;
+      pixels[static_cast<size_t>(ty) * width + tx] = src.Pixel(sx + x, sy + y);
+    }
+  }
+  ++revision;
+  return true;
+}
+
+void Picture::FillRect(int x0, int y0, int x1, int y1, uint32_t colour) {
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, width);
+  y1 = std::min(y1, height);
+  for (int y = y0; y < y1; ++y)
+    std::fill_n(pixels.begin() + static_cast<size_t>(y) * width + x0, std::max(0, x1 - x0), colour);
+  ++revision;
+}
+
+uint32_t Picture::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return 0;
+  return pixels[static_cast<size_t>(y) * width + x];
+}
+
+void Picture::SetPixel(int x, int y, uint32_t colour) {
+  if (x < 0 || y < 0 || x >= width || y >= height) return;
+  pixels[static_cast<size_t>(y) * width + x] = colour;
+  ++revision;
+}
+
+void ScrollBar::SetMax(int newMax) {
+  max = std::max(newMax, 0);
+  if (value > max) {
+    value = max;
+    if (onChange) onChange();
+  }
+}
+
+void ScrollBar::SetValue(int newValue) {
+  newValue = std::clamp(newValue, 0, max);
+  if (newValue == value) return;
+  value = newValue;
+  if (onChange) onChange();
+}
+
+void ScrollBar::DragTo(int newValue) {
+  newValue = std::clamp(newValue, 0, max);
+  if (newValue == value) return;
+  value = newValue;
+  if (onScroll) onScroll();
+}
+
+}  // namespace vorn::window

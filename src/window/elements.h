@@ -1,0 +1,102 @@
+// Toolkit-neutral window elements: plain state plus the events a view forwards.
+// The Qt widgets in src/gui only mirror these; tests and vorn-cli drive them directly.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vorn::window {
+
+// Colours are 0x00RRGGBB.
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+constexpr uint32_t kGrey = 0xC0C0C0;
+
+// A label or value field: text with background and text colour.
+struct Label {
+  std::string text;
+  uint32_t back = kWhite;
+  uint32_t fore = kBlack;
+};
+
+// A command button (or a clickable caption cell). A disabled command raises no click.
+struct Command {
+  std::string caption;
+  bool enabled = true;
+  std::function<void()> onClick;
+
+  // Returns whether the click reached a handler.
+  bool Click();
+};
+
+// One-line text field of at most maxChars characters (UTF-8 code points).
+struct TextField {
+  std::string text;
+  int maxChars = 2;
+  std::function<void()> onLostFocus;
+
+  // Sets the text, cutting it to maxChars characters as the field would.
+  void SetText(const std::string& value);
+  void LoseFocus();
+};
+
+// A list box: lines in order, a tag text, click and double click by line index.
+struct ListBox {
+  std::vector<std::string> lines;
+  std::string tag;
+  std::function<void(int)> onClick;
+  std::function<void(int)> onDblClick;
+
+  void Clear() { lines.clear(); }
+  void AddItem(std::string line) { lines.push_back(std::move(line)); }
+  int Count() const { return static_cast<int>(lines.size()); }
+  // A double click is always preceded by a click, as in the window system.
+  void Click(int index);
+  void DblClick(int index);
+};
+
+// A picture box with a persistent 32-bit surface, rows top-down, 0x00RRGGBB.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;  // width * height, row-major from the top
+  uint64_t revision = 0;         // bumped by every change, so views know to repaint
+  std::function<void(int button, int shift, float x, float y)> onMouseDown;
+
+  // Sets the size; the content becomes black. Returns false when the surface
+  // cannot be allocated.
+  bool Resize(int w, int h);
+  // Erases the picture to black, keeping its size.
+  void Clear();
+  // Writes a bottom-up pixel block of w x h (the layout of a 32-bit BI_RGB DIB)
+  // into the top-left corner; parts outside the surface are dropped.
+  void WriteBottomUp(const uint32_t* block, int w, int h);
+  // Copies a w x h rectangle at (sx, sy) of src to (dx, dy) here. Source pixels
+  // outside src read as black. Returns false when the copy cannot be made.
+  bool CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy);
+  // Fills the rectangle [x0, x1) x [y0, y1), clipped to the surface.
+  void FillRect(int x0, int y0, int x1, int y1, uint32_t colour);
+  // Pixels outside the surface read as 0 and are not written.
+  uint32_t Pixel(int x, int y) const;
+  void SetPixel(int x, int y, uint32_t colour);
+  void Repaint() { ++revision; }
+};
+
+// A scroll bar with minimum 0. Lowering the maximum below the value lowers the
+// value and raises the value-changed event at once.
+struct ScrollBar {
+  int max = 0;
+  int value = 0;
+  std::function<void()> onChange;  // value changed
+  std::function<void()> onScroll;  // thumb dragged
+
+  void SetMax(int newMax);
+  // Sets the value (clamped to 0..max) and raises value-changed when it changed.
+  void SetValue(int newValue);
+  // The thumb was dragged to newValue: value set, the scroll event raised.
+  void DragTo(int newValue);
+};
+
+}  // namespace vorn::window

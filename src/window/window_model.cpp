@@ -1,0 +1,44 @@
+#include "window/window_model.h"
+
+namespace vorn::window {
+
+namespace {
+const char* const kHexDigit = "0123456789ABCDEF";
+}
+
+WindowModel::WindowModel() {
+  MODE.caption = "F";
+  IMAGE.caption = "ｲﾒｰｼﾞ表示";
+  MCUCHK.caption = "MCU調査";
+  BITCHK.caption = "1ﾋﾞｯﾄ補正";
+  LIMAGE.caption = "補正ｲﾒｰｼﾞx1";
+  UNDO.caption = "元に戻す";
+  LOAD.caption = "読込";
+  SAVE.caption = "保存";
+  QUIT.caption = "終了";
+  REDO.caption = "やり直し";
+  for (Command* c : {&IMAGE, &MCUCHK, &BITCHK, &UNDO, &SAVE, &REDO}) c->enabled = false;
+
+  Picture1.Resize(417, 433);
+  Picture2.Resize(96, 32);
+  Picture3.Resize(17, 17);
+
+  DMPFUP.caption = "<<";
+  DMPUP.caption = "<";
+  DMPDOWN.caption = ">";
+  DMPFDOWN.caption = ">>";
+  for (int i = 0; i < 16; ++i) {
+    DMPL[i].text = std::string(1, kHexDigit[i]);
+    DMPL[i].back = kGrey;
+    // Row labels read 0, 10, 20 ... F0 before the first file.
+    DMPH[i].text = i == 0 ? "0" : std::string(1, kHexDigit[i]) + "0";
+    DMPH[i].back = kGrey;
+  }
+
+  DQTUP.caption = "<";
+  DQTDOWN.caption = ">";
+  DHTUP.caption = "<";
+  DHTDOWN.caption = ">";
+}
+
+}  // namespace vorn::window
