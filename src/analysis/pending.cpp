@@ -8,6 +8,5 @@ bool AnalyzeMarkers(AppState&) { return false; }
 void ResetSegmentFields(AppState&) {}
 LoadResult LoadFileImage(AppState&, const std::string&, bool) { return {}; }
 FileError ReadWholeFile(const std::string&, std::vector<uint8_t>&) { return {1}; }
-FileError WriteWholeFile(const std::string&, const std::vector<uint8_t>&) { return {1}; }
 void WireAnalysisHandlers(AppState&) {}
 }  // namespace vorn

@@ -1,0 +1,15 @@
+// Ending the program: the command QUIT and a close request of the window.
+#pragma once
+
+#include "app/app_state.h"
+
+namespace vorn {
+
+// Asks "終了します"; on OK releases the buffers and ends the program.
+void QUIT_Click(AppState& s);
+
+// A close request: asks as QUIT does and returns whether the window may go away
+// (only on OK). Once the program has ended, a close is granted without asking again.
+bool Form_Unload(AppState& s);
+
+}  // namespace vorn

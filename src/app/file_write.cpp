@@ -1,0 +1,127 @@
+// Saving replaces the target atomically: the bytes go to a temporary file in the same
+// folder (same file system, so the rename cannot turn into a copy), which is flushed
+// to the disk and then renamed over the target. Whatever fails on the way, the
+// user's existing file is never truncated or half-written.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "analysis/file_image.h"
+#include "app/file_errors.h"
+
+namespace vorn {
+namespace {
+
+// Errors before the target's folder is known to exist come as ENOENT, which for a
+// file being written means the folder is missing.
+FileError WriteError(int err) {
+  return err == ENOENT ? FileError{kPathNotFound} : FileErrorFromErrno(err);
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A symbolic link is kept: the file it points to is the one replaced.
+std::string ResolveTarget(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+// The owner may lack write permission, or (as root, whom permissions do not stop)
+// the file may carry no write bit at all: either way the user marked it read-only,
+// and a rename would otherwise replace it silently.
+bool IsReadOnly(const std::string& path, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
+  return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
+}
+
+bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Creates an unused temporary name next to the target. O_EXCL keeps an existing
+// file safe; mode 0666 lets the umask decide, as for any new file. The target's
+// name is cut to 200 bytes so that the suffix stays within the 255-byte name limit.
+int CreateTemporary(const std::string& folder, const std::string& name, std::string& tempPath) {
+  const std::string stem = "/." + name.substr(0, 200) + ".vorn-" + std::to_string(getpid()) + "-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = folder + stem + std::to_string(attempt);
+    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+void SyncFolder(const std::string& folder) {
+  // Makes the rename itself durable; a failure here cannot undo the save.
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+FileError WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  if (path.empty()) return {kBadFileName};
+  const std::string target = ResolveTarget(path);
+  const std::string folder = FolderOf(target);
+
+  struct stat targetStat {};
+  const bool targetExists = stat(target.c_str(), &targetStat) == 0;
+  if (targetExists) {
+    if (S_ISDIR(targetStat.st_mode)) return {kAccessRefused};
+    if (IsReadOnly(target, targetStat)) return {kAccessRefused};
+  }
+
+  std::string tempPath;
+  const int fd = CreateTemporary(folder, NameOf(target), tempPath);
+  if (fd < 0) return WriteError(errno);
+
+  int err = 0;
+  if (targetExists) {
+    // The replaced file keeps its owner where allowed (only a privileged user may give
+    // a file away; the content matters more) and its permissions. The owner goes
+    // first because a change of owner clears the set-id bits.
+    [[maybe_unused]] const int chownResult = fchown(fd, targetStat.st_uid, targetStat.st_gid);
+    if (fchmod(fd, targetStat.st_mode & 07777) != 0) err = errno;
+  }
+  if (err == 0 && !WriteAll(fd, bytes)) err = errno;
+  if (err == 0 && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && rename(tempPath.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    unlink(tempPath.c_str());
+    return WriteError(err);
+  }
+  SyncFolder(folder);
+  return {};
+}
+
+}  // namespace vorn
