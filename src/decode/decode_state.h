@@ -70,6 +70,12 @@ struct DecodeState {
   McuBlockPlan plan;
   std::array<uint8_t, 8> BitMask{};
   IdctMatrixTable IdctMatrix{};
+  // Status of the last RenderImage's decode (0, 1, 2); -1 when it decoded nothing.
+  int32_t lastStatus = -1;
+  // Largest picture, in bytes, the display will hold; beyond it, as when the memory
+  // cannot be had, RenderImage reports the picture as too large. Frames are at most
+  // 4000 x 4000 (64 MB), so only a test has reason to lower it.
+  int64_t pictureByteLimit = INT64_MAX;
 };
 
 }  // namespace vorn

@@ -42,6 +42,7 @@ void ListBox::DblClick(int index) {
 
 bool Picture::Resize(int w, int h) {
   if (w < 0 || h < 0) return false;
+  shared = nullptr;
   try {
     std::vector<uint32_t> fresh(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
     pixels.swap(fresh);
@@ -55,11 +56,44 @@ bool Picture::Resize(int w, int h) {
 }
 
 void Picture::Clear() {
-  std::fill(pixels.begin(), pixels.end(), 0u);
+  if (shared) {
+    // Black needs no surface: it is allocated only when something is drawn.
+    shared = nullptr;
+    std::vector<uint32_t>().swap(pixels);
+  } else {
+    std::fill(pixels.begin(), pixels.end(), 0u);
+  }
   ++revision;
 }
 
+void Picture::ShowBottomUp(const std::vector<uint32_t>* block, int w, int h) {
+  std::vector<uint32_t>().swap(pixels);
+  shared = block;
+  width = std::max(w, 0);
+  height = std::max(h, 0);
+  ++revision;
+}
+
+bool Picture::OwnSurface() {
+  const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (!shared && pixels.size() == size) return true;
+  std::vector<uint32_t> own;
+  try {
+    own.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (shared) {
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) own[static_cast<size_t>(y) * width + x] = Pixel(x, y);
+  }
+  shared = nullptr;
+  pixels.swap(own);
+  return true;
+}
+
 void Picture::WriteBottomUp(const uint32_t* block, int w, int h) {
+  if (!OwnSurface()) return;
   const int rows = std::min(h, height);
   const int cols = std::min(w, width);
   for (int r = 0; r < rows; ++r) {
@@ -73,6 +107,7 @@ void Picture::WriteBottomUp(const uint32_t* block, int w, int h) {
 }
 
 bool Picture::CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy) {
+  if (!OwnSurface()) return false;
   for (int y = 0; y < h; ++y) {
     const int ty = dy + y;
     if (ty < 0 || ty >= height) continue;
@@ -87,6 +122,7 @@ bool Picture::CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx,
 }
 
 void Picture::FillRect(int x0, int y0, int x1, int y1, uint32_t colour) {
+  if (!OwnSurface()) return;
   x0 = std::max(x0, 0);
   y0 = std::max(y0, 0);
   x1 = std::min(x1, width);
@@ -98,11 +134,17 @@ void Picture::FillRect(int x0, int y0, int x1, int y1, uint32_t colour) {
 
 uint32_t Picture::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-  return pixels[static_cast<size_t>(y) * width + x];
+  if (shared) {
+    const size_t index = static_cast<size_t>(height - 1 - y) * width + x;
+    return index < shared->size() ? (*shared)[index] : 0;
+  }
+  const size_t index = static_cast<size_t>(y) * width + x;
+  return index < pixels.size() ? pixels[index] : 0;
 }
 
 void Picture::SetPixel(int x, int y, uint32_t colour) {
   if (x < 0 || y < 0 || x >= width || y >= height) return;
+  if (!OwnSurface()) return;
   pixels[static_cast<size_t>(y) * width + x] = colour;
   ++revision;
 }

@@ -58,11 +58,16 @@ struct ListBox {
 };
 
 // A picture box with a persistent 32-bit surface, rows top-down, 0x00RRGGBB.
+// Instead of a surface of its own it can show a bottom-up block owned elsewhere
+// (ShowBottomUp): the decoded picture is up to 64 MB and need not exist twice.
 struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<uint32_t> pixels;  // width * height, row-major from the top
-  uint64_t revision = 0;         // bumped by every change, so views know to repaint
+  // width * height, row-major from the top. Empty while the picture shows a shared
+  // block, or after it was cleared from one (then it reads all black).
+  std::vector<uint32_t> pixels;
+  const std::vector<uint32_t>* shared = nullptr;  // bottom-up rows of width pixels
+  uint64_t revision = 0;  // bumped by every change, so views know to repaint
   std::function<void(int button, int shift, float x, float y)> onMouseDown;
 
   // Sets the size; the content becomes black. Returns false when the surface
@@ -70,6 +75,11 @@ struct Picture {
   bool Resize(int w, int h);
   // Erases the picture to black, keeping its size.
   void Clear();
+  // Shows the w x h bottom-up block *block (the layout of a 32-bit BI_RGB DIB)
+  // without copying it. Every read goes through *block, so pixels beyond its current
+  // end read black; the vector must outlive the picture or be detached from it by
+  // Resize or Clear. The first write gives the picture a surface of its own (a copy).
+  void ShowBottomUp(const std::vector<uint32_t>* block, int w, int h);
   // Writes a bottom-up pixel block of w x h (the layout of a 32-bit BI_RGB DIB)
   // into the top-left corner; parts outside the surface are dropped.
   void WriteBottomUp(const uint32_t* block, int w, int h);
@@ -82,6 +92,10 @@ struct Picture {
   uint32_t Pixel(int x, int y) const;
   void SetPixel(int x, int y, uint32_t colour);
   void Repaint() { ++revision; }
+
+ private:
+  // Makes pixels a surface of width * height of its own; false when it cannot be had.
+  bool OwnSurface();
 };
 
 // A scroll bar with minimum 0. Lowering the maximum below the value lowers the
