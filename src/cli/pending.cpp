@@ -3,7 +3,6 @@
 
 namespace vorn::cli {
 int RunAnalyze(std::vector<std::string>) { return UsageError("analyze: not yet available"); }
-int RunDecode(std::vector<std::string>) { return UsageError("decode: not yet available"); }
 int RunMcu(std::vector<std::string>) { return UsageError("mcu: not yet available"); }
 int RunTrace(std::vector<std::string>) { return UsageError("trace: not yet available"); }
 int RunBitcheck(std::vector<std::string>) { return UsageError("bitcheck: not yet available"); }
