@@ -23,10 +23,14 @@ struct HistoryStack {
   void Clear() { entries.fill(HistoryEntry{}); }
 };
 
+// SelectedPage after a jump has moved the selected cell to a page other than the
+// one it was clicked on: no page matches, so typed input waits for a cell click.
+inline constexpr int32_t kNoSelectedPage = -1;
+
 struct DumpState {
   int32_t DumpPage = 0;
   int32_t SelectedCell = 0;
-  int32_t SelectedPage = 0;
+  int32_t SelectedPage = 0;  // the page of the last cell click, or kNoSelectedPage
   HistoryStack UndoStack;
   HistoryStack RedoStack;
 };

@@ -9,6 +9,22 @@
 
 namespace vorn {
 
+inline constexpr int kDumpCells = 256;
+
+// The last page that holds a byte, or the empty page right after a length that is a
+// multiple of 256. The page after it (LastPage + 1) can still be shown, empty.
+int32_t LastPage(const FileImage& file);
+
+// File position of cell `cell` on page `page`. 64-bit: the empty page after the
+// last one of a 2^31 - 1 byte file starts at 2^31, past any 32-bit position.
+inline int64_t CellPosition(int32_t page, int32_t cell) {
+  return int64_t{page} * kDumpCells + cell;
+}
+
+// A normal cell is black on white, the selected one white on black.
+void PaintNormal(window::Label& cell);
+void PaintSelected(window::Label& cell);
+
 // Repaints row labels and cells for page dumpPage; every cell in normal colours.
 void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& w);
 
