@@ -26,8 +26,15 @@ struct FileError {
   bool ok() const { return code == 0; }
 };
 inline constexpr int kAccessRefused = 75;
+// A file that holds no bytes is refused: there is nothing to analyse ("input past
+// end of file" in the classic BASIC runtime-error numbers the commands show).
+inline constexpr int kEmptyFile = 62;
+// A file longer than kMaxFileLength is refused ("overflow": its positions would not
+// fit the 32-bit positions used throughout).
+inline constexpr int kFileTooLarge = 6;
 
-// Reads the whole file at path into out. On failure out is untouched.
+// Reads the whole file at path into out. On failure (including an empty file and
+// one longer than kMaxFileLength) out is untouched.
 FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 // Replaces the file at path with bytes, atomically: a temporary file in the same
 // folder is written, flushed and renamed over the target. On failure the target
