@@ -1,4 +1,8 @@
 // YCbCr to RGB conversion of whole MCUs.
+//
+// Every pixel is computed exactly as the single-pixel formula YccToRgb does (the
+// same double operations in the same order, rounding half to even, limiting to
+// 0..255); the MCU functions only do it many pixels at a time.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +17,16 @@ namespace vorn {
 bool YccToRgb(int32_t y, int32_t cb, int32_t cr, uint32_t& rgb);
 
 // Writes the pixels of MCU (column, row) that lie inside the X x Y picture into
-// pixels (bottom-up rows). h0, v0: sampling factors of component 0 (1 or 2).
-// Luma blocks come first, row by row; blocks h0*v0 and h0*v0+1 are Cb and Cr,
-// upsampled by repetition. Returns false on a range failure.
+// pixels (X * Y values, bottom-up rows). h0, v0: sampling factors of component 0
+// (1 or 2). Luma blocks come first, row by row; blocks h0*v0 and h0*v0+1 are Cb
+// and Cr, upsampled by repetition. Returns false on a range failure, which only
+// pixels inside the picture can cause; the pixels before the failing one (row by
+// row within the MCU) are then already written.
 bool StoreMcuPixels(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const SampleBlocks& samples,
                     int32_t h0, int32_t v0, int32_t column, int32_t row);
 
 // Converts the whole MCU, without clipping, into out (8*h0 x 8*v0 pixels, rows
-// top-down). Returns false on a range failure.
+// top-down). Returns false on a range failure (out is then partly written).
 bool ConvertMcu(const SampleBlocks& samples, int32_t h0, int32_t v0, uint32_t* out);
 
 }  // namespace vorn

@@ -1,4 +1,10 @@
 // Dequantisation and the integer inverse DCT of one block.
+//
+// The transform is defined as a full 64 x 64 product with the integer matrix
+// IdctMatrix, every product and every partial sum (natural k order) checked
+// against the 32-bit signed range, then S div 4000000 + 128, truncating and
+// unclamped. The functions here give exactly those samples and exactly those
+// failures while doing only the work the non-zero coefficients need.
 #pragma once
 
 #include <array>
@@ -10,6 +16,8 @@ namespace vorn {
 
 // Natural position k = v*8 + u -> zig-zag position.
 extern const std::array<uint8_t, 64> kZigZag;
+// Zig-zag position -> natural position (the inverse of kZigZag).
+extern const std::array<uint8_t, 64> kNaturalOrder;
 
 // Samples of one block, natural order: index y*8 + x.
 using SampleBlock = std::array<int32_t, 64>;
@@ -19,11 +27,33 @@ using SampleBlocks = std::array<SampleBlock, 6>;
 // Fills the 64 x 64 matrix of cosine products scaled by 1000000.
 void BuildIdctMatrix(IdctMatrixTable& matrix);
 
+// The matrix rearranged for the fast product: column k (the weights of frequency k
+// for the 64 samples) is contiguous, and its largest magnitude is kept as the
+// overflow bound of that column. Prepare it once per matrix (about a microsecond)
+// and keep it as long as the matrix does; the tracer prepares one from the
+// IdctMatrix the last decode left behind.
+struct IdctKernel {
+  alignas(64) std::array<int32_t, 64 * 64> columns{};  // [k * 64 + h]
+  std::array<int64_t, 64> columnMax{};
+};
+void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel);
+
 // Dequantises coefficients (zig-zag order, DC already predicted) in place with
 // quant (zig-zag order) and transforms them into samples: S div 4000000 + 128,
 // truncating, unclamped. Returns false when a dequantised coefficient, a product
-// or a partial sum (natural k order) leaves the 32-bit signed range.
+// or a partial sum (natural k order) leaves the 32-bit signed range; samples and
+// coefficients are then partly written and must not be used.
+bool InverseTransformBlock(const IdctKernel& kernel, std::array<int32_t, 64>& coefficients,
+                           const std::array<int16_t, 64>& quant, SampleBlock& samples);
+// The same with the bare matrix: exact, but without the prepared columns it takes
+// the checked path for every block. For one-off use; loops should prepare a kernel.
 bool InverseTransformBlock(const IdctMatrixTable& matrix, std::array<int32_t, 64>& coefficients,
                            const std::array<int16_t, 64>& quant, SampleBlock& samples);
+
+// The transform proper, for callers that already hold dequantised coefficients in
+// natural order: nonZero has bit k set for every k whose coefficient is not 0
+// (other coefficients must be 0). Same results and failures as above.
+bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
+                      SampleBlock& samples);
 
 }  // namespace vorn

@@ -1,0 +1,27 @@
+#include "decode/block_plan.h"
+
+namespace vorn {
+
+bool BuildBlockPlan(const FrameRecord& frame, const ScanRecord& scan, McuBlockPlan& plan) {
+  plan = McuBlockPlan{};
+  if (frame.ComponentCount > 3) return false;
+  int count = 0;
+  for (int c = 0; c < frame.ComponentCount; ++c) {
+    const int blocks = frame.HSampling[c] * frame.VSampling[c];
+    for (int i = 0; i < blocks; ++i) {
+      if (count == 6) {
+        plan = McuBlockPlan{};
+        return false;
+      }
+      plan.McuBlockTable[count] = scan.DcTableSelector[c];
+      plan.McuBlockTable[6 + count] = scan.AcTableSelector[c];
+      plan.McuBlockTable[12 + count] = frame.QuantSelector[c];
+      plan.McuBlockTable[18 + count] = static_cast<int16_t>(c);
+      ++count;
+    }
+  }
+  plan.McuBlockCount = static_cast<int16_t>(count);
+  return count > 0;
+}
+
+}  // namespace vorn

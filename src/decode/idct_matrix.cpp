@@ -1,0 +1,53 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "decode/idct.h"
+
+namespace vorn {
+
+const std::array<uint8_t, 64> kZigZag = {
+    0,  1,  5,  6,  14, 15, 27, 28,  //
+    2,  4,  7,  13, 16, 26, 29, 42,  //
+    3,  8,  12, 17, 25, 30, 41, 43,  //
+    9,  11, 18, 24, 31, 40, 44, 53,  //
+    10, 19, 23, 32, 39, 45, 52, 54,  //
+    20, 22, 33, 38, 46, 51, 55, 60,  //
+    21, 34, 37, 47, 50, 56, 59, 61,  //
+    35, 36, 48, 49, 57, 58, 62, 63,
+};
+
+const std::array<uint8_t, 64> kNaturalOrder = [] {
+  std::array<uint8_t, 64> natural{};
+  for (int k = 0; k < 64; ++k) natural[kZigZag[k]] = static_cast<uint8_t>(k);
+  return natural;
+}();
+
+void BuildIdctMatrix(IdctMatrixTable& matrix) {
+  // pi to 15 significant digits, as the matrix has always been built; the entries
+  // are rounded to integers, so the last digit never shows.
+  const double step = 3.14159265358979 / 16.0;
+  double cosine[8][8];  // [u][x]
+  for (int u = 0; u < 8; ++u) {
+    const double cu = u == 0 ? 1.0 / std::pow(2.0, 0.5) : 1.0;
+    for (int x = 0; x < 8; ++x) cosine[u][x] = cu * std::cos((2 * x + 1) * u * step);
+  }
+  for (int h = 0; h < 64; ++h)
+    for (int k = 0; k < 64; ++k)
+      matrix[h * 64 + k] =
+          static_cast<int32_t>(std::nearbyint(cosine[k / 8][h / 8] * cosine[k % 8][h % 8] * 1000000.0));
+}
+
+void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel) {
+  for (int k = 0; k < 64; ++k) {
+    int64_t largest = 0;
+    for (int h = 0; h < 64; ++h) {
+      const int32_t m = matrix[h * 64 + k];
+      kernel.columns[k * 64 + h] = m;
+      largest = std::max(largest, std::abs(static_cast<int64_t>(m)));
+    }
+    kernel.columnMax[k] = largest;
+  }
+}
+
+}  // namespace vorn

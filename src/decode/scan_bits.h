@@ -1,0 +1,100 @@
+// The entropy-coded data as the decoder consumes it, many bits at a time.
+//
+// The data bytes are the file bytes from the scan's first byte to its last, less
+// every byte that follows a 0xFF (a stuffed 0x00 or a marker): the 0xFF itself is
+// data. What a marker does happens between two data bytes, after all bits of the
+// 0xFF, so the reader never loads past one: the bits in the buffer are then exactly
+// the bits before it, and the caller meets the event when it has used them all.
+// Nothing outside the file image is ever read.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace vorn {
+
+class ScanBits {
+ public:
+  enum class Event {
+    kNone,
+    kRestart,        // RST0..RST7 after the last loaded 0xFF
+    kForeignMarker,  // any other marker after it
+    kOutsideFile,    // the byte to look at lies outside the file image
+    kEnd,            // the next byte lies past the scan's last byte
+  };
+
+  // data/fileLength: the whole file image; first, last: the scan's first and last
+  // byte (last < first: an empty scan).
+  ScanBits(const uint8_t* data, int32_t fileLength, int32_t first, int32_t last)
+      : data_(data), fileLength_(fileLength), last_(last), next_(first) {}
+
+  // Loads data bytes until more than 56 bits are held or an event stops loading.
+  void Fill() {
+    while (bits_ <= 56 && event_ == Event::kNone) LoadByte();
+  }
+  int Available() const { return bits_; }
+  Event Pending() const { return event_; }
+  // Once every bit before a restart marker is used: go on loading after it.
+  void PassRestart() { event_ = Event::kNone; }
+
+  // The next 16 bits, the first in bit 15 (zeros beyond the bits held).
+  uint32_t Peek16() const { return static_cast<uint32_t>(buffer_ >> 48); }
+  // Takes n bits (1..32, at most Available()).
+  uint32_t Take(int n) {
+    const uint32_t v = static_cast<uint32_t>(buffer_ >> (64 - n));
+    buffer_ <<= n;
+    bits_ -= n;
+    return v;
+  }
+
+  // The file position of the byte holding the last bit taken, and the bit's index
+  // in it (0 = most significant). Only after at least one bit was taken.
+  void LastTaken(int32_t& position, int32_t& bitIndex) const {
+    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(bits_);
+    position = positions_[((taken - 1) >> 3) & 15];
+    bitIndex = static_cast<int32_t>((taken - 1) & 7);
+  }
+
+ private:
+  void LoadByte() {
+    if (next_ > last_) {
+      event_ = Event::kEnd;
+      return;
+    }
+    if (next_ < 0 || next_ >= fileLength_) {
+      event_ = Event::kOutsideFile;
+      return;
+    }
+    const uint8_t b = data_[next_];
+    // The buffer holds at most 64 bits, so the last bit taken lies in one of the last
+    // nine bytes loaded: sixteen remembered positions are plenty.
+    positions_[loaded_ & 15] = static_cast<int32_t>(next_);
+    ++loaded_;
+    buffer_ |= static_cast<uint64_t>(b) << (56 - bits_);
+    bits_ += 8;
+    if (b != 0xFF) {
+      ++next_;
+      return;
+    }
+    if (next_ + 1 >= fileLength_) {
+      event_ = Event::kOutsideFile;
+      return;
+    }
+    const uint8_t marker = data_[next_ + 1];
+    next_ += 2;
+    if (marker == 0x00) return;
+    event_ = marker >= 0xD0 && marker <= 0xD7 ? Event::kRestart : Event::kForeignMarker;
+  }
+
+  const uint8_t* data_;
+  int64_t fileLength_;
+  int64_t last_;
+  int64_t next_;  // file position of the next byte to load
+  uint64_t buffer_ = 0;
+  int bits_ = 0;
+  Event event_ = Event::kNone;
+  uint64_t loaded_ = 0;  // data bytes loaded so far
+  std::array<int32_t, 16> positions_{};
+};
+
+}  // namespace vorn

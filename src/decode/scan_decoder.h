@@ -1,0 +1,79 @@
+// The working part of DecodeScan: the decoder's state machine over the scan bits.
+//
+// The machine is the bit-serial one (append a bit; while collecting a code word
+// compare with the codes of that length; then collect S extra bits), and its state
+// (code value and length, mode, class, zig-zag index, block, MCU, predictors) is
+// kept exactly as that description has it. It only moves faster where nothing can
+// tell the difference: at the start of a code word, when the buffer holds the
+// whole code word, it takes the code word and its extra bits in one step. Near a
+// marker, where the buffer holds fewer bits, and for a code word of which part is
+// already collected, it goes bit by bit.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "analysis/file_image.h"
+#include "analysis/records.h"
+#include "decode/decode_state.h"
+#include "decode/huffman_lookup.h"
+#include "decode/idct.h"
+#include "decode/scan_bits.h"
+
+namespace vorn {
+
+struct ScanTables {
+  IdctKernel kernel;
+  // Per quantization slot, the values in natural order.
+  std::array<std::array<int32_t, 64>, 3> quant{};
+  // Per class and identifier; only those a block names are built.
+  std::array<std::array<HuffmanLookup, 4>, 2> huffman;
+  // Per block: its DC and AC tables, null when the selector names none.
+  std::array<const HuffmanLookup*, 6> dc{};
+  std::array<const HuffmanLookup*, 6> ac{};
+};
+
+class ScanDecoder {
+ public:
+  // decode holds the plan, the pixels and McuStarts, checked by the caller to fit
+  // the geometry; tables are built for that plan.
+  ScanDecoder(const FileImage& file, const Records& rec, int32_t scanDataEnd, const ScanTables& tables,
+              const McuGeometry& geometry, DecodeState& decode);
+
+  // Runs to the end of the data, a foreign marker or a failure: the status.
+  int Run();
+
+ private:
+  bool OnCode(int run, int size);
+  bool SlowCodeBit();
+  bool SlowExtraBits();
+  bool StoreCoefficient(int32_t value);
+  bool CompleteBlock();
+  bool CompleteMcu();
+  void StartBlock();
+
+  const Records& rec_;
+  const ScanTables& tables_;
+  const McuGeometry geometry_;
+  DecodeState& decode_;
+  ScanBits bits_;
+
+  int32_t codeValue_ = 0;
+  int codeLength_ = 0;
+  bool readingCode_ = true;
+  int coefficientClass_ = 0;
+  int coefficientIndex_ = 0;
+  int extraBits_ = 0;
+  int blockIndex_ = 0;
+  int32_t mcuColumn_ = 0;
+  int32_t mcuRow_ = 0;
+  std::array<int32_t, 3> dcPredictor_{};
+  const HuffmanLookup* table_ = nullptr;  // the table the next code word is looked up in
+
+  // The current block's coefficients in natural order, and which are not 0.
+  std::array<int32_t, 64> natural_{};
+  uint64_t nonZero_ = 0;
+  SampleBlocks samples_{};
+};
+
+}  // namespace vorn

@@ -1,0 +1,360 @@
+// The scan decoder on hand-made scans whose every bit is known: the worked cases
+// of the decoder's description, each also checked against the literal reference
+// decoder.
+#include "decode/decode_scan.h"
+
+#include <gtest/gtest.h>
+
+#include "decode/scan_fixture.h"
+#include "reference/reference_decoder.h"
+
+namespace vorn {
+namespace {
+
+using testing::AcTable;
+using testing::BitWriter;
+using testing::DcTable;
+using testing::FrameComponent;
+
+struct Outcome {
+  int status = -1;
+  DecodeState d;
+};
+
+uint32_t Rgb(int r, int g, int b) {
+  return static_cast<uint32_t>(r << 16 | g << 8 | b);
+}
+
+// Decodes with DecodeScan and with the reference; both must agree on everything.
+Outcome Decode(Records rec, const std::vector<uint8_t>& scan, int32_t endAdjust = 0, bool withEoi = true) {
+  FileImage file;
+  int32_t end = testing::PlaceScan(file, rec, scan) + endAdjust;
+  if (!withEoi) {
+    file.bytes.resize(file.bytes.size() - 2);
+    end = file.FileLength() - 1;
+  }
+  Outcome fast{0, testing::FreshDecodeState(rec)};
+  fast.status = DecodeScan(file, rec, end, fast.d);
+  DecodeState slow = testing::FreshDecodeState(rec);
+  const int slowStatus = reference::DecodeScan(file, rec, end, slow);
+  EXPECT_EQ(fast.status, slowStatus);
+  EXPECT_EQ(fast.d.ImagePixels, slow.ImagePixels);
+  EXPECT_EQ(fast.d.plan.McuBlockTable, slow.plan.McuBlockTable);
+  EXPECT_EQ(fast.d.plan.McuBlockCount, slow.plan.McuBlockCount);
+  for (size_t i = 0; i < fast.d.McuStarts.entries.size(); ++i) {
+    const McuStart& a = fast.d.McuStarts.entries[i];
+    const McuStart& b = slow.McuStarts.entries[i];
+    EXPECT_TRUE(a.bytePos == b.bytePos && a.bitIndex == b.bitIndex && a.dc[0] == b.dc[0] &&
+                a.dc[1] == b.dc[1] && a.dc[2] == b.dc[2])
+        << "McuStarts entry " << i;
+  }
+  return fast;
+}
+
+uint32_t PixelAt(const Outcome& o, const Records& rec, int x, int y) {
+  const int X = rec.frame.FrameWidth, Y = rec.frame.FrameHeight;
+  return o.d.ImagePixels[static_cast<size_t>(Y - 1 - y) * X + x];
+}
+
+void ExpectStart(const McuStart& e, int dc0, int dc1, int dc2, int32_t pos, int bit) {
+  EXPECT_EQ(e.dc[0], dc0);
+  EXPECT_EQ(e.dc[1], dc1);
+  EXPECT_EQ(e.dc[2], dc2);
+  EXPECT_EQ(e.bytePos, pos);
+  EXPECT_EQ(e.bitIndex, bit);
+}
+
+Records Grey(int width, int height) {
+  return testing::MakeRecords(width, height, {FrameComponent{1, 1, 1, 0}});
+}
+
+// One grey block: DC difference 8, dequantised by 1, gives sums of 4000000: 129.
+// Its bits: DC code 101 (size 4), extra bits 1000, EOB 1010: 11 bits, the last one
+// bit 2 of the second byte.
+TEST(DecodeScan, GreyBlockAndFirstMcuStarts) {
+  const Records rec = Grey(8, 8);
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), 8);
+  ASSERT_EQ(w.BitCount(), 11);
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeOk);
+  for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(129, 129, 129));
+  ExpectStart(o.d.McuStarts.At(0, 0), 0, 0, 0, 4 - 1, 7);  // ScanDataStart - 1, bit 7
+  ExpectStart(o.d.McuStarts.At(0, 1), 8, 0, 0, 5, 2);      // the surplus row's entry
+}
+
+TEST(DecodeScan, TruncatingDivisionOfTheDcSum) {
+  for (const auto& [diff, sample] :
+       std::vector<std::pair<int, int>>{{7, 128}, {-8, 127}, {-7, 128}, {8, 129}}) {
+    const Records rec = Grey(8, 8);
+    BitWriter w;
+    w.PutBlock(DcTable(0), AcTable(0), diff);
+    const Outcome o = Decode(rec, w.Finish());
+    EXPECT_EQ(o.status, kDecodeOk);
+    EXPECT_EQ(PixelAt(o, rec, 3, 3), Rgb(sample, sample, sample)) << "DC " << diff;
+  }
+}
+
+// 4:2:0: six blocks, chroma from blocks 4 and 5. Cr with a DC of 1016 gives
+// 1016 x 500000 / 4000000 + 128 = 255: the colour (128, 128, 255) -> (255, 37, 128).
+TEST(DecodeScan, ColourMcuTakesChromaFromBlocksFourAndFive) {
+  const Records rec = testing::MakeRecords(16, 16, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
+  BitWriter w;
+  for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), 0);
+  w.PutBlock(DcTable(1), AcTable(1), 0);
+  w.PutBlock(DcTable(1), AcTable(1), 1016);
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.d.plan.McuBlockCount, 6);
+  const std::array<int16_t, 24> plan = {0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1,
+                                        0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 2};
+  EXPECT_EQ(o.d.plan.McuBlockTable, plan);
+  for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(255, 37, 128));
+  EXPECT_EQ(o.d.McuStarts.At(0, 1).dc[2], 1016);
+}
+
+// One component with H = V = 2 is four blocks per MCU, and blocks 4 and 5, never
+// decoded, stay 0: Y 128 with Cb = Cr = 0 gives R = 128 - 179.456, G = 128 +
+// 44.04992 + 91.40992, B = 128 - 226.816, that is (0, 255, 0).
+TEST(DecodeScan, OneComponentWithFourBlocksIsColoured) {
+  const Records rec = testing::MakeRecords(16, 16, {FrameComponent{1, 2, 2, 0}});
+  BitWriter w;
+  for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), 0);
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.d.plan.McuBlockCount, 4);
+  for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(0, 255, 0));
+}
+
+// A DC difference of 2047 has the 9-bit code 111111110 and the extra bits
+// 11111111111: the data holds FF bytes, each followed by a stuffed 00.
+TEST(DecodeScan, StuffedZeroAfterDataFf) {
+  const Records rec = Grey(16, 8);
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), 2047);
+  w.PutBlock(DcTable(0), AcTable(0), -2047);
+  const std::vector<uint8_t> scan = w.Finish();
+  ASSERT_EQ(scan[0], 0xFF);
+  ASSERT_EQ(scan[1], 0x00);
+  const Outcome o = Decode(rec, scan);
+  EXPECT_EQ(o.status, kDecodeOk);
+  // 2047 x 500000 / 4000000 = 255 (truncated) + 128 = 383: white after limiting.
+  EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(255, 255, 255));
+  EXPECT_EQ(PixelAt(o, rec, 8, 0), Rgb(128, 128, 128));
+  // The first block's 24 bits are the data bytes FF 7F FA (file FF 00 7F FA): it
+  // ends on bit 7 of the FA at position 4 + 3.
+  ExpectStart(o.d.McuStarts.At(1, 0), 2047, 0, 0, 4 + 3, 7);
+}
+
+// FF D3 after the first MCU (and its padding ones): the predictors go back to 0,
+// so the second MCU's difference 0 gives 128 again; its McuStarts entry still
+// points at the first MCU's last bit and holds the predictor from before.
+TEST(DecodeScan, RestartMarkerResetsPredictorsButNotTheEntry) {
+  const Records rec = Grey(24, 8);
+  BitWriter first;
+  first.PutBlock(DcTable(0), AcTable(0), 8);  // 11 bits: ends at byte 1, bit 2
+  std::vector<uint8_t> scan = first.Finish();
+  scan.push_back(0xFF);
+  scan.push_back(0xD3);
+  BitWriter second;
+  second.PutBlock(DcTable(0), AcTable(0), 0);
+  second.PutBlock(DcTable(0), AcTable(0), 8);
+  const std::vector<uint8_t> rest = second.Finish();
+  scan.insert(scan.end(), rest.begin(), rest.end());
+  const Outcome o = Decode(rec, scan);
+  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));
+  EXPECT_EQ(PixelAt(o, rec, 8, 0), Rgb(128, 128, 128));
+  EXPECT_EQ(PixelAt(o, rec, 16, 0), Rgb(129, 129, 129));
+  ExpectStart(o.d.McuStarts.At(1, 0), 8, 0, 0, 4 + 1, 2);
+  EXPECT_EQ(o.d.McuStarts.At(2, 0).dc[0], 0);
+}
+
+// A restart marker in the middle of a code word drops the bits collected so far.
+TEST(DecodeScan, RestartMarkerInsideACodeWordDropsItsBits) {
+  const Records rec = Grey(8, 8);
+  // 10 = the first two bits of the size-4 DC code 101; then a whole block.
+  std::vector<uint8_t> scan = {0xBF, 0xFF, 0xD5};  // 1011 1111 1111 1111 then RST5
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), -8);
+  const std::vector<uint8_t> rest = w.Finish();
+  scan.insert(scan.end(), rest.begin(), rest.end());
+  // Before the marker: DC code 101 and extra bits 1111 (15), then nine ones, the
+  // start of a 16-bit AC code word. The marker drops them; the AC code word that
+  // follows is read afresh from the next bits, 1010: end of block.
+  const Outcome o = Decode(rec, scan);
+  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));  // 15 x 500000 / 4000000 + 128
+  EXPECT_EQ(o.d.McuStarts.At(0, 1).dc[0], 15);
+}
+
+TEST(DecodeScan, ForeignMarkerStopsWithStatusOneKeepingEarlierMcus) {
+  const Records rec = Grey(16, 8);
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), 8);
+  std::vector<uint8_t> scan = w.Finish();
+  scan.insert(scan.end(), {0xFF, 0xC4, 0x00, 0x00});
+  const Outcome o = Decode(rec, scan);
+  EXPECT_EQ(o.status, kDecodeForeignMarker);
+  EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));
+  EXPECT_EQ(PixelAt(o, rec, 8, 0), 0u);
+}
+
+TEST(DecodeScan, EarlyEndAndEmptyScanAreStatusZero) {
+  const Records rec = Grey(8, 16);
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), 8);
+  const Outcome early = Decode(rec, w.Finish());
+  EXPECT_EQ(early.status, kDecodeOk);
+  EXPECT_EQ(PixelAt(early, rec, 0, 0), Rgb(129, 129, 129));
+  EXPECT_EQ(PixelAt(early, rec, 0, 8), 0u);
+
+  // ScanDataEnd below ScanDataStart: nothing decoded, only the first entry.
+  const Outcome empty = Decode(rec, {0x12, 0x34}, -2);
+  EXPECT_EQ(empty.status, kDecodeOk);
+  for (uint32_t p : empty.d.ImagePixels) EXPECT_EQ(p, 0u);
+  ExpectStart(empty.d.McuStarts.At(0, 0), 0, 0, 0, 3, 7);
+  ExpectStart(empty.d.McuStarts.At(0, 1), 0, 0, 0, 0, 0);
+}
+
+// A table without codes: sixteen bits are still a code word being collected; the
+// seventeenth fails.
+TEST(DecodeScan, EmptyTableFailsOnTheSeventeenthBit) {
+  Records rec = Grey(8, 8);
+  rec.scan.DcTableSelector[0] = 2;  // identifier 2 is never filled
+  EXPECT_EQ(Decode(rec, {0x00, 0x00}).status, kDecodeOk);
+  EXPECT_EQ(Decode(rec, {0x00, 0x00, 0x00}).status, kDecodeFailure);
+  rec.scan.DcTableSelector[0] = 4;  // names no table at all: fails on its first bit
+  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x00}, -1).status, kDecodeOk);  // ... but only when a bit comes
+}
+
+// Run 0 / size 10 is a 16-bit code word of the standard luminance AC table.
+TEST(DecodeScan, SixteenBitCodeWordDecodes) {
+  ASSERT_EQ(AcTable(0).CodeOf(0x0A)->length, 16);
+  const Records rec = Grey(8, 8);
+  BitWriter w;
+  std::array<int, 63> ac{};
+  ac[0] = -600;
+  w.PutBlock(DcTable(0), AcTable(0), 0, ac);
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeOk);
+  // Coefficient 1 (u = 1) of -600: left columns dark, right columns light.
+  EXPECT_LT(PixelAt(o, rec, 0, 0) & 0xFF, 128u);
+  EXPECT_GT(PixelAt(o, rec, 7, 0) & 0xFF, 128u);
+}
+
+// 4:2:0, 100 pixels wide: seven MCUs per row; the last stores columns 96..99.
+TEST(DecodeScan, EdgeMcuOfAHundredPixelWidePicture) {
+  const Records rec = testing::MakeRecords(100, 16, {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}});
+  BitWriter w;
+  for (int m = 0; m < 7; ++m) {
+    // The luma predictor carries the +8 of MCU 6 to all four of its blocks.
+    for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), m == 6 && b == 0 ? 8 : 0);
+    w.PutBlock(DcTable(1), AcTable(1), 0);
+    w.PutBlock(DcTable(1), AcTable(1), 0);
+  }
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(PixelAt(o, rec, 95, 0), Rgb(128, 128, 128));
+  for (int x = 96; x < 100; ++x) EXPECT_EQ(PixelAt(o, rec, x, 0), Rgb(129, 129, 129)) << x;
+  EXPECT_EQ(o.d.McuStarts.columns, 7);
+}
+
+TEST(DecodeScan, OneSurplusRowOfMcusIsDecodedASecondFails) {
+  const Records rec = Grey(16, 8);  // two MCUs per row, McuRows 1
+  auto blocks = [](int n) {
+    BitWriter w;
+    for (int i = 0; i < n; ++i) w.PutBlock(DcTable(0), AcTable(0), 1);
+    return w.Finish();
+  };
+  const Outcome three = Decode(rec, blocks(3));
+  EXPECT_EQ(three.status, kDecodeOk);
+  EXPECT_EQ(three.d.McuStarts.At(1, 1).dc[0], 3);
+  EXPECT_EQ(Decode(rec, blocks(4)).status, kDecodeFailure);  // completes row 1: row 2 is one too many
+}
+
+TEST(DecodeScan, FfAsTheLastByteOfTheFileFails) {
+  const Records rec = Grey(8, 8);
+  // The FF's bits are data; looking at the byte after it would leave the file.
+  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 0, false).status, kDecodeFailure);
+  // The same FF followed by FF D9: a foreign marker.
+  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 1).status, kDecodeForeignMarker);
+}
+
+TEST(DecodeScan, BadPlansAndStoresFailWithoutDecoding) {
+  Records rec = testing::MakeRecords(16, 16, {{1, 2, 2, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}});  // 7 blocks
+  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x00}).d.plan.McuBlockCount, 0);
+
+  rec = Grey(8, 8);
+  rec.frame.ComponentCount = 4;
+  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
+
+  // A zero sampling factor of component 0: no MCU grid, nothing divided by it.
+  rec = Grey(8, 8);
+  rec.frame.HSampling[0] = 0;
+  FileImage file;
+  const int32_t end = testing::PlaceScan(file, rec, {0x00});
+  DecodeState d = testing::FreshDecodeState(rec);
+  EXPECT_EQ(DecodeScan(file, rec, end, d), kDecodeFailure);
+
+  // Stores that do not fit the frame are refused, not overrun.
+  rec = Grey(16, 16);
+  d = testing::FreshDecodeState(Grey(8, 8));
+  EXPECT_EQ(DecodeScan(file, rec, end, d), kDecodeFailure);
+}
+
+TEST(DecodeScan, LeavesTablesForTheTracer) {
+  const Records rec = Grey(8, 8);
+  const Outcome o = Decode(rec, {});
+  const std::array<uint8_t, 8> masks = {128, 64, 32, 16, 8, 4, 2, 1};
+  EXPECT_EQ(o.d.BitMask, masks);
+  for (int h = 0; h < 64; ++h) EXPECT_EQ(o.d.IdctMatrix[h * 64], 500000);
+}
+
+TEST(DecodeScan, OutOfRangeSelectorsFailWhenUsed) {
+  Records rec = Grey(8, 8);
+  rec.frame.QuantSelector[0] = 3;
+  BitWriter w;
+  w.PutBlock(DcTable(0), AcTable(0), 0);
+  const std::vector<uint8_t> block = w.Finish();
+  EXPECT_EQ(Decode(rec, {0xFF, 0x00}).status, kDecodeOk);  // no block completed
+  EXPECT_EQ(Decode(rec, block).status, kDecodeFailure);
+
+  rec = Grey(8, 8);
+  rec.scan.AcTableSelector[0] = 7;
+  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);  // DC 00 = size 0, then an AC bit
+}
+
+// A DC sum beyond 16 bits and a coefficient past position 63 are failures.
+TEST(DecodeScan, DcOverflowAndRunsPastTheBlock) {
+  Records rec = Grey(16, 8);
+  testing::HuffmanSpec dc;  // code 0: size 15; code 10: size 1
+  dc.counts[0] = 1;
+  dc.counts[1] = 1;
+  dc.symbols = {0x0F, 0x01};
+  rec.huff.HuffTable[0][0] = testing::CodeTable(dc);
+  BitWriter w;
+  w.PutBits(0b101, 3);  // +1
+  w.PutEob(AcTable(0));
+  w.PutBits(0, 1);
+  w.PutBits(0x7FFF, 15);  // +32767: the sum 32768 leaves 16 bits
+  w.PutEob(AcTable(0));
+  const Outcome o = Decode(rec, w.Finish());
+  EXPECT_EQ(o.status, kDecodeFailure);
+  EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(128, 128, 128));
+  EXPECT_EQ(PixelAt(o, rec, 8, 0), 0u);
+
+  rec = Grey(8, 8);
+  BitWriter runs;
+  runs.PutDc(DcTable(0), 0);
+  for (int i = 0; i < 3; ++i) runs.PutCode(AcTable(0), 0xF0);  // zeros 1..48
+  runs.PutAc(AcTable(0), 14, 1);                               // zeros 49..62, value at 63
+  runs.PutDc(DcTable(0), 0);
+  for (int i = 0; i < 4; ++i) runs.PutCode(AcTable(0), 0xF0);  // the fourth ZRL ends at 64
+  EXPECT_EQ(Decode(rec, runs.Finish()).status, kDecodeFailure);
+}
+
+}  // namespace
+}  // namespace vorn
