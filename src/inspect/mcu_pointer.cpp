@@ -1,0 +1,97 @@
+#include "inspect/mcu_pointer.h"
+
+#include <cmath>
+#include <string>
+
+#include "analysis/hex.h"
+#include "dump/editing.h"
+
+namespace vorn {
+
+namespace {
+
+// Inverts each pixel of the cell's outline once, where the view shows the picture.
+void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y) {
+  const auto invert = [&](int32_t px, int32_t py) {
+    if (px < X && py < Y) view.SetPixel(px, py, view.Pixel(px, py) ^ 0xFFFFFFu);
+  };
+  for (int32_t px = x0; px <= x1; ++px) {
+    invert(px, y0);
+    invert(px, y1);
+  }
+  for (int32_t py = y0 + 1; py <= y1 - 1; ++py) {
+    invert(x0, py);
+    invert(x1, py);
+  }
+}
+
+// Black where the scrolled window reaches past the picture. At the scroll maximum,
+// (size - view) mod unit + view - unit is the picture's edge in view coordinates.
+void PaintStrips(AppState& s, int32_t X, int32_t Y, int32_t mcuWidth, int32_t mcuHeight, int32_t hv,
+                 int32_t vv) {
+  window::WindowModel& w = s.w;
+  const int32_t viewWidth = s.decode.ViewWidth;
+  const int32_t viewHeight = s.decode.ViewHeight;
+  if (w.HScroll1.max != 0 && X < hv * mcuWidth + viewWidth)
+    w.Picture1.FillRect(((X - viewWidth) % mcuWidth) + viewWidth - mcuWidth, 0, viewWidth, viewHeight,
+                        window::kBlack);
+  if (w.VScroll1.max != 0 && Y < vv * mcuHeight + viewHeight)
+    w.Picture1.FillRect(0, ((Y - viewHeight) % mcuHeight) + viewHeight - mcuHeight, viewWidth, viewHeight,
+                        window::kBlack);
+}
+
+}  // namespace
+
+void Picture1_MouseDown(AppState& s, int /*button*/, int /*shift*/, float x, float y) {
+  if (s.analysis.ImageInvalid) return;
+  const int32_t X = s.rec.frame.FrameWidth;
+  const int32_t Y = s.rec.frame.FrameHeight;
+  if (!std::isfinite(x) || !std::isfinite(y) || x >= X || y >= Y) return;
+  const McuGeometry geometry = ComputeMcuGeometry(s.rec.frame);
+  if (!geometry.Valid()) return;
+  const int32_t mcuWidth = geometry.McuWidth;
+  const int32_t mcuHeight = geometry.McuHeight;
+
+  // Nearest integer, halves to even (the default rounding mode).
+  const auto xi = static_cast<int32_t>(std::nearbyint(x));
+  const auto yi = static_cast<int32_t>(std::nearbyint(y));
+  // A press left of or above the view has no cell.
+  if (xi < 0 || yi < 0) return;
+  const int32_t hv = s.w.HScroll1.value;
+  const int32_t vv = s.w.VScroll1.value;
+  const int32_t column = xi / mcuWidth + hv;
+  const int32_t row = yi / mcuHeight + vv;
+  // Near the right or bottom edge a press in the black strip names no MCU.
+  if (!s.decode.McuStarts.Contains(column, row)) return;
+
+  window::Picture& view = s.w.Picture1;
+  // The copy removes the frame of an earlier press.
+  view.CopyFrom(s.w.Picture3, hv * mcuWidth, vv * mcuHeight, s.decode.ViewWidth, s.decode.ViewHeight, 0, 0);
+  view.Repaint();
+  const int32_t x0 = (xi / mcuWidth) * mcuWidth;
+  const int32_t y0 = (yi / mcuHeight) * mcuHeight;
+  FrameCell(view, x0, y0, x0 + mcuWidth - 1, y0 + mcuHeight - 1, X, Y);
+  PaintStrips(s, X, Y, mcuWidth, mcuHeight, hv, vv);
+
+  // McuStarts names the last bit consumed before the MCU; its first bit is the next.
+  const McuStart& start = s.decode.McuStarts.At(column, row);
+  int32_t bytePos = start.bytePos;
+  const int32_t bitIndex = (start.bitIndex + 1) & 7;
+  if (bitIndex == 0) ++bytePos;
+  JumpToPosition(s.file, s.dump, s.w, bytePos);
+
+  McuPointerState& pointer = s.inspect.McuPointer;
+  pointer = McuPointerState{bytePos, bitIndex, column, row};
+  s.w.MCUBYTE.text = HexNoZeros(static_cast<uint32_t>(bytePos));
+  s.w.MCUBIT.text = std::to_string(bitIndex);
+  s.w.MCUX.text = std::to_string(column);
+  s.w.MCUY.text = std::to_string(row);
+  for (int k = 0; k < 3; ++k) s.w.DCV[k].text = std::to_string(start.dc[k]);
+  s.w.MCUCHK.enabled = true;
+  s.w.BITCHK.enabled = true;
+  s.w.LOG.tag = "";
+  s.w.LOG.Clear();
+  s.analysis.LogLineCount = 0;
+}
+
+}  // namespace vorn

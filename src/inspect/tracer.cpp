@@ -1,0 +1,346 @@
+#include "inspect/tracer.h"
+
+#include <memory>
+#include <string>
+
+#include "analysis/hex.h"
+#include "analysis/message_log.h"
+#include "decode/colour.h"
+#include "decode/huffman_lookup.h"
+#include "decode/idct.h"
+
+namespace vorn {
+
+std::string PositionPrefix(int32_t position, int32_t bit) {
+  std::string prefix = Hex8(position);
+  prefix += '-';
+  prefix += static_cast<char>('0' + bit);
+  prefix += ':';
+  return prefix;
+}
+
+namespace {
+
+// The lowest count bits of value, most significant first.
+void AppendBits(std::string& out, uint32_t value, int count) {
+  for (int i = count - 1; i >= 0; --i) out += ((value >> i) & 1) ? '1' : '0';
+}
+
+bool Fits16(int32_t v) {
+  return v >= -32768 && v <= 32767;
+}
+
+// Extra bits of size s as a coefficient value (ISO/IEC 10918-1 F.2.2.1).
+int32_t ExtendSign(int32_t bits, int s) {
+  if (s == 0) return 0;
+  return bits >= (1 << (s - 1)) ? bits : bits - (1 << s) + 1;
+}
+
+constexpr int16_t kGoOn = -1;  // not a result: the trace continues
+
+// The last decode's matrix and Huffman tables, prepared for fast lookup once per
+// trace (a few microseconds; a trace takes tens). A table is prepared when a code
+// word is first looked up in it.
+struct TraceTables {
+  IdctKernel kernel;
+  std::array<std::array<HuffmanLookup, 4>, 2> huffman;
+  std::array<std::array<bool, 4>, 2> built{};
+};
+
+// One trace. The members are the working state of the bit-serial walk; every
+// member function returns kGoOn or the TraceResult that ends the trace.
+class Tracer {
+ public:
+  Tracer(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels, int16_t lastMcu,
+         TraceListing* listing)
+      : in_(in), mcuEnd_(mcuEnd), pixels_(pixels), lastMcu_(lastMcu), listing_(listing) {}
+
+  int16_t Run();
+
+ private:
+  bool GeometryFits() const;
+  int16_t ResumeAfterDataFf();
+  int16_t LoadByte();
+  int16_t AfterFf();
+  int16_t ChangeByte();
+  int16_t CodeBit();
+  int16_t CompleteCoefficient();
+  int16_t CompleteBlock();
+  int16_t CompleteMcu();
+  void ResetCode() {
+    readingCode_ = true;
+    codeValue_ = 0;
+    codeLength_ = 0;
+  }
+
+  // Listing.
+  void AddLine(const std::string& text);
+  int16_t StartNextLine();
+
+  uint8_t ByteAt(int32_t p) const {
+    return p == in_.trial.position ? in_.trial.value : in_.file.bytes[static_cast<size_t>(p)];
+  }
+
+  const TraceInputs& in_;
+  std::unique_ptr<TraceTables> tables_;
+  std::array<int32_t, 3>& mcuEnd_;
+  McuBuffer& pixels_;
+  const int16_t lastMcu_;
+  TraceListing* const listing_;
+
+  int32_t h0_ = 0, v0_ = 0;
+  int32_t readPosition_ = 0;
+  int32_t bitIndex_ = 0;
+  uint8_t byte_ = 0;  // the byte at readPosition_, as the trial sees it
+  int32_t codeValue_ = 0;
+  int32_t codeLength_ = 0;
+  bool readingCode_ = true;
+  int coefficientClass_ = 0;
+  int32_t coefficientIndex_ = 0;
+  int32_t extraBits_ = 0;
+  int32_t blockIndex_ = 0;
+  int32_t mcuCount_ = 0;
+  std::array<int32_t, 3> dcPredictor_{};
+  std::array<int32_t, 64> coefficients_{};
+  SampleBlocks samples_{};
+
+  std::string linePrefix_;
+  int32_t lineAddress_ = 0;  // position of the line being built
+  int32_t lineCount_ = 0;    // LineAddress entries written
+};
+
+bool Tracer::GeometryFits() const {
+  const int count = in_.plan.McuBlockCount;
+  if (h0_ < 1 || h0_ > 2 || v0_ < 1 || v0_ > 2 || count < 1 || count > 6) return false;
+  return pixels_.width == 8 * h0_ && pixels_.height == 8 * v0_ && pixels_.count >= 0 &&
+         pixels_.pixels.size() >= static_cast<size_t>(pixels_.count) * pixels_.width * pixels_.height;
+}
+
+int16_t Tracer::Run() {
+  h0_ = in_.rec.frame.HSampling[0];
+  v0_ = in_.rec.frame.VSampling[0];
+  if (!GeometryFits()) return kTraceFailure;
+  tables_ = std::make_unique<TraceTables>();
+  PrepareIdctKernel(in_.idct, tables_->kernel);
+  if (in_.plan.McuBlockCount == 1) {
+    // A grey-scale MCU: neutral chroma for the conversion.
+    samples_[1].fill(128);
+    samples_[2].fill(128);
+  }
+  for (int c = 0; c < 3; ++c) {
+    if (!Fits16(in_.startDc[c])) return kTraceFailure;
+    dcPredictor_[c] = in_.startDc[c];
+  }
+  readPosition_ = in_.pointer.bytePos;
+  bitIndex_ = in_.pointer.bitIndex;
+  if (bitIndex_ < 0 || bitIndex_ > 7) return kTraceFailure;
+  if (listing_) {
+    listing_->LOG.tag = "";
+    listing_->LOG.Clear();
+    listing_->analysis.LogLineCount = 0;
+  }
+  if (const int16_t r = ResumeAfterDataFf(); r != kGoOn) return r;
+  if (listing_) {
+    linePrefix_ = PositionPrefix(readPosition_, bitIndex_);
+    lineAddress_ = readPosition_;
+    listing_->analysis.LineAddress[0] = readPosition_;
+    lineCount_ = 1;
+  }
+
+  for (;;) {
+    if (readPosition_ > in_.scanDataEnd) return kTraceEndOfData;
+    if (const int16_t r = LoadByte(); r != kGoOn) return r;
+    for (; bitIndex_ < 8; ++bitIndex_) {
+      codeValue_ = 2 * codeValue_ + ((byte_ & in_.bitMask[bitIndex_]) != 0 ? 1 : 0);
+      ++codeLength_;
+      if (readingCode_) {
+        if (const int16_t r = CodeBit(); r != kGoOn) return r;
+      }
+      // A matched code of size 0 completes its coefficient without taking a bit.
+      if (!readingCode_ && codeLength_ == extraBits_) {
+        if (const int16_t r = CompleteCoefficient(); r != kGoOn) return r;
+      }
+    }
+    if (const int16_t r = ChangeByte(); r != kGoOn) return r;
+  }
+}
+
+// The pointer names the bit after the last one consumed and does not skip what
+// follows a data FF. When the previous MCU ended on the last bit of a data FF, the
+// named byte is the stuffed 00 (or a marker), which the decoder never read as data:
+// the trace takes it up where the decoder did, after that byte.
+int16_t Tracer::ResumeAfterDataFf() {
+  const int32_t previous = readPosition_ - 1;
+  if (bitIndex_ != 0 || previous < in_.rec.scan.ScanDataStart || previous > in_.scanDataEnd ||
+      !in_.file.Contains(previous) || ByteAt(previous) != 0xFF)
+    return kGoOn;
+  readPosition_ = previous;
+  if (const int16_t r = AfterFf(); r != kGoOn) return r;
+  ++readPosition_;
+  return kGoOn;
+}
+
+int16_t Tracer::LoadByte() {
+  if (!in_.file.Contains(readPosition_)) return kTraceFailure;
+  byte_ = ByteAt(readPosition_);
+  return kGoOn;
+}
+
+// readPosition_ is on a data FF: looks at the byte after it and stays there.
+int16_t Tracer::AfterFf() {
+  ++readPosition_;
+  if (!in_.file.Contains(readPosition_)) return kTraceFailure;
+  const uint8_t next = ByteAt(readPosition_);
+  if (next == 0x00) return kGoOn;
+  if (next >= 0xD0 && next <= 0xD7) {
+    // RSTn: the collected bits are dropped, and the predictors restart from 0 as
+    // the encoder restarted them.
+    codeValue_ = 0;
+    codeLength_ = 0;
+    dcPredictor_.fill(0);
+    return kGoOn;
+  }
+  return kTraceForeignMarker;
+}
+
+int16_t Tracer::ChangeByte() {
+  if (byte_ == 0xFF) {
+    if (const int16_t r = AfterFf(); r != kGoOn) return r;
+  }
+  ++readPosition_;
+  bitIndex_ = 0;
+  return kGoOn;
+}
+
+int16_t Tracer::CodeBit() {
+  const int32_t length = codeLength_;
+  if (length > 16) return kTraceFailure;
+  const int16_t selector = coefficientClass_ == 0 ? in_.plan.Dc(blockIndex_) : in_.plan.Ac(blockIndex_);
+  if (selector < 0 || selector > 3) return kTraceFailure;
+  HuffmanLookup& table = tables_->huffman[coefficientClass_][selector];
+  if (!tables_->built[coefficientClass_][selector]) {
+    table.Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
+    tables_->built[coefficientClass_][selector] = true;
+  }
+  // The first stored code of this length equal to the bits collected, if any.
+  const int k = table.Find(length, codeValue_);
+  if (k < 0) return kGoOn;
+  const int run = table.Run(length, k);
+  const int size = table.Size(length, k);
+
+  if (listing_) {
+    AppendBits(linePrefix_, static_cast<uint32_t>(codeValue_), length);
+    linePrefix_.append(static_cast<size_t>(16 - length), ' ');
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    linePrefix_ += '(';
+    linePrefix_ += kDigits[run & 0xF];
+    linePrefix_ += ',';
+    linePrefix_ += kDigits[size & 0xF];
+    linePrefix_ += ')';
+  }
+
+  if (run == 0 && size == 0 && coefficientClass_ == 1) {  // end of block
+    if (listing_) {
+      AddLine(linePrefix_ + "←EOB" + std::string(20, ' ') + "P:" + std::to_string(coefficientIndex_) + "(" +
+              std::to_string(blockIndex_) + ")");
+      if (const int16_t r = StartNextLine(); r != kGoOn) return r;
+    }
+    for (int32_t i = coefficientIndex_; i < 64; ++i) coefficients_[i] = 0;
+    if (const int16_t r = CompleteBlock(); r != kGoOn) return r;
+    ResetCode();
+    coefficientClass_ = 0;
+    coefficientIndex_ = 0;
+    return kGoOn;
+  }
+
+  for (int i = 0; i < run; ++i) {
+    if (coefficientIndex_ > 63) return kTraceFailure;
+    coefficients_[coefficientIndex_++] = 0;
+  }
+  extraBits_ = size;
+  readingCode_ = false;
+  codeValue_ = 0;
+  codeLength_ = 0;
+  coefficientClass_ = 1;
+  return kGoOn;
+}
+
+int16_t Tracer::CompleteCoefficient() {
+  const int32_t value = ExtendSign(codeValue_, extraBits_);
+  if (coefficientIndex_ > 63) return kTraceFailure;
+  coefficients_[coefficientIndex_] = value;
+  if (listing_) {
+    std::string line = linePrefix_ + " D:";
+    AppendBits(line, static_cast<uint32_t>(codeValue_), codeLength_);
+    if (codeLength_ < 10) line.append(static_cast<size_t>(10 - codeLength_), ' ');
+    line += " V:" + Hex8(value) + " P:" + std::to_string(coefficientIndex_) + "(" +
+            std::to_string(blockIndex_) + ")";
+    AddLine(line);
+    if (const int16_t r = StartNextLine(); r != kGoOn) return r;
+  }
+  if (++coefficientIndex_ == 64) {
+    if (const int16_t r = CompleteBlock(); r != kGoOn) return r;
+    coefficientClass_ = 0;
+    coefficientIndex_ = 0;
+  }
+  ResetCode();
+  return kGoOn;
+}
+
+int16_t Tracer::CompleteBlock() {
+  const int16_t component = in_.plan.Component(blockIndex_);
+  const int16_t quant = in_.plan.Quant(blockIndex_);
+  if (component < 0 || component > 2 || quant < 0 || quant > 2) return kTraceFailure;
+  const int32_t dc = coefficients_[0] + dcPredictor_[component];
+  if (!Fits16(dc)) return kTraceFailure;
+  coefficients_[0] = dc;
+  dcPredictor_[component] = dc;
+  if (!InverseTransformBlock(tables_->kernel, coefficients_, in_.rec.quant.QuantValues[quant],
+                             samples_[blockIndex_]))
+    return kTraceFailure;
+  if (++blockIndex_ < in_.plan.McuBlockCount) return kGoOn;
+  blockIndex_ = 0;
+  return CompleteMcu();
+}
+
+int16_t Tracer::CompleteMcu() {
+  if (mcuCount_ >= pixels_.count) return kTraceFailure;
+  uint32_t* out = &pixels_.pixels[static_cast<size_t>(mcuCount_) * pixels_.width * pixels_.height];
+  if (!ConvertMcu(samples_, h0_, v0_, out)) return kTraceFailure;
+  if (mcuCount_ == lastMcu_) return kTraceDone;
+  if (mcuCount_ > 2) return kTraceFailure;  // McuEnd holds MCUs 0..2 only
+  mcuEnd_[mcuCount_] = readPosition_;
+  ++mcuCount_;
+  return kGoOn;
+}
+
+void Tracer::AddLine(const std::string& text) {
+  AddLogLine(listing_->LOG, listing_->analysis, text, lineAddress_);
+}
+
+// The next line begins at the bit after the current one, without looking ahead
+// for stuffed bytes or markers.
+int16_t Tracer::StartNextLine() {
+  int32_t p = readPosition_;
+  int32_t b = bitIndex_ + 1;
+  if (b == 8) {
+    b = 0;
+    ++p;
+  }
+  if (lineCount_ >= kTraceLineLimit) return kTraceFailure;
+  linePrefix_ = PositionPrefix(p, b);
+  lineAddress_ = p;
+  listing_->analysis.LineAddress[lineCount_] = p;
+  ++lineCount_;
+  return kGoOn;
+}
+
+}  // namespace
+
+int16_t TraceMcus(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels, int16_t lastMcu,
+                  TraceListing* listing) {
+  Tracer tracer(in, mcuEnd, pixels, lastMcu, listing);
+  return tracer.Run();
+}
+
+}  // namespace vorn
