@@ -131,17 +131,5 @@ TEST(Correction, EmptyHistoryCannotBeReplayed) {
   EXPECT_FALSE(h.s.w.REDO.enabled);
 }
 
-TEST(HistoryStack, PushDropsTheOldestAndPopEmptiesTheLastEntry) {
-  HistoryStack stack;
-  EXPECT_TRUE(stack.Empty());
-  for (int32_t i = 1; i <= 17; ++i) stack.Push({i, static_cast<uint8_t>(i), 100});
-  EXPECT_EQ(stack.entries[0].address, 17);
-  EXPECT_EQ(stack.entries[15].address, 2);
-  stack.Pop();
-  EXPECT_EQ(stack.entries[0].address, 16);
-  EXPECT_EQ(stack.entries[15].length, 0);
-  EXPECT_EQ(stack.entries[15].address, 0);
-}
-
 }  // namespace
 }  // namespace vorn::testing

@@ -43,17 +43,6 @@ TEST(DumpEdit, SameValueInOtherCaseIsStoredAgain) {
   EXPECT_EQ(h.MessageCount(), 0u);
 }
 
-TEST(DumpEdit, UnchangedTextStoresNothing) {
-  DumpHarness h;
-  h.Open({0x12, 0x34});
-  FillDecodeFields(h.s);
-  h.ClickCell(1);
-  h.Leave();
-  h.ClickCell(0);
-  EXPECT_EQ(h.s.w.LOG.Count(), 1);
-  EXPECT_TRUE(h.s.w.SAVE.enabled);
-}
-
 TEST(DumpEdit, AcceptedInputsOverwriteTheByte) {
   struct Case {
     const char* typed;
@@ -156,16 +145,6 @@ TEST(DumpEdit, SelectionReachesOnlyOnePastTheEnd) {
   EXPECT_TRUE(h.Normal(5));
   h.ClickCell(4);  // now the new append position
   EXPECT_EQ(h.s.dump.SelectedCell, 4);
-}
-
-TEST(DumpEdit, TypingPastTheAppendPositionStoresNothing) {
-  DumpHarness h;
-  h.Open({0x01});
-  h.s.dump.SelectedCell = 3;  // as a jump to a position beyond the end leaves it
-  h.Type("55");
-  h.Leave();
-  EXPECT_EQ(h.s.file.FileLength(), 1);
-  EXPECT_EQ(h.MessageCount(), 0u);
 }
 
 TEST(DumpEdit, InputTypedOnAnotherPageIsNotStored) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "analysis/marker_analysis.h"
+#include "decode/render.h"
 #include "dump/correction_preview.h"
 #include "dump/dump_harness.h"
 #include "support/jpeg_builder.h"
+#include "support/libjpeg_peer.h"
 
 namespace vorn::testing {
 namespace {
@@ -199,6 +201,53 @@ TEST(CorrectionPreview, EightSquareMcusAtScaleOneFillTheTopLeftAndKeepTheRest) {
     for (int x = 0; x < 96; ++x) {
       const uint32_t expected = x < 24 && y < 8 ? Colour(x % 8, y, x / 8) : kEarlier;
       ASSERT_EQ(p.Pixel(x, y), expected) << x << "," << y;
+    }
+}
+
+// A decoded flat file with the MCU pointer on its first MCU and one candidate:
+// a bit of the first scan byte that is already 1, so that the trial byte equals
+// the file's and the preview must show the picture's own first three MCUs.
+struct DecodedFlatFile : AnalysedFile {
+  explicit DecodedFlatFile(int width, int height, int components) {
+    s.file.bytes = FlatBaselineJpeg(width, height, components);
+    EXPECT_TRUE(AnalyzeMarkers(s));
+    RenderImage(s);
+    const int32_t first = s.rec.scan.ScanDataStart;
+    s.inspect.McuPointer = McuPointerState{first, 0, 0, 0};
+    int bit = 0;
+    while (bit < 7 && (s.file.bytes[static_cast<size_t>(first)] & (0x80 >> bit)) == 0) ++bit;
+    List("1", {first});
+    s.inspect.BitCandidate[0] = BitCandidateEntry{0, first, bit, 0};
+    reference = DecodeWithLibjpeg(s.file.bytes);
+    EXPECT_TRUE(reference.ok);
+    s.w.Picture2.Clear();
+  }
+  uint32_t ReferencePixel(int x, int y) const {
+    const uint8_t* p = &reference.rgb[(static_cast<size_t>(y) * reference.width + x) * 3];
+    return uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+  }
+  DecodedPicture reference;
+};
+
+TEST(CorrectionPreview, FourTwoZeroAtScaleTwoShowsTheFirstThreeMcus) {
+  DecodedFlatFile h(64, 32, 3);  // MCUs of 16 x 16, four to a row
+  const std::vector<uint8_t> before = h.s.file.bytes;
+  h.s.w.LIMAGE.caption = "補正ｲﾒｰｼﾞx2";
+  h.s.w.LOG.Click(0);
+  EXPECT_EQ(h.s.file.bytes, before);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 96; ++x)
+      ASSERT_EQ(h.s.w.Picture2.Pixel(x, y), h.ReferencePixel(x / 2, y / 2)) << x << "," << y;
+}
+
+TEST(CorrectionPreview, GreyAtScaleOneFillsTheTopLeftOnly) {
+  DecodedFlatFile h(32, 8, 1);
+  h.s.w.LIMAGE.caption = "補正ｲﾒｰｼﾞx1";
+  h.s.w.LOG.Click(0);
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 96; ++x) {
+      const uint32_t expected = x < 24 && y < 8 ? h.ReferencePixel(x, y) : 0u;
+      ASSERT_EQ(h.s.w.Picture2.Pixel(x, y), expected) << x << "," << y;
     }
 }
 
