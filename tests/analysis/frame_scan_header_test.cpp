@@ -1,0 +1,228 @@
+// Frame and scan headers: the decoder's limits, what is stored before a check
+// refuses it, and what is shown.
+#include <gtest/gtest.h>
+
+#include "analysis/analysis_harness.h"
+#include "analysis/segment_parsers.h"
+
+namespace vorn::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kSof0 = "フレーム開始（基本・非差分ハフマン）";
+
+// Parses a header built alone at position `at` (after that many filler bytes).
+struct HeaderHarness : AnalysisHarness {
+  bool ParseFrame(const JpegBuilder& b, int16_t quantTables = 2) {
+    s.file.bytes = b.Bytes();
+    s.rec.quant.QuantTableCount = quantTables;
+    return ParseFrameHeader(s, 0);
+  }
+  bool ParseScan(const JpegBuilder& b, int32_t at = 0) {
+    s.file.bytes = b.Bytes();
+    return ParseScanHeader(s, at);
+  }
+};
+
+JpegBuilder Frame(int width, int height, const std::vector<FrameComponent>& c, uint8_t code = 0xC0,
+                  int precision = 8) {
+  JpegBuilder b;
+  b.Sof(code, width, height, c, precision);
+  return b;
+}
+
+TEST(FrameHeader, ColourFourTwoZeroAfterTwoTablesIsShown) {
+  HeaderHarness h;
+  EXPECT_FALSE(h.ParseFrame(Frame(640, 480, YCbCr420())));
+  EXPECT_TRUE(h.Messages().empty());
+  const window::WindowModel& w = h.s.w;
+  EXPECT_EQ(w.SOF0LEN.text, "17");
+  EXPECT_EQ(w.SOF0P.text, "8");
+  EXPECT_EQ(w.SOF0Y.text, "480");
+  EXPECT_EQ(w.SOF0X.text, "640");
+  EXPECT_EQ(w.SOF0Nf.text, "3");
+  const Strings hi = {w.SOF0Hi[0].text, w.SOF0Hi[1].text, w.SOF0Hi[2].text};
+  EXPECT_EQ(hi, (Strings{"2", "1", "1"}));
+  EXPECT_EQ(w.SOF0Vi[0].text, "2");
+  EXPECT_EQ(w.SOF0Ci[2].text, "3");
+  EXPECT_EQ(w.SOF0Tqi[1].text, "1");
+  const FrameRecord& f = h.s.rec.frame;
+  EXPECT_EQ(f.FrameWidth, 640);
+  EXPECT_EQ(f.FrameHeight, 480);
+  EXPECT_EQ(f.ComponentCount, 3);
+  EXPECT_EQ(f.QuantSelector[2], 1);
+}
+
+TEST(FrameHeader, GreyShowsOneComponentAndEmptiesTheOthers) {
+  HeaderHarness h;
+  for (auto* a : {&h.s.w.SOF0Ci, &h.s.w.SOF0Hi, &h.s.w.SOF0Vi, &h.s.w.SOF0Tqi})
+    for (auto& l : *a) l.text = "x";
+  EXPECT_FALSE(h.ParseFrame(Frame(8, 8, Grey())));
+  EXPECT_EQ(h.s.w.SOF0Nf.text, "1");
+  EXPECT_EQ(h.s.w.SOF0Ci[0].text, "1");
+  for (auto* a : {&h.s.w.SOF0Ci, &h.s.w.SOF0Hi, &h.s.w.SOF0Vi, &h.s.w.SOF0Tqi}) {
+    EXPECT_EQ((*a)[1].text, "");
+    EXPECT_EQ((*a)[2].text, "");
+  }
+}
+
+TEST(FrameHeader, SizeLimitsAreInclusiveAndUnsigned) {
+  struct Case {
+    int width, height;
+    const char* message;  // nullptr: passes
+  } cases[] = {
+      {4000, 4000, nullptr},
+      {1, 1, nullptr},
+      {8, 4001, "の縦サイズが４０００を超えています"},
+      {8, 65535, "の縦サイズが４０００を超えています"},
+      {8, 0, "の縦サイズが０です"},
+      {4001, 8, "の横サイズが４０００を超えています"},
+      {40000, 8, "の横サイズが４０００を超えています"},
+      {0, 8, "の横サイズが０です"},
+      {0, 0, "の縦サイズが０です"},  // height is checked first
+  };
+  for (const Case& c : cases) {
+    HeaderHarness h;
+    const bool stop = h.ParseFrame(Frame(c.width, c.height, Grey()));
+    EXPECT_EQ(stop, c.message != nullptr) << c.width << "x" << c.height;
+    EXPECT_EQ(h.Messages(), c.message ? Strings{kSof0 + c.message} : Strings{});
+  }
+}
+
+TEST(FrameHeader, EachComponentFieldIsCheckedInOrder) {
+  struct Case {
+    std::vector<FrameComponent> components;
+    int precision;
+    const char* message;
+  } cases[] = {
+      {{{0, 0, 0, 0}}, 8, nullptr},  // identifier 0 and sampling factor 0 pass
+      {{{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, 12, "のサンプル密度が８ではありません"},
+      {{{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}, {4, 1, 1, 0}}, 8, "の成分数が３を超えています"},
+      {{{4, 1, 1, 0}}, 8, "の成分番号が３を超えています"},
+      {{{1, 3, 1, 0}}, 8, "の水平サンプリングファクターが２を超えています"},
+      {{{1, 4, 4, 0}}, 8, "の水平サンプリングファクターが２を超えています"},
+      {{{1, 1, 4, 0}}, 8, "の垂直サンプリングファクターが２を超えています"},
+      {{{1, 1, 1, 2}}, 8, "のセレクターに対応した量子化テーブルがありません"},
+      {{{1, 1, 1, 0}, {5, 9, 9, 9}}, 8, "の成分番号が３を超えています"},
+  };
+  for (const Case& c : cases) {
+    HeaderHarness h;
+    const bool stop = h.ParseFrame(Frame(8, 8, c.components, 0xC0, c.precision));
+    EXPECT_EQ(stop, c.message != nullptr) << (c.message ? c.message : "pass");
+    EXPECT_EQ(h.Messages(), c.message ? Strings{kSof0 + c.message} : Strings{});
+  }
+}
+
+TEST(FrameHeader, ProgressiveHeaderIsReportedUnderTheBaselineName) {
+  HeaderHarness h;
+  EXPECT_TRUE(h.ParseFrame(Frame(8, 8, Grey(), 0xC2, 12)));
+  EXPECT_EQ(h.Messages(), Strings{kSof0 + "のサンプル密度が８ではありません"});
+}
+
+TEST(FrameHeader, FieldsReadBeforeAFailedCheckStayAndNothingIsShown) {
+  HeaderHarness h;
+  h.s.rec.frame.FrameWidth = 123;
+  EXPECT_TRUE(h.ParseFrame(Frame(640, 5000, Grey())));
+  EXPECT_EQ(h.s.rec.frame.FrameHeight, 5000);
+  EXPECT_EQ(h.s.rec.frame.FrameWidth, 123);  // not read
+  EXPECT_EQ(h.s.w.SOF0Y.text, "");
+  EXPECT_EQ(h.s.w.SOF0LEN.text, "");
+}
+
+TEST(FrameHeader, ImplausibleLengthIsListedAndTheHeaderSkipped) {
+  HeaderHarness h;
+  JpegBuilder b;
+  b.Raw({0x00, 0x00});  // the header at position 2
+  b.Segment(0xC2, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}, 0x8011);
+  h.s.file.bytes = b.Bytes();
+  h.s.rec.frame.FrameLength = 99;
+  EXPECT_FALSE(ParseFrameHeader(h.s, 2));
+  EXPECT_EQ(h.Lines(), Strings{"フレーム開始（プロ・非差分ハフマン）の長さが不正です"});
+  EXPECT_EQ(h.Address(0), 4);
+  EXPECT_EQ(h.s.rec.frame.FrameLength, 99);
+  EXPECT_TRUE(h.Messages().empty());
+}
+
+TEST(FrameHeader, SelectorCountsStoredSlotsNotTableIdentifiers) {
+  // The file's only DQT defines table 1; the frame selects 1. One slot is
+  // stored, slot 0, so selector 1 names nothing.
+  AnalysisHarness h;
+  JpegBuilder b;
+  b.Soi().App0Jfif().Dqt(1, FlatQuant(5)).Sof0(8, 8, {{1, 1, 1, 1}});
+  b.Dht({StandardLuminanceDc(), StandardLuminanceAc()}).Sos(GreyScan()).Raw({0}).Eoi();
+  EXPECT_FALSE(h.Analyse(b.Bytes()));
+  EXPECT_EQ(h.Messages(), Strings{kSof0 + "のセレクターに対応した量子化テーブルがありません"});
+}
+
+TEST(FrameHeader, FrameBeforeItsQuantizationTablesIsRefused) {
+  AnalysisHarness h;
+  JpegBuilder b;
+  b.Soi().App0Jfif().Sof0(8, 8, Grey()).Dqt(0, FlatQuant(5));
+  b.Dht({StandardLuminanceDc(), StandardLuminanceAc()}).Sos(GreyScan()).Raw({0}).Eoi();
+  EXPECT_FALSE(h.Analyse(b.Bytes()));
+  EXPECT_EQ(h.Messages(), Strings{kSof0 + "のセレクターに対応した量子化テーブルがありません"});
+  EXPECT_FALSE(h.s.w.IMAGE.enabled);
+}
+
+TEST(ScanHeader, ThreeComponentsAreShownAndTheDataStartFollowsTheLength) {
+  HeaderHarness h;
+  JpegBuilder b;
+  b.Raw(std::vector<uint8_t>(20, 0x00)).Sos(YCbCrScan());
+  EXPECT_FALSE(h.ParseScan(b, 20));
+  const window::WindowModel& w = h.s.w;
+  EXPECT_EQ(w.SOSLEN.text, "12");
+  EXPECT_EQ(w.SOSNs.text, "3");
+  EXPECT_EQ((Strings{w.SOSCsi[0].text, w.SOSCsi[1].text, w.SOSCsi[2].text}), (Strings{"1", "2", "3"}));
+  EXPECT_EQ((Strings{w.SOSTdi[0].text, w.SOSTdi[1].text, w.SOSTdi[2].text}), (Strings{"0", "1", "1"}));
+  EXPECT_EQ((Strings{w.SOSTai[0].text, w.SOSTai[1].text, w.SOSTai[2].text}), (Strings{"0", "1", "1"}));
+  EXPECT_EQ((Strings{w.SOSSs.text, w.SOSSe.text, w.SOSAh.text, w.SOSAl.text}),
+            (Strings{"0", "63", "0", "0"}));
+  EXPECT_EQ(h.s.rec.scan.ScanDataStart, 20 + 14);
+  EXPECT_EQ(h.s.rec.scan.AcTableSelector[1], 1);
+}
+
+TEST(ScanHeader, ProgressionFieldsAreShownAsTheyAreAndUnusedComponentsEmptied) {
+  HeaderHarness h;
+  for (auto& l : h.s.w.SOSCsi) l.text = "x";
+  JpegBuilder b;
+  b.Sos(GreyScan(), 1, 5, 2, 1);
+  EXPECT_FALSE(h.ParseScan(b));
+  EXPECT_EQ((Strings{h.s.w.SOSSs.text, h.s.w.SOSSe.text, h.s.w.SOSAh.text, h.s.w.SOSAl.text}),
+            (Strings{"1", "5", "2", "1"}));
+  EXPECT_EQ(h.s.w.SOSCsi[1].text, "");
+  EXPECT_EQ(h.s.w.SOSCsi[2].text, "");
+}
+
+TEST(ScanHeader, ChecksAndTheirMessages) {
+  struct Case {
+    std::vector<ScanComponent> components;
+    const char* message;
+  } cases[] = {
+      {{{1, 0, 0}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}}, "の成分数が３を超えています"},
+      {{{4, 0, 0}}, "の成分セレクタが３を超えています"},
+      {{{0, 2, 2}}, nullptr},
+      {{{1, 3, 0}}, "のＤＣ成分用ハフマンテーブルセレクタが２を超えています"},
+      {{{1, 0, 3}}, "のＡＣ成分用ハフマンテーブルセレクタが２を超えています"},
+      {{{1, 0, 0}, {2, 15, 15}}, "のＤＣ成分用ハフマンテーブルセレクタが２を超えています"},
+  };
+  for (const Case& c : cases) {
+    HeaderHarness h;
+    JpegBuilder b;
+    b.Sos(c.components);
+    EXPECT_EQ(h.ParseScan(b), c.message != nullptr);
+    EXPECT_EQ(h.Messages(), c.message ? Strings{std::string("スキャン開始") + c.message} : Strings{});
+  }
+}
+
+TEST(ScanHeader, ImplausibleLengthIsListedWithoutStopping) {
+  HeaderHarness h;
+  JpegBuilder b;
+  b.Segment(0xDA, {1, 1, 0, 0, 63, 0}, 0x9000);
+  EXPECT_FALSE(h.ParseScan(b));
+  EXPECT_EQ(h.Lines(), Strings{"スキャン開始の長さが不正です"});
+  EXPECT_EQ(h.Address(0), 2);
+  EXPECT_EQ(h.s.w.SOSLEN.text, "");
+}
+
+}  // namespace
+}  // namespace vorn::testing

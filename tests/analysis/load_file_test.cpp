@@ -1,0 +1,103 @@
+// Reading a file whole, and what a load changes and what a refused load leaves alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "analysis/analysis_harness.h"
+#include "support/libjpeg_peer.h"
+#include "support/run_cli.h"
+
+namespace vorn::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ReadWholeFile, ReadsEveryByte) {
+  const std::string path = TempDir() + "/a.jpg";
+  std::vector<uint8_t> bytes(3 * 1024 * 1024 + 17);  // more than one read's worth
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  ASSERT_TRUE(WriteFileBytes(path, bytes));
+  std::vector<uint8_t> out;
+  EXPECT_TRUE(ReadWholeFile(path, out).ok());
+  EXPECT_EQ(out, bytes);
+}
+
+TEST(ReadWholeFile, RefusalsLeaveTheBufferUntouched) {
+  const std::string dir = TempDir();
+  const std::string empty = dir + "/empty.jpg";
+  ASSERT_TRUE(WriteFileBytes(empty, {}));
+  // Larger than 2^31 - 1 bytes: a sparse file, so nothing is written or read.
+  const std::string huge = dir + "/huge.jpg";
+  ASSERT_TRUE(WriteFileBytes(huge, {0xFF, 0xD8}));
+  fs::resize_file(huge, uintmax_t{1} << 31);
+
+  const std::vector<uint8_t> before = {1, 2, 3};
+  struct Case {
+    std::string path;
+    int code;
+  } cases[] = {
+      {dir + "/missing.jpg", 53},  // file not found
+      {dir, kAccessRefused},       // a folder cannot be read as a file
+      {empty, kEmptyFile},
+      {huge, kFileTooLarge},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> out = before;
+    EXPECT_EQ(ReadWholeFile(c.path, out).code, c.code) << c.path;
+    EXPECT_EQ(out, before);
+  }
+}
+
+TEST(LoadFileImage, ResetsTheStartAndAnalyses) {
+  const std::string path = TempDir() + "/m.jpg";
+  ASSERT_TRUE(WriteFileBytes(path, BuildMinimal().bytes));
+  AnalysisHarness h;
+  h.s.analysis.AnalysisStart = 0x1A;
+  h.s.w.STANA.text = "1A";
+  const LoadResult r = LoadFileImage(h.s, path, false);
+  EXPECT_TRUE(r.error.ok());
+  EXPECT_TRUE(r.completed);
+  EXPECT_EQ(h.s.analysis.AnalysisStart, 0);
+  EXPECT_EQ(h.s.w.STANA.text, "0");
+  EXPECT_EQ(h.Lines().front(), "00000000:画像開始が見つかりました");
+  EXPECT_EQ(h.s.decode.lastStatus, -1);  // not rendered when not asked
+}
+
+TEST(LoadFileImage, RendersACompletedAnalysisWhenAsked) {
+  const std::string path = TempDir() + "/p.jpg";
+  EncodeOptions o;
+  o.width = 16;
+  o.height = 16;
+  ASSERT_TRUE(WriteFileBytes(path, EncodePhotoLike(o)));
+  AnalysisHarness h;
+  const LoadResult r = LoadFileImage(h.s, path);
+  EXPECT_TRUE(r.completed);
+  EXPECT_EQ(h.s.decode.lastStatus, 0);
+  EXPECT_EQ(h.s.decode.imageWidth, 16);
+}
+
+TEST(LoadFileImage, ARefusedFileChangesNothing) {
+  const std::string dir = TempDir();
+  const std::string good = dir + "/good.jpg";
+  const std::string empty = dir + "/empty.jpg";
+  ASSERT_TRUE(WriteFileBytes(good, BuildMinimal().bytes));
+  ASSERT_TRUE(WriteFileBytes(empty, {}));
+  AnalysisHarness h;
+  ASSERT_TRUE(LoadFileImage(h.s, good, false).completed);
+  h.s.analysis.AnalysisStart = 2;
+  h.s.w.STANA.text = "2";
+  const std::vector<uint8_t> bytes = h.s.file.bytes;
+  const std::vector<std::string> lines = h.Lines();
+  for (const std::string& path : {empty, dir + "/none.jpg"}) {
+    const LoadResult r = LoadFileImage(h.s, path, false);
+    EXPECT_FALSE(r.error.ok());
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(h.s.file.bytes, bytes);
+    EXPECT_EQ(h.Lines(), lines);
+    EXPECT_EQ(h.s.analysis.AnalysisStart, 2);
+    EXPECT_EQ(h.s.w.STANA.text, "2");
+  }
+}
+
+}  // namespace
+}  // namespace vorn::testing
