@@ -1,0 +1,45 @@
+#include "gui/fonts.h"
+
+#include <QFontDatabase>
+
+namespace vorn::gui {
+
+namespace {
+
+// 9 points at the 96 dots per inch the pixel layout was drawn for: 9 * 96 / 72 = 12
+// pixels. Sizing in pixels keeps the text inside its cells on screens of any density.
+constexpr int kPixelSize = 12;
+
+QFont Gothic(const QStringList& wanted) {
+  QFont font(PickFamily(wanted));
+  font.setPixelSize(kPixelSize);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+}  // namespace
+
+QString PickFamily(const QStringList& wanted) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : wanted)
+    if (installed.contains(family, Qt::CaseInsensitive)) return family;
+  const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+  for (const QString& family : japanese)
+    if (family.contains(QLatin1String("Sans"), Qt::CaseInsensitive) ||
+        family.contains(QLatin1String("Gothic"), Qt::CaseInsensitive))
+      return family;
+  if (!japanese.isEmpty()) return japanese.first();
+  return wanted.isEmpty() ? QString() : wanted.first();
+}
+
+QFont WindowFont() {
+  return Gothic({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+                 QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Noto Sans CJK JP")});
+}
+
+QFont ProportionalFont() {
+  return Gothic({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                 QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+}
+
+}  // namespace vorn::gui

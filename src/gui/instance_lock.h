@@ -1,0 +1,25 @@
+// Tells whether another instance of the program runs, by a lock file held for the
+// life of the instance that took it. A lock left by a crashed instance is taken over.
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+
+namespace vorn::gui {
+
+class InstanceLock {
+ public:
+  // The lock lives in the user's runtime folder (the temporary folder if there is none).
+  InstanceLock();
+  explicit InstanceLock(const QString& lockPath);
+
+  // True when another live process holds the lock; otherwise this instance takes it.
+  bool AnotherInstanceRunning();
+
+  static QString DefaultPath();
+
+ private:
+  QLockFile lock_;
+};
+
+}  // namespace vorn::gui

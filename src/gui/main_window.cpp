@@ -1,0 +1,165 @@
+#include "gui/main_window.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+#include <string_view>
+
+#include "gui/cell_widget.h"
+#include "gui/command_button.h"
+#include "gui/fonts.h"
+#include "gui/input_field.h"
+#include "gui/layout_table.h"
+#include "gui/list_view.h"
+#include "gui/model_lookup.h"
+#include "gui/picture_view.h"
+#include "gui/scroll_bar_view.h"
+
+namespace vorn::gui {
+
+namespace {
+
+QString ObjectName(const Placement& p, int k) {
+  const QString name = QString::fromLatin1(p.name);
+  return p.grid.count > 1 ? QStringLiteral("%1[%2]").arg(name).arg(k) : name;
+}
+
+// The pictures and the comment fields use the proportional face.
+bool Proportional(const QString& name) {
+  return name.startsWith(QLatin1String("Picture")) || name == QLatin1String("COM") ||
+         name == QLatin1String("COMLEN");
+}
+
+}  // namespace
+
+MainWindow::MainWindow(window::WindowModel& w, QWidget* parent) : QWidget(parent), w_(w) {
+  setWindowTitle(QString::fromStdString(w_.title));
+  setFont(WindowFont());
+  Build();
+  SyncFromModel();
+}
+
+void MainWindow::Build() {
+  const Forward forward = [this](const std::function<void()>& event) { Run(event); };
+  for (const Placement& p : MainWindowLayout()) {
+    for (int k = 0; k < p.grid.count; ++k) {
+      const auto [x, y] = GridPosition(p, k);
+      const QString name = ObjectName(p, k);
+      const ElementRef ref = p.name[0] ? FindElement(w_, p.name, k) : ElementRef{};
+      // Every named placement must meet its element; the geometry tests walk them all.
+      if (p.name[0] && !ref.Found()) qFatal("layout names an unknown element: %s", p.name);
+      QWidget* widget = nullptr;
+      ModelView* view = nullptr;
+      switch (p.kind) {
+        case Kind::Button: {
+          auto* button = new CommandButton(ref.command, forward, this);
+          widget = button;
+          view = button;
+          break;
+        }
+        case Kind::Picture:
+        case Kind::HiddenPicture: {
+          auto* picture = new PictureView(ref.picture, forward, this);
+          if (&w_.Picture1 == ref.picture) picture->AcceptFiles(&w_);
+          picture->setVisible(p.kind == Kind::Picture);
+          widget = picture;
+          view = picture;
+          break;
+        }
+        case Kind::HScroll:
+        case Kind::VScroll: {
+          const auto orientation = p.kind == Kind::HScroll ? Qt::Horizontal : Qt::Vertical;
+          auto* bar = new ScrollBarView(orientation, ref.scrollBar, forward, this);
+          widget = bar;
+          view = bar;
+          break;
+        }
+        case Kind::List: {
+          auto* list = new ListView(ref.list, forward, this);
+          widget = list;
+          view = list;
+          break;
+        }
+        case Kind::Input: {
+          // The loss is only noted here and handed to the model by the next Run, so
+          // that it reaches the model before the click that moved the focus. A
+          // zero timer delivers it when no click follows (the focus moved by key).
+          auto* input = new InputField(
+              ref.textField,
+              [this] {
+                focusLossPending_ = true;
+                QTimer::singleShot(0, this, [this] { Run([] {}); });
+              },
+              this);
+          widget = input;
+          view = input;
+          break;
+        }
+        default: {
+          auto* cell = new CellWidget(p.kind, QString::fromUtf8(p.text), this);
+          if (ref.label) cell->BindLabel(ref.label);
+          if (ref.command) cell->BindCommand(ref.command, forward);
+          if (std::string_view(p.name) == "DMP") cell->OnClick([this, k] { w_.DMP_ClickEvent(k); }, forward);
+          widget = cell;
+          view = ref.Found() ? cell : nullptr;  // fixed captions never change
+          break;
+        }
+      }
+      widget->setObjectName(name);
+      if (Proportional(name)) widget->setFont(ProportionalFont());
+      const int width =
+          p.w > 0 ? p.w : widget->fontMetrics().horizontalAdvance(QString::fromUtf8(p.text)) + 2;
+      widget->setGeometry(x, y, width, p.h);
+      if (view) views_.push_back(view);
+    }
+  }
+}
+
+void MainWindow::Run(const std::function<void()>& event) {
+  FlushFocusLoss();
+  event();
+  SyncFromModel();
+  CheckEnded();
+}
+
+void MainWindow::FlushFocusLoss() {
+  if (!focusLossPending_) return;
+  focusLossPending_ = false;
+  w_.DMPI.LoseFocus();
+  SyncFromModel();
+}
+
+void MainWindow::SyncFromModel() {
+  for (ModelView* view : views_) view->SyncFromModel();
+  if (shownOuterWidth_ != w_.outerWidth) {
+    shownOuterWidth_ = w_.outerWidth;
+    setFixedSize(ClientWidth(w_.outerWidth), w_.clientHeight);
+  }
+}
+
+void MainWindow::CheckEnded() {
+  if (!w_.ended || endedSignalled_) return;
+  endedSignalled_ = true;
+  hide();
+  emit ended();
+}
+
+QWidget* MainWindow::Element(const QString& name, int index) const {
+  const QString objectName = index < 0 ? name : QStringLiteral("%1[%2]").arg(name).arg(index);
+  return findChild<QWidget*>(objectName, Qt::FindDirectChildrenOnly);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (w_.ended) {
+    event->accept();
+    return;
+  }
+  // The model decides: the question is asked there, and only its OK ends the program.
+  bool granted = false;
+  Run([this, &granted] { granted = w_.RequestClose(); });
+  if (granted || w_.ended)
+    event->accept();
+  else
+    event->ignore();
+}
+
+}  // namespace vorn::gui

@@ -1,0 +1,54 @@
+// The main window: one widget per element of the layout table, each mirroring its
+// model element. Every user action runs through Run(), which hands it to the model
+// and then brings all widgets up to date.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "gui/model_view.h"
+#include "window/window_model.h"
+
+namespace vorn::gui {
+
+class InputField;
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(window::WindowModel& w, QWidget* parent = nullptr);
+
+  // Runs a model event: first a pending loss of the input field's focus, then the
+  // event, then a re-sync of every widget; signals ended() once the model has ended.
+  void Run(const std::function<void()>& event);
+  // Brings every widget up to date with the model (also before a modal box shows).
+  void SyncFromModel();
+
+  // The widget of element `name` (element `index` of a field array), or nullptr.
+  QWidget* Element(const QString& name, int index = -1) const;
+
+  // The client width for the model's outer width: the frame takes 8 pixels
+  // (outer 470, client 462 in the compact window).
+  static int ClientWidth(int outerWidth) { return outerWidth - 8; }
+
+ signals:
+  void ended();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Build();
+  void FlushFocusLoss();
+  void CheckEnded();
+
+  window::WindowModel& w_;
+  std::vector<ModelView*> views_;
+  bool focusLossPending_ = false;
+  bool endedSignalled_ = false;
+  int shownOuterWidth_ = -1;
+};
+
+}  // namespace vorn::gui

@@ -1,0 +1,97 @@
+#include "gui/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vorn::gui {
+
+namespace {
+
+QString Utf8(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+void QtDialogs::SetOwner(QWidget* owner, std::function<void()> beforeShow) {
+  owner_ = owner;
+  beforeShow_ = std::move(beforeShow);
+}
+
+window::Answer QtDialogs::MessageBox(const std::string& text, window::Buttons buttons) {
+  if (beforeShow_) beforeShow_();
+  QString body = Utf8(text);
+  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+
+  QMessageBox box(QMessageBox::NoIcon, Utf8(window::kMessageTitle), body, QMessageBox::NoButton, owner_);
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (buttons) {
+    case window::Buttons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+    case window::Buttons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      break;
+    case window::Buttons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+  }
+  Exec(box);
+  // Closing the box by its frame or Escape counts as the negative button.
+  switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok:
+      return window::Answer::Ok;
+    case QMessageBox::Yes:
+      return window::Answer::Yes;
+    case QMessageBox::No:
+      return window::Answer::No;
+    case QMessageBox::Cancel:
+      return window::Answer::Cancel;
+    default:
+      break;
+  }
+  switch (buttons) {
+    case window::Buttons::Ok:
+      return window::Answer::Ok;
+    case window::Buttons::YesNo:
+      return window::Answer::No;
+    case window::Buttons::OkCancel:
+      break;
+  }
+  return window::Answer::Cancel;
+}
+
+std::string QtDialogs::OpenFileDialog(const window::FileDialogRequest& request) {
+  return FileDialog(request, false);
+}
+
+std::string QtDialogs::SaveFileDialog(const window::FileDialogRequest& request) {
+  return FileDialog(request, true);
+}
+
+std::string QtDialogs::FileDialog(const window::FileDialogRequest& request, bool save) {
+  if (beforeShow_) beforeShow_();
+  // The label already names the pattern in brackets, which is how Qt reads a filter.
+  QString filter = Utf8(request.filterLabel);
+  if (!filter.contains(Utf8(request.filterPattern)))
+    filter += QStringLiteral(" (%1)").arg(Utf8(request.filterPattern));
+
+  QFileDialog dialog(owner_, Utf8(request.title), QString(), filter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, !native_);
+  if (!request.proposedName.empty()) dialog.selectFile(Utf8(request.proposedName));
+  if (Exec(dialog) != QDialog::Accepted) return {};
+  const QStringList chosen = dialog.selectedFiles();
+  // The whole path is handed on, however long: the caller refuses what it cannot hold
+  // rather than have it cut here.
+  return chosen.isEmpty() ? std::string() : chosen.first().toStdString();
+}
+
+}  // namespace vorn::gui

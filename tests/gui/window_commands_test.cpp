@@ -1,0 +1,127 @@
+// The window with the real handlers behind it: ending, closing, typing a byte in
+// the dump, and dropping files on the image.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/wiring.h"
+#include "gui/cell_widget.h"
+#include "gui/main_window.h"
+#include "gui/picture_view.h"
+#include "support/libjpeg_peer.h"
+#include "support/run_cli.h"
+#include "window/dialogs.h"
+#include "window_fixture.h"
+
+namespace vorn::gui {
+namespace {
+
+class WindowCommands : public WiredWindow {
+ protected:
+  std::string SmallJpeg(const char* name) {
+    testing::EncodeOptions options;
+    options.width = 32;
+    options.height = 16;
+    jpeg_ = testing::EncodePhotoLike(options);
+    const std::string path = testing::TempDir() + "/" + name;
+    EXPECT_TRUE(testing::WriteFileBytes(path, jpeg_));
+    return path;
+  }
+
+  void Drop(const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+    data.setUrls(urls);
+    // A drop always follows the drag entering the view.
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(Widget<PictureView>("Picture1"), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(Widget<PictureView>("Picture1"), &drop);
+  }
+
+  std::vector<uint8_t> jpeg_;
+};
+
+TEST_F(WindowCommands, QuitAsksAndEndsOnlyOnOk) {
+  QSignalSpy ended(window_.get(), &MainWindow::ended);
+  dialogs_.answers = {window::Answer::Cancel};
+  QTest::mouseClick(Widget<QPushButton>("QUIT"), Qt::LeftButton);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "終了します");
+  EXPECT_EQ(dialogs_.messages[0].buttons, window::Buttons::OkCancel);
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(ended.count(), 0);
+
+  QTest::mouseClick(Widget<QPushButton>("QUIT"), Qt::LeftButton);  // OK
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_TRUE(window_->close());  // ending does not ask a second time
+  EXPECT_EQ(dialogs_.messages.size(), 2u);
+}
+
+TEST_F(WindowCommands, CloseRequestAsksAndIsRefusedOnCancel) {
+  QSignalSpy ended(window_.get(), &MainWindow::ended);
+  dialogs_.answers = {window::Answer::Cancel};
+  EXPECT_FALSE(window_->close());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_TRUE(window_->close());  // OK
+  EXPECT_EQ(ended.count(), 1);
+  EXPECT_EQ(dialogs_.Texts(), (std::vector<std::string>{"終了します", "終了します"}));
+}
+
+TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
+  dialogs_.openPaths.push_back(SmallJpeg("typed.jpg"));
+  QTest::mouseClick(Widget<QPushButton>("LOAD"), Qt::LeftButton);
+  ASSERT_EQ(s_.file.bytes, jpeg_);
+  dialogs_.messages.clear();
+
+  auto* input = Widget<QLineEdit>("DMPI");
+  QTest::mouseClick(Widget<CellWidget>("DMP", 5), Qt::LeftButton);
+  EXPECT_EQ(input->text(), QStringLiteral("%1").arg(jpeg_[5], 2, 16, QLatin1Char('0')).toUpper());
+  EXPECT_EQ(Widget<CellWidget>("DMP", 5)->background(), window::kBlack);  // selected
+  QTest::mouseClick(input, Qt::LeftButton);
+  input->selectAll();
+  QTest::keyClicks(input, "ab");
+  QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
+  EXPECT_EQ(s_.file.bytes[5], 0xAB);
+  EXPECT_FALSE(Widget<QPushButton>("SAVE")->isEnabled());  // a stored edit makes the decode stale
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  // An input error is reported and nothing is stored.
+  QTest::mouseClick(Widget<QPushButton>("DMPUP"), Qt::LeftButton);
+  QTest::mouseClick(Widget<CellWidget>("DMP", 6), Qt::LeftButton);
+  QTest::mouseClick(input, Qt::LeftButton);
+  input->selectAll();
+  QTest::keyClicks(input, "G");
+  QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
+  EXPECT_EQ(dialogs_.Texts(), std::vector<std::string>{"入力エラー"});
+  EXPECT_EQ(s_.file.bytes[6], jpeg_[6]);
+  EXPECT_EQ(input->text(), QStringLiteral("%1").arg(jpeg_[6], 2, 16, QLatin1Char('0')).toUpper());
+}
+
+TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
+  const std::string upper = SmallJpeg("DROPPED.JPG");
+  const std::string jpeg = SmallJpeg("other.jpeg");
+  Drop({jpeg});
+  EXPECT_TRUE(Widget<CellWidget>("Fname")->text().isEmpty());
+  EXPECT_TRUE(s_.file.bytes.empty());
+
+  Drop({upper, jpeg});
+  EXPECT_EQ(Widget<CellWidget>("Fname")->text(), QString::fromStdString(upper));
+  EXPECT_EQ(s_.file.bytes, jpeg_);
+  EXPECT_TRUE(Widget<QPushButton>("SAVE")->isEnabled());
+}
+
+}  // namespace
+}  // namespace vorn::gui
