@@ -1,0 +1,83 @@
+// The scan tracer on a photo-like 4:2:0 picture (quality 90): a three-MCU trace
+// without listing, as each trial of the single-bit search runs it, and a one-MCU
+// trace with listing, as the MCU check runs it. The search runs several hundred of
+// the former, so its cost bounds the search.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "decode/decode_scan.h"
+#include "inspect/tracer.h"
+#include "support/analysed_jpeg.h"
+#include "support/libjpeg_peer.h"
+
+namespace {
+
+using namespace vorn;
+
+struct DecodedPicture {
+  testing::AnalysedJpeg analysed;
+  DecodeState decode;
+  bool ok = false;
+};
+
+const DecodedPicture& Picture() {
+  static const std::unique_ptr<DecodedPicture> picture = [] {
+    auto p = std::make_unique<DecodedPicture>();
+    testing::EncodeOptions options;
+    options.width = 1024;
+    options.height = 1024;
+    options.quality = 90;
+    p->analysed = testing::AnalyseJpeg(testing::EncodePhotoLike(options));
+    testing::CreateDecodeStores(p->analysed.rec, p->decode);
+    p->ok = p->analysed.completed &&
+            DecodeScan(p->analysed.file, p->analysed.rec, p->analysed.scanDataEnd, p->decode) == 0;
+    if (!p->ok) std::fprintf(stderr, "the benchmark picture did not decode\n");
+    return p;
+  }();
+  return *picture;
+}
+
+// range(0): the traced MCUs' row in percent of the rows; they start in mid-row.
+void Trace(benchmark::State& state, int16_t lastMcu, bool listing) {
+  const DecodedPicture& p = Picture();
+  if (!p.ok) {
+    state.SkipWithError("no picture");
+    return;
+  }
+  const McuStartTable& starts = p.decode.McuStarts;
+  const int32_t column = starts.columns / 2;
+  const int32_t row = static_cast<int32_t>(state.range(0)) * (starts.rows - 2) / 100;
+  const McuStart& start = starts.At(column, row);
+  McuPointerState pointer{start.bytePos, (start.bitIndex + 1) % 8, column, row};
+  if (pointer.bitIndex == 0) ++pointer.bytePos;
+  const TraceInputs in{
+      p.analysed.file,     p.analysed.rec,         p.decode.plan, p.decode.BitMask,
+      p.decode.IdctMatrix, p.analysed.scanDataEnd, pointer,       {start.dc[0], start.dc[1], start.dc[2]},
+      ByteOverride{}};
+  McuBuffer pixels;
+  pixels.Reset(16, 16, lastMcu + 1);
+  std::array<int32_t, 3> mcuEnd{};
+  window::ListBox LOG;
+  AnalysisState analysis;
+  TraceListing sink{LOG, analysis};
+  for (auto _ : state) {
+    const int16_t result = TraceMcus(in, mcuEnd, pixels, lastMcu, listing ? &sink : nullptr);
+    if (result != kTraceDone) state.SkipWithError("the trace did not complete");
+    benchmark::DoNotOptimize(pixels.pixels.data());
+  }
+  if (lastMcu > 0) state.counters["firstMcuBytes"] = static_cast<double>(mcuEnd[0] - pointer.bytePos);
+}
+
+void BM_TraceThreeMcus(benchmark::State& state) {
+  Trace(state, 2, false);
+}
+void BM_TraceOneMcuListed(benchmark::State& state) {
+  Trace(state, 0, true);
+}
+
+BENCHMARK(BM_TraceThreeMcus)->Arg(0)->Arg(50)->Arg(99)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TraceOneMcuListed)->Arg(50)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

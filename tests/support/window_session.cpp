@@ -1,0 +1,34 @@
+#include "support/window_session.h"
+
+#include <algorithm>
+
+#include "analysis/marker_analysis.h"
+#include "app/wiring.h"
+#include "support/libjpeg_peer.h"
+#include "support/run_cli.h"
+
+namespace vorn::testing {
+
+WindowSession::WindowSession() {
+  WireHandlers(s);
+  Form_Load(s, [] { return false; });
+}
+
+bool WindowSession::Load(const std::vector<uint8_t>& bytes) {
+  const std::string path = TempDir() + "/picture.jpg";
+  WriteFileBytes(path, bytes);
+  return LoadFileImage(s, path, true).completed;
+}
+
+void WindowSession::PressMcu(int32_t column, int32_t row) {
+  const McuGeometry& g = s.decode.geometry;
+  const int32_t x = std::min(column * g.McuWidth + g.McuWidth / 2, s.rec.frame.FrameWidth - 1);
+  const int32_t y = std::min(row * g.McuHeight + g.McuHeight / 2, s.rec.frame.FrameHeight - 1);
+  if (s.w.Picture1.onMouseDown) s.w.Picture1.onMouseDown(1, 0, static_cast<float>(x), static_cast<float>(y));
+}
+
+std::string WindowSession::LastMessage() const {
+  return dialogs.messages.empty() ? "" : dialogs.messages.back().text;
+}
+
+}  // namespace vorn::testing

@@ -1,0 +1,29 @@
+// A main window driven as a user drives it: handlers wired, start-up run, message
+// boxes answered by script. For tests that load whole files and press on MCUs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "window/dialogs.h"
+
+namespace vorn::testing {
+
+struct WindowSession {
+  window::ScriptedDialogs dialogs;
+  AppState s{dialogs};
+
+  WindowSession();
+  // Loads bytes as a load of a file does (analysis, then rendering); returns
+  // whether the analysis completed.
+  bool Load(const std::vector<uint8_t>& bytes);
+  // A press in the middle of the part of MCU (column, row) inside the picture;
+  // the picture must fit the view unscrolled.
+  void PressMcu(int32_t column, int32_t row);
+  // The text of the last message box, or "" when none was shown.
+  std::string LastMessage() const;
+};
+
+}  // namespace vorn::testing
