@@ -26,7 +26,10 @@ void ParseApp0Segment(AppState& s, int32_t p) {
     return;
   }
   const uint8_t id[4] = {r.Byte(at + 4), r.Byte(at + 5), r.Byte(at + 6), r.Byte(at + 7)};
-  app0.App0Identifier = Cp932ToUtf8(id, 4);
+  // Shown as a label shows text: up to a 00 byte.
+  size_t idLength = 0;
+  while (idLength < 4 && id[idLength] != 0) ++idLength;
+  app0.App0Identifier = Cp932ToUtf8(id, idLength);
   if (!(id[0] == 'J' && id[1] == 'F' && id[2] == 'I' && id[3] == 'F')) {
     AddLogLine(w.LOG, s.analysis, s.analysis.MarkerName[kAPP0] + "がJFIFではありません",
                static_cast<int32_t>(at + 4));

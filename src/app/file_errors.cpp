@@ -37,6 +37,8 @@ FileError FileErrorFromErrno(int err) {
 
 std::string FileErrorMessage(const FileError& error) {
   if (error.code == kAccessRefused) return "読み取り専用です";
+  // Positions are 32-bit throughout, so such a file is refused before it is read.
+  if (error.code == kFileTooLarge) return "2GB以上のファイルは読み込めません";
   return "エラーが発生しました(" + std::to_string(error.code) + ")";
 }
 

@@ -74,7 +74,10 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
   // The load itself never renders: only the last analysis is drawn.
   const LoadResult load = LoadFileImage(s, path, false);
   if (!load.error.ok()) {
-    return UsageError("cannot read " + path + " (error " + std::to_string(load.error.code) + ")");
+    std::string reason = "error " + std::to_string(load.error.code);
+    if (load.error.code == kFileTooLarge) reason = "larger than 2147483647 bytes";
+    if (load.error.code == kEmptyFile) reason = "the file is empty";
+    return UsageError("cannot read " + path + " (" + reason + ")");
   }
   completed = load.completed;
   if (options.start) {

@@ -53,6 +53,16 @@ TEST(App0Segment, OtherIdentifiersAreListedAndTheFieldsStillShown) {
   EXPECT_EQ(h.s.w.APP0ETC.text, "07");
 }
 
+TEST(App0Segment, IdentifierEndsAtAZeroByte) {
+  ShowHarness h;
+  JpegBuilder b;
+  b.App(0, {'A', 'B', 0, 'C', 0, 1, 2, 3, 0, 1, 0, 1, 0, 0});
+  h.Load(b);
+  ParseApp0Segment(h.s, 0);
+  EXPECT_EQ(h.s.w.APP0ID.text, "AB");
+  EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０がJFIFではありません"});
+}
+
 TEST(App0Segment, ImplausibleLengthShowsNothing) {
   ShowHarness h;
   h.s.w.APP0ETC.text = "old";

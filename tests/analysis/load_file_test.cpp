@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "analysis/analysis_harness.h"
+#include "app/file_commands.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
 
@@ -97,6 +98,21 @@ TEST(LoadFileImage, ARefusedFileChangesNothing) {
     EXPECT_EQ(h.s.analysis.AnalysisStart, 2);
     EXPECT_EQ(h.s.w.STANA.text, "2");
   }
+}
+
+TEST(LoadFileImage, AFileTooLargeForThePositionsIsRefusedWithAClearMessage) {
+  const std::string path = TempDir() + "/huge.jpg";
+  ASSERT_TRUE(WriteFileBytes(path, {0xFF, 0xD8}));
+  fs::resize_file(path, (uintmax_t{1} << 31) + 5);
+  AnalysisHarness h;
+  h.s.file.bytes = {0xFF, 0xD8};
+  LoadFromPath(h.s, path);
+  EXPECT_EQ(h.Messages(), std::vector<std::string>{"2GB以上のファイルは読み込めません"});
+  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0xFF, 0xD8}));
+
+  const CliResult r = RunCli({"analyze", path});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("larger than 2147483647 bytes"), std::string::npos) << r.err;
 }
 
 }  // namespace
