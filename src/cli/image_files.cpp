@@ -29,7 +29,7 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
 bool EndsWith(const std::string& text, const std::string& ending) {
   if (text.size() < ending.size()) return false;
   return std::equal(ending.begin(), ending.end(), text.end() - static_cast<long>(ending.size()),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                    [](char lower, char c) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
 }
 
 struct FileCloser {
