@@ -1,0 +1,80 @@
+// The single-bit search on a 4000 x 4000 4:2:0 photo-like file: one full search
+// (every 0 bit of the window tried with a three-MCU trace and rated) at MCUs at the
+// start, the middle and the end of the picture. Target: well under 100 ms.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "analysis/marker_analysis.h"
+#include "inspect/bit_check.h"
+#include "support/libjpeg_peer.h"
+#include "window/dialogs.h"
+
+namespace {
+
+using namespace vorn;
+
+struct LoadedPicture {
+  window::ScriptedDialogs dialogs;
+  AppState s{dialogs};
+  bool ok = false;
+};
+
+// Encoded, analysed and decoded once for all runs (the decode alone takes seconds).
+LoadedPicture& Picture() {
+  static const std::unique_ptr<LoadedPicture> loaded = [] {
+    auto p = std::make_unique<LoadedPicture>();
+    testing::EncodeOptions options;
+    options.width = 4000;
+    options.height = 4000;
+    options.h0 = 2;
+    options.v0 = 2;
+    options.quality = 90;
+    const std::string path = "/tmp/vorn_search_bench_4000.jpg";
+    testing::WriteFileBytes(path, testing::EncodePhotoLike(options));
+    FillMarkerName(p->s.analysis);
+    const LoadResult result = LoadFileImage(p->s, path, true);
+    std::remove(path.c_str());
+    p->ok = result.error.ok() && result.completed && p->s.decode.McuStarts.columns > 0;
+    return p;
+  }();
+  return *loaded;
+}
+
+// Points at MCU (column, row) as a press on it would: the bit after the last bit
+// consumed before it.
+void PointAt(AppState& s, int32_t column, int32_t row) {
+  const McuStart& start = s.decode.McuStarts.At(column, row);
+  McuPointerState& pointer = s.inspect.McuPointer;
+  pointer.bitIndex = (start.bitIndex + 1) % 8;
+  pointer.bytePos = start.bytePos + (pointer.bitIndex == 0 ? 1 : 0);
+  pointer.column = column;
+  pointer.row = row;
+}
+
+// range(0): where the MCU lies, in percent of the MCU rows and columns.
+void BM_FullSearch(benchmark::State& state) {
+  LoadedPicture& p = Picture();
+  if (!p.ok) {
+    state.SkipWithError("the 4000 x 4000 picture did not load and decode");
+    return;
+  }
+  const McuGeometry& g = p.s.decode.geometry;
+  const auto at = [&](int32_t count) {
+    return std::min<int32_t>(count - 1, static_cast<int32_t>(int64_t{count - 1} * state.range(0) / 100));
+  };
+  // Keep three whole MCUs after the chosen one, so that every trial can complete.
+  PointAt(p.s, std::min(at(g.McusPerRow), g.McusPerRow - 4), at(g.McuRows));
+  for (auto _ : state) {
+    BITCHK_Click(p.s);
+    benchmark::DoNotOptimize(p.s.inspect.BitCandidate);
+  }
+  state.counters["candidates"] = static_cast<double>(p.s.w.LOG.Count());
+}
+BENCHMARK(BM_FullSearch)->Arg(0)->Arg(50)->Arg(99)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
