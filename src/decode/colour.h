@@ -25,6 +25,13 @@ bool YccToRgb(int32_t y, int32_t cb, int32_t cr, uint32_t& rgb);
 bool StoreMcuPixels(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const SampleBlocks& samples,
                     int32_t h0, int32_t v0, int32_t column, int32_t row);
 
+// StoreMcuPixels for samples that all lie within -32640 .. 32767, as every sample
+// of the transform does (S div 4000000 + 128 with S in 32 bits lies within
+// -408 .. 664) and the fixed chroma of 0 or 128: no pixel can fail, so none is
+// checked. The decoder's path.
+void StoreMcuPixelsInRange(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const SampleBlocks& samples,
+                           int32_t h0, int32_t v0, int32_t column, int32_t row);
+
 // Converts the whole MCU, without clipping, into out (8*h0 x 8*v0 pixels, rows
 // top-down). Returns false on a range failure (out is then partly written).
 bool ConvertMcu(const SampleBlocks& samples, int32_t h0, int32_t v0, uint32_t* out);

@@ -52,9 +52,13 @@ class HuffmanLookup {
     return PeekLong(window);
   }
 
- private:
+  // The packed form behind Peek, for the decoder's inner loop: the entry of the
+  // first kPeekBits bits, length | run << 8 | size << 16 | k << 24, or 0 when the
+  // code word is longer (then PeekLong).
+  uint32_t ShortEntry(uint32_t firstBits) const { return fast_[firstBits]; }
   Code PeekLong(uint32_t window) const;
 
+ private:
   // Entry per 9-bit prefix: length | run << 8 | size << 16 | k << 24; 0 = no code of
   // up to 9 bits is a prefix of it.
   std::array<uint32_t, 1 << kPeekBits> fast_{};

@@ -35,6 +35,7 @@ void BuildIdctMatrix(IdctMatrixTable& matrix);
 struct IdctKernel {
   alignas(64) std::array<int32_t, 64 * 64> columns{};  // [k * 64 + h]
   std::array<int64_t, 64> columnMax{};
+  bool flatColumn0 = false;  // every entry of column 0 the same (half of 1000000)
 };
 void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel);
 
@@ -55,5 +56,11 @@ bool InverseTransformBlock(const IdctMatrixTable& matrix, std::array<int32_t, 64
 // (other coefficients must be 0). Same results and failures as above.
 bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
                       SampleBlock& samples);
+// The same with the overflow bound already at hand: sum |c_k| x columnMax[k] over
+// the non-zero coefficients (TransformBound computes it). Below 2^31 nothing can
+// overflow and the product runs unchecked; above, every step is checked.
+int64_t TransformBound(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero);
+bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
+                      int64_t bound, SampleBlock& samples);
 
 }  // namespace vorn

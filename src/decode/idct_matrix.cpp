@@ -48,6 +48,8 @@ void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel) {
     }
     kernel.columnMax[k] = largest;
   }
+  kernel.flatColumn0 = std::all_of(kernel.columns.begin(), kernel.columns.begin() + 64,
+                                   [&](int32_t m) { return m == kernel.columns[0]; });
 }
 
 }  // namespace vorn

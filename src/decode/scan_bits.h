@@ -10,8 +10,26 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace vorn {
+
+// The bits loaded and not yet taken, the first in the top bit. Kept apart from the
+// loader so that a hot loop can hold it in registers.
+struct BitWindow {
+  uint64_t buffer = 0;
+  int bits = 0;
+
+  // The next 16 bits, the first in bit 15 (zeros beyond the bits held).
+  uint32_t Peek16() const { return static_cast<uint32_t>(buffer >> 48); }
+  // Takes n bits (1..32, at most bits).
+  uint32_t Take(int n) {
+    const uint32_t v = static_cast<uint32_t>(buffer >> (64 - n));
+    buffer <<= n;
+    bits -= n;
+    return v;
+  }
+};
 
 class ScanBits {
  public:
@@ -28,35 +46,48 @@ class ScanBits {
   ScanBits(const uint8_t* data, int32_t fileLength, int32_t first, int32_t last)
       : data_(data), fileLength_(fileLength), last_(last), next_(first) {}
 
-  // Loads data bytes until more than 56 bits are held or an event stops loading.
-  void Fill() {
-    while (bits_ <= 56 && event_ == Event::kNone) LoadByte();
+  // Loads data bytes into w until it holds more than 56 bits or an event stops
+  // loading.
+  void Fill(BitWindow& w) {
+    while (w.bits <= 56 && event_ == Event::kNone)
+      if (!LoadPlainBytes(w)) LoadByte(w);
   }
-  int Available() const { return bits_; }
   Event Pending() const { return event_; }
   // Once every bit before a restart marker is used: go on loading after it.
   void PassRestart() { event_ = Event::kNone; }
 
-  // The next 16 bits, the first in bit 15 (zeros beyond the bits held).
-  uint32_t Peek16() const { return static_cast<uint32_t>(buffer_ >> 48); }
-  // Takes n bits (1..32, at most Available()).
-  uint32_t Take(int n) {
-    const uint32_t v = static_cast<uint32_t>(buffer_ >> (64 - n));
-    buffer_ <<= n;
-    bits_ -= n;
-    return v;
-  }
-
-  // The file position of the byte holding the last bit taken, and the bit's index
-  // in it (0 = most significant). Only after at least one bit was taken.
-  void LastTaken(int32_t& position, int32_t& bitIndex) const {
-    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(bits_);
+  // The file position of the byte holding the last bit taken from w, and the bit's
+  // index in it (0 = most significant). Only after at least one bit was taken.
+  void LastTaken(const BitWindow& w, int32_t& position, int32_t& bitIndex) const {
+    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
     position = positions_[((taken - 1) >> 3) & 15];
     bitIndex = static_cast<int32_t>((taken - 1) & 7);
   }
 
  private:
-  void LoadByte() {
+  // As many bytes as fit, at once, when none of them is an FF and all lie inside the
+  // scan and the file; false (nothing loaded) otherwise.
+  bool LoadPlainBytes(BitWindow& w) {
+    const int n = (64 - w.bits) >> 3;
+    if (next_ < 0 || next_ + 8 > fileLength_ || next_ + n - 1 > last_) return false;
+    uint64_t word;
+    std::memcpy(&word, data_ + next_, 8);
+    word = __builtin_bswap64(word);  // the first byte in the top bits
+    const uint64_t keep = n == 8 ? ~uint64_t{0} : ~(~uint64_t{0} >> (8 * n));
+    // A byte of word is FF where a byte of ~word is 0; bytes past the n are made
+    // non-zero. The classic zero-byte test: exact for whether there is one.
+    const uint64_t inverse = ~word | ~keep;
+    constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+    if (((inverse - kOnes) & ~inverse & kHighs) != 0) return false;
+    w.buffer |= (word & keep) >> w.bits;
+    w.bits += 8 * n;
+    for (int i = 0; i < n; ++i) positions_[(loaded_ + i) & 15] = static_cast<int32_t>(next_ + i);
+    loaded_ += n;
+    next_ += n;
+    return true;
+  }
+
+  void LoadByte(BitWindow& w) {
     if (next_ > last_) {
       event_ = Event::kEnd;
       return;
@@ -70,8 +101,8 @@ class ScanBits {
     // nine bytes loaded: sixteen remembered positions are plenty.
     positions_[loaded_ & 15] = static_cast<int32_t>(next_);
     ++loaded_;
-    buffer_ |= static_cast<uint64_t>(b) << (56 - bits_);
-    bits_ += 8;
+    w.buffer |= static_cast<uint64_t>(b) << (56 - w.bits);
+    w.bits += 8;
     if (b != 0xFF) {
       ++next_;
       return;
@@ -90,8 +121,6 @@ class ScanBits {
   int64_t fileLength_;
   int64_t last_;
   int64_t next_;  // file position of the next byte to load
-  uint64_t buffer_ = 0;
-  int bits_ = 0;
   Event event_ = Event::kNone;
   uint64_t loaded_ = 0;  // data bytes loaded so far
   std::array<int32_t, 16> positions_{};

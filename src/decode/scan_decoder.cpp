@@ -1,5 +1,6 @@
 #include "decode/scan_decoder.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "decode/colour.h"
@@ -9,14 +10,20 @@ namespace vorn {
 
 namespace {
 
-// The sign extension of the extra bits (ISO/IEC 10918-1 F.2.2.1).
+// The sign extension of the extra bits (ISO/IEC 10918-1 F.2.2.1): v when its top
+// bit is set, else v - 2^size + 1. Without a branch: the sign is a coin toss.
 inline int32_t Extend(uint32_t v, int size) {
-  return v >= (1u << (size - 1)) ? static_cast<int32_t>(v) : static_cast<int32_t>(v) - (1 << size) + 1;
+  const int32_t top = static_cast<int32_t>(v >> (size - 1));  // 0 or 1
+  return static_cast<int32_t>(v) + ((top - 1) & (1 - (1 << size)));
 }
 
 // A DHT segment gives 4-bit sizes. A larger one (only a hand-made table can hold
 // one) would collect more extra bits than a 32-bit value keeps: a failure.
 constexpr int kLargestSize = 15;
+
+// A code word of at most 16 bits and its at most 15 extra bits: with this many bits
+// held, a code word and its value can be taken whole.
+constexpr int kWholeCodeWord = 16 + kLargestSize;
 
 }  // namespace
 
@@ -26,7 +33,7 @@ ScanDecoder::ScanDecoder(const FileImage& file, const Records& rec, int32_t scan
       tables_(tables),
       geometry_(geometry),
       decode_(decode),
-      bits_(file.bytes.data(), file.FileLength(), rec.scan.ScanDataStart, scanDataEnd) {
+      loader_(file.bytes.data(), file.FileLength(), rec.scan.ScanDataStart, scanDataEnd) {
   if (decode.plan.McuBlockCount == 1) {
     // Neutral chroma for a grey-scale picture: blocks 1 and 2 are read as Cb and Cr.
     samples_[1].fill(128);
@@ -46,16 +53,16 @@ void ScanDecoder::StartBlock() {
 
 int ScanDecoder::Run() {
   for (;;) {
-    if (bits_.Available() < 32) {
-      bits_.Fill();
-      if (bits_.Available() == 0) {
-        switch (bits_.Pending()) {
+    if (window_.bits < kWholeCodeWord) {
+      loader_.Fill(window_);
+      if (window_.bits == 0) {
+        switch (loader_.Pending()) {
           case ScanBits::Event::kRestart:
             // Drops the bits collected so far and the predictors, nothing else.
             codeValue_ = 0;
             codeLength_ = 0;
             dcPredictor_ = {0, 0, 0};
-            bits_.PassRestart();
+            loader_.PassRestart();
             continue;
           case ScanBits::Event::kForeignMarker:
             return kDecodeForeignMarker;
@@ -67,41 +74,40 @@ int ScanDecoder::Run() {
         }
       }
     }
-    bool ok;
-    if (!readingCode_) {
-      ok = SlowExtraBits();
-    } else if (table_ == nullptr) {
-      ok = false;  // the block's selector names no table: fails on its first bit
-    } else if (codeLength_ == 0) {
-      const HuffmanLookup::Code code = table_->Peek(bits_.Peek16());
-      if (code.length != 0 && code.length <= bits_.Available()) {
-        bits_.Take(code.length);
-        ok = OnCode(code.run, code.size);
-      } else {
-        ok = SlowCodeBit();
-      }
-    } else {
-      ok = SlowCodeBit();
+    if (readingCode_ && codeLength_ == 0 && table_ != nullptr && window_.bits >= kWholeCodeWord) {
+      if (!WholeCodeWords()) return kDecodeFailure;
+      // Fewer bits are held now, or the next code word needs the bit-by-bit search:
+      // one step of the general machine follows, which always takes a bit.
     }
-    if (!ok) return kDecodeFailure;
+    if (!SlowStep()) return kDecodeFailure;
   }
 }
 
-bool ScanDecoder::SlowCodeBit() {
-  codeValue_ = 2 * codeValue_ + static_cast<int32_t>(bits_.Take(1));
+bool ScanDecoder::SlowStep() {
+  if (!readingCode_) {
+    // Extra bits: take what is needed of what is held.
+    const int n = std::min(extraBits_ - codeLength_, window_.bits);
+    codeValue_ = static_cast<int32_t>((static_cast<uint32_t>(codeValue_) << n) | window_.Take(n));
+    codeLength_ += n;
+    if (codeLength_ < extraBits_) return true;
+    return StoreCoefficient(Extend(static_cast<uint32_t>(codeValue_), extraBits_));
+  }
+  if (table_ == nullptr) return false;  // the block's selector names no table: fails on its first bit
+  if (codeLength_ == 0) {
+    // A whole code word when the bits before a marker hold one.
+    const HuffmanLookup::Code code = table_->Peek(window_.Peek16());
+    if (code.length != 0 && code.length <= window_.bits) {
+      window_.Take(code.length);
+      return OnCode(code.run, code.size);
+    }
+  }
+  // One bit, then the comparison with the codes of the new length.
+  codeValue_ = 2 * codeValue_ + static_cast<int32_t>(window_.Take(1));
   ++codeLength_;
   if (codeLength_ > 16) return false;
   const int k = table_->Find(codeLength_, codeValue_);
   if (k < 0) return true;
   return OnCode(table_->Run(codeLength_, k), table_->Size(codeLength_, k));
-}
-
-bool ScanDecoder::SlowExtraBits() {
-  const int n = std::min(extraBits_ - codeLength_, bits_.Available());
-  codeValue_ = static_cast<int32_t>((static_cast<uint32_t>(codeValue_) << n) | bits_.Take(n));
-  codeLength_ += n;
-  if (codeLength_ < extraBits_) return true;
-  return StoreCoefficient(Extend(static_cast<uint32_t>(codeValue_), extraBits_));
 }
 
 bool ScanDecoder::OnCode(int run, int size) {
@@ -116,7 +122,7 @@ bool ScanDecoder::OnCode(int run, int size) {
   table_ = tables_.ac[blockIndex_];
   if (size > kLargestSize) return false;
   if (size == 0) return StoreCoefficient(0);
-  if (size <= bits_.Available()) return StoreCoefficient(Extend(bits_.Take(size), size));
+  if (size <= window_.bits) return StoreCoefficient(Extend(window_.Take(size), size));
   readingCode_ = false;
   extraBits_ = size;
   codeValue_ = 0;
@@ -138,6 +144,79 @@ bool ScanDecoder::StoreCoefficient(int32_t value) {
   return true;
 }
 
+// The hot loop: the same steps as OnCode and StoreCoefficient for whole code words,
+// with the state in locals (the compiler keeps them in registers) and written back
+// before a block is completed or the loop is left.
+bool ScanDecoder::WholeCodeWords() {
+  BitWindow w = window_;
+  const HuffmanLookup* table = table_;
+  int index = coefficientIndex_;
+  int cls = coefficientClass_;
+  uint64_t nonZero = nonZero_;
+  int32_t* natural = natural_.data();
+  auto save = [&] {
+    window_ = w;
+    table_ = table;
+    coefficientIndex_ = index;
+    coefficientClass_ = cls;
+    nonZero_ = nonZero;
+  };
+  auto load = [&] {
+    table = table_;
+    index = coefficientIndex_;
+    cls = coefficientClass_;
+    nonZero = nonZero_;
+  };
+  for (;;) {
+    if (w.bits < kWholeCodeWord) {
+      loader_.Fill(w);
+      if (w.bits < kWholeCodeWord) break;
+    }
+    int length, run, size;
+    if (const uint32_t e =
+            table->ShortEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits)))) {
+      length = static_cast<int>(e & 0xFF);
+      run = static_cast<int>((e >> 8) & 0xFF);
+      size = static_cast<int>((e >> 16) & 0xFF);
+    } else {
+      const HuffmanLookup::Code code = table->PeekLong(w.Peek16());
+      if (code.length == 0) break;  // no code word within 16 bits: bit by bit to the failure
+      length = code.length;
+      run = code.run;
+      size = code.size;
+    }
+    w.Take(length);
+    if ((run | size) == 0 && cls == 1) {  // end of block
+      save();
+      if (!CompleteBlock()) return false;
+      load();
+      if (table == nullptr) return true;  // the next block names no table
+      continue;
+    }
+    index += run;
+    if (index > 64 || size > kLargestSize) return false;
+    cls = 1;
+    table = tables_.ac[blockIndex_];
+    if (size != 0) {
+      if (index > 63) return false;
+      const int32_t value = Extend(w.Take(size), size);
+      const int k = kNaturalOrder[index];
+      natural[k] = value;  // never 0: a value of size S >= 1 has S bits
+      nonZero |= uint64_t{1} << k;
+    } else if (index > 63) {
+      return false;
+    }
+    if (++index == 64) {
+      save();
+      if (!CompleteBlock()) return false;
+      load();
+      if (table == nullptr) return true;
+    }
+  }
+  save();
+  return true;
+}
+
 bool ScanDecoder::CompleteBlock() {
   const McuBlockPlan& plan = decode_.plan;
   const int c = plan.Component(blockIndex_);
@@ -151,13 +230,15 @@ bool ScanDecoder::CompleteBlock() {
   if (q < 0 || q > 2) return false;
   // Decoded values are 16-bit (the DC sum just checked, AC values at most 15 bits)
   // and quantization values are 16-bit, so no product leaves 32 bits; checked anyway.
+  int64_t bound = 0;
   for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) {
     const int k = std::countr_zero(rest);
     const int64_t v = static_cast<int64_t>(natural_[k]) * tables_.quant[q][k];
     if (v < INT32_MIN || v > INT32_MAX) return false;
     natural_[k] = static_cast<int32_t>(v);
+    bound += (v < 0 ? -v : v) * tables_.kernel.columnMax[k];
   }
-  const bool transformed = TransformNatural(tables_.kernel, natural_, nonZero_, samples_[blockIndex_]);
+  const bool transformed = TransformNatural(tables_.kernel, natural_, nonZero_, bound, samples_[blockIndex_]);
   for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
   nonZero_ = 0;
   if (!transformed) return false;
@@ -172,9 +253,8 @@ bool ScanDecoder::CompleteBlock() {
 
 bool ScanDecoder::CompleteMcu() {
   const FrameRecord& frame = rec_.frame;
-  if (!StoreMcuPixels(decode_.ImagePixels, frame.FrameWidth, frame.FrameHeight, samples_, frame.HSampling[0],
-                      frame.VSampling[0], mcuColumn_, mcuRow_))
-    return false;
+  StoreMcuPixelsInRange(decode_.ImagePixels, frame.FrameWidth, frame.FrameHeight, samples_,
+                        frame.HSampling[0], frame.VSampling[0], mcuColumn_, mcuRow_);
   if (++mcuColumn_ >= geometry_.McusPerRow) {
     mcuColumn_ = 0;
     ++mcuRow_;
@@ -183,7 +263,7 @@ bool ScanDecoder::CompleteMcu() {
   if (mcuRow_ > geometry_.McuRows) return false;
   McuStart& start = decode_.McuStarts.At(mcuColumn_, mcuRow_);
   for (int c = 0; c < 3; ++c) start.dc[c] = dcPredictor_[c];
-  bits_.LastTaken(start.bytePos, start.bitIndex);
+  loader_.LastTaken(window_, start.bytePos, start.bitIndex);
   return true;
 }
 

@@ -44,9 +44,9 @@ class ScanDecoder {
   int Run();
 
  private:
+  bool WholeCodeWords();
+  bool SlowStep();
   bool OnCode(int run, int size);
-  bool SlowCodeBit();
-  bool SlowExtraBits();
   bool StoreCoefficient(int32_t value);
   bool CompleteBlock();
   bool CompleteMcu();
@@ -56,7 +56,8 @@ class ScanDecoder {
   const ScanTables& tables_;
   const McuGeometry geometry_;
   DecodeState& decode_;
-  ScanBits bits_;
+  ScanBits loader_;
+  BitWindow window_;
 
   int32_t codeValue_ = 0;
   int codeLength_ = 0;

@@ -1,5 +1,11 @@
 #include "decode/scan_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include "decode/decode_scan.h"
+#include "reference/reference_decoder.h"
+#include "support/analysed_jpeg.h"
+
 namespace vorn::testing {
 
 HuffCodeTable CodeTable(const HuffmanSpec& spec) {
@@ -63,13 +69,29 @@ int32_t PlaceScan(FileImage& file, Records& rec, const std::vector<uint8_t>& sca
 
 DecodeState FreshDecodeState(const Records& rec) {
   DecodeState d;
-  const McuGeometry g = ComputeMcuGeometry(rec.frame);
-  d.geometry = g;
-  d.imageWidth = rec.frame.FrameWidth;
-  d.imageHeight = rec.frame.FrameHeight;
-  d.ImagePixels.assign(static_cast<size_t>(rec.frame.FrameWidth) * rec.frame.FrameHeight, 0);
-  if (g.Valid()) d.McuStarts.Reset(g.McusPerRow, g.McuRows + 1);
+  CreateDecodeStores(rec, d);
   return d;
+}
+
+int ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast) {
+  fast = FreshDecodeState(rec);
+  DecodeState slow = FreshDecodeState(rec);
+  const int status = DecodeScan(file, rec, end, fast);
+  EXPECT_EQ(status, reference::DecodeScan(file, rec, end, slow));
+  EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ";
+  EXPECT_EQ(fast.plan.McuBlockCount, slow.plan.McuBlockCount);
+  EXPECT_EQ(fast.plan.McuBlockTable, slow.plan.McuBlockTable);
+  for (size_t i = 0; i < fast.McuStarts.entries.size(); ++i) {
+    const McuStart& a = fast.McuStarts.entries[i];
+    const McuStart& b = slow.McuStarts.entries[i];
+    if (a.bytePos != b.bytePos || a.bitIndex != b.bitIndex || a.dc[0] != b.dc[0] || a.dc[1] != b.dc[1] ||
+        a.dc[2] != b.dc[2]) {
+      ADD_FAILURE() << "McuStarts entry " << i << ": " << a.bytePos << "/" << a.bitIndex << " against "
+                    << b.bytePos << "/" << b.bitIndex;
+      break;
+    }
+  }
+  return status;
 }
 
 }  // namespace vorn::testing

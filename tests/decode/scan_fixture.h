@@ -29,6 +29,11 @@ int32_t PlaceScan(FileImage& file, Records& rec, const std::vector<uint8_t>& sca
 // ImagePixels and McuStarts created for rec's frame as the renderer does.
 DecodeState FreshDecodeState(const Records& rec);
 
+// Decodes with DecodeScan (into fast) and with the literal reference decoder, and
+// adds a test failure for any difference in status, pixels, plan or McuStarts.
+// Returns the status.
+int ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast);
+
 // The standard tables of identifier 0 (luminance) and 1 (chrominance).
 const HuffmanSpec& DcTable(int id);
 const HuffmanSpec& AcTable(int id);
