@@ -1,6 +1,7 @@
 #include "inspect/tracer.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/hex.h"
@@ -43,8 +44,7 @@ constexpr int16_t kGoOn = -1;  // not a result: the trace continues
 // word is first looked up in it.
 struct TraceTables {
   IdctKernel kernel;
-  std::array<std::array<HuffmanLookup, 4>, 2> huffman;
-  std::array<std::array<bool, 4>, 2> built{};
+  std::array<std::array<std::optional<HuffmanLookup>, 4>, 2> huffman;  // by class and selector
 };
 
 // One trace. The members are the working state of the bit-serial walk; every
@@ -217,11 +217,9 @@ int16_t Tracer::CodeBit() {
   if (length > 16) return kTraceFailure;
   const int16_t selector = coefficientClass_ == 0 ? in_.plan.Dc(blockIndex_) : in_.plan.Ac(blockIndex_);
   if (selector < 0 || selector > 3) return kTraceFailure;
-  HuffmanLookup& table = tables_->huffman[coefficientClass_][selector];
-  if (!tables_->built[coefficientClass_][selector]) {
-    table.Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
-    tables_->built[coefficientClass_][selector] = true;
-  }
+  std::optional<HuffmanLookup>& lookup = tables_->huffman[coefficientClass_][selector];
+  if (!lookup) lookup.emplace().Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
+  const HuffmanLookup& table = *lookup;
   // The first stored code of this length equal to the bits collected, if any.
   const int k = table.Find(length, codeValue_);
   if (k < 0) return kGoOn;
