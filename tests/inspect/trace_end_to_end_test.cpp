@@ -156,17 +156,11 @@ TEST(TraceRestart, McuAfterAMarkerPointsBeforeItAndTracesFromZeroPredictors) {
     // Right after the previous MCU's data: in its last byte, or the marker's FF
     // when that MCU filled its last byte.
     EXPECT_TRUE(p.bytePos == markers[k - 1] - 1 || (p.bytePos == markers[k - 1] && p.bitIndex == 0)) << k;
-    const McuStart& start = window.s.decode.McuStarts.At(k % 4, k / 4);
-    EXPECT_EQ(window.s.w.DCV[0].text, std::to_string(start.dc[0]));
+    // The predictors from before the marker.
+    EXPECT_EQ(window.s.w.DCV[0].text, std::to_string(window.s.decode.McuStarts.At(k % 4, k / 4).dc[0]));
     ASSERT_TRUE(window.s.w.MCUCHK.Click());
     EXPECT_EQ(window.LastMessage(), "正常！") << k;
   }
-  // Predictors before a marker are the running DC sums of the picture, which is
-  // not flat: some MCU after a marker must show one that is not 0.
-  bool someNonZero = false;
-  for (int32_t k = 1; k < 8; ++k)
-    someNonZero = someNonZero || window.s.decode.McuStarts.At(k % 4, k / 4).dc[0] != 0;
-  EXPECT_TRUE(someNonZero);
 }
 
 // A grey picture built so that MCU 7 begins right after a data FF: the previous
@@ -217,28 +211,6 @@ TEST(TraceStuffedStart, PointerNamesTheStuffedByteAndTheTraceStartsAfterIt) {
   buffer.Reset(8, 8, 1);
   ASSERT_EQ(TraceScan(window.s, buffer, 0, false), kTraceDone);
   EXPECT_EQ(buffer.At(3, 3, 0), 0xA5A5A5u);
-}
-
-TEST(TraceCheck, McuAfterWhichTheDataEndsIsAbnormal) {
-  // The last MCU's data cut short: the decode stops at the data's end, and the
-  // trace of that MCU runs out of data.
-  testing::EncodeOptions options;
-  options.width = 32;
-  options.height = 16;
-  std::vector<uint8_t> jpeg = testing::EncodePhotoLike(options, 5);
-  const int32_t start = ScanDataStartOf(jpeg);
-  Window whole;
-  ASSERT_TRUE(whole.Load(jpeg));
-  const int32_t lastBegins = whole.s.decode.McuStarts.At(1, 0).bytePos + 1;
-  std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + std::max(lastBegins + 2, start + 1));
-  cut.push_back(0xFF);
-  cut.push_back(0xD9);
-  Window window;
-  ASSERT_TRUE(window.Load(cut));
-  window.PressMcu(1, 0);
-  ASSERT_TRUE(window.s.w.MCUCHK.Click());
-  EXPECT_EQ(window.LastMessage(), "異常！");
-  EXPECT_GT(window.s.w.LOG.Count(), 0);  // the lines up to the stop stay
 }
 
 }  // namespace

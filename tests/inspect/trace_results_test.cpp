@@ -36,35 +36,23 @@ TEST(TraceResults, LastIndexTwoWritesTheEndsOfMcusZeroAndOne) {
   EXPECT_TRUE(f.McuIs(2, TraceFixture::GreyPixel(131)));
 }
 
-TEST(TraceResults, FourthRecordedEndFailsAfterMcuThree) {
+TEST(TraceResults, LastIndexThreeCompletesAndAFourthRecordedEndFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 5);
   f.pixels.Reset(8, 8, 5);
-  EXPECT_EQ(f.Trace(4, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(3, false), kTraceDone);
   EXPECT_EQ(f.mcuEnd, (std::array<int32_t, 3>{0x30, 0x31, 0x32}));
+  EXPECT_EQ(f.Trace(4, false), kTraceFailure);
   EXPECT_TRUE(f.McuIs(3, TraceFixture::GreyPixel(132)));  // converted before the stop
   EXPECT_TRUE(f.McuIs(4, 0));
 }
 
-TEST(TraceResults, LastIndexThreeStillCompletes) {
-  TraceFixture f;
-  PutSmallMcus(f, 0x30, 4);
-  f.pixels.Reset(8, 8, 4);
-  EXPECT_EQ(f.Trace(3, false), kTraceDone);
-  EXPECT_EQ(f.mcuEnd, (std::array<int32_t, 3>{0x30, 0x31, 0x32}));
-}
-
-TEST(TraceResults, McuBeyondTheBufferFails) {
+TEST(TraceResults, BufferTooSmallOrOfAnotherMcuSizeFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 3);
   f.pixels.Reset(8, 8, 1);
   EXPECT_EQ(f.Trace(1, false), kTraceFailure);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
-}
-
-TEST(TraceResults, BufferOfAnotherMcuSizeFails) {
-  TraceFixture f;
-  PutSmallMcus(f, 0x30, 1);
   f.pixels.Reset(16, 16, 1);
   EXPECT_EQ(f.Trace(0, false), kTraceFailure);
 }
