@@ -34,18 +34,6 @@ TEST(JpegBuilder, BlockWithAcValuesDecodesLikeLibjpeg) {
   EXPECT_LT(pic.rgb[0], pic.rgb[7 * 3]);  // a negative (0,1) coefficient rises to the right
 }
 
-TEST(JpegBuilder, StandardTablesHaveTheirPublishedSizes) {
-  JpegBuilder b;
-  b.DhtStandard();
-  const auto& bytes = b.Bytes();
-  ASSERT_EQ(bytes.size(), 2u + 418u);
-  EXPECT_EQ(bytes[2] * 256 + bytes[3], 418);
-  EXPECT_EQ(StandardLuminanceAc().symbols.size(), 162u);
-  EXPECT_EQ(StandardLuminanceQuant()[0], 16);
-  EXPECT_EQ(StandardLuminanceQuant()[1], 11);  // zig-zag order: (0,1) then (1,0)
-  EXPECT_EQ(StandardLuminanceQuant()[2], 12);
-}
-
 TEST(BitWriter, StuffsZeroAfterFfAndPadsWithOnes) {
   BitWriter w;
   w.PutBits(0xFF, 8);
