@@ -75,14 +75,6 @@ TEST(BitcheckCli, UsageErrorsExitWithTwo) {
   }
 }
 
-TEST(BitcheckCli, StartAtTheSoiAnalysesAgainAndSearches) {
-  const auto r = RunCli({"bitcheck", "--start", "0", kDamaged, "3", "6"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.err.find("Vorn: 解析開始位置を変更しますか"), std::string::npos);
-  ASSERT_FALSE(r.OutLines().empty());
-  EXPECT_EQ(r.OutLines()[0].rfind("00000E62-7:", 0), 0u);
-}
-
 TEST(FixCli, SetsOneBitOfAnyFileWithoutAnalysingIt) {
   const std::string dir = TempDir();
   WriteFileBytes(dir + "/in.bin", {0x00, 0x10, 0x80, 0xFF});
@@ -99,14 +91,6 @@ TEST(FixCli, SetsOneBitOfAnyFileWithoutAnalysingIt) {
   EXPECT_EQ(ReadFileBytes(dir + "/a.jpg"), (std::vector<uint8_t>{0x80, 0x10, 0x80, 0xFF}));
   EXPECT_EQ(RunCli({"fix", dir + "/in.bin", "3-4", "-o", dir + "/b.jpg"}).exitCode, 0);
   EXPECT_EQ(ReadFileBytes(dir + "/b.jpg"), (std::vector<uint8_t>{0x00, 0x10, 0x80, 0xFF}));
-}
-
-TEST(FixCli, ReplacesALongerExistingFile) {
-  const std::string dir = TempDir();
-  WriteFileBytes(dir + "/in.jpg", {0x01, 0x02});
-  WriteFileBytes(dir + "/out.jpg", std::vector<uint8_t>(100, 0xAA));
-  EXPECT_EQ(RunCli({"fix", dir + "/in.jpg", "1-0", "-o", dir + "/out.jpg"}).exitCode, 0);
-  EXPECT_EQ(ReadFileBytes(dir + "/out.jpg"), (std::vector<uint8_t>{0x01, 0x82}));
 }
 
 TEST(FixCli, ANameWithoutTheJpgEndingIsRefusedAndNothingWritten) {

@@ -24,13 +24,6 @@ void ExpectEntry(const BitCandidateEntry& e, int32_t score, int32_t position, in
   EXPECT_EQ(e.Reach, reach);
 }
 
-TEST(BitcheckCandidates, ResetEmptiesAllNineEntries) {
-  CandidateTable table;
-  table[3] = Trial(1, 2, 3, 4);
-  ResetCandidates(table);
-  for (const BitCandidateEntry& e : table) ExpectEntry(e, 512, 0, 0, 0);
-}
-
 TEST(BitcheckCandidates, AscendingScoresAndEqualScoresKeepTheirOrder) {
   Search s;
   s.Accept(Trial(10, 0x100, 1, 0x140));

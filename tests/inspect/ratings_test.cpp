@@ -96,13 +96,6 @@ TEST(RatingsSeam, RightColumnAgainstLeftColumnOfTheNextMcu) {
   EXPECT_EQ(SeamScore(f.buffer, f.context), 7);
 }
 
-TEST(RatingsSeam, DividesByTwiceTheMcuHeightWhereverTheMcusLie) {
-  Fixture f(16, 16, 16, 16, 0, 0);
-  f.FillMcu(1, Rgb(0, 0, 4));
-  // Pair (0,1): 16 x 4 = 64; pair (1,2): 16 x 4 = 64; 128 / 32 = 4.
-  EXPECT_EQ(SeamScore(f.buffer, f.context), 4);
-}
-
 TEST(RatingsLeftEdge, McusInColumnZeroCompareNothing) {
   Fixture f(24, 16, 8, 8, 0, 1, Rgb(255, 0, 0));
   EXPECT_EQ(LeftEdgeScore(f.buffer, f.context), 0);
