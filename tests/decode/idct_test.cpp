@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <limits>
 #include <random>
 
@@ -177,35 +176,6 @@ TEST(Idct, NearTheOverflowBounds) {
   q[5] = 32767;
   EXPECT_FALSE(Fast(c, q).ok);
   ExpectSame(c, q);
-}
-
-// The transform entry for natural-order coefficients: the bound decides the path,
-// and both paths agree with the literal product.
-TEST(Idct, BoundChoosesThePathNotTheResult) {
-  std::mt19937 rng(3);
-  for (int round = 0; round < 300; ++round) {
-    std::array<int32_t, 64> natural{};
-    uint64_t nonZero = 0;
-    Coefficients zigzag{};
-    for (int i = 0; i < 6; ++i) {
-      const int k = static_cast<int>(rng() % 64);
-      natural[k] = static_cast<int32_t>(rng() % 1201) - 600;
-      zigzag[kZigZag[k]] = natural[k];
-    }
-    for (int k = 0; k < 64; ++k)
-      if (natural[k] != 0) nonZero |= uint64_t{1} << k;
-    const Result want = Literal(zigzag, Ones());
-    SampleBlock got;
-    ASSERT_EQ(TransformNatural(Kernel(), natural, nonZero, got), want.ok);
-    if (want.ok) {
-      ASSERT_EQ(got, want.samples);
-    }
-    // Forcing the checked path with an inflated bound changes nothing.
-    ASSERT_EQ(TransformNatural(Kernel(), natural, nonZero, int64_t{1} << 40, got), want.ok);
-    if (want.ok) {
-      ASSERT_EQ(got, want.samples);
-    }
-  }
 }
 
 }  // namespace
