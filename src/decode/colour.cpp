@@ -1,9 +1,9 @@
 #include "decode/colour.h"
 
-#include <immintrin.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include "decode/simd.h"
 
 namespace vorn {
 
@@ -44,6 +44,7 @@ void ConvertSegmentScalar(const int32_t* luma, const int32_t* cb, const int32_t*
   }
 }
 
+#if VORN_X86
 __attribute__((target("avx2"))) inline __m128i LimitRoundedAvx2(__m256d v) {
   const __m256d r = _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
   return _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(r, _mm256_setzero_pd()), _mm256_set1_pd(255.0)));
@@ -90,10 +91,10 @@ __attribute__((target("avx2"))) void ConvertSegmentAvx2(const int32_t* luma, con
   }
   ConvertSegmentScalar(luma, cb, cr, repeat, j, n, out);
 }
+#endif
 
 // Row i of the MCU, its first n pixels (n <= 8 x h0), into out.
 void ConvertMcuRow(const SampleBlocks& samples, int32_t h0, int32_t v0, int i, int n, uint32_t* out) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
   const int o = h0 * v0;
   const int chromaRow = (i / v0) * 8;
   for (int segment = 0; segment < h0 && segment * 8 < n; ++segment) {
@@ -101,10 +102,13 @@ void ConvertMcuRow(const SampleBlocks& samples, int32_t h0, int32_t v0, int i, i
     const int32_t* cb = samples[o].data() + chromaRow + segment * (8 / h0);
     const int32_t* cr = samples[o + 1].data() + chromaRow + segment * (8 / h0);
     const int width = std::min(8, n - segment * 8);
-    if (avx2)
+#if VORN_X86
+    if (HasAvx2()) {
       ConvertSegmentAvx2(luma, cb, cr, h0, width, out + segment * 8);
-    else
-      ConvertSegmentScalar(luma, cb, cr, h0, 0, width, out + segment * 8);
+      continue;
+    }
+#endif
+    ConvertSegmentScalar(luma, cb, cr, h0, 0, width, out + segment * 8);
   }
 }
 

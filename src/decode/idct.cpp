@@ -1,9 +1,9 @@
 #include "decode/idct.h"
 
-#include <immintrin.h>
-
 #include <bit>
 #include <limits>
+
+#include "decode/simd.h"
 
 namespace vorn {
 
@@ -32,6 +32,7 @@ void UncheckedProductScalar(const int32_t* columns, const int32_t* natural, uint
   for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;
 }
 
+#if VORN_X86
 // The same with the 64 sums in eight AVX2 registers: per coefficient eight
 // 8-lane multiplies and adds.
 __attribute__((target("avx2"))) void UncheckedProductAvx2(const int32_t* columns, const int32_t* natural,
@@ -62,13 +63,13 @@ __attribute__((target("avx2"))) void UncheckedProductAvx2(const int32_t* columns
   _mm256_store_si256(out + 7, s7);
   for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;  // vectorised by the compiler
 }
+#endif
 
 void UncheckedProduct(const int32_t* columns, const int32_t* natural, uint64_t nonZero, int32_t* samples) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2)
-    UncheckedProductAvx2(columns, natural, nonZero, samples);
-  else
-    UncheckedProductScalar(columns, natural, nonZero, samples);
+#if VORN_X86
+  if (HasAvx2()) return UncheckedProductAvx2(columns, natural, nonZero, samples);
+#endif
+  UncheckedProductScalar(columns, natural, nonZero, samples);
 }
 
 // The definition itself: every product and every partial sum in natural k order

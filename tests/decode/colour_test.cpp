@@ -8,6 +8,7 @@
 
 #include <random>
 
+#include "decode/simd.h"
 #include "reference/reference_kernels.h"
 
 namespace vorn {
@@ -49,21 +50,25 @@ reference::Blocks AsReference(const SampleBlocks& s) {
 // the whole range a transform can give (-408 .. 664) and a little beyond.
 TEST(Colour, StoreMcuPixelsMatchesThePixelLoop) {
   std::mt19937 rng(5);
-  for (int h0 = 1; h0 <= 2; ++h0)
-    for (int v0 = 1; v0 <= 2; ++v0)
-      for (const auto& [X, Y] : std::vector<std::pair<int, int>>{{37, 21}, {32, 16}, {9, 33}}) {
-        std::vector<uint32_t> fast(static_cast<size_t>(X) * Y, 0xDEADBEEF), literal = fast, inRange = fast;
-        for (int row = 0; row * 8 * v0 < Y + 16; ++row)
-          for (int column = 0; column * 8 * h0 < X + 16; ++column) {
-            const SampleBlocks s = RandomBlocks(rng, -420, 680);
-            const bool ok = StoreMcuPixels(fast, X, Y, s, h0, v0, column, row);
-            StoreMcuPixelsInRange(inRange, X, Y, s, h0, v0, column, row);
-            ASSERT_EQ(ok, reference::StoreMcuPixels(literal, X, Y, AsReference(s), h0, v0, column, row));
-            ASSERT_TRUE(ok);
-          }
-        ASSERT_EQ(fast, literal) << h0 << "x" << v0 << " " << X << "x" << Y;
-        ASSERT_EQ(inRange, literal);
-      }
+  for (bool plain : {false, true}) {
+    UsePlainLoops() = plain;  // the vector and the plain rows alike
+    for (int h0 = 1; h0 <= 2; ++h0)
+      for (int v0 = 1; v0 <= 2; ++v0)
+        for (const auto& [X, Y] : std::vector<std::pair<int, int>>{{37, 21}, {32, 16}, {9, 33}}) {
+          std::vector<uint32_t> fast(static_cast<size_t>(X) * Y, 0xDEADBEEF), literal = fast, inRange = fast;
+          for (int row = 0; row * 8 * v0 < Y + 16; ++row)
+            for (int column = 0; column * 8 * h0 < X + 16; ++column) {
+              const SampleBlocks s = RandomBlocks(rng, -420, 680);
+              const bool ok = StoreMcuPixels(fast, X, Y, s, h0, v0, column, row);
+              StoreMcuPixelsInRange(inRange, X, Y, s, h0, v0, column, row);
+              ASSERT_EQ(ok, reference::StoreMcuPixels(literal, X, Y, AsReference(s), h0, v0, column, row));
+              ASSERT_TRUE(ok);
+            }
+          ASSERT_EQ(fast, literal) << h0 << "x" << v0 << " " << X << "x" << Y;
+          ASSERT_EQ(inRange, literal);
+        }
+  }
+  UsePlainLoops() = false;
 }
 
 // The right-most MCU of a 100-pixel-wide 4:2:0 picture stores columns 96..99 only.
@@ -105,6 +110,7 @@ TEST(Colour, WholeSampleRangeAgreesBitForBit) {
   SampleBlocks s;
   uint32_t fast[64], literal[64];
   for (int base = -408; base <= 664; base += 64) {
+    UsePlainLoops() = (base + 408) % 128 == 0;  // the vector and the plain rows alike
     for (int shift = 0; shift < 1073; shift += 7) {
       for (int p = 0; p < 64; ++p) {
         const int y = -408 + (base + 408 + p) % 1073;
@@ -117,6 +123,7 @@ TEST(Colour, WholeSampleRangeAgreesBitForBit) {
       ASSERT_TRUE(std::equal(fast, fast + 64, literal)) << base << " " << shift;
     }
   }
+  UsePlainLoops() = false;
 }
 
 // Out-of-range samples: the failure comes at the same pixel, with the same pixels
