@@ -63,5 +63,3 @@ BENCHMARK(BM_Libjpeg)->Arg(420)->Arg(444)->Unit(benchmark::kMillisecond)->MinTim
 
 }  // namespace
 
-// vorn_bench is one program for all bench/ files: its main is the one
-// BENCHMARK_MAIN of bench/search_bench.cpp.

@@ -77,4 +77,3 @@ BENCHMARK(BM_FullSearch)->Arg(0)->Arg(50)->Arg(99)->Unit(benchmark::kMillisecond
 
 }  // namespace
 
-BENCHMARK_MAIN();
