@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "analysis/analysis_harness.h"
 
@@ -36,6 +37,9 @@ struct Row {
   const char* message;
   bool stops;
 };
+
+// Names the row in test listings (the default prints the object's raw bytes).
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class CountCheck : public ::testing::TestWithParam<Row> {};
 
