@@ -3,9 +3,9 @@
 // Decoding means: append bits one at a time and, after each, compare the bits
 // collected so far with the stored codes of that length in stored order; the first
 // equal code wins. HuffmanLookup answers the same question without the search:
-//  - Find(length, value) is that comparison for one length (the same answer as
-//    MatchCode), in constant time for the contiguous code ranges that canonical
-//    code assignment produces, by linear search otherwise;
+//  - Find(length, value) is that comparison for one length, in constant time for
+//    the contiguous code ranges that canonical code assignment produces, by
+//    linear search otherwise;
 //  - Peek(window) takes the next 16 bits at once and returns the code word the
 //    bit-by-bit search would stop at (shortest length first, then stored order),
 //    through a 512-entry table for codes of up to 9 bits.
