@@ -105,10 +105,10 @@ bool Dequantise(std::array<int32_t, 64>& coefficients, const std::array<int16_t,
   return true;
 }
 
-}  // namespace
-
+// sum |c_k| x columnMax[k] over the non-zero coefficients: at most
+// 64 x 2^31 x 2^31, no overflow in 64 bits.
 int64_t TransformBound(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero) {
-  int64_t bound = 0;  // at most 64 x 2^31 x 2^31: no overflow in 64 bits
+  int64_t bound = 0;
   for (; nonZero != 0; nonZero &= nonZero - 1) {
     const int k = std::countr_zero(nonZero);
     const int64_t c = natural[k];
@@ -117,10 +117,7 @@ int64_t TransformBound(const IdctKernel& kernel, const std::array<int32_t, 64>& 
   return bound;
 }
 
-bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
-                      SampleBlock& samples) {
-  return TransformNatural(kernel, natural, nonZero, TransformBound(kernel, natural, nonZero), samples);
-}
+}  // namespace
 
 bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
                       int64_t bound, SampleBlock& samples) {
@@ -140,14 +137,7 @@ bool InverseTransformBlock(const IdctKernel& kernel, std::array<int32_t, 64>& co
   std::array<int32_t, 64> natural;
   uint64_t nonZero = 0;
   if (!Dequantise(coefficients, quant, natural, nonZero)) return false;
-  return TransformNatural(kernel, natural, nonZero, samples);
-}
-
-bool InverseTransformBlock(const IdctMatrixTable& matrix, std::array<int32_t, 64>& coefficients,
-                           const std::array<int16_t, 64>& quant, SampleBlock& samples) {
-  IdctKernel kernel;
-  PrepareIdctKernel(matrix, kernel);
-  return InverseTransformBlock(kernel, coefficients, quant, samples);
+  return TransformNatural(kernel, natural, nonZero, TransformBound(kernel, natural, nonZero), samples);
 }
 
 }  // namespace vorn

@@ -46,20 +46,13 @@ void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel);
 // coefficients are then partly written and must not be used.
 bool InverseTransformBlock(const IdctKernel& kernel, std::array<int32_t, 64>& coefficients,
                            const std::array<int16_t, 64>& quant, SampleBlock& samples);
-// The same with the bare matrix: exact, but without the prepared columns it takes
-// the checked path for every block. For one-off use; loops should prepare a kernel.
-bool InverseTransformBlock(const IdctMatrixTable& matrix, std::array<int32_t, 64>& coefficients,
-                           const std::array<int16_t, 64>& quant, SampleBlock& samples);
 
 // The transform proper, for callers that already hold dequantised coefficients in
-// natural order: nonZero has bit k set for every k whose coefficient is not 0
-// (other coefficients must be 0). Same results and failures as above.
-bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
-                      SampleBlock& samples);
-// The same with the overflow bound already at hand: sum |c_k| x columnMax[k] over
-// the non-zero coefficients (TransformBound computes it). Below 2^31 nothing can
-// overflow and the product runs unchecked; above, every step is checked.
-int64_t TransformBound(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero);
+// natural order and their overflow bound: nonZero has bit k set for every k whose
+// coefficient is not 0 (other coefficients must be 0), and bound is
+// sum |c_k| x columnMax[k] over those. Below 2^31 nothing can overflow and the
+// product runs unchecked; above, every step is checked. Same results and failures
+// as above.
 bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
                       int64_t bound, SampleBlock& samples);
 
