@@ -4,6 +4,7 @@
 
 #include "analysis/hex.h"
 #include "analysis/message_log.h"
+#include "inspect/tracer.h"
 
 namespace vorn {
 
@@ -33,8 +34,8 @@ void KeepFarthestReach(CandidateTable& table, const BestReach& best) {
 
 std::string CandidateLine(const BitCandidateEntry& entry, uint8_t byteNow) {
   const auto withBit = static_cast<uint8_t>(byteNow | (0x80 >> (entry.BitIndex & 7)));
-  return Hex8(entry.Position) + "-" + std::to_string(entry.BitIndex) + ":" + Hex2(byteNow) + "→" +
-         Hex2(withBit) + " EOMCU:" + HexNoZeros(static_cast<uint32_t>(entry.Reach));
+  return PositionPrefix(entry.Position, entry.BitIndex & 7) + Hex2(byteNow) + "→" + Hex2(withBit) +
+         " EOMCU:" + HexNoZeros(static_cast<uint32_t>(entry.Reach));
 }
 
 void ListCandidates(const CandidateTable& table, const FileImage& file, window::ListBox& LOG,
