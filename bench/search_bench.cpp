@@ -9,6 +9,7 @@
 
 #include "analysis/marker_analysis.h"
 #include "inspect/bit_check.h"
+#include "inspect/mcu_pointer.h"
 #include "support/libjpeg_peer.h"
 #include "window/dialogs.h"
 
@@ -22,7 +23,7 @@ struct LoadedPicture {
   bool ok = false;
 };
 
-// Encoded, analysed and decoded once for all runs (the decode alone takes seconds).
+// Encoded, analysed and decoded once for all runs.
 LoadedPicture& Picture() {
   static const std::unique_ptr<LoadedPicture> loaded = [] {
     auto p = std::make_unique<LoadedPicture>();
@@ -43,17 +44,6 @@ LoadedPicture& Picture() {
   return *loaded;
 }
 
-// Points at MCU (column, row) as a press on it would: the bit after the last bit
-// consumed before it.
-void PointAt(AppState& s, int32_t column, int32_t row) {
-  const McuStart& start = s.decode.McuStarts.At(column, row);
-  McuPointerState& pointer = s.inspect.McuPointer;
-  pointer.bitIndex = (start.bitIndex + 1) % 8;
-  pointer.bytePos = start.bytePos + (pointer.bitIndex == 0 ? 1 : 0);
-  pointer.column = column;
-  pointer.row = row;
-}
-
 // range(0): where the MCU lies, in percent of the MCU rows and columns.
 void BM_FullSearch(benchmark::State& state) {
   LoadedPicture& p = Picture();
@@ -66,7 +56,8 @@ void BM_FullSearch(benchmark::State& state) {
     return std::min<int32_t>(count - 1, static_cast<int32_t>(int64_t{count - 1} * state.range(0) / 100));
   };
   // Keep three whole MCUs after the chosen one, so that every trial can complete.
-  PointAt(p.s, std::min(at(g.McusPerRow), g.McusPerRow - 4), at(g.McuRows));
+  const int32_t column = std::min(at(g.McusPerRow), g.McusPerRow - 4), row = at(g.McuRows);
+  p.s.inspect.McuPointer = PointerToMcu(p.s.decode.McuStarts.At(column, row), column, row);
   for (auto _ : state) {
     BITCHK_Click(p.s);
     benchmark::DoNotOptimize(p.s.inspect.BitCandidate);
@@ -76,4 +67,3 @@ void BM_FullSearch(benchmark::State& state) {
 BENCHMARK(BM_FullSearch)->Arg(0)->Arg(50)->Arg(99)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "decode/decode_scan.h"
+#include "inspect/mcu_pointer.h"
 #include "inspect/tracer.h"
 #include "support/analysed_jpeg.h"
 #include "support/libjpeg_peer.h"
@@ -50,8 +51,7 @@ void Trace(benchmark::State& state, int16_t lastMcu, bool listing) {
   const int32_t column = starts.columns / 2;
   const int32_t row = static_cast<int32_t>(state.range(0)) * (starts.rows - 2) / 100;
   const McuStart& start = starts.At(column, row);
-  McuPointerState pointer{start.bytePos, (start.bitIndex + 1) % 8, column, row};
-  if (pointer.bitIndex == 0) ++pointer.bytePos;
+  const McuPointerState pointer = PointerToMcu(start, column, row);
   const TraceInputs in{
       p.analysed.file,     p.analysed.rec,         p.decode.plan, p.decode.BitMask,
       p.decode.IdctMatrix, p.analysed.scanDataEnd, pointer,       {start.dc[0], start.dc[1], start.dc[2]},

@@ -42,6 +42,12 @@ void PaintStrips(AppState& s, int32_t X, int32_t Y, int32_t mcuWidth, int32_t mc
 
 }  // namespace
 
+McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row) {
+  // McuStarts names the last bit consumed before the MCU; its first bit is the next.
+  const int32_t bitIndex = (start.bitIndex + 1) & 7;
+  return McuPointerState{bitIndex == 0 ? start.bytePos + 1 : start.bytePos, bitIndex, column, row};
+}
+
 void Picture1_MouseDown(AppState& s, int /*button*/, int /*shift*/, float x, float y) {
   if (s.analysis.ImageInvalid) return;
   const int32_t X = s.rec.frame.FrameWidth;
@@ -73,17 +79,13 @@ void Picture1_MouseDown(AppState& s, int /*button*/, int /*shift*/, float x, flo
   FrameCell(view, x0, y0, x0 + mcuWidth - 1, y0 + mcuHeight - 1, X, Y);
   PaintStrips(s, X, Y, mcuWidth, mcuHeight, hv, vv);
 
-  // McuStarts names the last bit consumed before the MCU; its first bit is the next.
   const McuStart& start = s.decode.McuStarts.At(column, row);
-  int32_t bytePos = start.bytePos;
-  const int32_t bitIndex = (start.bitIndex + 1) & 7;
-  if (bitIndex == 0) ++bytePos;
-  JumpToPosition(s.file, s.dump, s.w, bytePos);
+  const McuPointerState pointer = PointerToMcu(start, column, row);
+  JumpToPosition(s.file, s.dump, s.w, pointer.bytePos);
 
-  McuPointerState& pointer = s.inspect.McuPointer;
-  pointer = McuPointerState{bytePos, bitIndex, column, row};
-  s.w.MCUBYTE.text = HexNoZeros(static_cast<uint32_t>(bytePos));
-  s.w.MCUBIT.text = std::to_string(bitIndex);
+  s.inspect.McuPointer = pointer;
+  s.w.MCUBYTE.text = HexNoZeros(static_cast<uint32_t>(pointer.bytePos));
+  s.w.MCUBIT.text = std::to_string(pointer.bitIndex);
   s.w.MCUX.text = std::to_string(column);
   s.w.MCUY.text = std::to_string(row);
   for (int k = 0; k < 3; ++k) s.w.DCV[k].text = std::to_string(start.dc[k]);

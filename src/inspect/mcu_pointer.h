@@ -12,4 +12,9 @@ namespace vorn {
 // picture's width or height, and where the view shows no MCU of the last decode.
 void Picture1_MouseDown(AppState& s, int button, int shift, float x, float y);
 
+// The pointer to MCU (column, row) whose McuStarts entry is start: the bit after the
+// last bit consumed before the MCU, without looking at the file (a stuffed byte or
+// a marker there is not skipped).
+McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row);
+
 }  // namespace vorn
