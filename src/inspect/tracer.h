@@ -1,7 +1,7 @@
 // The scan tracer's kernel: re-decodes consecutive MCUs bit by bit from a chosen
 // bit of the scan, with everything it reads passed in. The single-bit search runs
-// it hundreds of times per search, so a trace neither allocates (listing off) nor
-// copies the file image.
+// it hundreds of times per search, so a trace never copies the file image, and
+// with listing off it allocates nothing but its prepared tables.
 #pragma once
 
 #include <array>
