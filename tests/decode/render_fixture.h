@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/wiring.h"
+#include "decode/scan_fixture.h"
 #include "support/jpeg_builder.h"
 #include "window/dialogs.h"
 
@@ -33,20 +34,6 @@ inline HuffmanSpec TinyAc() {
   return t;
 }
 
-// Puts spec into a store table as the analysis would: codes of each length in
-// the order of the symbols (the canonical codes of ISO/IEC 10918-1 Annex C).
-inline void FillHuffTable(const HuffmanSpec& spec, HuffCodeTable& table) {
-  table = HuffCodeTable{};
-  for (uint8_t symbol : spec.symbols) {
-    const auto code = spec.CodeOf(symbol);
-    const int n = code->length - 1;
-    const int k = table.count[n]++;
-    table.code[n][k] = static_cast<int32_t>(code->bits);
-    table.run[n][k] = symbol >> 4;
-    table.size[n][k] = symbol & 15;
-  }
-}
-
 struct RenderFixture {
   window::ScriptedDialogs dialogs;
   AppState s{dialogs};
@@ -54,8 +41,8 @@ struct RenderFixture {
 
   RenderFixture() {
     WireDecodeHandlers(s);
-    FillHuffTable(TinyDc(), s.rec.huff.HuffTable[0][0]);
-    FillHuffTable(TinyAc(), s.rec.huff.HuffTable[1][0]);
+    s.rec.huff.HuffTable[0][0] = CodeTable(TinyDc());
+    s.rec.huff.HuffTable[1][0] = CodeTable(TinyAc());
     s.rec.quant.QuantValues[0].fill(1);
     SetFrame(16, 16, 1, 1, 1);
     SetScan({});
