@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "window/elements.h"
 
 namespace vorn::window {
@@ -39,11 +41,10 @@ TEST(TextField, KeepsAtMostTwoCharacters) {
   EXPECT_EQ(f.text, "あい");
 }
 
-TEST(Picture, WriteBottomUpFlipsRowsAndCopyClipsToSource) {
+TEST(Picture, BottomUpBlockFlipsRowsAndCopyClipsToSource) {
   Picture src;
-  ASSERT_TRUE(src.Resize(2, 2));
-  const uint32_t block[4] = {1, 2, 3, 4};  // bottom row first
-  src.WriteBottomUp(block, 2, 2);
+  const std::vector<uint32_t> block = {1, 2, 3, 4};  // bottom row first
+  src.ShowBottomUp(&block, 2, 2);
   EXPECT_EQ(src.Pixel(0, 0), 3u);
   EXPECT_EQ(src.Pixel(1, 1), 2u);
   Picture view;

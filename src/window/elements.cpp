@@ -92,20 +92,6 @@ bool Picture::OwnSurface() {
   return true;
 }
 
-void Picture::WriteBottomUp(const uint32_t* block, int w, int h) {
-  if (!OwnSurface()) return;
-  const int rows = std::min(h, height);
-  const int cols = std::min(w, width);
-  for (int r = 0; r < rows; ++r) {
-    // Row r of the block is image line h - 1 - r.
-    const int line = h - 1 - r;
-    if (line >= height) continue;
-    std::copy_n(block + static_cast<size_t>(r) * w, cols,
-                pixels.begin() + static_cast<size_t>(line) * width);
-  }
-  ++revision;
-}
-
 bool Picture::CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy) {
   if (!OwnSurface()) return false;
   for (int y = 0; y < h; ++y) {

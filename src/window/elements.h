@@ -67,7 +67,7 @@ struct Picture {
   // block, or after it was cleared from one (then it reads all black).
   std::vector<uint32_t> pixels;
   const std::vector<uint32_t>* shared = nullptr;  // bottom-up rows of width pixels
-  uint64_t revision = 0;  // bumped by every change, so views know to repaint
+  uint64_t revision = 0;                          // bumped by every change, so views know to repaint
   std::function<void(int button, int shift, float x, float y)> onMouseDown;
 
   // Sets the size; the content becomes black. Returns false when the surface
@@ -80,9 +80,6 @@ struct Picture {
   // end read black; the vector must outlive the picture or be detached from it by
   // Resize or Clear. The first write gives the picture a surface of its own (a copy).
   void ShowBottomUp(const std::vector<uint32_t>* block, int w, int h);
-  // Writes a bottom-up pixel block of w x h (the layout of a 32-bit BI_RGB DIB)
-  // into the top-left corner; parts outside the surface are dropped.
-  void WriteBottomUp(const uint32_t* block, int w, int h);
   // Copies a w x h rectangle at (sx, sy) of src to (dx, dy) here. Source pixels
   // outside src read as black. Returns false when the copy cannot be made.
   bool CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy);
