@@ -68,8 +68,8 @@ constexpr CountCheck kCountChecks[] = {
     {kEOI, Repeated, kRepeatedWarn, Verdict::Warn},
 };
 
-// Step 3: lists every marker from AnalysisStart on. False when the marker limit
-// was reached (the analysis stops).
+// Lists every marker from AnalysisStart on. False when the marker limit was
+// reached (the analysis stops).
 bool ScanMarkers(AppState& s) {
   AnalysisState& a = s.analysis;
   const std::vector<uint8_t>& bytes = s.file.bytes;
@@ -96,7 +96,7 @@ bool ScanMarkers(AppState& s) {
   return true;
 }
 
-// Step 4. False when a check stops the analysis.
+// The count checks, in the order of kCountChecks. False when a check stops the analysis.
 bool CheckCounts(AppState& s) {
   AnalysisState& a = s.analysis;
   for (const CountCheck& check : kCountChecks) {
@@ -108,7 +108,7 @@ bool CheckCounts(AppState& s) {
   return true;
 }
 
-// Step 5: the file itself must begin with SOI, wherever the scan began.
+// The file itself must begin with SOI, wherever the scan began.
 void CheckStart(AppState& s) {
   if (s.file.At(0) == kFill && s.file.At(1) == kSOI) return;
   AddLogLine(s.w.LOG, s.analysis, s.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
@@ -124,7 +124,8 @@ bool LengthLeadsToMarker(const FileImage& file, int64_t p) {
   return next < file.FileLength() && file.At(next) == kFill;
 }
 
-// Step 6: every marker after the first up to (not including) the first SOS.
+// Every marker after the first up to (not including) the first SOS: the entropy-
+// coded data after it has no lengths to check.
 void CheckLengths(AppState& s, int last) {
   AnalysisState& a = s.analysis;
   for (int j = 1; j <= last; ++j) {
@@ -137,7 +138,8 @@ void CheckLengths(AppState& s, int last) {
   }
 }
 
-// Step 7. False when a parser stops the analysis.
+// Hands every supported segment to its parser. False when a parser stops the
+// analysis.
 bool Dispatch(AppState& s, int last) {
   AnalysisState& a = s.analysis;
   QuantStore& quant = s.rec.quant;
@@ -180,7 +182,7 @@ bool Dispatch(AppState& s, int last) {
   return true;
 }
 
-// Step 8: the counters become page numbers and page 0 of each store is shown.
+// The counters become page numbers and page 0 of each store is shown.
 void Finish(AppState& s) {
   QuantStore& quant = s.rec.quant;
   HuffStore& huff = s.rec.huff;
