@@ -17,8 +17,6 @@ using namespace marker;
 
 // The scan lists at most this many markers; the last one listed ends the analysis.
 constexpr int kMarkerLimit = 1000;
-// LOG's tag while it holds marker lines (the segment list reads it).
-const std::string kMarkerListTag = "0";
 
 enum class Verdict { Warn, Stop };
 

@@ -9,6 +9,12 @@
 
 namespace vorn {
 
+// LOG's tag names the kind of list it holds, which decides what a click and a
+// double click on a line do; any other content (a trace, a list being built) has
+// an empty tag.
+inline const std::string kMarkerListTag = "0";     // the analysis' marker lines
+inline const std::string kCandidateListTag = "1";  // the single-bit check's candidates
+
 // Adds a line at index LogLineCount with its LineAddress and advances LogLineCount.
 // LOG never grows past kMaxLogLines lines: further lines are dropped (returns false).
 bool AddLogLine(window::ListBox& LOG, AnalysisState& analysis, std::string text, int32_t address);

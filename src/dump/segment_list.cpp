@@ -4,6 +4,7 @@
 
 #include "analysis/hex.h"
 #include "analysis/marker_analysis.h"
+#include "analysis/message_log.h"
 #include "decode/render.h"
 #include "dump/correction_preview.h"
 #include "dump/dump_view.h"
@@ -13,8 +14,6 @@ namespace vorn {
 
 namespace {
 
-constexpr const char* kMarkerList = "0";
-constexpr const char* kCandidateList = "1";
 // The single-bit search lists at most eight candidates; its ninth table entry is
 // only a sentinel and never has a line.
 constexpr int kListedCandidates = 8;
@@ -54,20 +53,20 @@ void ApplyCorrection(AppState& s, const BitCandidateEntry& c) {
 void LOG_Click(AppState& s, int index) {
   if (!IsListedLine(s, index)) return;
   JumpToPosition(s.file, s.dump, s.w, s.analysis.LineAddress[static_cast<size_t>(index)]);
-  if (s.w.LOG.tag != kCandidateList) return;
+  if (s.w.LOG.tag != kCandidateListTag) return;
   if (const BitCandidateEntry* c = CandidateOfLine(s, index)) PreviewCorrection(s, c->Position, c->BitIndex);
 }
 
 void LOG_DblClick(AppState& s, int index) {
   if (!IsListedLine(s, index)) return;
-  if (s.w.LOG.tag == kMarkerList) {
+  if (s.w.LOG.tag == kMarkerListTag) {
     // The click before the double click selected the line's position. A line whose
     // position could not be shown (negative) must not restart at a stale selection.
     const int64_t selected = CellPosition(s.dump.DumpPage, s.dump.SelectedCell);
     const bool shown = s.analysis.LineAddress[static_cast<size_t>(index)] >= 0 &&
                        selected <= std::numeric_limits<int32_t>::max();
     ChangeAnalysisStart(s, shown ? static_cast<int32_t>(selected) : -1);
-  } else if (s.w.LOG.tag == kCandidateList) {
+  } else if (s.w.LOG.tag == kCandidateListTag) {
     if (const BitCandidateEntry* c = CandidateOfLine(s, index)) ApplyCorrection(s, *c);
   }
 }
