@@ -32,18 +32,17 @@ const BitCandidateEntry* CandidateOfLine(const AppState& s, int index) {
 }
 
 // Sets the candidate's bit, with an undo record, and redraws without a new analysis.
+// The jump selects the byte's cell; PushUndo disables REDO.
 void ApplyCorrection(AppState& s, const BitCandidateEntry& c) {
   const int32_t position = c.Position;
   JumpToPosition(s.file, s.dump, s.w, position);
   uint8_t& byte = s.file.bytes[static_cast<size_t>(position)];
   PushUndo(s.dump, s.w, position, byte, s.file.FileLength());
   byte |= static_cast<uint8_t>(0x80u >> c.BitIndex);
-  const int cell = position % kDumpCells;
-  s.w.DMP[cell].text = Hex2(byte);
-  s.w.DMPI.SetText(s.w.DMP[cell].text);
-  s.dump.SelectedCell = cell;
+  window::Label& cell = s.w.DMP[s.dump.SelectedCell];
+  cell.text = Hex2(byte);
+  s.w.DMPI.SetText(cell.text);
   ClearDecodeFields(s.w);
-  s.w.REDO.enabled = false;
   s.dump.RedoStack.Clear();
   RenderImage(s);
 }
