@@ -10,12 +10,7 @@
 namespace vorn::cli {
 
 CliSession::CliSession() {
-  dialogs.onMessage = [](const std::string& text) {
-    std::string line = text;
-    for (char& c : line)
-      if (c == '\r') c = ' ';
-    std::cerr << "Vorn: " << line << '\n';
-  };
+  dialogs.onMessage = [](const std::string& text) { std::cerr << "Vorn: " << OneLine(text) << '\n'; };
   WireHandlers(state);
   Form_Load(state, [] { return false; });
 }
@@ -23,6 +18,19 @@ CliSession::CliSession() {
 int UsageError(const std::string& message) {
   std::cerr << "vorn-cli: " << message << '\n';
   return kExitError;
+}
+
+int ReadFailure(const std::string& path, const FileError& error) {
+  std::string reason = "error " + std::to_string(error.code);
+  if (error.code == kFileTooLarge) reason = "larger than 2147483647 bytes";
+  if (error.code == kEmptyFile) reason = "the file is empty";
+  return UsageError("cannot read " + path + " (" + reason + ")");
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n') c = ' ';
+  return text;
 }
 
 bool ParseHex(const std::string& text, int32_t& value) {
@@ -73,12 +81,7 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
   s.w.Fname.text = path;
   // The load itself never renders: only the last analysis is drawn.
   const LoadResult load = LoadFileImage(s, path, false);
-  if (!load.error.ok()) {
-    std::string reason = "error " + std::to_string(load.error.code);
-    if (load.error.code == kFileTooLarge) reason = "larger than 2147483647 bytes";
-    if (load.error.code == kEmptyFile) reason = "the file is empty";
-    return UsageError("cannot read " + path + " (" + reason + ")");
-  }
+  if (!load.error.ok()) return ReadFailure(path, load.error);
   completed = load.completed;
   if (options.start) {
     const StartChange change = ChangeAnalysisStart(s, *options.start, false);

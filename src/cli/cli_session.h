@@ -40,6 +40,12 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
 
 // Prints "vorn-cli: MESSAGE" to stderr and returns kExitError.
 int UsageError(const std::string& message);
+// Says that path could not be read and why; returns kExitError.
+int ReadFailure(const std::string& path, const FileError& error);
+
+// The text on one output line: the line breaks a message or a comment may hold
+// become spaces.
+std::string OneLine(std::string text);
 
 // Parses a hexadecimal number (no prefix); false when it is not one or leaves 31 bits.
 bool ParseHex(const std::string& text, int32_t& value);

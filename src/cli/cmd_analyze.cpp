@@ -13,14 +13,7 @@ namespace {
 using window::Label;
 using window::WindowModel;
 
-// Field values are printed one per line: line breaks a comment may hold become
-// spaces, as in the message lines.
-std::string OneLine(std::string text) {
-  for (char& c : text)
-    if (c == '\r' || c == '\n') c = ' ';
-  return text;
-}
-
+// One field per line, as the message lines are printed.
 void PrintField(const std::string& name, const std::string& value) {
   if (!value.empty()) std::cout << name << '=' << OneLine(value) << '\n';
 }

@@ -63,7 +63,7 @@ int RunFix(std::vector<std::string> args) {
   AppState& s = session.state;
   const std::string& input = positional[0];
   const FileError read = ReadWholeFile(input, s.file.bytes);
-  if (!read.ok()) return UsageError("cannot read " + input + " (error " + std::to_string(read.code) + ")");
+  if (!read.ok()) return ReadFailure(input, read);
   if (!s.file.Contains(position)) {
     return UsageError("fix: position " + positional[1] + " lies beyond the end of " + input);
   }

@@ -5,10 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/marker_analysis.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
-#include "window/dialogs.h"
+#include "support/window_session.h"
 
 namespace vorn {
 namespace {
@@ -24,11 +23,9 @@ const std::string kOriginal = kSamples + "sample.jpg";
 
 // The picture our own decoder makes of a file (as a load draws it).
 std::vector<uint32_t> DecodedPixels(const std::string& path) {
-  window::ScriptedDialogs dialogs;
-  AppState s(dialogs);
-  FillMarkerName(s.analysis);
-  EXPECT_TRUE(LoadFileImage(s, path, true).completed) << path;
-  return s.decode.ImagePixels;
+  testing::WindowSession window;
+  EXPECT_TRUE(window.LoadFile(path)) << path;
+  return window.s.decode.ImagePixels;
 }
 
 TEST(BitcheckCli, RepairingTheDamagedSampleWithTheFirstCandidateGivesTheOriginal) {
@@ -134,6 +131,20 @@ TEST(FixCli, UsageErrorsExitWithTwoAndWriteNothing) {
     EXPECT_FALSE(r.err.empty());
   }
   EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(FixCli, AnEmptyInputIsRefusedAsTheOtherCommandsRefuseIt) {
+  const std::string dir = TempDir();
+  const std::string empty = dir + "/empty.jpg";
+  WriteFileBytes(empty, {});
+  const std::string said = "vorn-cli: cannot read " + empty + " (the file is empty)\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"fix", empty, "0-0", "-o", dir + "/out.jpg"}, {"analyze", empty}}) {
+    const auto r = RunCli(args);
+    EXPECT_EQ(r.exitCode, 2) << args[0];
+    EXPECT_EQ(r.err, said) << args[0];
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir + "/out.jpg"));
 }
 
 }  // namespace
