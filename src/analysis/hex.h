@@ -13,4 +13,7 @@ std::string Hex2(uint8_t value);
 // Exactly eight upper-case digits; a negative value shows its 32-bit two's complement.
 std::string Hex8(int32_t value);
 
+// The value of one hexadecimal digit (0-9, A-F, a-f), or -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace vorn

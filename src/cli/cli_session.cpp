@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "analysis/hex.h"
 #include "analysis/marker_analysis.h"
 #include "app/wiring.h"
 #include "decode/render.h"
@@ -37,11 +38,8 @@ bool ParseHex(const std::string& text, int32_t& value) {
   if (text.empty() || text.size() > 8) return false;
   int64_t v = 0;
   for (char c : text) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
+    const int d = HexDigitValue(c);
+    if (d < 0) return false;
     v = v * 16 + d;
   }
   if (v > 0x7FFFFFFF) return false;

@@ -1,17 +1,8 @@
 #include "dump/hex_input.h"
 
+#include "analysis/hex.h"
+
 namespace vorn {
-
-namespace {
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 HexInput ParseHexInput(std::string_view text) {
   uint32_t value = 0;
