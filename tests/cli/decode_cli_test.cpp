@@ -5,10 +5,9 @@
 #include <cmath>
 #include <filesystem>
 
-#include "analysis/marker_analysis.h"
-#include "app/wiring.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
+#include "support/window_session.h"
 
 namespace vorn::testing {
 namespace {
@@ -47,12 +46,9 @@ EncodeOptions Photo420() {
 
 // The pixel block as the window's own load and render leave it.
 std::vector<uint32_t> ImagePixelsOf(const std::string& path) {
-  window::ScriptedDialogs dialogs;
-  AppState s(dialogs);
-  WireHandlers(s);
-  Form_Load(s, [] { return false; });
-  LoadFileImage(s, path, true);
-  return s.decode.ImagePixels;
+  WindowSession window;
+  window.LoadFile(path);
+  return window.s.decode.ImagePixels;
 }
 
 struct PngPicture {

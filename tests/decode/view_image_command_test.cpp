@@ -2,30 +2,21 @@
 // analysis completes.
 #include <gtest/gtest.h>
 
-#include "analysis/marker_analysis.h"
-#include "app/wiring.h"
 #include "support/libjpeg_peer.h"
-#include "support/run_cli.h"
+#include "support/window_session.h"
 
 namespace vorn::testing {
 namespace {
 
-class ImageCommand : public ::testing::Test {
+class ImageCommand : public ::testing::Test, protected WindowSession {
  protected:
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
-
   void SetUp() override {
-    WireHandlers(s);
-    Form_Load(s, [] { return false; });
     EncodeOptions o;
     o.width = 40;
     o.height = 24;
     o.restartInterval = 1;  // every MCU ends on a byte boundary before its RST marker
     jpeg = EncodePhotoLike(o);
-    const std::string path = TempDir() + "/image.jpg";
-    ASSERT_TRUE(WriteFileBytes(path, jpeg));
-    ASSERT_TRUE(LoadFileImage(s, path, true).completed);
+    ASSERT_TRUE(Load(jpeg));
     ASSERT_EQ(s.decode.lastStatus, 0);
     dialogs.messages.clear();
     // The restart marker after the first MCU row (3 MCUs of 16 x 16).

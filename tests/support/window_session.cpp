@@ -14,10 +14,13 @@ WindowSession::WindowSession() {
   Form_Load(s, [] { return false; });
 }
 
+bool WindowSession::LoadFile(const std::string& path) {
+  return LoadFileImage(s, path, true).completed;
+}
+
 bool WindowSession::Load(const std::vector<uint8_t>& bytes) {
   const std::string path = TempDir() + "/picture.jpg";
-  WriteFileBytes(path, bytes);
-  return LoadFileImage(s, path, true).completed;
+  return WriteFileBytes(path, bytes) && LoadFile(path);
 }
 
 void WindowSession::PressMcu(int32_t column, int32_t row) {

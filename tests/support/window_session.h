@@ -16,8 +16,10 @@ struct WindowSession {
   AppState s{dialogs};
 
   WindowSession();
-  // Loads bytes as a load of a file does (analysis, then rendering); returns
+  // Loads the file at path as a load does (analysis, then rendering); returns
   // whether the analysis completed.
+  bool LoadFile(const std::string& path);
+  // Loads bytes written to a file of the test's temporary folder.
   bool Load(const std::vector<uint8_t>& bytes);
   // A press in the middle of the part of MCU (column, row) inside the picture;
   // the picture must fit the view unscrolled.
