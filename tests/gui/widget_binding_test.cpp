@@ -23,23 +23,11 @@
 namespace vorn::gui {
 namespace {
 
-class WidgetBinding : public ::testing::Test {
+class WidgetBinding : public ShownWindow {
  protected:
-  void SetUp() override {
-    window_ = std::make_unique<MainWindow>(w_);
-    window_->show();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-
-  template <typename T>
-  T* Widget(const char* name, int index = -1) {
-    return Find<T>(*window_, name, index);
-  }
-  CellWidget* Cell(const char* name, int index = -1) { return Widget<CellWidget>(name, index); }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(Show(w_)); }
 
   window::WindowModel w_;
-  std::unique_ptr<MainWindow> window_;
   std::vector<std::string> events_;
 };
 

@@ -1,5 +1,6 @@
-// Shared by the window tests: finding a widget by its element's name, and a window
-// with the real handlers behind it, started and shown, its boxes answered by script.
+// Shared by the window tests: a main window shown on a model, its widgets found by
+// their element's name, and a window with the real handlers behind it, started and
+// shown, its boxes answered by script.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,38 +10,47 @@
 
 #include "app/app_state.h"
 #include "app/wiring.h"
+#include "gui/cell_widget.h"
 #include "gui/main_window.h"
 #include "window/dialogs.h"
 
 namespace vorn::gui {
 
-template <typename T>
-T* Find(const MainWindow& window, const char* name, int index = -1) {
-  auto* widget = qobject_cast<T*>(window.Element(QString::fromLatin1(name), index));
-  EXPECT_NE(widget, nullptr) << name << " " << index;
-  return widget;
-}
+class ShownWindow : public ::testing::Test {
+ protected:
+  // Shows a window on w and waits until it is the active one.
+  void Show(window::WindowModel& w) {
+    window_ = std::make_unique<MainWindow>(w);
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  }
+  // The widgets point into the model, which the derived fixture owns: the window
+  // goes first.
+  void TearDown() override { window_.reset(); }
 
-class WiredWindow : public ::testing::Test {
+  template <typename T>
+  T* Widget(const char* name, int index = -1) {
+    auto* widget = qobject_cast<T*>(window_->Element(QString::fromLatin1(name), index));
+    EXPECT_NE(widget, nullptr) << name << " " << index;
+    return widget;
+  }
+  CellWidget* Cell(const char* name, int index = -1) { return Widget<CellWidget>(name, index); }
+
+  std::unique_ptr<MainWindow> window_;
+};
+
+class WiredWindow : public ShownWindow {
  protected:
   WiredWindow() : s_(dialogs_) {
     WireHandlers(s_);
     started_ = Form_Load(s_, [] { return false; });
-    window_ = std::make_unique<MainWindow>(s_.w);
-    window_->show();
-    window_->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-
-  template <typename T>
-  T* Widget(const char* name, int index = -1) {
-    return Find<T>(*window_, name, index);
+    Show(s_.w);
   }
 
   window::ScriptedDialogs dialogs_;
   AppState s_;
   bool started_ = false;
-  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace vorn::gui

@@ -11,14 +11,10 @@
 #include <QScrollBar>
 #include <QTest>
 #include <array>
-#include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/wiring.h"
 #include "gui/cell_widget.h"
 #include "gui/main_window.h"
-#include "window/dialogs.h"
 #include "window_fixture.h"
 
 namespace vorn::gui {
@@ -147,7 +143,6 @@ class StartedWindow : public WiredWindow {
   QWidget* Element(const char* name, int index = -1) {
     return window_->Element(QString::fromLatin1(name), index);
   }
-  CellWidget* Cell(const char* name, int index = -1) { return Widget<CellWidget>(name, index); }
 
   std::vector<CellWidget*> UnnamedCells() {
     std::vector<CellWidget*> cells;
