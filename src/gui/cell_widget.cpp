@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "gui/display_text.h"
+
 namespace vorn::gui {
 
 namespace {
@@ -19,14 +21,6 @@ bool Bordered(Kind kind) {
 
 QColor Rgb(uint32_t rgb) {
   return QColor::fromRgb(static_cast<QRgb>(rgb) | 0xFF000000u);
-}
-
-// Labels that hold several lines receive them with carriage returns.
-QString DisplayText(const std::string& utf8) {
-  QString text = QString::fromStdString(utf8);
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  return text;
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "gui/display_text.h"
+
 namespace vorn::gui {
 
 namespace {
@@ -20,11 +22,8 @@ void QtDialogs::SetOwner(QWidget* owner, std::function<void()> beforeShow) {
 
 window::Answer QtDialogs::MessageBox(const std::string& text, window::Buttons buttons) {
   if (beforeShow_) beforeShow_();
-  QString body = Utf8(text);
-  body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  body.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-
-  QMessageBox box(QMessageBox::NoIcon, Utf8(window::kMessageTitle), body, QMessageBox::NoButton, owner_);
+  QMessageBox box(QMessageBox::NoIcon, Utf8(window::kMessageTitle), DisplayText(text), QMessageBox::NoButton,
+                  owner_);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
   switch (buttons) {
