@@ -1,6 +1,7 @@
 #include "gui/fonts.h"
 
 #include <QFontDatabase>
+#include <QStringList>
 
 namespace vorn::gui {
 
@@ -10,15 +11,8 @@ namespace {
 // pixels. Sizing in pixels keeps the text inside its cells on screens of any density.
 constexpr int kPixelSize = 12;
 
-QFont Gothic(const QStringList& wanted) {
-  QFont font(PickFamily(wanted));
-  font.setPixelSize(kPixelSize);
-  font.setStyleHint(QFont::SansSerif);
-  return font;
-}
-
-}  // namespace
-
+// The first of wanted that is installed; otherwise any installed face that
+// covers Japanese; otherwise the first wanted name (Qt then substitutes).
 QString PickFamily(const QStringList& wanted) {
   const QStringList installed = QFontDatabase::families();
   for (const QString& family : wanted)
@@ -31,6 +25,15 @@ QString PickFamily(const QStringList& wanted) {
   if (!japanese.isEmpty()) return japanese.first();
   return wanted.isEmpty() ? QString() : wanted.first();
 }
+
+QFont Gothic(const QStringList& wanted) {
+  QFont font(PickFamily(wanted));
+  font.setPixelSize(kPixelSize);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+}  // namespace
 
 QFont WindowFont() {
   return Gothic({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),

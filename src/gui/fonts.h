@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QFont>
-#include <QStringList>
 
 namespace vorn::gui {
 
@@ -10,9 +9,5 @@ namespace vorn::gui {
 QFont WindowFont();
 // The proportional Gothic of the pictures and the comment fields.
 QFont ProportionalFont();
-
-// The first of wanted that is installed; otherwise any installed face that
-// covers Japanese; otherwise the first wanted name (Qt then substitutes).
-QString PickFamily(const QStringList& wanted);
 
 }  // namespace vorn::gui
