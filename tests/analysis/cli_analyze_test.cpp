@@ -9,6 +9,7 @@
 
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
+#include "support/temp_file.h"
 
 namespace vorn::testing {
 namespace {
@@ -106,12 +107,6 @@ Analysed Analyze(const std::string& path, const Strings& options = {"--fields"})
   return a;
 }
 
-std::string WriteTemp(const std::vector<uint8_t>& bytes, const std::string& name = "f.jpg") {
-  const std::string path = TempDir() + "/" + name;
-  EXPECT_TRUE(WriteFileBytes(path, bytes));
-  return path;
-}
-
 bool Has(const std::set<std::string>& fields, const std::string& line) {
   return fields.count(line) != 0;
 }
@@ -179,7 +174,7 @@ TEST(AnalyzeCli, LibjpegFilesOfEveryBaselineKindComplete) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<uint8_t> bytes = EncodePhotoLike(c.options);
-    const Analysed a = Analyze(WriteTemp(bytes));
+    const Analysed a = Analyze(WriteTempFile(bytes));
     EXPECT_EQ(a.result.exitCode, 0);
     EXPECT_EQ(a.result.err, "");
     EXPECT_EQ(a.logLines, WalkMarkers(bytes));
@@ -205,7 +200,7 @@ TEST(AnalyzeCli, ProgressiveStopsForWantOfABaselineFrame) {
   EncodeOptions o;
   o.progressive = true;
   const std::vector<uint8_t> bytes = EncodePhotoLike(o);
-  const Analysed a = Analyze(WriteTemp(bytes));
+  const Analysed a = Analyze(WriteTempFile(bytes));
   EXPECT_EQ(a.result.exitCode, 1);
   EXPECT_EQ(a.result.ErrLines(), Strings{"Vorn: フレーム開始（基本・非差分ハフマン）がありません（中止）"});
   EXPECT_EQ(a.logLines, WalkMarkers(bytes));
@@ -262,7 +257,7 @@ TEST(AnalyzeCli, StartThatIsNoMarkerIsRefused) {
 }
 
 TEST(AnalyzeCli, UsageAndFileErrorsExitTwo) {
-  const std::string empty = WriteTemp({}, "empty.jpg");
+  const std::string empty = WriteTempFile({}, "empty.jpg");
   const std::vector<Strings> calls = {
       {"analyze"},
       {"analyze", "--fields"},

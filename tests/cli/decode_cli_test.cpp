@@ -7,6 +7,7 @@
 
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
+#include "support/temp_file.h"
 #include "support/window_session.h"
 
 namespace vorn::testing {
@@ -28,12 +29,6 @@ size_t ScanStart(const std::vector<uint8_t>& jpeg) {
     p += 2 + length;
   }
   return jpeg.size();
-}
-
-std::string WriteInput(const std::vector<uint8_t>& jpeg, const std::string& name = "in.jpg") {
-  const std::string path = TempDir() + "/" + name;
-  EXPECT_TRUE(WriteFileBytes(path, jpeg));
-  return path;
 }
 
 EncodeOptions Photo420() {
@@ -70,7 +65,7 @@ PngPicture ReadPng(const std::string& path) {
 }
 
 TEST(DecodeCli, BmpIsA32BitBottomUpBitmapOfImagePixels) {
-  const std::string in = WriteInput(EncodePhotoLike(Photo420()));
+  const std::string in = WriteTempFile(EncodePhotoLike(Photo420()));
   const std::string out = TempDir() + "/out.bmp";
   const CliResult r = RunCli({"decode", in, "-o", out});
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -93,7 +88,7 @@ TEST(DecodeCli, BmpIsA32BitBottomUpBitmapOfImagePixels) {
 
 TEST(DecodeCli, PngHoldsTheSamePixelsAndMatchesLibjpeg) {
   const std::vector<uint8_t> jpeg = EncodePhotoLike(Photo420());
-  const std::string in = WriteInput(jpeg);
+  const std::string in = WriteTempFile(jpeg);
   const std::string dir = TempDir();
   ASSERT_EQ(RunCli({"decode", in, "-o", dir + "/out.png"}).exitCode, 0);
   ASSERT_EQ(RunCli({"decode", in, "-o", dir + "/out.BMP"}).exitCode, 0);
@@ -138,7 +133,7 @@ TEST(DecodeCli, ForeignMarkerInTheScanWritesThePartialPictureAndExitsOne) {
   for (size_t i = ScanStart(jpeg); i + 1 < jpeg.size() && restarts < 3; ++i)
     if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xD0 && jpeg[i + 1] <= 0xD7 && ++restarts == 3) jpeg[i + 1] = 0xD9;
   ASSERT_EQ(restarts, 3);
-  const std::string in = WriteInput(jpeg);
+  const std::string in = WriteTempFile(jpeg);
   const std::string out = TempDir() + "/out.bmp";
   const CliResult r = RunCli({"decode", in, "-o", out});
   EXPECT_EQ(r.exitCode, 1);
@@ -160,7 +155,7 @@ TEST(DecodeCli, ForeignMarkerInTheScanWritesThePartialPictureAndExitsOne) {
 TEST(DecodeCli, StoppedAnalysisWritesNothingAndExitsOne) {
   EncodeOptions o = Photo420();
   o.progressive = true;  // SOF2 only: the analysis stops
-  const std::string in = WriteInput(EncodePhotoLike(o));
+  const std::string in = WriteTempFile(EncodePhotoLike(o));
   const std::string out = TempDir() + "/out.png";
   const CliResult r = RunCli({"decode", in, "-o", out});
   EXPECT_EQ(r.exitCode, 1);
@@ -169,7 +164,7 @@ TEST(DecodeCli, StoppedAnalysisWritesNothingAndExitsOne) {
 }
 
 TEST(DecodeCli, UsageErrorsAndUnreadableFilesExitTwoAndWriteNothing) {
-  const std::string in = WriteInput(EncodePhotoLike(Photo420()));
+  const std::string in = WriteTempFile(EncodePhotoLike(Photo420()));
   const std::string dir = TempDir();
   const std::vector<std::vector<std::string>> bad = {
       {"decode", in},                                        // no output

@@ -8,6 +8,7 @@
 #include "support/analysed_jpeg.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
+#include "support/temp_file.h"
 
 namespace vorn::testing {
 namespace {
@@ -16,12 +17,6 @@ std::string Hex(int32_t v, int width = 0) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*X", width, static_cast<unsigned>(v));
   return text;
-}
-
-std::string WriteInput(const std::vector<uint8_t>& jpeg, const std::string& name = "in.jpg") {
-  const std::string path = TempDir() + "/" + name;
-  EXPECT_TRUE(WriteFileBytes(path, jpeg));
-  return path;
 }
 
 std::vector<uint8_t> Photo(int width, int height, uint32_t seed = 11) {
@@ -56,7 +51,7 @@ std::vector<std::string> ExpectedFields(int32_t column, int32_t row, const McuSt
 TEST(McuCli, PrintsThePointerFieldsOfTheFirstMcu) {
   const std::vector<uint8_t> jpeg = Photo(64, 48);
   const McuStartTable starts = ReferenceStarts(jpeg);
-  const CliResult r = RunCli({"mcu", WriteInput(jpeg), "0", "0"});
+  const CliResult r = RunCli({"mcu", WriteTempFile(jpeg), "0", "0"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   ASSERT_EQ(r.OutLines(), ExpectedFields(0, 0, starts.At(0, 0)));
   EXPECT_EQ(r.OutLines()[3], "MCUBIT=0");
@@ -67,7 +62,7 @@ TEST(McuCli, ScrollsTheViewToMcusBeyondIt) {
   // and the last ones lie in the window at the scroll maximum.
   const std::vector<uint8_t> jpeg = Photo(640, 480);
   const McuStartTable starts = ReferenceStarts(jpeg);
-  const std::string path = WriteInput(jpeg);
+  const std::string path = WriteTempFile(jpeg);
   for (const auto& [column, row] : {std::pair{39, 29}, std::pair{30, 5}, std::pair{3, 28}}) {
     const CliResult r = RunCli({"mcu", path, std::to_string(column), std::to_string(row)});
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -76,7 +71,7 @@ TEST(McuCli, ScrollsTheViewToMcusBeyondIt) {
 }
 
 TEST(McuCli, McuOutsideThePictureAndBadArgumentsExitTwo) {
-  const std::string path = WriteInput(Photo(64, 48));  // 4 x 3 MCUs
+  const std::string path = WriteTempFile(Photo(64, 48));  // 4 x 3 MCUs
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"mcu", path, "4", "0"},
                                              {"mcu", path, "0", "3"},
@@ -94,7 +89,7 @@ TEST(McuCli, McuOutsideThePictureAndBadArgumentsExitTwo) {
 
 TEST(McuCli, StartOptionAnalysesAgainFromTheMarker) {
   const std::vector<uint8_t> jpeg = Photo(64, 48);
-  const std::string path = WriteInput(jpeg);
+  const std::string path = WriteTempFile(jpeg);
   const CliResult r = RunCli({"mcu", "--start", "0", path, "1", "1"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.ErrLines().front(), "Vorn: 解析開始位置を変更しますか");
@@ -108,7 +103,7 @@ TEST(McuCli, StartOptionAnalysesAgainFromTheMarker) {
 TEST(McuCli, StoppedAnalysisHasNoPictureToPointAt) {
   EncodeOptions o;
   o.progressive = true;
-  const CliResult r = RunCli({"mcu", WriteInput(EncodePhotoLike(o)), "0", "0"});
+  const CliResult r = RunCli({"mcu", WriteTempFile(EncodePhotoLike(o)), "0", "0"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.out.empty());
 }
@@ -122,7 +117,7 @@ TEST(TraceCli, CleanMcuListsItsCodeWordsAndExitsZero) {
   const std::vector<uint8_t> jpeg = Photo(64, 48);
   const McuStartTable starts = ReferenceStarts(jpeg);
   const McuStart& start = starts.At(2, 1);
-  const CliResult r = RunCli({"trace", WriteInput(jpeg), "2", "1"});
+  const CliResult r = RunCli({"trace", WriteTempFile(jpeg), "2", "1"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"Vorn: 正常！"});
   const std::vector<std::string> lines = r.OutLines();
@@ -147,7 +142,7 @@ TEST(TraceCli, McuWhoseDataIsCutShortIsAbnormalAndExitsOne) {
   std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + last.bytePos + 3);
   cut.push_back(0xFF);
   cut.push_back(0xD9);
-  const CliResult r = RunCli({"trace", WriteInput(cut), "1", "0"});
+  const CliResult r = RunCli({"trace", WriteTempFile(cut), "1", "0"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.ErrLines().back(), "Vorn: 異常！");
   EXPECT_FALSE(r.out.empty());

@@ -18,7 +18,7 @@
 #include "gui/main_window.h"
 #include "gui/picture_view.h"
 #include "support/libjpeg_peer.h"
-#include "support/run_cli.h"
+#include "support/temp_file.h"
 #include "window/dialogs.h"
 #include "window_fixture.h"
 
@@ -32,9 +32,7 @@ class WindowCommands : public WiredWindow {
     options.width = 32;
     options.height = 16;
     jpeg_ = testing::EncodePhotoLike(options);
-    const std::string path = testing::TempDir() + "/" + name;
-    EXPECT_TRUE(testing::WriteFileBytes(path, jpeg_));
-    return path;
+    return testing::WriteTempFile(jpeg_, name);
   }
 
   void Drop(const std::vector<std::string>& paths) {
