@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <set>
 
+#include "analysis/analysis_harness.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
 #include "support/temp_file.h"
@@ -17,12 +17,6 @@ namespace {
 using Strings = std::vector<std::string>;
 
 const std::string kFixtures = std::string(VORN_SOURCE_DIR) + "/tests/fixtures/";
-
-std::string Hex8(int64_t pos) {
-  char text[20];
-  std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(pos));
-  return text;
-}
 
 const char* Description(int code) {
   switch (code) {
@@ -54,7 +48,7 @@ const char* Description(int code) {
 }
 
 std::string Found(int64_t pos, int code) {
-  return Hex8(pos) + ":" + Description(code) + "が見つかりました";
+  return FoundLine(pos, Description(code));
 }
 
 // The marker lines of a file as a reader walking its structure finds them: each
