@@ -164,13 +164,6 @@ const Placement kLayout[] = {
     {"DRI", Value, 896, 672, 49, kCell, ""},
 };
 
-// Zig-zag index -> natural index (row * 8 + column): the inverse of kZigZag.
-std::array<int, 64> NaturalOfZigZag() {
-  std::array<int, 64> natural{};
-  for (int n = 0; n < 64; ++n) natural[kZigZag[n]] = n;
-  return natural;
-}
-
 }  // namespace
 
 std::span<const Placement> MainWindowLayout() {
@@ -178,8 +171,8 @@ std::span<const Placement> MainWindowLayout() {
 }
 
 Point GridPosition(const Placement& p, int k) {
-  static const std::array<int, 64> natural = NaturalOfZigZag();
-  const int cell = p.grid.zigZag ? natural[k] : k;
+  // Qtbl element k sits at the k-th zig-zag position of the 8 x 8 grid.
+  const int cell = p.grid.zigZag ? kNaturalOrder[k] : k;
   const int column = cell % p.grid.perRow;
   const int row = cell / p.grid.perRow;
   return {p.x + column * p.grid.stepX, p.y + row * p.grid.stepY};

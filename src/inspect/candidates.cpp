@@ -47,7 +47,7 @@ void ListCandidates(const CandidateTable& table, const FileImage& file, window::
     if (entry.Position == 0 || !file.Contains(entry.Position)) continue;
     AddLogLine(LOG, analysis, CandidateLine(entry, file.At(entry.Position)), entry.Position);
   }
-  LOG.tag = "1";
+  LOG.tag = kCandidateListTag;
 }
 
 }  // namespace vorn
