@@ -10,13 +10,12 @@
 
 #include "decode/simd.h"
 #include "reference/reference_kernels.h"
+#include "support/rgb.h"
 
 namespace vorn {
 namespace {
 
-uint32_t Rgb(int r, int g, int b) {
-  return static_cast<uint32_t>(r << 16 | g << 8 | b);
-}
+using testing::Rgb;
 
 TEST(Colour, WorkedExamples) {
   uint32_t rgb = 0;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "decode/scan_fixture.h"
+#include "support/rgb.h"
 
 namespace vorn {
 namespace {
@@ -20,9 +21,7 @@ struct Outcome {
   DecodeState d;
 };
 
-uint32_t Rgb(int r, int g, int b) {
-  return static_cast<uint32_t>(r << 16 | g << 8 | b);
-}
+using testing::Rgb;
 
 // Decodes with DecodeScan and with the reference; both must agree on everything.
 Outcome Decode(Records rec, const std::vector<uint8_t>& scan, int32_t endAdjust = 0, bool withEoi = true) {

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/rgb.h"
+
 namespace vorn {
 namespace {
 
-constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) {
-  return (r << 16) | (g << 8) | b;
-}
+using testing::Rgb;
 
 // A picture of X x Y pixels kept bottom-up like ImagePixels, written by image line.
 struct TestPicture {
