@@ -23,15 +23,15 @@ const std::vector<uint8_t>& LargePhoto() {
 
 void BM_AnalyzeMarkers(benchmark::State& state) {
   vorn::window::ScriptedDialogs dialogs;
-  vorn::AppState s{dialogs};
-  vorn::FillMarkerName(s.analysis);
-  s.file.bytes = LargePhoto();
+  vorn::AppState app{dialogs};
+  vorn::FillMarkerName(app.analysis);
+  app.file.bytes = LargePhoto();
   for (auto _ : state) {
-    const bool completed = vorn::AnalyzeMarkers(s);
+    const bool completed = vorn::AnalyzeMarkers(app);
     benchmark::DoNotOptimize(completed);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(s.file.bytes.size()));
+                          static_cast<int64_t>(app.file.bytes.size()));
 }
 BENCHMARK(BM_AnalyzeMarkers)->Unit(benchmark::kMillisecond);
 

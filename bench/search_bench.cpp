@@ -19,7 +19,7 @@ using namespace vorn;
 
 struct LoadedPicture {
   window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
+  AppState app{dialogs};
   bool ok = false;
 };
 
@@ -35,10 +35,10 @@ LoadedPicture& Picture() {
     options.quality = 90;
     const std::string path = "/tmp/vorn_search_bench_4000.jpg";
     testing::WriteFileBytes(path, testing::EncodePhotoLike(options));
-    FillMarkerName(p->s.analysis);
-    const LoadResult result = LoadFileImage(p->s, path, true);
+    FillMarkerName(p->app.analysis);
+    const LoadResult result = LoadFileImage(p->app, path, true);
     std::remove(path.c_str());
-    p->ok = result.error.ok() && result.completed && p->s.decode.McuStarts.columns > 0;
+    p->ok = result.error.ok() && result.completed && p->app.decode.McuStarts.Columns > 0;
     return p;
   }();
   return *loaded;
@@ -51,18 +51,18 @@ void BM_FullSearch(benchmark::State& state) {
     state.SkipWithError("the 4000 x 4000 picture did not load and decode");
     return;
   }
-  const McuGeometry& g = p.s.decode.geometry;
+  const McuGeometry& g = p.app.decode.Geometry;
   const auto at = [&](int32_t count) {
     return std::min<int32_t>(count - 1, static_cast<int32_t>(int64_t{count - 1} * state.range(0) / 100));
   };
   // Keep three whole MCUs after the chosen one, so that every trial can complete.
   const int32_t column = std::min(at(g.McusPerRow), g.McusPerRow - 4), row = at(g.McuRows);
-  p.s.inspect.McuPointer = PointerToMcu(p.s.decode.McuStarts.At(column, row), column, row);
+  p.app.inspect.McuPointer = PointerToMcu(p.app.decode.McuStarts.At(column, row), column, row);
   for (auto _ : state) {
-    BITCHK_Click(p.s);
-    benchmark::DoNotOptimize(p.s.inspect.BitCandidate);
+    BITCHK_Click(p.app);
+    benchmark::DoNotOptimize(p.app.inspect.BitCandidate);
   }
-  state.counters["candidates"] = static_cast<double>(p.s.w.LOG.Count());
+  state.counters["candidates"] = static_cast<double>(p.app.form.LOG.Count());
 }
 BENCHMARK(BM_FullSearch)->Arg(0)->Arg(50)->Arg(99)->Unit(benchmark::kMillisecond);
 

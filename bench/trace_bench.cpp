@@ -48,13 +48,13 @@ void Trace(benchmark::State& state, int16_t lastMcu, bool listing) {
     return;
   }
   const McuStartTable& starts = p.decode.McuStarts;
-  const int32_t column = starts.columns / 2;
-  const int32_t row = static_cast<int32_t>(state.range(0)) * (starts.rows - 2) / 100;
+  const int32_t column = starts.Columns / 2;
+  const int32_t row = static_cast<int32_t>(state.range(0)) * (starts.Rows - 2) / 100;
   const McuStart& start = starts.At(column, row);
   const McuPointerState pointer = PointerToMcu(start, column, row);
   const TraceInputs in{
-      p.analysed.file,     p.analysed.rec,         p.decode.plan, p.decode.BitMask,
-      p.decode.IdctMatrix, p.analysed.scanDataEnd, pointer,       {start.dc[0], start.dc[1], start.dc[2]},
+      p.analysed.file,     p.analysed.rec,         p.decode.Plan, p.decode.BitMask,
+      p.decode.IdctMatrix, p.analysed.scanDataEnd, pointer,       {start.Dc[0], start.Dc[1], start.Dc[2]},
       ByteOverride{}};
   McuBuffer pixels;
   pixels.Reset(16, 16, lastMcu + 1);
@@ -67,7 +67,7 @@ void Trace(benchmark::State& state, int16_t lastMcu, bool listing) {
     if (result != kTraceDone) state.SkipWithError("the trace did not complete");
     benchmark::DoNotOptimize(pixels.pixels.data());
   }
-  if (lastMcu > 0) state.counters["firstMcuBytes"] = static_cast<double>(mcuEnd[0] - pointer.bytePos);
+  if (lastMcu > 0) state.counters["firstMcuBytes"] = static_cast<double>(mcuEnd[0] - pointer.BytePos);
 }
 
 void BM_TraceThreeMcus(benchmark::State& state) {

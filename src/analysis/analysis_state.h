@@ -10,8 +10,8 @@ namespace vorn {
 inline constexpr int kMaxLogLines = 1000;
 
 struct MarkerEntry {
-  int32_t code = 0;      // second byte of the marker
-  int32_t position = 0;  // position of its FF byte
+  int32_t Code = 0;      // second byte of the marker
+  int32_t Position = 0;  // position of its FF byte
 };
 
 struct AnalysisState {

@@ -9,20 +9,20 @@
 
 namespace vorn {
 
-void ParseApp0Segment(AppState& s, int32_t p) {
+void ParseApp0Segment(AppState& app, int32_t p) {
   using marker::kAPP0;
-  window::WindowModel& w = s.w;
-  w.APP0ETC.text.clear();
-  SegmentReader r(s.file);
-  const SegmentLength length = ReadSegmentLength(s, r, kAPP0, p);
+  window::WindowModel& form = app.form;
+  form.APP0ETC.text.clear();
+  SegmentReader r(app.file);
+  const SegmentLength length = ReadSegmentLength(app, r, kAPP0, p);
   if (!length.Usable()) return;
   const int64_t at = p;
-  App0Record& app0 = s.rec.app0;
+  App0Record& app0 = app.rec.app0;
   app0.App0Length = static_cast<int16_t>(length.length);
   // The JFIF fields up to the densities are read at their positions whatever the
   // length says; when the file ends among them nothing is shown.
   if (!r.Covers(at + 4, at + 15)) {
-    ReportCutShort(s, kAPP0, p);
+    ReportCutShort(app, kAPP0, p);
     return;
   }
   const uint8_t id[4] = {r.Byte(at + 4), r.Byte(at + 5), r.Byte(at + 6), r.Byte(at + 7)};
@@ -31,7 +31,7 @@ void ParseApp0Segment(AppState& s, int32_t p) {
   while (idLength < 4 && id[idLength] != 0) ++idLength;
   app0.App0Identifier = Cp932ToUtf8(id, idLength);
   if (!(id[0] == 'J' && id[1] == 'F' && id[2] == 'I' && id[3] == 'F')) {
-    AddLogLine(w.LOG, s.analysis, s.analysis.MarkerName[kAPP0] + "がJFIFではありません",
+    AddLogLine(form.LOG, app.analysis, app.analysis.MarkerName[kAPP0] + "がJFIFではありません",
                static_cast<int32_t>(at + 4));
   }
   app0.App0VersionMajor = r.Byte(at + 9);
@@ -40,20 +40,20 @@ void ParseApp0Segment(AppState& s, int32_t p) {
   app0.App0XDensity = r.Word(at + 12);
   app0.App0YDensity = r.Word(at + 14);
 
-  w.APP0LEN.text = std::to_string(app0.App0Length);
-  w.APP0ID.text = app0.App0Identifier;
-  w.APP0v1.text = std::to_string(app0.App0VersionMajor);
-  w.APP0v2.text = std::to_string(app0.App0VersionMinor);
-  w.APP0U.text = std::to_string(app0.App0Units);
-  w.APP0Xd.text = std::to_string(app0.App0XDensity);
-  w.APP0Yd.text = std::to_string(app0.App0YDensity);
+  form.APP0LEN.text = std::to_string(app0.App0Length);
+  form.APP0ID.text = app0.App0Identifier;
+  form.APP0v1.text = std::to_string(app0.App0VersionMajor);
+  form.APP0v2.text = std::to_string(app0.App0VersionMinor);
+  form.APP0U.text = std::to_string(app0.App0Units);
+  form.APP0Xd.text = std::to_string(app0.App0XDensity);
+  form.APP0Yd.text = std::to_string(app0.App0YDensity);
 
   // The rest of the segment (thumbnail size and pixels), as far as the file holds it.
   const int64_t last = at + 1 + length.length;
   std::string rest;
-  for (int64_t pos = at + 16; pos <= last && s.file.Contains(pos); ++pos) rest += Hex2(s.file.At(pos));
-  w.APP0ETC.text = std::move(rest);
-  if (!r.Covers(at + 16, last)) ReportCutShort(s, kAPP0, p);
+  for (int64_t pos = at + 16; pos <= last && app.file.Contains(pos); ++pos) rest += Hex2(app.file.At(pos));
+  form.APP0ETC.text = std::move(rest);
+  if (!r.Covers(at + 16, last)) ReportCutShort(app, kAPP0, p);
 }
 
 }  // namespace vorn

@@ -13,40 +13,40 @@ constexpr int kMaxComponents = 3;
 constexpr int kMaxComponentId = 3;
 constexpr int kMaxSampling = 2;
 
-void ShowFrame(const FrameRecord& f, window::WindowModel& w) {
-  w.SOF0LEN.text = std::to_string(f.FrameLength);
-  w.SOF0P.text = std::to_string(f.FramePrecision);
-  w.SOF0Y.text = std::to_string(f.FrameHeight);
-  w.SOF0X.text = std::to_string(f.FrameWidth);
-  w.SOF0Nf.text = std::to_string(f.ComponentCount);
+void ShowFrame(const FrameRecord& f, window::WindowModel& form) {
+  form.SOF0LEN.text = std::to_string(f.FrameLength);
+  form.SOF0P.text = std::to_string(f.FramePrecision);
+  form.SOF0Y.text = std::to_string(f.FrameHeight);
+  form.SOF0X.text = std::to_string(f.FrameWidth);
+  form.SOF0Nf.text = std::to_string(f.ComponentCount);
   for (int k = 0; k < 3; ++k) {
     const bool used = k < f.ComponentCount;
-    w.SOF0Ci[k].text = used ? std::to_string(f.ComponentId[k]) : "";
-    w.SOF0Hi[k].text = used ? std::to_string(f.HSampling[k]) : "";
-    w.SOF0Vi[k].text = used ? std::to_string(f.VSampling[k]) : "";
-    w.SOF0Tqi[k].text = used ? std::to_string(f.QuantSelector[k]) : "";
+    form.SOF0Ci[k].text = used ? std::to_string(f.ComponentId[k]) : "";
+    form.SOF0Hi[k].text = used ? std::to_string(f.HSampling[k]) : "";
+    form.SOF0Vi[k].text = used ? std::to_string(f.VSampling[k]) : "";
+    form.SOF0Tqi[k].text = used ? std::to_string(f.QuantSelector[k]) : "";
   }
 }
 
 }  // namespace
 
-bool ParseFrameHeader(AppState& s, int32_t p) {
-  SegmentReader r(s.file);
+bool ParseFrameHeader(AppState& app, int32_t p) {
+  SegmentReader r(app.file);
   const int64_t at = p;
   // Reports name the marker itself (C0 or C2); check messages always name SOF0.
   const uint8_t code = r.Byte(at + 1);
-  const SegmentLength length = ReadSegmentLength(s, r, code, p);
+  const SegmentLength length = ReadSegmentLength(app, r, code, p);
   // A header cut short by the end of the file ends the analysis: nothing may be
   // decoded from half a header.
   if (length.state == SegmentLength::State::CutShort) return true;
   if (!length.Usable()) return false;
   const auto cutShort = [&] {
-    ReportCutShort(s, code, p);
+    ReportCutShort(app, code, p);
     return true;
   };
-  const auto refuse = [&](const char* fragment) { return Refuse(s, marker::kSOF0, fragment); };
+  const auto refuse = [&](const char* fragment) { return Refuse(app, marker::kSOF0, fragment); };
 
-  FrameRecord& f = s.rec.frame;
+  FrameRecord& f = app.rec.frame;
   f.FrameLength = static_cast<int16_t>(length.length);
 
   const uint8_t precision = r.Byte(at + 4);
@@ -87,11 +87,11 @@ bool ParseFrameHeader(AppState& s, int32_t p) {
     if (r.RanOut()) return cutShort();
     f.QuantSelector[k] = selector;
     // The selector names a slot filled so far, not a table identifier.
-    if (selector >= s.rec.quant.QuantTableCount) {
+    if (selector >= app.rec.quant.QuantTableCount) {
       return refuse("のセレクターに対応した量子化テーブルがありません");
     }
   }
-  ShowFrame(f, s.w);
+  ShowFrame(f, app.form);
   return false;
 }
 

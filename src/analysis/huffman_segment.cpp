@@ -16,17 +16,17 @@ enum class TableRead { Done, Stop };
 
 // Reads the one table at q into slot `slot`: class, identifier, counts with their
 // canonical codes, then the symbols. total receives the number of codes.
-TableRead ReadTable(AppState& s, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
+TableRead ReadTable(AppState& app, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
   using marker::kDHT;
-  HuffStore& h = s.rec.huff;
+  HuffStore& h = app.rec.huff;
   const auto cutShort = [&] {
     // Ends the analysis like a cut frame header: the table (class, identifier) is
     // half written and the decoder must not use it.
-    ReportCutShort(s, kDHT, p);
+    ReportCutShort(app, kDHT, p);
     return TableRead::Stop;
   };
   const auto refuse = [&](const char* fragment) {
-    Refuse(s, kDHT, fragment);
+    Refuse(app, kDHT, fragment);
     return TableRead::Stop;
   };
 
@@ -43,22 +43,22 @@ TableRead ReadTable(AppState& s, SegmentReader& r, int64_t q, int32_t p, int slo
   for (int n = 0; n < 16; ++n) {
     const int count = r.Byte(q + 1 + n);
     if (r.RanOut()) return cutShort();
-    table.count[n] = count;
+    table.Count[n] = count;
     total += count;
     if (total > kMaxCodes) return refuse("の総ハフマン符号語数が２５６を超えました");
-    for (int k = 0; k < count; ++k) table.code[n][k] = code++;
+    for (int k = 0; k < count; ++k) table.Code[n][k] = code++;
     code *= 2;
   }
 
   std::array<bool, 256> seen{};
   int i = 0;
   for (int n = 0; n < 16; ++n) {
-    for (int k = 0; k < table.count[n]; ++k, ++i) {
+    for (int k = 0; k < table.Count[n]; ++k, ++i) {
       const uint8_t v = r.Byte(q + 17 + i);
       if (r.RanOut()) return cutShort();
       if (seen[v]) return refuse("に同じ符号値情報があります");
-      table.run[n][k] = v >> 4;
-      table.size[n][k] = v & 0xF;
+      table.Run[n][k] = v >> 4;
+      table.Size[n][k] = v & 0xF;
       seen[v] = true;
       // Of the size-0 symbols only EOB (00) and ZRL (F0) have a meaning.
       if ((v & 0xF) == 0 && v >= 0x10 && v <= 0xEF) {
@@ -71,30 +71,30 @@ TableRead ReadTable(AppState& s, SegmentReader& r, int64_t q, int32_t p, int slo
 
 }  // namespace
 
-bool BuildHuffmanTable(AppState& s, int64_t q, int64_t end, int32_t p) {
-  HuffStore& h = s.rec.huff;
-  SegmentReader r(s.file);
+bool BuildHuffmanTable(AppState& app, int64_t q, int64_t end, int32_t p) {
+  HuffStore& h = app.rec.huff;
+  SegmentReader r(app.file);
   while (q < end) {
     // A segment with more tables than slots remain stops being read here; the
     // tables beyond are not stored.
     if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return false;
     int total = 0;
-    if (ReadTable(s, r, q, p, h.HuffTableCount, total) == TableRead::Stop) return true;
+    if (ReadTable(app, r, q, p, h.HuffTableCount, total) == TableRead::Stop) return true;
     ++h.HuffTableCount;
     q += 17 + total;
   }
   return false;
 }
 
-bool ParseHuffmanSegment(AppState& s, int32_t p) {
-  HuffStore& h = s.rec.huff;
+bool ParseHuffmanSegment(AppState& app, int32_t p) {
+  HuffStore& h = app.rec.huff;
   if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return false;
-  SegmentReader r(s.file);
-  const SegmentLength length = ReadSegmentLength(s, r, marker::kDHT, p);
+  SegmentReader r(app.file);
+  const SegmentLength length = ReadSegmentLength(app, r, marker::kDHT, p);
   if (length.state == SegmentLength::State::CutShort) return true;
   if (!length.Usable()) return false;
   h.HuffLength[h.HuffTableCount] = static_cast<int16_t>(length.length);
-  return BuildHuffmanTable(s, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
+  return BuildHuffmanTable(app, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
 }
 
 }  // namespace vorn

@@ -57,16 +57,16 @@ FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   return {};
 }
 
-LoadResult LoadFileImage(AppState& s, const std::string& path, bool render) {
+LoadResult LoadFileImage(AppState& app, const std::string& path, bool render) {
   std::vector<uint8_t> bytes;
   const FileError error = ReadWholeFile(path, bytes);
   if (!error.ok()) return {error, false};
-  s.file.bytes = std::move(bytes);
-  s.analysis.AnalysisStart = 0;
-  s.w.STANA.text = HexNoZeros(static_cast<uint32_t>(s.analysis.AnalysisStart));
+  app.file.bytes = std::move(bytes);
+  app.analysis.AnalysisStart = 0;
+  app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(app.analysis.AnalysisStart));
   LoadResult result;
-  result.completed = AnalyzeMarkers(s);
-  if (result.completed && render) RenderImage(s);
+  result.completed = AnalyzeMarkers(app);
+  if (result.completed && render) RenderImage(app);
   return result;
 }
 

@@ -68,9 +68,9 @@ constexpr CountCheck kCountChecks[] = {
 
 // Lists every marker from AnalysisStart on. False when the marker limit was
 // reached (the analysis stops).
-bool ScanMarkers(AppState& s) {
-  AnalysisState& a = s.analysis;
-  const std::vector<uint8_t>& bytes = s.file.bytes;
+bool ScanMarkers(AppState& app) {
+  AnalysisState& a = app.analysis;
+  const std::vector<uint8_t>& bytes = app.file.bytes;
   const int64_t last = static_cast<int64_t>(bytes.size()) - 2;
   for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
     if (bytes[i] != kFill) continue;
@@ -80,36 +80,36 @@ bool ScanMarkers(AppState& s) {
     if (c == kStuffedZero || c == kFill || (c >= kRST0 && c <= kRST7)) continue;
     const int n = a.LogLineCount;
     const auto pos = static_cast<int32_t>(i);
-    s.w.LOG.AddItem(Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました");
+    app.form.LOG.AddItem(Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました");
     a.LineAddress[n] = pos;
     a.MarkerTable[n] = {c, pos};
     ++a.MarkerCount[c];
     if (n >= kMarkerLimit - 1) {
-      s.Message("マーカーが９９９個を超えました（中止）");
+      app.Message("マーカーが９９９個を超えました（中止）");
       return false;
     }
     ++a.LogLineCount;
-    s.w.LOG.tag = kMarkerListTag;
+    app.form.LOG.tag = kMarkerListTag;
   }
   return true;
 }
 
 // The count checks, in the order of kCountChecks. False when a check stops the analysis.
-bool CheckCounts(AppState& s) {
-  AnalysisState& a = s.analysis;
+bool CheckCounts(AppState& app) {
+  AnalysisState& a = app.analysis;
   for (const CountCheck& check : kCountChecks) {
     if (!check.fails(a.MarkerCount[check.code])) continue;
-    s.Message(a.MarkerName[check.code] + check.fragment);
+    app.Message(a.MarkerName[check.code] + check.fragment);
     if (check.verdict == Verdict::Stop) return false;
-    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = s.file.FileLength() - 1;
+    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = app.file.FileLength() - 1;
   }
   return true;
 }
 
 // The file itself must begin with SOI, wherever the scan began.
-void CheckStart(AppState& s) {
-  if (s.file.At(0) == kFill && s.file.At(1) == kSOI) return;
-  AddLogLine(s.w.LOG, s.analysis, s.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
+void CheckStart(AppState& app) {
+  if (app.file.At(0) == kFill && app.file.At(1) == kSOI) return;
+  AddLogLine(app.form.LOG, app.analysis, app.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
 }
 
 // Whether the length field of the segment at p leads exactly to the next marker.
@@ -124,54 +124,54 @@ bool LengthLeadsToMarker(const FileImage& file, int64_t p) {
 
 // Every marker after the first up to (not including) the first SOS: the entropy-
 // coded data after it has no lengths to check.
-void CheckLengths(AppState& s, int last) {
-  AnalysisState& a = s.analysis;
+void CheckLengths(AppState& app, int last) {
+  AnalysisState& a = app.analysis;
   for (int j = 1; j <= last; ++j) {
     const MarkerEntry e = a.MarkerTable[j];
-    if (e.code == kSOS) break;
-    if (LengthLeadsToMarker(s.file, e.position)) continue;
+    if (e.Code == kSOS) break;
+    if (LengthLeadsToMarker(app.file, e.Position)) continue;
     const int32_t lengthLow =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{e.position} + 3, std::numeric_limits<int32_t>::max()));
-    AddLogLine(s.w.LOG, a, a.MarkerName[e.code] + "のパラメータ長が不正です", lengthLow);
+        static_cast<int32_t>(std::min<int64_t>(int64_t{e.Position} + 3, std::numeric_limits<int32_t>::max()));
+    AddLogLine(app.form.LOG, a, a.MarkerName[e.Code] + "のパラメータ長が不正です", lengthLow);
   }
 }
 
 // Hands every supported segment to its parser. False when a parser stops the
 // analysis.
-bool Dispatch(AppState& s, int last) {
-  AnalysisState& a = s.analysis;
-  QuantStore& quant = s.rec.quant;
-  HuffStore& huff = s.rec.huff;
+bool Dispatch(AppState& app, int last) {
+  AnalysisState& a = app.analysis;
+  QuantStore& quant = app.rec.quant;
+  HuffStore& huff = app.rec.huff;
   quant.QuantTableCount = 0;
   huff.HuffTableCount = 0;
   for (int j = 0; j <= last; ++j) {
     const MarkerEntry e = a.MarkerTable[j];
-    switch (e.code) {
+    switch (e.Code) {
       case kSOF0:
       case kSOF2:
-        if (ParseFrameHeader(s, e.position)) return false;
+        if (ParseFrameHeader(app, e.Position)) return false;
         break;
       case kDHT:
-        if (huff.HuffTableCount < 4 && ParseHuffmanSegment(s, e.position)) return false;
+        if (huff.HuffTableCount < 4 && ParseHuffmanSegment(app, e.Position)) return false;
         break;
       case kEOI:
         // With several EOI markers the last one wins.
-        SetScanDataEnd(a, e.position);
+        SetScanDataEnd(a, e.Position);
         break;
       case kSOS:
-        if (ParseScanHeader(s, e.position)) return false;
+        if (ParseScanHeader(app, e.Position)) return false;
         break;
       case kDQT:
-        if (quant.QuantTableCount < 2) ParseQuantSegment(s, e.position);
+        if (quant.QuantTableCount < 2) ParseQuantSegment(app, e.Position);
         break;
       case kDRI:
-        ParseRestartInterval(s, e.position);
+        ParseRestartInterval(app, e.Position);
         break;
       case kAPP0:
-        ParseApp0Segment(s, e.position);
+        ParseApp0Segment(app, e.Position);
         break;
       case kCOM:
-        ParseCommentSegment(s, e.position);
+        ParseCommentSegment(app, e.Position);
         break;
       default:
         break;
@@ -181,17 +181,17 @@ bool Dispatch(AppState& s, int last) {
 }
 
 // The counters become page numbers and page 0 of each store is shown.
-void Finish(AppState& s) {
-  QuantStore& quant = s.rec.quant;
-  HuffStore& huff = s.rec.huff;
+void Finish(AppState& app) {
+  QuantStore& quant = app.rec.quant;
+  HuffStore& huff = app.rec.huff;
   quant.QuantPageLast = static_cast<int16_t>(quant.QuantTableCount - 1);
   huff.HuffPageLast = static_cast<int16_t>(huff.HuffTableCount - 1);
   quant.QuantTableCount = 0;
   huff.HuffTableCount = 0;
-  ShowQuantTable(quant, 0, s.w);
-  ShowHuffmanTable(huff, 0, s.w);
-  s.analysis.ImageInvalid = false;
-  s.w.IMAGE.enabled = true;
+  ShowQuantTable(quant, 0, app.form);
+  ShowHuffmanTable(huff, 0, app.form);
+  app.analysis.ImageInvalid = false;
+  app.form.IMAGE.enabled = true;
 }
 
 }  // namespace
@@ -200,28 +200,28 @@ void SetScanDataEnd(AnalysisState& analysis, int32_t p) {
   analysis.ScanDataEnd = p - 1;
 }
 
-bool AnalyzeMarkers(AppState& s) {
-  AnalysisState& a = s.analysis;
-  s.w.IMAGE.enabled = false;
-  s.dump.DumpPage = 0;
-  s.dump.SelectedPage = 0;
-  s.dump.SelectedCell = 0;
-  ShowDump(s.file, 0, s.w);
-  s.w.DMPI.SetText(s.w.DMP[0].text);
+bool AnalyzeMarkers(AppState& app) {
+  AnalysisState& a = app.analysis;
+  app.form.IMAGE.enabled = false;
+  app.dump.DumpPage = 0;
+  app.dump.SelectedPage = 0;
+  app.dump.SelectedCell = 0;
+  ShowDump(app.file, 0, app.form);
+  app.form.DMPI.SetText(app.form.DMP[0].text);
 
   a.MarkerCount.fill(0);
-  ResetSegmentFields(s);
+  ResetSegmentFields(app);
   a.LogLineCount = 0;
-  s.w.LOG.tag.clear();
-  s.w.LOG.Clear();
+  app.form.LOG.tag.clear();
+  app.form.LOG.Clear();
 
-  if (!ScanMarkers(s)) return false;
+  if (!ScanMarkers(app)) return false;
   const int last = a.LogLineCount - 1;
-  if (!CheckCounts(s)) return false;
-  CheckStart(s);
-  CheckLengths(s, last);
-  if (!Dispatch(s, last)) return false;
-  Finish(s);
+  if (!CheckCounts(app)) return false;
+  CheckStart(app);
+  CheckLengths(app, last);
+  if (!Dispatch(app, last)) return false;
+  Finish(app);
   return true;
 }
 

@@ -15,10 +15,10 @@ void FillMarkerName(AnalysisState& analysis);
 
 // Scans from AnalysisStart, lists the markers, checks counts and lengths, dispatches
 // every supported segment to its parser. True when it ran to its end.
-bool AnalyzeMarkers(AppState& s);
+bool AnalyzeMarkers(AppState& app);
 
 // Empties every field a previous analysis or decode may have filled.
-void ResetSegmentFields(AppState& s);
+void ResetSegmentFields(AppState& app);
 
 struct LoadResult {
   FileError error;         // the read failed: nothing was analysed
@@ -28,6 +28,6 @@ struct LoadResult {
 // Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
 // when render is set and the analysis completed, renders the picture. A failed read
 // (or an empty or too large file) changes neither the file image nor anything else.
-LoadResult LoadFileImage(AppState& s, const std::string& path, bool render = true);
+LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true);
 
 }  // namespace vorn

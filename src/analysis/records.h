@@ -48,10 +48,10 @@ struct QuantStore {
 // codes; code k of that length is code[n][k] (its lowest n + 1 bits), with run and
 // size from the symbol. Entries at k >= count[n] are stale and must not be read.
 struct HuffCodeTable {
-  std::array<int32_t, 16> count{};
-  std::array<std::array<int32_t, 256>, 16> code{};
-  std::array<std::array<uint8_t, 256>, 16> run{};
-  std::array<std::array<uint8_t, 256>, 16> size{};
+  std::array<int32_t, 16> Count{};
+  std::array<std::array<int32_t, 256>, 16> Code{};
+  std::array<std::array<uint8_t, 256>, 16> Run{};
+  std::array<std::array<uint8_t, 256>, 16> Size{};
 };
 
 struct HuffStore {

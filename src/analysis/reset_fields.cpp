@@ -10,39 +10,41 @@ void Empty(std::array<window::Label, N>& labels) {
 
 }  // namespace
 
-void ResetSegmentFields(AppState& s) {
-  window::WindowModel& w = s.w;
+void ResetSegmentFields(AppState& app) {
+  window::WindowModel& form = app.form;
   for (window::Label* l :
-       {&w.APP0LEN, &w.APP0ID, &w.APP0v1, &w.APP0v2, &w.APP0U,  &w.APP0Xd,  &w.APP0Yd, &w.APP0ETC,
-        &w.COMLEN,  &w.COM,    &w.DQTLEN, &w.DQTPq,  &w.DQTTq,  &w.SOF0LEN, &w.SOF0P,  &w.SOF0Y,
-        &w.SOF0X,   &w.SOF0Nf, &w.DRILEN, &w.DRI,    &w.DHTLEN, &w.DHTTc,   &w.DHTTh,  &w.SOSLEN,
-        &w.SOSNs,   &w.SOSSs,  &w.SOSSe,  &w.SOSAh,  &w.SOSAl}) {
+       {&form.APP0LEN, &form.APP0ID,  &form.APP0v1, &form.APP0v2, &form.APP0U,  &form.APP0Xd,
+        &form.APP0Yd,  &form.APP0ETC, &form.COMLEN, &form.COM,    &form.DQTLEN, &form.DQTPq,
+        &form.DQTTq,   &form.SOF0LEN, &form.SOF0P,  &form.SOF0Y,  &form.SOF0X,  &form.SOF0Nf,
+        &form.DRILEN,  &form.DRI,     &form.DHTLEN, &form.DHTTc,  &form.DHTTh,  &form.SOSLEN,
+        &form.SOSNs,   &form.SOSSs,   &form.SOSSe,  &form.SOSAh,  &form.SOSAl}) {
     l->text.clear();
   }
-  Empty(w.Qtbl);
-  Empty(w.SOF0Ci);
-  Empty(w.SOF0Hi);
-  Empty(w.SOF0Vi);
-  Empty(w.SOF0Tqi);
-  w.Htbl.Clear();
-  Empty(w.SOSCsi);
-  Empty(w.SOSTdi);
-  Empty(w.SOSTai);
+  Empty(form.Qtbl);
+  Empty(form.SOF0Ci);
+  Empty(form.SOF0Hi);
+  Empty(form.SOF0Vi);
+  Empty(form.SOF0Tqi);
+  form.Htbl.Clear();
+  Empty(form.SOSCsi);
+  Empty(form.SOSTdi);
+  Empty(form.SOSTai);
 
   // What a decode and the investigations showed no longer stands behind the fields.
-  w.Picture1.Clear();
-  w.Picture2.Clear();
-  w.Picture3.Clear();
-  s.analysis.ImageInvalid = true;
-  w.VScroll1.SetMax(0);
-  w.VScroll1.SetValue(0);
-  w.HScroll1.SetMax(0);
-  w.HScroll1.SetValue(0);
-  Empty(w.DCV);
-  for (window::Label* l : {&w.MCUX, &w.MCUY, &w.MCUBIT, &w.MCUBYTE}) l->text.clear();
-  for (window::Command* c : {&w.MCUCHK, &w.BITCHK, &w.SAVE, &w.UNDO, &w.REDO}) c->enabled = false;
+  form.Picture1.Clear();
+  form.Picture2.Clear();
+  form.Picture3.Clear();
+  app.analysis.ImageInvalid = true;
+  form.VScroll1.SetMax(0);
+  form.VScroll1.SetValue(0);
+  form.HScroll1.SetMax(0);
+  form.HScroll1.SetValue(0);
+  Empty(form.DCV);
+  for (window::Label* l : {&form.MCUX, &form.MCUY, &form.MCUBIT, &form.MCUBYTE}) l->text.clear();
+  for (window::Command* c : {&form.MCUCHK, &form.BITCHK, &form.SAVE, &form.UNDO, &form.REDO})
+    c->enabled = false;
   // The redo history is left as it is.
-  s.dump.UndoStack.Clear();
+  app.dump.UndoStack.Clear();
 }
 
 }  // namespace vorn

@@ -6,19 +6,19 @@
 
 namespace vorn {
 
-void ParseRestartInterval(AppState& s, int32_t p) {
+void ParseRestartInterval(AppState& app, int32_t p) {
   using marker::kDRI;
-  SegmentReader r(s.file);
-  const SegmentLength length = ReadSegmentLength(s, r, kDRI, p);
+  SegmentReader r(app.file);
+  const SegmentLength length = ReadSegmentLength(app, r, kDRI, p);
   if (!length.Usable()) return;
   // Lr is not compared with 4: the interval is read where it belongs.
   const uint16_t interval = r.Word(int64_t{p} + 4);
   if (r.RanOut()) {
-    ReportCutShort(s, kDRI, p);
+    ReportCutShort(app, kDRI, p);
     return;
   }
-  s.w.DRILEN.text = std::to_string(length.length);
-  s.w.DRI.text = std::to_string(interval);
+  app.form.DRILEN.text = std::to_string(length.length);
+  app.form.DRI.text = std::to_string(interval);
 }
 
 }  // namespace vorn

@@ -12,37 +12,37 @@ constexpr int kMaxComponents = 3;
 constexpr int kMaxSelector = 3;
 constexpr int kMaxTableSelector = 2;
 
-void ShowScan(const ScanRecord& sc, window::WindowModel& w) {
-  w.SOSLEN.text = std::to_string(sc.ScanLength);
-  w.SOSNs.text = std::to_string(sc.ScanComponentCount);
+void ShowScan(const ScanRecord& sc, window::WindowModel& form) {
+  form.SOSLEN.text = std::to_string(sc.ScanLength);
+  form.SOSNs.text = std::to_string(sc.ScanComponentCount);
   for (int j = 0; j < 3; ++j) {
     const bool used = j < sc.ScanComponentCount;
-    w.SOSCsi[j].text = used ? std::to_string(sc.ScanComponentSelector[j]) : "";
-    w.SOSTdi[j].text = used ? std::to_string(sc.DcTableSelector[j]) : "";
-    w.SOSTai[j].text = used ? std::to_string(sc.AcTableSelector[j]) : "";
+    form.SOSCsi[j].text = used ? std::to_string(sc.ScanComponentSelector[j]) : "";
+    form.SOSTdi[j].text = used ? std::to_string(sc.DcTableSelector[j]) : "";
+    form.SOSTai[j].text = used ? std::to_string(sc.AcTableSelector[j]) : "";
   }
-  w.SOSSs.text = std::to_string(sc.SpectralStart);
-  w.SOSSe.text = std::to_string(sc.SpectralEnd);
-  w.SOSAh.text = std::to_string(sc.ApproxHigh);
-  w.SOSAl.text = std::to_string(sc.ApproxLow);
+  form.SOSSs.text = std::to_string(sc.SpectralStart);
+  form.SOSSe.text = std::to_string(sc.SpectralEnd);
+  form.SOSAh.text = std::to_string(sc.ApproxHigh);
+  form.SOSAl.text = std::to_string(sc.ApproxLow);
 }
 
 }  // namespace
 
-bool ParseScanHeader(AppState& s, int32_t p) {
+bool ParseScanHeader(AppState& app, int32_t p) {
   using marker::kSOS;
-  SegmentReader r(s.file);
+  SegmentReader r(app.file);
   const int64_t at = p;
-  const SegmentLength length = ReadSegmentLength(s, r, kSOS, p);
+  const SegmentLength length = ReadSegmentLength(app, r, kSOS, p);
   if (length.state == SegmentLength::State::CutShort) return true;
   if (!length.Usable()) return false;
   const auto cutShort = [&] {
-    ReportCutShort(s, kSOS, p);
+    ReportCutShort(app, kSOS, p);
     return true;
   };
-  const auto refuse = [&](const char* fragment) { return Refuse(s, kSOS, fragment); };
+  const auto refuse = [&](const char* fragment) { return Refuse(app, kSOS, fragment); };
 
-  ScanRecord& sc = s.rec.scan;
+  ScanRecord& sc = app.rec.scan;
   sc.ScanLength = static_cast<int16_t>(length.length);
 
   const uint8_t count = r.Byte(at + 4);
@@ -80,7 +80,7 @@ bool ParseScanHeader(AppState& s, int32_t p) {
   sc.SpectralEnd = se;
   sc.ApproxHigh = approximation >> 4;
   sc.ApproxLow = approximation & 0xF;
-  ShowScan(sc, s.w);
+  ShowScan(sc, app.form);
   sc.ScanDataStart = static_cast<int32_t>(dataStart);
   return false;
 }

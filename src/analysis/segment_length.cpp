@@ -4,11 +4,11 @@
 
 namespace vorn {
 
-void ReportCutShort(AppState& s, uint8_t code, int32_t p) {
-  AddLogLine(s.w.LOG, s.analysis, s.analysis.MarkerName[code] + kBadLength, p + 2);
+void ReportCutShort(AppState& app, uint8_t code, int32_t p) {
+  AddLogLine(app.form.LOG, app.analysis, app.analysis.MarkerName[code] + kBadLength, p + 2);
 }
 
-SegmentLength ReadSegmentLength(AppState& s, SegmentReader& r, uint8_t code, int32_t p) {
+SegmentLength ReadSegmentLength(AppState& app, SegmentReader& r, uint8_t code, int32_t p) {
   const int high = r.Byte(int64_t{p} + 2);
   const int low = r.Byte(int64_t{p} + 3);
   SegmentLength result;
@@ -20,12 +20,12 @@ SegmentLength ReadSegmentLength(AppState& s, SegmentReader& r, uint8_t code, int
     result.length = high * 256 + low;
     return result;
   }
-  ReportCutShort(s, code, p);
+  ReportCutShort(app, code, p);
   return result;
 }
 
-bool Refuse(AppState& s, uint8_t code, const std::string& fragment) {
-  s.Message(s.analysis.MarkerName[code] + fragment);
+bool Refuse(AppState& app, uint8_t code, const std::string& fragment) {
+  app.Message(app.analysis.MarkerName[code] + fragment);
   return true;
 }
 

@@ -11,20 +11,20 @@
 namespace vorn {
 
 // SOF0 and SOF2.
-[[nodiscard]] bool ParseFrameHeader(AppState& s, int32_t p);
+[[nodiscard]] bool ParseFrameHeader(AppState& app, int32_t p);
 // SOS; sets ScanDataStart.
-[[nodiscard]] bool ParseScanHeader(AppState& s, int32_t p);
+[[nodiscard]] bool ParseScanHeader(AppState& app, int32_t p);
 // DQT: fills quantization slots from QuantTableCount on; never stops.
-void ParseQuantSegment(AppState& s, int32_t p);
+void ParseQuantSegment(AppState& app, int32_t p);
 // DHT: fills Huffman slots from HuffTableCount on.
-[[nodiscard]] bool ParseHuffmanSegment(AppState& s, int32_t p);
+[[nodiscard]] bool ParseHuffmanSegment(AppState& app, int32_t p);
 // Reads the tables of one DHT segment from the table at q up to end (the first
 // position after the segment), one slot each, building their canonical codes.
 // p is the segment's marker position, for reports.
-[[nodiscard]] bool BuildHuffmanTable(AppState& s, int64_t q, int64_t end, int32_t p);
-void ParseApp0Segment(AppState& s, int32_t p);
-void ParseCommentSegment(AppState& s, int32_t p);
-void ParseRestartInterval(AppState& s, int32_t p);
+[[nodiscard]] bool BuildHuffmanTable(AppState& app, int64_t q, int64_t end, int32_t p);
+void ParseApp0Segment(AppState& app, int32_t p);
+void ParseCommentSegment(AppState& app, int32_t p);
+void ParseRestartInterval(AppState& app, int32_t p);
 
 // An EOI at p: the entropy-coded data ends at the byte before it.
 void SetScanDataEnd(AnalysisState& analysis, int32_t p);

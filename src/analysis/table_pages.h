@@ -9,13 +9,13 @@
 namespace vorn {
 
 // DQTLEN, DQTPq, DQTTq and the 64 Qtbl cells from quantization slot `slot`.
-void ShowQuantTable(const QuantStore& quant, int slot, window::WindowModel& w);
+void ShowQuantTable(const QuantStore& quant, int slot, window::WindowModel& form);
 // DHTLEN, DHTTc, DHTTh and one Htbl line per code of the table held in slot `slot`.
-void ShowHuffmanTable(const HuffStore& huff, int slot, window::WindowModel& w);
+void ShowHuffmanTable(const HuffStore& huff, int slot, window::WindowModel& form);
 
-void DQTUP_Click(AppState& s);
-void DQTDOWN_Click(AppState& s);
-void DHTUP_Click(AppState& s);
-void DHTDOWN_Click(AppState& s);
+void DQTUP_Click(AppState& app);
+void DQTDOWN_Click(AppState& app);
+void DHTUP_Click(AppState& app);
+void DHTDOWN_Click(AppState& app);
 
 }  // namespace vorn

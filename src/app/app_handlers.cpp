@@ -4,14 +4,14 @@
 
 namespace vorn {
 
-void WireAppHandlers(AppState& s) {
-  s.w.LOAD.onClick = [&s] { LOAD_Click(s); };
-  s.w.SAVE.onClick = [&s] { SAVE_Click(s); };
-  s.w.QUIT.onClick = [&s] { QUIT_Click(s); };
-  s.w.onCloseRequest = [&s] { return Form_Unload(s); };
-  s.w.onPicture1DragOver = [](bool hasFileList) { return Picture1_OLEDragOver(hasFileList); };
-  s.w.onPicture1Drop = [&s](bool hasFileList, const std::vector<std::string>& paths) {
-    Picture1_OLEDragDrop(s, hasFileList, paths);
+void WireAppHandlers(AppState& app) {
+  app.form.LOAD.onClick = [&app] { LOAD_Click(app); };
+  app.form.SAVE.onClick = [&app] { SAVE_Click(app); };
+  app.form.QUIT.onClick = [&app] { QUIT_Click(app); };
+  app.form.onCloseRequest = [&app] { return Form_Unload(app); };
+  app.form.onPicture1DragOver = [](bool hasFileList) { return Picture1_OLEDragOver(hasFileList); };
+  app.form.onPicture1Drop = [&app](bool hasFileList, const std::vector<std::string>& paths) {
+    Picture1_OLEDragDrop(app, hasFileList, paths);
   };
 }
 

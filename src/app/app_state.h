@@ -20,7 +20,7 @@ struct AppState {
   AppState& operator=(const AppState&) = delete;
 
   window::Dialogs& dialogs;
-  window::WindowModel w;
+  window::WindowModel form;  // the main window F_main
   FileImage file;
   AnalysisState analysis;
   Records rec;
@@ -29,8 +29,7 @@ struct AppState {
   DumpState dump;
 
   // Shows a modal message box titled "Vorn".
-  window::Answer Message(const std::string& text,
-                         window::Buttons buttons = window::Buttons::Ok) {
+  window::Answer Message(const std::string& text, window::Buttons buttons = window::Buttons::Ok) {
     return dialogs.MessageBox(text, buttons);
   }
 };

@@ -7,30 +7,30 @@ namespace {
 
 // Gives the memory of the file image and of the decoded picture back at once; an
 // empty image with zero size can never be read past.
-void ReleaseBuffers(AppState& s) {
-  std::vector<uint8_t>().swap(s.file.bytes);
-  std::vector<uint32_t>().swap(s.decode.ImagePixels);
-  s.decode.imageWidth = 0;
-  s.decode.imageHeight = 0;
-  s.decode.McuStarts = McuStartTable{};
+void ReleaseBuffers(AppState& app) {
+  std::vector<uint8_t>().swap(app.file.bytes);
+  std::vector<uint32_t>().swap(app.decode.ImagePixels);
+  app.decode.ImageWidth = 0;
+  app.decode.ImageHeight = 0;
+  app.decode.McuStarts = McuStartTable{};
 }
 
-bool AskToEnd(AppState& s) {
-  if (s.w.ended) return true;
-  if (s.Message("終了します", window::Buttons::OkCancel) != window::Answer::Ok) return false;
-  ReleaseBuffers(s);
-  s.w.ended = true;
+bool AskToEnd(AppState& app) {
+  if (app.form.ended) return true;
+  if (app.Message("終了します", window::Buttons::OkCancel) != window::Answer::Ok) return false;
+  ReleaseBuffers(app);
+  app.form.ended = true;
   return true;
 }
 
 }  // namespace
 
-void QUIT_Click(AppState& s) {
-  AskToEnd(s);
+void QUIT_Click(AppState& app) {
+  AskToEnd(app);
 }
 
-bool Form_Unload(AppState& s) {
-  return AskToEnd(s);
+bool Form_Unload(AppState& app) {
+  return AskToEnd(app);
 }
 
 }  // namespace vorn

@@ -6,10 +6,10 @@
 namespace vorn {
 
 // Asks "終了します"; on OK releases the buffers and ends the program.
-void QUIT_Click(AppState& s);
+void QUIT_Click(AppState& app);
 
 // A close request: asks as QUIT does and returns whether the window may go away
 // (only on OK). Once the program has ended, a close is granted without asking again.
-bool Form_Unload(AppState& s);
+bool Form_Unload(AppState& app);
 
 }  // namespace vorn

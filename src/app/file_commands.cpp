@@ -10,8 +10,8 @@
 namespace vorn {
 namespace {
 
-void Report(AppState& s, const FileError& error) {
-  s.Message(FileErrorMessage(error));
+void Report(AppState& app, const FileError& error) {
+  app.Message(FileErrorMessage(error));
 }
 
 // UTF-8 code points: every byte that is not a continuation byte (10xxxxxx) starts one.
@@ -22,10 +22,10 @@ size_t CharacterCount(const std::string& text) {
 
 // A dialog's result as a path. A name that does not fit the 250-character buffer is
 // refused rather than cut short, which would name a different file.
-bool PathFromDialog(AppState& s, const std::string& buffer, std::string& path) {
+bool PathFromDialog(AppState& app, const std::string& buffer, std::string& path) {
   path = CutAtNul(buffer);
   if (CharacterCount(path) <= static_cast<size_t>(kPathBufferSize - 1)) return true;
-  Report(s, {kBadFileName});
+  Report(app, {kBadFileName});
   return false;
 }
 
@@ -43,52 +43,52 @@ bool HasJpgEnding(const std::string& path) {
   return ending == ".jpg";
 }
 
-void LoadFromPath(AppState& s, const std::string& path) {
-  s.w.Fname.text = path;
+void LoadFromPath(AppState& app, const std::string& path) {
+  app.form.Fname.text = path;
   FileError error;
   try {
-    error = LoadFileImage(s, path).error;
+    error = LoadFileImage(app, path).error;
   } catch (const std::bad_alloc&) {
     // A file too big for the memory at hand is a failure of this load, not of the program.
     error = {kOutOfMemory};
   }
-  if (!error.ok()) Report(s, error);
+  if (!error.ok()) Report(app, error);
 }
 
-void LOAD_Click(AppState& s) {
-  const std::string buffer = OpenFileDialog(s, JpegFilter());
+void LOAD_Click(AppState& app) {
+  const std::string buffer = OpenFileDialog(app, JpegFilter());
   if (buffer.empty()) return;
   std::string path;
-  if (!PathFromDialog(s, buffer, path)) return;
-  LoadFromPath(s, path);
+  if (!PathFromDialog(app, buffer, path)) return;
+  LoadFromPath(app, path);
 }
 
-void SAVE_Click(AppState& s) {
-  const std::string buffer = SaveFileDialog(s, JpegFilter());
+void SAVE_Click(AppState& app) {
+  const std::string buffer = SaveFileDialog(app, JpegFilter());
   if (buffer.empty()) return;
   std::string path;
-  if (!PathFromDialog(s, buffer, path)) return;
+  if (!PathFromDialog(app, buffer, path)) return;
   if (!HasJpgEnding(path)) {
-    s.Message("正しいファイル名を指定して下さい");
+    app.Message("正しいファイル名を指定して下さい");
     return;
   }
-  const FileError error = WriteWholeFile(path, s.file.bytes);
-  if (!error.ok()) Report(s, error);
+  const FileError error = WriteWholeFile(path, app.file.bytes);
+  if (!error.ok()) Report(app, error);
 }
 
 window::DropEffect Picture1_OLEDragOver(bool hasFileList) {
   return hasFileList ? window::DropEffect::Copy : window::DropEffect::None;
 }
 
-void Picture1_OLEDragDrop(AppState& s, bool hasFileList, const std::vector<std::string>& paths) {
+void Picture1_OLEDragDrop(AppState& app, bool hasFileList, const std::vector<std::string>& paths) {
   if (!hasFileList || paths.empty()) return;
   const std::string& path = paths.front();
   if (!HasJpgEnding(path)) return;
-  LoadFromPath(s, path);
+  LoadFromPath(app, path);
 }
 
-void OpenAtStart(AppState& s, const std::string& path) {
-  LoadFromPath(s, path);
+void OpenAtStart(AppState& app, const std::string& path) {
+  LoadFromPath(app, path);
 }
 
 }  // namespace vorn

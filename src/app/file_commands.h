@@ -28,15 +28,15 @@ std::string SaveFileDialog(AppState& owner, const FileFilter& filter);
 
 // Loads the file at path as both LOAD and a drop do: Fname shows it, the file is read
 // and analysed, and a failure is reported in a message box.
-void LoadFromPath(AppState& s, const std::string& path);
+void LoadFromPath(AppState& app, const std::string& path);
 
-void LOAD_Click(AppState& s);
-void SAVE_Click(AppState& s);
+void LOAD_Click(AppState& app);
+void SAVE_Click(AppState& app);
 window::DropEffect Picture1_OLEDragOver(bool hasFileList);
-void Picture1_OLEDragDrop(AppState& s, bool hasFileList, const std::vector<std::string>& paths);
+void Picture1_OLEDragDrop(AppState& app, bool hasFileList, const std::vector<std::string>& paths);
 
 // `vorn FILE`: opens FILE at start as a load does (no check of its ending).
-void OpenAtStart(AppState& s, const std::string& path);
+void OpenAtStart(AppState& app, const std::string& path);
 
 // The text before the first NUL of a dialog's name buffer.
 std::string CutAtNul(const std::string& buffer);

@@ -28,7 +28,7 @@ std::string OpenFileDialog(AppState& owner, const FileFilter& filter) {
 }
 
 std::string SaveFileDialog(AppState& owner, const FileFilter& filter) {
-  window::FileDialogRequest request = MakeRequest("ファイルを保存する", filter, owner.w.Fname.text);
+  window::FileDialogRequest request = MakeRequest("ファイルを保存する", filter, owner.form.Fname.text);
   // A repaired copy must be savable under a new name, so the chosen file need not
   // exist; replacing one that does is confirmed by the dialog.
   request.mustExist = false;

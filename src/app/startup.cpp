@@ -3,14 +3,14 @@
 
 namespace vorn {
 
-bool Form_Load(AppState& s, const std::function<bool()>& anotherInstanceRunning) {
+bool Form_Load(AppState& app, const std::function<bool()>& anotherInstanceRunning) {
   // A second instance ends before it fills or shows anything.
   if (anotherInstanceRunning && anotherInstanceRunning()) return false;
-  s.decode.ViewWidth = s.w.Picture1.width;
-  s.decode.ViewHeight = s.w.Picture1.height;
-  FillMarkerName(s.analysis);
-  s.w.VScroll1.SetMax(0);
-  s.w.HScroll1.SetMax(0);
+  app.decode.ViewWidth = app.form.Picture1.width;
+  app.decode.ViewHeight = app.form.Picture1.height;
+  FillMarkerName(app.analysis);
+  app.form.VScroll1.SetMax(0);
+  app.form.HScroll1.SetMax(0);
   return true;
 }
 

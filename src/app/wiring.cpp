@@ -2,12 +2,12 @@
 
 namespace vorn {
 
-void WireHandlers(AppState& s) {
-  WireAnalysisHandlers(s);
-  WireDecodeHandlers(s);
-  WireDumpHandlers(s);
-  WireInspectHandlers(s);
-  WireAppHandlers(s);
+void WireHandlers(AppState& app) {
+  WireAnalysisHandlers(app);
+  WireDecodeHandlers(app);
+  WireDumpHandlers(app);
+  WireInspectHandlers(app);
+  WireAppHandlers(app);
 }
 
 }  // namespace vorn

@@ -8,17 +8,17 @@
 namespace vorn {
 
 // Each subsystem binds the events of the elements it owns.
-void WireAnalysisHandlers(AppState& s);  // DQTUP, DQTDOWN, DHTUP, DHTDOWN
-void WireDecodeHandlers(AppState& s);    // IMAGE, LIMAGE, MODE, HScroll1, VScroll1
-void WireDumpHandlers(AppState& s);      // paging, DMP, DMPI, UNDO, REDO, LOG
-void WireInspectHandlers(AppState& s);   // Picture1 press, MCUCHK, BITCHK
-void WireAppHandlers(AppState& s);       // LOAD, SAVE, QUIT, close, drop
+void WireAnalysisHandlers(AppState& app);  // DQTUP, DQTDOWN, DHTUP, DHTDOWN
+void WireDecodeHandlers(AppState& app);    // IMAGE, LIMAGE, MODE, HScroll1, VScroll1
+void WireDumpHandlers(AppState& app);      // paging, DMP, DMPI, UNDO, REDO, LOG
+void WireInspectHandlers(AppState& app);   // Picture1 press, MCUCHK, BITCHK
+void WireAppHandlers(AppState& app);       // LOAD, SAVE, QUIT, close, drop
 
 // All of the above.
-void WireHandlers(AppState& s);
+void WireHandlers(AppState& app);
 
 // Start-up of the window (before it is shown). Returns false when the program must
 // end at once because another instance runs.
-bool Form_Load(AppState& s, const std::function<bool()>& anotherInstanceRunning);
+bool Form_Load(AppState& app, const std::function<bool()>& anotherInstanceRunning);
 
 }  // namespace vorn

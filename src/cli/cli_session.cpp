@@ -73,20 +73,20 @@ bool TakeStartOption(std::vector<std::string>& args, CommonOptions& options) {
   return true;
 }
 
-int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options,
-                   bool render, bool& completed) {
-  AppState& s = session.state;
-  s.w.Fname.text = path;
+int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
+                   bool& completed) {
+  AppState& app = session.state;
+  app.form.Fname.text = path;
   // The load itself never renders: only the last analysis is drawn.
-  const LoadResult load = LoadFileImage(s, path, false);
+  const LoadResult load = LoadFileImage(app, path, false);
   if (!load.error.ok()) return ReadFailure(path, load.error);
   completed = load.completed;
   if (options.start) {
-    const StartChange change = ChangeAnalysisStart(s, *options.start, false);
+    const StartChange change = ChangeAnalysisStart(app, *options.start, false);
     if (change == StartChange::NotAMarker) return kExitError;
     completed = change == StartChange::Completed;
   }
-  if (render && completed) RenderImage(s);
+  if (render && completed) RenderImage(app);
   return kExitOk;
 }
 

@@ -23,28 +23,30 @@ void PrintArray(const std::string& name, const std::array<Label, N>& labels) {
   for (size_t k = 0; k < N; ++k) PrintField(name + '[' + std::to_string(k) + ']', labels[k].text);
 }
 
-void PrintFields(const WindowModel& w) {
+void PrintFields(const WindowModel& form) {
   const std::pair<const char*, const Label*> single[] = {
-      {"APP0LEN", &w.APP0LEN}, {"APP0ID", &w.APP0ID},   {"APP0v1", &w.APP0v1}, {"APP0v2", &w.APP0v2},
-      {"APP0U", &w.APP0U},     {"APP0Xd", &w.APP0Xd},   {"APP0Yd", &w.APP0Yd}, {"APP0ETC", &w.APP0ETC},
-      {"COMLEN", &w.COMLEN},   {"COM", &w.COM},         {"DQTLEN", &w.DQTLEN}, {"DQTPq", &w.DQTPq},
-      {"DQTTq", &w.DQTTq},     {"SOF0LEN", &w.SOF0LEN}, {"SOF0P", &w.SOF0P},   {"SOF0Y", &w.SOF0Y},
-      {"SOF0X", &w.SOF0X},     {"SOF0Nf", &w.SOF0Nf},   {"DHTLEN", &w.DHTLEN}, {"DHTTc", &w.DHTTc},
-      {"DHTTh", &w.DHTTh},     {"SOSLEN", &w.SOSLEN},   {"SOSNs", &w.SOSNs},   {"SOSSs", &w.SOSSs},
-      {"SOSSe", &w.SOSSe},     {"SOSAh", &w.SOSAh},     {"SOSAl", &w.SOSAl},   {"DRILEN", &w.DRILEN},
-      {"DRI", &w.DRI},
+      {"APP0LEN", &form.APP0LEN}, {"APP0ID", &form.APP0ID},   {"APP0v1", &form.APP0v1},
+      {"APP0v2", &form.APP0v2},   {"APP0U", &form.APP0U},     {"APP0Xd", &form.APP0Xd},
+      {"APP0Yd", &form.APP0Yd},   {"APP0ETC", &form.APP0ETC}, {"COMLEN", &form.COMLEN},
+      {"COM", &form.COM},         {"DQTLEN", &form.DQTLEN},   {"DQTPq", &form.DQTPq},
+      {"DQTTq", &form.DQTTq},     {"SOF0LEN", &form.SOF0LEN}, {"SOF0P", &form.SOF0P},
+      {"SOF0Y", &form.SOF0Y},     {"SOF0X", &form.SOF0X},     {"SOF0Nf", &form.SOF0Nf},
+      {"DHTLEN", &form.DHTLEN},   {"DHTTc", &form.DHTTc},     {"DHTTh", &form.DHTTh},
+      {"SOSLEN", &form.SOSLEN},   {"SOSNs", &form.SOSNs},     {"SOSSs", &form.SOSSs},
+      {"SOSSe", &form.SOSSe},     {"SOSAh", &form.SOSAh},     {"SOSAl", &form.SOSAl},
+      {"DRILEN", &form.DRILEN},   {"DRI", &form.DRI},
   };
   for (const auto& [name, label] : single) PrintField(name, label->text);
-  PrintArray("Qtbl", w.Qtbl);
-  PrintArray("SOF0Ci", w.SOF0Ci);
-  PrintArray("SOF0Hi", w.SOF0Hi);
-  PrintArray("SOF0Vi", w.SOF0Vi);
-  PrintArray("SOF0Tqi", w.SOF0Tqi);
-  PrintArray("SOSCsi", w.SOSCsi);
-  PrintArray("SOSTdi", w.SOSTdi);
-  PrintArray("SOSTai", w.SOSTai);
-  for (size_t k = 0; k < w.Htbl.lines.size(); ++k) {
-    PrintField("Htbl[" + std::to_string(k) + ']', w.Htbl.lines[k]);
+  PrintArray("Qtbl", form.Qtbl);
+  PrintArray("SOF0Ci", form.SOF0Ci);
+  PrintArray("SOF0Hi", form.SOF0Hi);
+  PrintArray("SOF0Vi", form.SOF0Vi);
+  PrintArray("SOF0Tqi", form.SOF0Tqi);
+  PrintArray("SOSCsi", form.SOSCsi);
+  PrintArray("SOSTdi", form.SOSTdi);
+  PrintArray("SOSTai", form.SOSTai);
+  for (size_t k = 0; k < form.Htbl.lines.size(); ++k) {
+    PrintField("Htbl[" + std::to_string(k) + ']', form.Htbl.lines[k]);
   }
 }
 
@@ -72,9 +74,9 @@ int RunAnalyze(std::vector<std::string> args) {
   bool completed = false;
   const int loaded = LoadAndAnalyse(session, input, options, false, completed);
   if (loaded != kExitOk) return loaded;
-  const WindowModel& w = session.state.w;
-  for (const std::string& line : w.LOG.lines) std::cout << line << '\n';
-  if (fields) PrintFields(w);
+  const WindowModel& form = session.state.form;
+  for (const std::string& line : form.LOG.lines) std::cout << line << '\n';
+  if (fields) PrintFields(form);
   return completed ? kExitOk : kExitStopped;
 }
 

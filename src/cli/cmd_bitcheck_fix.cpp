@@ -39,7 +39,7 @@ int RunBitcheck(std::vector<std::string> args) {
   const int pressed = PressMcu(session, column, row);
   if (pressed != kExitOk) return pressed;
   BITCHK_Click(session.state);
-  for (const std::string& line : session.state.w.LOG.lines) std::cout << line << '\n';
+  for (const std::string& line : session.state.form.LOG.lines) std::cout << line << '\n';
   return kExitOk;
 }
 
@@ -60,20 +60,20 @@ int RunFix(std::vector<std::string> args) {
     return UsageError("fix: usage: fix FILE POS-BIT -o OUT.jpg (POS-BIT as 00001A2B-5)");
   }
   CliSession session;
-  AppState& s = session.state;
+  AppState& app = session.state;
   const std::string& input = positional[0];
-  const FileError read = ReadWholeFile(input, s.file.bytes);
+  const FileError read = ReadWholeFile(input, app.file.bytes);
   if (!read.ok()) return ReadFailure(input, read);
-  if (!s.file.Contains(position)) {
+  if (!app.file.Contains(position)) {
     return UsageError("fix: position " + positional[1] + " lies beyond the end of " + input);
   }
-  s.file.bytes[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
+  app.file.bytes[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
 
   // The save command itself decides, through a save dialog answered with OUT.
-  s.w.Fname.text = input;
+  app.form.Fname.text = input;
   session.dialogs.savePaths.push_back(output);
   const size_t messagesBefore = session.dialogs.messages.size();
-  SAVE_Click(s);
+  SAVE_Click(app);
   if (session.dialogs.messages.size() == messagesBefore) return kExitOk;
   return HasJpgEnding(output) ? kExitStopped : kExitError;
 }

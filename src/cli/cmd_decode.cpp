@@ -34,18 +34,18 @@ int RunDecode(std::vector<std::string> args) {
   if (loaded != kExitOk) return loaded;
   if (!completed) return kExitStopped;
   const DecodeState& d = session.state.decode;
-  if (d.lastStatus < 0) {
+  if (d.LastStatus < 0) {
     std::cerr << "vorn-cli: decode: nothing was decoded\n";
     return kExitStopped;
   }
   // A partial picture is written as well: it shows where the damage begins.
   std::string error;
   const bool written = format == ImageFormat::Bmp
-                           ? WriteBmp(output, d.ImagePixels, d.imageWidth, d.imageHeight, error)
-                           : WritePng(output, d.ImagePixels, d.imageWidth, d.imageHeight, error);
-  std::cout << "status " << d.lastStatus << '\n';
+                           ? WriteBmp(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error)
+                           : WritePng(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error);
+  std::cout << "status " << d.LastStatus << '\n';
   if (!written) return UsageError("decode: " + error);
-  return d.lastStatus == kDecodeOk ? kExitOk : kExitStopped;
+  return d.LastStatus == kDecodeOk ? kExitOk : kExitStopped;
 }
 
 }  // namespace vorn::cli

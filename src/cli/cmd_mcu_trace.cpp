@@ -34,22 +34,22 @@ int PointAtMcu(const std::string& name, std::vector<std::string>& args, CliSessi
 int RunMcu(std::vector<std::string> args) {
   CliSession session;
   if (const int pointed = PointAtMcu("mcu", args, session); pointed != kExitOk) return pointed;
-  const window::WindowModel& w = session.state.w;
-  std::cout << "MCUX=" << w.MCUX.text << '\n'
-            << "MCUY=" << w.MCUY.text << '\n'
-            << "MCUBYTE=" << w.MCUBYTE.text << '\n'
-            << "MCUBIT=" << w.MCUBIT.text << '\n';
-  for (int k = 0; k < 3; ++k) std::cout << "DCV[" << k << "]=" << w.DCV[k].text << '\n';
+  const window::WindowModel& form = session.state.form;
+  std::cout << "MCUX=" << form.MCUX.text << '\n'
+            << "MCUY=" << form.MCUY.text << '\n'
+            << "MCUBYTE=" << form.MCUBYTE.text << '\n'
+            << "MCUBIT=" << form.MCUBIT.text << '\n';
+  for (int k = 0; k < 3; ++k) std::cout << "DCV[" << k << "]=" << form.DCV[k].text << '\n';
   return kExitOk;
 }
 
 int RunTrace(std::vector<std::string> args) {
   CliSession session;
   if (const int pointed = PointAtMcu("trace", args, session); pointed != kExitOk) return pointed;
-  window::WindowModel& w = session.state.w;
+  window::WindowModel& form = session.state.form;
   const size_t messagesBefore = session.dialogs.messages.size();
-  w.MCUCHK.Click();
-  for (const std::string& line : w.LOG.lines) std::cout << line << '\n';
+  form.MCUCHK.Click();
+  for (const std::string& line : form.LOG.lines) std::cout << line << '\n';
   const auto& messages = session.dialogs.messages;
   const bool clean = messages.size() > messagesBefore && messages.back().text == "正常！";
   return clean ? kExitOk : kExitStopped;

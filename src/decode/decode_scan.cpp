@@ -15,8 +15,8 @@ namespace {
 bool StoresFit(const FrameRecord& frame, const McuGeometry& geometry, const DecodeState& decode) {
   const size_t pixels = static_cast<size_t>(frame.FrameWidth) * frame.FrameHeight;
   return geometry.Valid() && decode.ImagePixels.size() == pixels &&
-         decode.McuStarts.columns == geometry.McusPerRow && decode.McuStarts.rows == geometry.McuRows + 1 &&
-         decode.McuStarts.entries.size() ==
+         decode.McuStarts.Columns == geometry.McusPerRow && decode.McuStarts.Rows == geometry.McuRows + 1 &&
+         decode.McuStarts.Entries.size() ==
              static_cast<size_t>(geometry.McusPerRow) * static_cast<size_t>(geometry.McuRows + 1);
 }
 
@@ -47,18 +47,18 @@ int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, D
   // whatever happens after.
   decode.BitMask = {128, 64, 32, 16, 8, 4, 2, 1};
   BuildIdctMatrix(decode.IdctMatrix);
-  if (!BuildBlockPlan(rec.frame, rec.scan, decode.plan)) return kDecodeFailure;
+  if (!BuildBlockPlan(rec.frame, rec.scan, decode.Plan)) return kDecodeFailure;
   const McuGeometry geometry = ComputeMcuGeometry(rec.frame);
   if (!StoresFit(rec.frame, geometry, decode)) return kDecodeFailure;
 
   McuStart& first = decode.McuStarts.At(0, 0);
   first = McuStart{};
-  first.bytePos = rec.scan.ScanDataStart - 1;
-  first.bitIndex = 7;
+  first.BytePos = rec.scan.ScanDataStart - 1;
+  first.BitIndex = 7;
 
   // About 40 KB of tables: on the heap, not the stack.
   auto tables = std::make_unique<ScanTables>();
-  BuildTables(rec, decode.plan, decode.IdctMatrix, *tables);
+  BuildTables(rec, decode.Plan, decode.IdctMatrix, *tables);
   ScanDecoder decoder(file, rec, scanDataEnd, *tables, geometry, decode);
   return decoder.Run();
 }

@@ -22,25 +22,25 @@ McuGeometry ComputeMcuGeometry(const FrameRecord& frame);
 // One McuStarts entry: DC predictors when the previous MCU completed, and the
 // byte and bit index of the last bit consumed before this MCU.
 struct McuStart {
-  int32_t dc[3] = {0, 0, 0};
-  int32_t bytePos = 0;
-  int32_t bitIndex = 0;
+  int32_t Dc[3] = {0, 0, 0};
+  int32_t BytePos = 0;
+  int32_t BitIndex = 0;
 };
 
 // McuStarts for columns 0 .. McusPerRow - 1 and rows 0 .. McuRows (one surplus row).
 struct McuStartTable {
-  int32_t columns = 0;
-  int32_t rows = 0;  // McuRows + 1
-  std::vector<McuStart> entries;
+  int32_t Columns = 0;
+  int32_t Rows = 0;  // McuRows + 1
+  std::vector<McuStart> Entries;
 
   void Reset(int32_t cols, int32_t rowCount) {
-    columns = cols;
-    rows = rowCount;
-    entries.assign(static_cast<size_t>(cols) * static_cast<size_t>(rowCount), McuStart{});
+    Columns = cols;
+    Rows = rowCount;
+    Entries.assign(static_cast<size_t>(cols) * static_cast<size_t>(rowCount), McuStart{});
   }
-  bool Contains(int32_t c, int32_t r) const { return c >= 0 && r >= 0 && c < columns && r < rows; }
-  McuStart& At(int32_t c, int32_t r) { return entries[static_cast<size_t>(r) * columns + c]; }
-  const McuStart& At(int32_t c, int32_t r) const { return entries[static_cast<size_t>(r) * columns + c]; }
+  bool Contains(int32_t c, int32_t r) const { return c >= 0 && r >= 0 && c < Columns && r < Rows; }
+  McuStart& At(int32_t c, int32_t r) { return Entries[static_cast<size_t>(r) * Columns + c]; }
+  const McuStart& At(int32_t c, int32_t r) const { return Entries[static_cast<size_t>(r) * Columns + c]; }
 };
 
 // The block plan of one MCU: for block b, DC selector, AC selector, quantization
@@ -60,22 +60,22 @@ using IdctMatrixTable = std::array<int32_t, 64 * 64>;
 struct DecodeState {
   int32_t ViewWidth = 417;
   int32_t ViewHeight = 433;
-  McuGeometry geometry;
+  McuGeometry Geometry;
   // X x Y pixels 0x00RRGGBB, rows bottom-up (row r is image line Y - 1 - r):
   // exactly the pixel block of a 32-bit BI_RGB bitmap.
   std::vector<uint32_t> ImagePixels;
-  int32_t imageWidth = 0;
-  int32_t imageHeight = 0;
+  int32_t ImageWidth = 0;
+  int32_t ImageHeight = 0;
   McuStartTable McuStarts;
-  McuBlockPlan plan;
+  McuBlockPlan Plan;
   std::array<uint8_t, 8> BitMask{};
   IdctMatrixTable IdctMatrix{};
   // Status of the last RenderImage's decode (0, 1, 2); -1 when it decoded nothing.
-  int32_t lastStatus = -1;
+  int32_t LastStatus = -1;
   // Largest picture, in bytes, the display will hold; beyond it, as when the memory
   // cannot be had, RenderImage reports the picture as too large. Frames are at most
   // 4000 x 4000 (64 MB), so only a test has reason to lower it.
-  int64_t pictureByteLimit = INT64_MAX;
+  int64_t PictureByteLimit = INT64_MAX;
 };
 
 }  // namespace vorn

@@ -8,20 +8,20 @@ void HuffmanLookup::Build(const HuffCodeTable& table) {
   irregularCodes_.clear();
   for (int n = 0; n < 16; ++n) {
     // Only k below the count is meaningful, and never more than 256 codes.
-    const int count = std::clamp(table.count[n], 0, 256);
+    const int count = std::clamp(table.Count[n], 0, 256);
     count_[n] = count;
-    first_[n] = count > 0 ? table.code[n][0] : 0;
+    first_[n] = count > 0 ? table.Code[n][0] : 0;
     bool contiguous = true;
     for (int k = 0; k < count; ++k) {
       contiguous =
-          contiguous && static_cast<int64_t>(table.code[n][k]) == static_cast<int64_t>(first_[n]) + k;
-      run_[n][k] = table.run[n][k];
-      size_[n][k] = table.size[n][k];
+          contiguous && static_cast<int64_t>(table.Code[n][k]) == static_cast<int64_t>(first_[n]) + k;
+      run_[n][k] = table.Run[n][k];
+      size_[n][k] = table.Size[n][k];
     }
     contiguous_[n] = contiguous;
     irregular_[n] = static_cast<int32_t>(irregularCodes_.size());
     if (!contiguous)
-      irregularCodes_.insert(irregularCodes_.end(), table.code[n].begin(), table.code[n].begin() + count);
+      irregularCodes_.insert(irregularCodes_.end(), table.Code[n].begin(), table.Code[n].begin() + count);
   }
   // Longest first and, within a length, last code first, so that what is left in
   // an entry is the shortest length and the first code of it: the code at which
@@ -30,7 +30,7 @@ void HuffmanLookup::Build(const HuffCodeTable& table) {
   for (int length = kPeekBits; length >= 1; --length) {
     const int n = length - 1;
     for (int k = count_[n] - 1; k >= 0; --k) {
-      const int32_t code = table.code[n][k];
+      const int32_t code = table.Code[n][k];
       if (code < 0 || code >= (1 << length)) continue;  // over-full: never matches
       const uint32_t entry = static_cast<uint32_t>(length) | static_cast<uint32_t>(run_[n][k]) << 8 |
                              static_cast<uint32_t>(size_[n][k]) << 16 | static_cast<uint32_t>(k) << 24;

@@ -16,21 +16,21 @@ const char* const kPictureTooLarge = "画像が大き過ぎます\rディスプ�
 // Forgets the last decode. Picture3 shows ImagePixels itself (one buffer, not a
 // copy), so it is detached before the buffer goes; freeing the old buffer before
 // the new one is made keeps a 4000 x 4000 picture from ever needing 128 MB.
-void DropDecodedPicture(AppState& s) {
-  DecodeState& d = s.decode;
-  s.w.Picture3.Clear();
+void DropDecodedPicture(AppState& app) {
+  DecodeState& d = app.decode;
+  app.form.Picture3.Clear();
   std::vector<uint32_t>().swap(d.ImagePixels);
   d.McuStarts = McuStartTable{};
-  d.geometry = McuGeometry{};
-  d.imageWidth = 0;
-  d.imageHeight = 0;
-  d.lastStatus = -1;
+  d.Geometry = McuGeometry{};
+  d.ImageWidth = 0;
+  d.ImageHeight = 0;
+  d.LastStatus = -1;
 }
 
 // Creates ImagePixels (the off-screen picture) and McuStarts, all zero.
 bool CreateImageStores(DecodeState& d, int32_t width, int32_t height, const McuGeometry& geometry) {
   const int64_t bytes = int64_t{width} * height * 4;
-  if (bytes > d.pictureByteLimit) return false;
+  if (bytes > d.PictureByteLimit) return false;
   try {
     d.ImagePixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     d.McuStarts.Reset(geometry.McusPerRow, geometry.McuRows + 1);  // one surplus MCU row
@@ -42,54 +42,54 @@ bool CreateImageStores(DecodeState& d, int32_t width, int32_t height, const McuG
 
 }  // namespace
 
-void RenderImage(AppState& s) {
-  DecodeState& d = s.decode;
-  const int32_t width = s.rec.frame.FrameWidth;
-  const int32_t height = s.rec.frame.FrameHeight;
-  const McuGeometry geometry = ComputeMcuGeometry(s.rec.frame);
+void RenderImage(AppState& app) {
+  DecodeState& d = app.decode;
+  const int32_t width = app.rec.frame.FrameWidth;
+  const int32_t height = app.rec.frame.FrameHeight;
+  const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
 
-  DropDecodedPicture(s);
+  DropDecodedPicture(app);
   // From here until a decode fills the stores, no picture stands behind the view:
   // McuStarts of an earlier file must not be taken for this one's.
   if (!geometry.Valid() || width < 1 || height < 1) {
     // A zero sampling factor of component 0 leaves no MCU size to decode or scroll
     // by: the view is cleared and RenderImage ends without a message.
-    s.w.Picture1.Clear();
-    s.w.Picture2.Clear();
-    s.analysis.ImageInvalid = true;
+    app.form.Picture1.Clear();
+    app.form.Picture2.Clear();
+    app.analysis.ImageInvalid = true;
     return;
   }
   if (!CreateImageStores(d, width, height, geometry)) {
-    DropDecodedPicture(s);
-    s.analysis.ImageInvalid = true;
-    s.Message(kPictureTooLarge);
+    DropDecodedPicture(app);
+    app.analysis.ImageInvalid = true;
+    app.Message(kPictureTooLarge);
     return;
   }
-  s.w.Picture3.ShowBottomUp(&d.ImagePixels, width, height);
-  s.w.Picture1.Clear();
-  s.w.Picture2.Clear();
-  d.geometry = geometry;
-  d.imageWidth = width;
-  d.imageHeight = height;
+  app.form.Picture3.ShowBottomUp(&d.ImagePixels, width, height);
+  app.form.Picture1.Clear();
+  app.form.Picture2.Clear();
+  d.Geometry = geometry;
+  d.ImageWidth = width;
+  d.ImageHeight = height;
 
-  const int status = DecodeScan(s.file, s.rec, s.analysis.ScanDataEnd, d);
-  d.lastStatus = status;
+  const int status = DecodeScan(app.file, app.rec, app.analysis.ScanDataEnd, d);
+  d.LastStatus = status;
   // The decoder wrote straight into the block Picture3 shows, partial or not.
-  s.w.Picture3.Repaint();
+  app.form.Picture3.Repaint();
 
-  if (!s.w.Picture1.Resize(d.ViewWidth, d.ViewHeight)) return;
+  if (!app.form.Picture1.Resize(d.ViewWidth, d.ViewHeight)) return;
   // Lowering a maximum below the scroll value refreshes the view at once; the
   // refresh below comes after it and decides what is shown.
-  s.w.HScroll1.SetMax(ScrollMaximum(width, d.ViewWidth, geometry.McuWidth));
-  s.w.VScroll1.SetMax(ScrollMaximum(height, d.ViewHeight, geometry.McuHeight));
-  const bool copied = RefreshView(s, true, true);
+  app.form.HScroll1.SetMax(ScrollMaximum(width, d.ViewWidth, geometry.McuWidth));
+  app.form.VScroll1.SetMax(ScrollMaximum(height, d.ViewHeight, geometry.McuHeight));
+  const bool copied = RefreshView(app, true, true);
 
   if (status != kDecodeOk || !copied) {
-    s.Message("スキャンデータが不正です(" + std::to_string(status) + ")");
+    app.Message("スキャンデータが不正です(" + std::to_string(status) + ")");
     return;
   }
-  s.w.SAVE.enabled = true;
-  s.analysis.ImageInvalid = false;
+  app.form.SAVE.enabled = true;
+  app.analysis.ImageInvalid = false;
 }
 
 }  // namespace vorn

@@ -6,16 +6,16 @@
 namespace vorn {
 
 // Decodes the scan of the analysed file and shows it; reports a bad scan.
-void RenderImage(AppState& s);
+void RenderImage(AppState& app);
 
 // Copies the visible window of Picture3 into Picture1 and paints the requested black
 // strips beyond the picture. Returns whether the copy succeeded.
-bool RefreshView(AppState& s, bool rightStrip, bool bottomStrip);
+bool RefreshView(AppState& app, bool rightStrip, bool bottomStrip);
 
-void IMAGE_Click(AppState& s);
-void LIMAGE_Click(AppState& s);
-void MODE_Click(AppState& s);
-void HScroll1_Change(AppState& s);
-void VScroll1_Change(AppState& s);
+void IMAGE_Click(AppState& app);
+void LIMAGE_Click(AppState& app);
+void MODE_Click(AppState& app);
+void HScroll1_Change(AppState& app);
+void VScroll1_Change(AppState& app);
 
 }  // namespace vorn

@@ -34,7 +34,7 @@ ScanDecoder::ScanDecoder(const FileImage& file, const Records& rec, int32_t scan
       geometry_(geometry),
       decode_(decode),
       loader_(file.bytes.data(), file.FileLength(), rec.scan.ScanDataStart, scanDataEnd) {
-  if (decode.plan.McuBlockCount == 1) {
+  if (decode.Plan.McuBlockCount == 1) {
     // Neutral chroma for a grey-scale picture: blocks 1 and 2 are read as Cb and Cr.
     samples_[1].fill(128);
     samples_[2].fill(128);
@@ -218,7 +218,7 @@ bool ScanDecoder::WholeCodeWords() {
 }
 
 bool ScanDecoder::CompleteBlock() {
-  const McuBlockPlan& plan = decode_.plan;
+  const McuBlockPlan& plan = decode_.Plan;
   const int c = plan.Component(blockIndex_);
   const int32_t dc = natural_[0] + dcPredictor_[c];
   if (dc < -32768 || dc > 32767) return false;
@@ -262,8 +262,8 @@ bool ScanDecoder::CompleteMcu() {
   // One surplus row of MCUs is recorded; a second is a failure.
   if (mcuRow_ > geometry_.McuRows) return false;
   McuStart& start = decode_.McuStarts.At(mcuColumn_, mcuRow_);
-  for (int c = 0; c < 3; ++c) start.dc[c] = dcPredictor_[c];
-  loader_.LastTaken(window_, start.bytePos, start.bitIndex);
+  for (int c = 0; c < 3; ++c) start.Dc[c] = dcPredictor_[c];
+  loader_.LastTaken(window_, start.BytePos, start.BitIndex);
   return true;
 }
 

@@ -20,57 +20,57 @@ void FillBlack(window::Picture& view, const std::optional<ViewRect>& strip) {
 
 }  // namespace
 
-bool RefreshView(AppState& s, bool rightStrip, bool bottomStrip) {
-  const DecodeState& d = s.decode;
+bool RefreshView(AppState& app, bool rightStrip, bool bottomStrip) {
+  const DecodeState& d = app.decode;
   // Scroll values are at most 4000 / 8 + 1 MCUs of at most 16 pixels: no overflow.
-  const int32_t left = s.w.HScroll1.value * d.geometry.McuWidth;
-  const int32_t top = s.w.VScroll1.value * d.geometry.McuHeight;
-  window::Picture& view = s.w.Picture1;
-  const bool copied = view.CopyFrom(s.w.Picture3, left, top, d.ViewWidth, d.ViewHeight, 0, 0);
+  const int32_t left = app.form.HScroll1.value * d.Geometry.McuWidth;
+  const int32_t top = app.form.VScroll1.value * d.Geometry.McuHeight;
+  window::Picture& view = app.form.Picture1;
+  const bool copied = view.CopyFrom(app.form.Picture3, left, top, d.ViewWidth, d.ViewHeight, 0, 0);
   view.Repaint();
-  if (rightStrip) FillBlack(view, RightStrip(d.imageWidth, left, d.ViewWidth, d.ViewHeight));
-  if (bottomStrip) FillBlack(view, BottomStrip(d.imageHeight, top, d.ViewWidth, d.ViewHeight));
+  if (rightStrip) FillBlack(view, RightStrip(d.ImageWidth, left, d.ViewWidth, d.ViewHeight));
+  if (bottomStrip) FillBlack(view, BottomStrip(d.ImageHeight, top, d.ViewWidth, d.ViewHeight));
   return copied;
 }
 
-void HScroll1_Change(AppState& s) {
-  RefreshView(s, true, false);
+void HScroll1_Change(AppState& app) {
+  RefreshView(app, true, false);
 }
 
-void VScroll1_Change(AppState& s) {
-  RefreshView(s, false, true);
+void VScroll1_Change(AppState& app) {
+  RefreshView(app, false, true);
 }
 
-void IMAGE_Click(AppState& s) {
-  if (AnalyzeMarkers(s)) RenderImage(s);
+void IMAGE_Click(AppState& app) {
+  if (AnalyzeMarkers(app)) RenderImage(app);
 }
 
-void LIMAGE_Click(AppState& s) {
-  std::string& caption = s.w.LIMAGE.caption;
+void LIMAGE_Click(AppState& app) {
+  std::string& caption = app.form.LIMAGE.caption;
   caption = !caption.empty() && caption.back() == '1' ? kPreviewScale2 : kPreviewScale1;
-  s.w.Picture2.Clear();
+  app.form.Picture2.Clear();
 }
 
-void MODE_Click(AppState& s) {
+void MODE_Click(AppState& app) {
   // The caption names the width the next press selects.
-  if (s.w.MODE.caption == "C") {
-    s.w.outerWidth = kCompactOuterWidth;
-    s.w.MODE.caption = "F";
+  if (app.form.MODE.caption == "C") {
+    app.form.outerWidth = kCompactOuterWidth;
+    app.form.MODE.caption = "F";
   } else {
-    s.w.outerWidth = kFullOuterWidth;
-    s.w.MODE.caption = "C";
+    app.form.outerWidth = kFullOuterWidth;
+    app.form.MODE.caption = "C";
   }
 }
 
-void WireDecodeHandlers(AppState& s) {
-  s.w.IMAGE.onClick = [&s] { IMAGE_Click(s); };
-  s.w.LIMAGE.onClick = [&s] { LIMAGE_Click(s); };
-  s.w.MODE.onClick = [&s] { MODE_Click(s); };
+void WireDecodeHandlers(AppState& app) {
+  app.form.IMAGE.onClick = [&app] { IMAGE_Click(app); };
+  app.form.LIMAGE.onClick = [&app] { LIMAGE_Click(app); };
+  app.form.MODE.onClick = [&app] { MODE_Click(app); };
   // A dragged thumb and a changed value redraw alike.
-  s.w.HScroll1.onChange = [&s] { HScroll1_Change(s); };
-  s.w.HScroll1.onScroll = [&s] { HScroll1_Change(s); };
-  s.w.VScroll1.onChange = [&s] { VScroll1_Change(s); };
-  s.w.VScroll1.onScroll = [&s] { VScroll1_Change(s); };
+  app.form.HScroll1.onChange = [&app] { HScroll1_Change(app); };
+  app.form.HScroll1.onScroll = [&app] { HScroll1_Change(app); };
+  app.form.VScroll1.onChange = [&app] { VScroll1_Change(app); };
+  app.form.VScroll1.onScroll = [&app] { VScroll1_Change(app); };
 }
 
 }  // namespace vorn

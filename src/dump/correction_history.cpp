@@ -8,41 +8,41 @@ namespace {
 // UNDO and REDO are mirror images: take the newest record of `from`, record the
 // present state on `to`, restore, show the position and redraw without a new
 // analysis.
-void StepHistory(AppState& s, HistoryStack& from, HistoryStack& to, window::Command& fromCommand,
+void StepHistory(AppState& app, HistoryStack& from, HistoryStack& to, window::Command& fromCommand,
                  window::Command& toCommand) {
   if (from.Empty()) {  // a stale enabled state must not replay an empty entry
     fromCommand.enabled = false;
     return;
   }
-  const HistoryEntry record = from.entries[0];
+  const HistoryEntry record = from.Entries[0];
   toCommand.enabled = true;
-  to.Push({record.address, s.file.At(record.address), s.file.FileLength()});
+  to.Push({record.Address, app.file.At(record.Address), app.file.FileLength()});
   // Resize before storing, so that a record pointing past the present end never
   // writes outside the image. Corrections keep the length, so this is normally a
   // no-op.
-  if (record.length > 0) s.file.bytes.resize(static_cast<size_t>(record.length));
-  if (s.file.Contains(record.address)) s.file.bytes[static_cast<size_t>(record.address)] = record.byte;
-  JumpToPosition(s.file, s.dump, s.w, record.address);
+  if (record.Length > 0) app.file.bytes.resize(static_cast<size_t>(record.Length));
+  if (app.file.Contains(record.Address)) app.file.bytes[static_cast<size_t>(record.Address)] = record.Byte;
+  JumpToPosition(app.file, app.dump, app.form, record.Address);
   from.Pop();
   if (from.Empty()) fromCommand.enabled = false;
-  ClearDecodeFields(s.w);
-  RenderImage(s);
+  ClearDecodeFields(app.form);
+  RenderImage(app);
 }
 
 }  // namespace
 
-void PushUndo(DumpState& dump, window::WindowModel& w, int32_t address, uint8_t byte, int32_t length) {
-  w.UNDO.enabled = true;
-  w.REDO.enabled = false;
+void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length) {
+  form.UNDO.enabled = true;
+  form.REDO.enabled = false;
   dump.UndoStack.Push({address, byte, length});
 }
 
-void UNDO_Click(AppState& s) {
-  StepHistory(s, s.dump.UndoStack, s.dump.RedoStack, s.w.UNDO, s.w.REDO);
+void UNDO_Click(AppState& app) {
+  StepHistory(app, app.dump.UndoStack, app.dump.RedoStack, app.form.UNDO, app.form.REDO);
 }
 
-void REDO_Click(AppState& s) {
-  StepHistory(s, s.dump.RedoStack, s.dump.UndoStack, s.w.REDO, s.w.UNDO);
+void REDO_Click(AppState& app) {
+  StepHistory(app, app.dump.RedoStack, app.dump.UndoStack, app.form.REDO, app.form.UNDO);
 }
 
 }  // namespace vorn

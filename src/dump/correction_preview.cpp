@@ -36,15 +36,15 @@ void DrawCorrectionPreview(const McuBuffer& buffer, window::Picture& picture, in
       }
 }
 
-void PreviewCorrection(AppState& s, int32_t position, int32_t bitIndex) {
-  const McuGeometry& g = s.decode.geometry;
+void PreviewCorrection(AppState& app, int32_t position, int32_t bitIndex) {
+  const McuGeometry& g = app.decode.Geometry;
   if (!g.Valid() || g.McuWidth > kMaxMcuSide || g.McuHeight > kMaxMcuSide) return;
-  if (!s.file.Contains(position) || bitIndex < 0 || bitIndex > 7) return;
+  if (!app.file.Contains(position) || bitIndex < 0 || bitIndex > 7) return;
   McuBuffer buffer;
   buffer.Reset(g.McuWidth, g.McuHeight, kPreviewMcus);
-  const auto trial = static_cast<uint8_t>(s.file.At(position) | (0x80u >> bitIndex));
-  if (TraceScan(s, buffer, kPreviewMcus - 1, false, ByteOverride{position, trial}) != kTraceDone) return;
-  DrawCorrectionPreview(buffer, s.w.Picture2, PreviewScale(s.w.LIMAGE.caption));
+  const auto trial = static_cast<uint8_t>(app.file.At(position) | (0x80u >> bitIndex));
+  if (TraceScan(app, buffer, kPreviewMcus - 1, false, ByteOverride{position, trial}) != kTraceDone) return;
+  DrawCorrectionPreview(buffer, app.form.Picture2, PreviewScale(app.form.LIMAGE.caption));
 }
 
 }  // namespace vorn

@@ -19,6 +19,6 @@ void DrawCorrectionPreview(const McuBuffer& buffer, window::Picture& picture, in
 // Traces three MCUs from the MCU pointer as if `bitIndex` of the byte at `position`
 // were set, and draws them when the trace completes. The trial byte is handed to the
 // tracer as an override, so the file image is never written.
-void PreviewCorrection(AppState& s, int32_t position, int32_t bitIndex);
+void PreviewCorrection(AppState& app, int32_t position, int32_t bitIndex);
 
 }  // namespace vorn

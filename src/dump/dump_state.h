@@ -7,20 +7,20 @@
 namespace vorn {
 
 struct HistoryEntry {
-  int32_t address = 0;
-  uint8_t byte = 0;
-  int32_t length = 0;  // the FileLength to put back; 0 marks an empty entry
+  int32_t Address = 0;
+  uint8_t Byte = 0;
+  int32_t Length = 0;  // the FileLength to put back; 0 marks an empty entry
 };
 
-// 16 entries, entry 0 the most recent. Empty when entry 0's length is 0.
+// 16 Entries, entry 0 the most recent. Empty when entry 0's length is 0.
 struct HistoryStack {
-  std::array<HistoryEntry, 16> entries{};
-  bool Empty() const { return entries[0].length == 0; }
+  std::array<HistoryEntry, 16> Entries{};
+  bool Empty() const { return Entries[0].Length == 0; }
   // Entries 0..14 move to 1..15 (the oldest is dropped); the record goes to 0.
   void Push(const HistoryEntry& e);
   // Entries 1..15 move to 0..14; entry 15 becomes empty.
   void Pop();
-  void Clear() { entries.fill(HistoryEntry{}); }
+  void Clear() { Entries.fill(HistoryEntry{}); }
 };
 
 // SelectedPage after a jump has moved the selected cell to a page other than the

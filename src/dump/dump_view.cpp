@@ -18,45 +18,45 @@ void PaintSelected(window::Label& cell) {
   cell.fore = window::kWhite;
 }
 
-void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& w) {
+void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& form) {
   const int64_t length = file.FileLength();
   // Pages reach at most LastPage + 1 = 2^23, so every row address fits in 32 bits
   // unsigned even for the largest file.
   for (int r = 0; r < 16; ++r)
-    w.DMPH[r].text = HexNoZeros(static_cast<uint32_t>(CellPosition(dumpPage, r * 16)));
+    form.DMPH[r].text = HexNoZeros(static_cast<uint32_t>(CellPosition(dumpPage, r * 16)));
   for (int i = 0; i < kDumpCells; ++i) {
     const int64_t a = CellPosition(dumpPage, i);
-    window::Label& cell = w.DMP[i];
+    window::Label& cell = form.DMP[i];
     cell.text = a < length ? Hex2(file.bytes[static_cast<size_t>(a)]) : std::string();
     PaintNormal(cell);
   }
 }
 
-void DMPFUP_Click(AppState& s) {
-  int32_t& page = s.dump.DumpPage;
+void DMPFUP_Click(AppState& app) {
+  int32_t& page = app.dump.DumpPage;
   page = page >= 16 ? page - 16 : 0;
-  ShowDump(s.file, page, s.w);
+  ShowDump(app.file, page, app.form);
 }
 
-void DMPUP_Click(AppState& s) {
-  int32_t& page = s.dump.DumpPage;
+void DMPUP_Click(AppState& app) {
+  int32_t& page = app.dump.DumpPage;
   if (page < 1) return;
   --page;
-  ShowDump(s.file, page, s.w);
+  ShowDump(app.file, page, app.form);
 }
 
-void DMPDOWN_Click(AppState& s) {
-  int32_t& page = s.dump.DumpPage;
-  if (page > LastPage(s.file)) return;
+void DMPDOWN_Click(AppState& app) {
+  int32_t& page = app.dump.DumpPage;
+  if (page > LastPage(app.file)) return;
   ++page;
-  ShowDump(s.file, page, s.w);
+  ShowDump(app.file, page, app.form);
 }
 
-void DMPFDOWN_Click(AppState& s) {
-  int32_t& page = s.dump.DumpPage;
-  const int32_t last = LastPage(s.file);
+void DMPFDOWN_Click(AppState& app) {
+  int32_t& page = app.dump.DumpPage;
+  const int32_t last = LastPage(app.file);
   page = page + 16 <= last ? page + 16 : last;
-  ShowDump(s.file, page, s.w);
+  ShowDump(app.file, page, app.form);
 }
 
 }  // namespace vorn

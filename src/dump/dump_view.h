@@ -26,11 +26,11 @@ void PaintNormal(window::Label& cell);
 void PaintSelected(window::Label& cell);
 
 // Repaints row labels and cells for page dumpPage; every cell in normal colours.
-void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& w);
+void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& form);
 
-void DMPFUP_Click(AppState& s);
-void DMPUP_Click(AppState& s);
-void DMPDOWN_Click(AppState& s);
-void DMPFDOWN_Click(AppState& s);
+void DMPFUP_Click(AppState& app);
+void DMPUP_Click(AppState& app);
+void DMPDOWN_Click(AppState& app);
+void DMPFDOWN_Click(AppState& app);
 
 }  // namespace vorn

@@ -5,18 +5,18 @@
 
 namespace vorn {
 
-void WireDumpHandlers(AppState& s) {
-  window::WindowModel& w = s.w;
-  w.DMPFUP.onClick = [&s] { DMPFUP_Click(s); };
-  w.DMPUP.onClick = [&s] { DMPUP_Click(s); };
-  w.DMPDOWN.onClick = [&s] { DMPDOWN_Click(s); };
-  w.DMPFDOWN.onClick = [&s] { DMPFDOWN_Click(s); };
-  w.onDmpClick = [&s](int index) { DMP_Click(s, index); };
-  w.DMPI.onLostFocus = [&s] { DMPI_LostFocus(s); };
-  w.UNDO.onClick = [&s] { UNDO_Click(s); };
-  w.REDO.onClick = [&s] { REDO_Click(s); };
-  w.LOG.onClick = [&s](int index) { LOG_Click(s, index); };
-  w.LOG.onDblClick = [&s](int index) { LOG_DblClick(s, index); };
+void WireDumpHandlers(AppState& app) {
+  window::WindowModel& form = app.form;
+  form.DMPFUP.onClick = [&app] { DMPFUP_Click(app); };
+  form.DMPUP.onClick = [&app] { DMPUP_Click(app); };
+  form.DMPDOWN.onClick = [&app] { DMPDOWN_Click(app); };
+  form.DMPFDOWN.onClick = [&app] { DMPFDOWN_Click(app); };
+  form.onDmpClick = [&app](int index) { DMP_Click(app, index); };
+  form.DMPI.onLostFocus = [&app] { DMPI_LostFocus(app); };
+  form.UNDO.onClick = [&app] { UNDO_Click(app); };
+  form.REDO.onClick = [&app] { REDO_Click(app); };
+  form.LOG.onClick = [&app](int index) { LOG_Click(app, index); };
+  form.LOG.onDblClick = [&app](int index) { LOG_DblClick(app, index); };
 }
 
 }  // namespace vorn

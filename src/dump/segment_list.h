@@ -7,8 +7,8 @@
 
 namespace vorn {
 
-void LOG_Click(AppState& s, int index);
-void LOG_DblClick(AppState& s, int index);
+void LOG_Click(AppState& app, int index);
+void LOG_DblClick(AppState& app, int index);
 
 enum class StartChange { Declined, NotAMarker, Stopped, Completed };
 
@@ -16,6 +16,6 @@ enum class StartChange { Declined, NotAMarker, Stopped, Completed };
 // byte, makes p the analysis start and analyses again (and, when render is set and
 // the analysis completed, renders). Otherwise shows
 // "マーカー（FFデータ）位置を指定してください" and changes nothing.
-StartChange ChangeAnalysisStart(AppState& s, int32_t p, bool render = true);
+StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render = true);
 
 }  // namespace vorn

@@ -13,30 +13,31 @@
 #include "gui/qt_dialogs.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication application(argc, argv);
   // One look on every desktop: the layout is in pixels and was drawn for one.
-  app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-  app.setQuitOnLastWindowClosed(false);  // the model ends the program, not the last window
+  application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  application.setQuitOnLastWindowClosed(false);  // the model ends the program, not the last window
 
   vorn::gui::InstanceLock instance;
   vorn::gui::QtDialogs dialogs;
-  vorn::AppState s(dialogs);
-  vorn::WireHandlers(s);
-  if (!vorn::Form_Load(s, [&instance] { return instance.AnotherInstanceRunning(); })) return 0;
+  vorn::AppState app(dialogs);
+  vorn::WireHandlers(app);
+  if (!vorn::Form_Load(app, [&instance] { return instance.AnotherInstanceRunning(); })) return 0;
 
-  vorn::gui::MainWindow window(s.w);
+  vorn::gui::MainWindow window(app.form);
   dialogs.SetOwner(&window, [&window] { window.SyncFromModel(); });
-  QObject::connect(&window, &vorn::gui::MainWindow::ended, &app, &QApplication::quit, Qt::QueuedConnection);
+  QObject::connect(&window, &vorn::gui::MainWindow::ended, &application, &QApplication::quit,
+                   Qt::QueuedConnection);
   window.show();
 
   // Qt has taken its own options out of the arguments; the first one left is the file.
   // It is made absolute, as a path chosen in the open dialog is, so that the save
   // dialog later proposes the same file wherever it opens.
-  const QStringList arguments = app.arguments();
+  const QStringList arguments = application.arguments();
   if (arguments.size() > 1) {
     const std::string path = QFileInfo(arguments.at(1)).absoluteFilePath().toStdString();
     QTimer::singleShot(0, &window,
-                       [&window, &s, path] { window.Run([&s, path] { vorn::OpenAtStart(s, path); }); });
+                       [&window, &app, path] { window.Run([&app, path] { vorn::OpenAtStart(app, path); }); });
   }
-  return app.exec();
+  return application.exec();
 }

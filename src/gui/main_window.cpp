@@ -31,8 +31,8 @@ bool Proportional(const QString& name) {
 
 }  // namespace
 
-MainWindow::MainWindow(window::WindowModel& w, QWidget* parent) : QWidget(parent), w_(w) {
-  setWindowTitle(QString::fromStdString(w_.title));
+MainWindow::MainWindow(window::WindowModel& form, QWidget* parent) : QWidget(parent), form_(form) {
+  setWindowTitle(QString::fromStdString(form_.title));
   setFont(WindowFont());
   Build();
   SyncFromModel();
@@ -44,7 +44,7 @@ void MainWindow::Build() {
     for (int k = 0; k < p.grid.count; ++k) {
       const auto [x, y] = GridPosition(p, k);
       const QString name = ObjectName(p, k);
-      const ElementRef ref = p.name[0] ? FindElement(w_, p.name, k) : ElementRef{};
+      const ElementRef ref = p.name[0] ? FindElement(form_, p.name, k) : ElementRef{};
       // Every named placement must meet its element; the geometry tests walk them all.
       if (p.name[0] && !ref.Found()) qFatal("layout names an unknown element: %s", p.name);
       QWidget* widget = nullptr;
@@ -59,7 +59,7 @@ void MainWindow::Build() {
         case Kind::Picture:
         case Kind::HiddenPicture: {
           auto* picture = new PictureView(ref.picture, forward, this);
-          if (&w_.Picture1 == ref.picture) picture->AcceptFiles(&w_);
+          if (&form_.Picture1 == ref.picture) picture->AcceptFiles(&form_);
           picture->setVisible(p.kind == Kind::Picture);
           widget = picture;
           view = picture;
@@ -98,7 +98,8 @@ void MainWindow::Build() {
           auto* cell = new CellWidget(p.kind, QString::fromUtf8(p.text), this);
           if (ref.label) cell->BindLabel(ref.label);
           if (ref.command) cell->BindCommand(ref.command, forward);
-          if (std::string_view(p.name) == "DMP") cell->OnClick([this, k] { w_.DMP_ClickEvent(k); }, forward);
+          if (std::string_view(p.name) == "DMP")
+            cell->OnClick([this, k] { form_.DMP_ClickEvent(k); }, forward);
           widget = cell;
           view = ref.Found() ? cell : nullptr;  // fixed captions never change
           break;
@@ -124,20 +125,20 @@ void MainWindow::Run(const std::function<void()>& event) {
 void MainWindow::FlushFocusLoss() {
   if (!focusLossPending_) return;
   focusLossPending_ = false;
-  w_.DMPI.LoseFocus();
+  form_.DMPI.LoseFocus();
   SyncFromModel();
 }
 
 void MainWindow::SyncFromModel() {
   for (ModelView* view : views_) view->SyncFromModel();
-  if (shownOuterWidth_ != w_.outerWidth) {
-    shownOuterWidth_ = w_.outerWidth;
-    setFixedSize(ClientWidth(w_.outerWidth), w_.clientHeight);
+  if (shownOuterWidth_ != form_.outerWidth) {
+    shownOuterWidth_ = form_.outerWidth;
+    setFixedSize(ClientWidth(form_.outerWidth), form_.clientHeight);
   }
 }
 
 void MainWindow::CheckEnded() {
-  if (!w_.ended || endedSignalled_) return;
+  if (!form_.ended || endedSignalled_) return;
   endedSignalled_ = true;
   hide();
   emit ended();
@@ -149,14 +150,14 @@ QWidget* MainWindow::Element(const QString& name, int index) const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (w_.ended) {
+  if (form_.ended) {
     event->accept();
     return;
   }
   // The model decides: the question is asked there, and only its OK ends the program.
   bool granted = false;
-  Run([this, &granted] { granted = w_.RequestClose(); });
-  if (granted || w_.ended)
+  Run([this, &granted] { granted = form_.RequestClose(); });
+  if (granted || form_.ended)
     event->accept();
   else
     event->ignore();

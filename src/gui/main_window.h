@@ -18,7 +18,7 @@ class MainWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit MainWindow(window::WindowModel& w, QWidget* parent = nullptr);
+  explicit MainWindow(window::WindowModel& form, QWidget* parent = nullptr);
 
   // Runs a model event: first a pending loss of the input field's focus, then the
   // event, then a re-sync of every widget; signals ended() once the model has ended.
@@ -44,7 +44,7 @@ class MainWindow : public QWidget {
   void FlushFocusLoss();
   void CheckEnded();
 
-  window::WindowModel& w_;
+  window::WindowModel& form_;
   std::vector<ModelView*> views_;
   bool focusLossPending_ = false;
   bool endedSignalled_ = false;

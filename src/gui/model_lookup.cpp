@@ -42,9 +42,9 @@ ElementRef At(std::array<T, N>& elements, int index) {
 }
 
 // One accessor per member; a macro keeps each name written once.
-#define VORN_ELEMENT(member)                                        \
-  {                                                                 \
-#member, [](WindowModel & w, int i) { return At(w.member, i); } \
+#define VORN_ELEMENT(member)                                              \
+  {                                                                       \
+#member, [](WindowModel & form, int i) { return At(form.member, i); } \
   }
 
 const std::pair<std::string_view, Accessor> kElements[] = {
@@ -73,9 +73,9 @@ const std::pair<std::string_view, Accessor> kElements[] = {
 
 }  // namespace
 
-ElementRef FindElement(WindowModel& w, std::string_view name, int index) {
+ElementRef FindElement(WindowModel& form, std::string_view name, int index) {
   for (const auto& [elementName, access] : kElements)
-    if (elementName == name) return access(w, index);
+    if (elementName == name) return access(form, index);
   return {};
 }
 

@@ -21,6 +21,6 @@ struct ElementRef {
 
 // Element `index` of the field array `name`, or the single element `name` (index 0).
 // Nothing is set when the model has no such element.
-ElementRef FindElement(window::WindowModel& w, std::string_view name, int index = 0);
+ElementRef FindElement(window::WindowModel& form, std::string_view name, int index = 0);
 
 }  // namespace vorn::gui

@@ -55,8 +55,8 @@ PictureView::PictureView(window::Picture* picture, Forward forward, QWidget* par
   SyncFromModel();
 }
 
-void PictureView::AcceptFiles(window::WindowModel* w) {
-  dropTarget_ = w;
+void PictureView::AcceptFiles(window::WindowModel* form) {
+  dropTarget_ = form;
   setAcceptDrops(true);
 }
 
@@ -124,9 +124,9 @@ void PictureView::dropEvent(QDropEvent* event) {
   event->setDropAction(Qt::CopyAction);
   event->accept();
   if (!dropTarget_) return;
-  window::WindowModel* w = dropTarget_;
-  forward_([w, hasFileList, paths] {
-    if (w->onPicture1Drop) w->onPicture1Drop(hasFileList, paths);
+  window::WindowModel* form = dropTarget_;
+  forward_([form, hasFileList, paths] {
+    if (form->onPicture1Drop) form->onPicture1Drop(hasFileList, paths);
   });
 }
 

@@ -17,7 +17,7 @@ class PictureView : public QWidget, public ModelView {
  public:
   PictureView(window::Picture* picture, Forward forward, QWidget* parent);
   // Lets files be dropped on the view; they go to the window model's drop events.
-  void AcceptFiles(window::WindowModel* w);
+  void AcceptFiles(window::WindowModel* form);
 
   void SyncFromModel() override;
   // The picture as the view shows it now.

@@ -19,42 +19,47 @@ constexpr int64_t kWindowPastMcuEnd = 16;
 // The search starts in the scan data or not at all. An MCU the last decode never
 // reached has a pointer at byte 0: trying header bytes as scan data would be
 // meaningless, and position 0 marks an empty candidate entry.
-bool CanSearchFrom(const AppState& s, int32_t p, int32_t b) {
-  return b >= 0 && b <= 7 && p >= s.rec.scan.ScanDataStart && p > 0;
+bool CanSearchFrom(const AppState& app, int32_t p, int32_t b) {
+  return b >= 0 && b <= 7 && p >= app.rec.scan.ScanDataStart && p > 0;
 }
 
 }  // namespace
 
-void BITCHK_Click(AppState& s) {
-  const McuGeometry& geometry = s.decode.geometry;
+void BITCHK_Click(AppState& app) {
+  const McuGeometry& geometry = app.decode.Geometry;
   McuBuffer buffer;
   buffer.Reset(std::max(geometry.McuWidth, 0), std::max(geometry.McuHeight, 0), 3);
-  CandidateTable& table = s.inspect.BitCandidate;
+  CandidateTable& table = app.inspect.BitCandidate;
   ResetCandidates(table);
   BestReach best;
 
-  const McuPointerState& pointer = s.inspect.McuPointer;
-  int64_t p = pointer.bytePos;
-  int32_t b = pointer.bitIndex;
-  s.inspect.McuEnd[0] =
+  const McuPointerState& pointer = app.inspect.McuPointer;
+  int64_t p = pointer.BytePos;
+  int32_t b = pointer.BitIndex;
+  app.inspect.McuEnd[0] =
       static_cast<int32_t>(std::min<int64_t>(p + kFirstWindow, std::numeric_limits<int32_t>::max()));
 
-  const RatingContext context{
-      &s.decode.ImagePixels, s.decode.imageWidth, s.decode.imageHeight, geometry.McuWidth,
-      geometry.McuHeight,    pointer.column,      pointer.row};
-  const bool searchable = geometry.Valid() && CanSearchFrom(s, pointer.bytePos, b);
+  const RatingContext context{&app.decode.ImagePixels,
+                              app.decode.ImageWidth,
+                              app.decode.ImageHeight,
+                              geometry.McuWidth,
+                              geometry.McuHeight,
+                              pointer.Column,
+                              pointer.Row};
+  const bool searchable = geometry.Valid() && CanSearchFrom(app, pointer.BytePos, b);
   while (searchable) {
     // McuEnd(0) is re-read every bit: each trial that completes its first MCU moves it.
-    if (p > s.inspect.McuEnd[0] + kWindowPastMcuEnd || p > s.analysis.ScanDataEnd || !s.file.Contains(p))
+    if (p > app.inspect.McuEnd[0] + kWindowPastMcuEnd || p > app.analysis.ScanDataEnd ||
+        !app.file.Contains(p))
       break;
-    const uint8_t byte = s.file.bytes[static_cast<size_t>(p)];
+    const uint8_t byte = app.file.bytes[static_cast<size_t>(p)];
     const auto mask = static_cast<uint8_t>(0x80 >> b);
     if ((byte & mask) == 0) {
       const ByteOverride trial{static_cast<int32_t>(p), static_cast<uint8_t>(byte | mask)};
-      if (TraceScan(s, buffer, 2, false, trial) == kTraceDone) {
-        AcceptTrial(
-            table, best,
-            BitCandidateEntry{TrialScore(buffer, context), static_cast<int32_t>(p), b, s.inspect.McuEnd[0]});
+      if (TraceScan(app, buffer, 2, false, trial) == kTraceDone) {
+        AcceptTrial(table, best,
+                    BitCandidateEntry{TrialScore(buffer, context), static_cast<int32_t>(p), b,
+                                      app.inspect.McuEnd[0]});
       }
     }
     if (++b == 8) {
@@ -63,7 +68,7 @@ void BITCHK_Click(AppState& s) {
     }
   }
   KeepFarthestReach(table, best);
-  ListCandidates(table, s.file, s.w.LOG, s.analysis);
+  ListCandidates(table, app.file, app.form.LOG, app.analysis);
 }
 
 }  // namespace vorn

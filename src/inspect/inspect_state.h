@@ -8,10 +8,10 @@
 namespace vorn {
 
 struct McuPointerState {
-  int32_t bytePos = 0;   // byte that holds the chosen MCU's first bit
-  int32_t bitIndex = 0;  // 0 = most significant
-  int32_t column = 0;
-  int32_t row = 0;
+  int32_t BytePos = 0;   // byte that holds the chosen MCU's first bit
+  int32_t BitIndex = 0;  // 0 = most significant
+  int32_t Column = 0;
+  int32_t Row = 0;
 };
 
 struct BitCandidateEntry {

@@ -4,12 +4,12 @@
 
 namespace vorn {
 
-void MCUCHK_Click(AppState& s) {
-  const McuGeometry geometry = ComputeMcuGeometry(s.rec.frame);
+void MCUCHK_Click(AppState& app) {
+  const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
   McuBuffer buffer;
   if (geometry.Valid()) buffer.Reset(geometry.McuWidth, geometry.McuHeight, 1);
-  const int16_t result = TraceScan(s, buffer, 0, true);
-  s.Message(result == kTraceDone ? "正常！" : "異常！");
+  const int16_t result = TraceScan(app, buffer, 0, true);
+  app.Message(result == kTraceDone ? "正常！" : "異常！");
 }
 
 }  // namespace vorn

@@ -10,7 +10,7 @@ namespace vorn {
 // decode recorded it, shows it in the dump and the MCU fields, enables MCUCHK and
 // BITCHK and empties LOG. Ignored while ImageInvalid is set, at or beyond the
 // picture's width or height, and where the view shows no MCU of the last decode.
-void Picture1_MouseDown(AppState& s, int button, int shift, float x, float y);
+void Picture1_MouseDown(AppState& app, int button, int shift, float x, float y);
 
 // The pointer to MCU (column, row) whose McuStarts entry is start: the bit after the
 // last bit consumed before the MCU, without looking at the file (a stuffed byte or

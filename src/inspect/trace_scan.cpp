@@ -2,22 +2,22 @@
 
 namespace vorn {
 
-int16_t TraceScan(AppState& s, McuBuffer& pixels, int16_t lastMcu, bool listing, ByteOverride trial) {
-  const McuPointerState& pointer = s.inspect.McuPointer;
+int16_t TraceScan(AppState& app, McuBuffer& pixels, int16_t lastMcu, bool listing, ByteOverride trial) {
+  const McuPointerState& pointer = app.inspect.McuPointer;
   // A pointer left from an earlier decode may name an MCU the latest one does not have.
-  if (!s.decode.McuStarts.Contains(pointer.column, pointer.row)) return kTraceFailure;
-  const McuStart& start = s.decode.McuStarts.At(pointer.column, pointer.row);
-  const TraceInputs in{s.file,
-                       s.rec,
-                       s.decode.plan,
-                       s.decode.BitMask,
-                       s.decode.IdctMatrix,
-                       s.analysis.ScanDataEnd,
+  if (!app.decode.McuStarts.Contains(pointer.Column, pointer.Row)) return kTraceFailure;
+  const McuStart& start = app.decode.McuStarts.At(pointer.Column, pointer.Row);
+  const TraceInputs in{app.file,
+                       app.rec,
+                       app.decode.Plan,
+                       app.decode.BitMask,
+                       app.decode.IdctMatrix,
+                       app.analysis.ScanDataEnd,
                        pointer,
-                       {start.dc[0], start.dc[1], start.dc[2]},
+                       {start.Dc[0], start.Dc[1], start.Dc[2]},
                        trial};
-  TraceListing sink{s.w.LOG, s.analysis};
-  return TraceMcus(in, s.inspect.McuEnd, pixels, lastMcu, listing ? &sink : nullptr);
+  TraceListing sink{app.form.LOG, app.analysis};
+  return TraceMcus(in, app.inspect.McuEnd, pixels, lastMcu, listing ? &sink : nullptr);
 }
 
 }  // namespace vorn

@@ -8,9 +8,9 @@
 
 namespace vorn {
 
-// Traces MCUs 0 .. lastMcu from s.inspect.McuPointer into pixels (which must hold
+// Traces MCUs 0 .. lastMcu from app.inspect.McuPointer into pixels (which must hold
 // at least lastMcu + 1 MCUs of McuWidth x McuHeight). With listing on, refills LOG
 // and LineAddress. Writes McuEnd for completed MCUs before the last.
-int16_t TraceScan(AppState& s, McuBuffer& pixels, int16_t lastMcu, bool listing, ByteOverride trial = {});
+int16_t TraceScan(AppState& app, McuBuffer& pixels, int16_t lastMcu, bool listing, ByteOverride trial = {});
 
 }  // namespace vorn

@@ -131,8 +131,8 @@ int16_t Tracer::Run() {
     if (!Fits16(in_.startDc[c])) return kTraceFailure;
     dcPredictor_[c] = in_.startDc[c];
   }
-  readPosition_ = in_.pointer.bytePos;
-  bitIndex_ = in_.pointer.bitIndex;
+  readPosition_ = in_.pointer.BytePos;
+  bitIndex_ = in_.pointer.BitIndex;
   if (bitIndex_ < 0 || bitIndex_ > 7) return kTraceFailure;
   if (listing_) {
     listing_->LOG.tag = "";

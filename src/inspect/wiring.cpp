@@ -6,12 +6,12 @@
 
 namespace vorn {
 
-void WireInspectHandlers(AppState& s) {
-  s.w.Picture1.onMouseDown = [&s](int button, int shift, float x, float y) {
-    Picture1_MouseDown(s, button, shift, x, y);
+void WireInspectHandlers(AppState& app) {
+  app.form.Picture1.onMouseDown = [&app](int button, int shift, float x, float y) {
+    Picture1_MouseDown(app, button, shift, x, y);
   };
-  s.w.MCUCHK.onClick = [&s] { MCUCHK_Click(s); };
-  s.w.BITCHK.onClick = [&s] { BITCHK_Click(s); };
+  app.form.MCUCHK.onClick = [&app] { MCUCHK_Click(app); };
+  app.form.BITCHK.onClick = [&app] { BITCHK_Click(app); };
 }
 
 }  // namespace vorn

@@ -11,31 +11,29 @@
 #include "app/app_state.h"
 #include "app/wiring.h"
 #include "support/jpeg_builder.h"
+#include "support/test_app.h"
 #include "window/dialogs.h"
 
 namespace vorn::testing {
 
-struct AnalysisHarness {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
-
+struct AnalysisHarness : TestApp {
   AnalysisHarness() {
-    FillMarkerName(s.analysis);
-    WireAnalysisHandlers(s);
+    FillMarkerName(analysis);
+    WireAnalysisHandlers(app);
   }
 
   // Replaces the file image and analyses it from start, as after a load (start 0)
   // or a change of the analysis start. Messages of earlier runs are forgotten.
   bool Analyse(const std::vector<uint8_t>& bytes, int32_t start = 0) {
-    s.file.bytes = bytes;
-    s.analysis.AnalysisStart = start;
+    file.bytes = bytes;
+    analysis.AnalysisStart = start;
     dialogs.messages.clear();
-    return AnalyzeMarkers(s);
+    return AnalyzeMarkers(app);
   }
 
-  const std::vector<std::string>& Lines() const { return s.w.LOG.lines; }
+  const std::vector<std::string>& Lines() const { return form.LOG.lines; }
   std::vector<std::string> Messages() const { return dialogs.Texts(); }
-  int32_t Address(int line) const { return s.analysis.LineAddress[line]; }
+  int32_t Address(int line) const { return analysis.LineAddress[line]; }
 };
 
 // A position as a LOG line shows it: eight upper-case hexadecimal digits.

@@ -10,7 +10,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 struct ShowHarness : AnalysisHarness {
-  void Load(const JpegBuilder& b) { s.file.bytes = b.Bytes(); }
+  void Load(const JpegBuilder& b) { file.bytes = b.Bytes(); }
 };
 
 TEST(App0Segment, StandardJfifFields) {
@@ -18,10 +18,10 @@ TEST(App0Segment, StandardJfifFields) {
   JpegBuilder b;
   b.App0Jfif(1, 72, 72);
   h.Load(b);
-  ParseApp0Segment(h.s, 0);
-  const window::WindowModel& w = h.s.w;
-  EXPECT_EQ((Strings{w.APP0LEN.text, w.APP0ID.text, w.APP0v1.text, w.APP0v2.text, w.APP0U.text, w.APP0Xd.text,
-                     w.APP0Yd.text, w.APP0ETC.text}),
+  ParseApp0Segment(h.app, 0);
+  const window::WindowModel& form = h.form;
+  EXPECT_EQ((Strings{form.APP0LEN.text, form.APP0ID.text, form.APP0v1.text, form.APP0v2.text, form.APP0U.text,
+                     form.APP0Xd.text, form.APP0Yd.text, form.APP0ETC.text}),
             (Strings{"16", "JFIF", "1", "1", "1", "72", "72", "0000"}));
   EXPECT_TRUE(h.Lines().empty());
 }
@@ -31,11 +31,11 @@ TEST(App0Segment, ThumbnailBytesFollowAsHexadecimalDigits) {
   JpegBuilder b;
   b.App0Jfif(0, 65535, 300, 2, 1, {0xAB, 0x00, 0x12, 0xFF, 0x0F, 0x80});
   h.Load(b);
-  ParseApp0Segment(h.s, 0);
-  EXPECT_EQ(h.s.w.APP0LEN.text, "22");
-  EXPECT_EQ(h.s.w.APP0ETC.text, "0201AB0012FF0F80");
-  EXPECT_EQ(h.s.w.APP0Xd.text, "65535");  // densities are unsigned
-  EXPECT_EQ(h.s.w.APP0Yd.text, "300");
+  ParseApp0Segment(h.app, 0);
+  EXPECT_EQ(h.form.APP0LEN.text, "22");
+  EXPECT_EQ(h.form.APP0ETC.text, "0201AB0012FF0F80");
+  EXPECT_EQ(h.form.APP0Xd.text, "65535");  // densities are unsigned
+  EXPECT_EQ(h.form.APP0Yd.text, "300");
 }
 
 TEST(App0Segment, OtherIdentifiersAreListedAndTheFieldsStillShown) {
@@ -44,13 +44,13 @@ TEST(App0Segment, OtherIdentifiersAreListedAndTheFieldsStillShown) {
   b.Raw({0x00, 0x00, 0x00});
   b.App(0, {'J', 'F', 'X', 'X', 0, 0x10, 1, 2, 3, 4, 5, 6, 7});
   h.Load(b);
-  ParseApp0Segment(h.s, 3);
+  ParseApp0Segment(h.app, 3);
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０がJFIFではありません"});
   EXPECT_EQ(h.Address(0), 3 + 4);
-  EXPECT_EQ(h.s.w.APP0ID.text, "JFXX");
-  EXPECT_EQ(h.s.w.APP0v1.text, "16");  // read at the JFIF positions
-  EXPECT_EQ(h.s.w.APP0Yd.text, std::to_string(5 * 256 + 6));
-  EXPECT_EQ(h.s.w.APP0ETC.text, "07");
+  EXPECT_EQ(h.form.APP0ID.text, "JFXX");
+  EXPECT_EQ(h.form.APP0v1.text, "16");  // read at the JFIF positions
+  EXPECT_EQ(h.form.APP0Yd.text, std::to_string(5 * 256 + 6));
+  EXPECT_EQ(h.form.APP0ETC.text, "07");
 }
 
 TEST(App0Segment, IdentifierEndsAtAZeroByte) {
@@ -58,22 +58,22 @@ TEST(App0Segment, IdentifierEndsAtAZeroByte) {
   JpegBuilder b;
   b.App(0, {'A', 'B', 0, 'C', 0, 1, 2, 3, 0, 1, 0, 1, 0, 0});
   h.Load(b);
-  ParseApp0Segment(h.s, 0);
-  EXPECT_EQ(h.s.w.APP0ID.text, "AB");
+  ParseApp0Segment(h.app, 0);
+  EXPECT_EQ(h.form.APP0ID.text, "AB");
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０がJFIFではありません"});
 }
 
 TEST(App0Segment, ImplausibleLengthShowsNothing) {
   ShowHarness h;
-  h.s.w.APP0ETC.text = "old";
+  h.form.APP0ETC.text = "old";
   JpegBuilder b;
   b.Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}, 0x8010);
   h.Load(b);
-  ParseApp0Segment(h.s, 0);
+  ParseApp0Segment(h.app, 0);
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
-  EXPECT_EQ(h.s.w.APP0ETC.text, "");
-  EXPECT_EQ(h.s.w.APP0ID.text, "");
+  EXPECT_EQ(h.form.APP0ETC.text, "");
+  EXPECT_EQ(h.form.APP0ID.text, "");
 }
 
 TEST(CommentSegment, ShiftJisTextIsShownAsText) {
@@ -81,9 +81,9 @@ TEST(CommentSegment, ShiftJisTextIsShownAsText) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});  // 日本語 in code page 932
   h.Load(b);
-  ParseCommentSegment(h.s, 0);
-  EXPECT_EQ(h.s.w.COMLEN.text, "8");
-  EXPECT_EQ(h.s.w.COM.text, "日本語");
+  ParseCommentSegment(h.app, 0);
+  EXPECT_EQ(h.form.COMLEN.text, "8");
+  EXPECT_EQ(h.form.COM.text, "日本語");
 }
 
 TEST(CommentSegment, HalfWidthKanaWindowsExtensionsAndBrokenBytes) {
@@ -93,8 +93,8 @@ TEST(CommentSegment, HalfWidthKanaWindowsExtensionsAndBrokenBytes) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{0xB1, 0x87, 0x40, 'A', 0x82});
   h.Load(b);
-  ParseCommentSegment(h.s, 0);
-  EXPECT_EQ(h.s.w.COM.text, "ｱ①A\xEF\xBF\xBD");
+  ParseCommentSegment(h.app, 0);
+  EXPECT_EQ(h.form.COM.text, "ｱ①A\xEF\xBF\xBD");
 }
 
 TEST(CommentSegment, TextEndsAtAZeroByte) {
@@ -102,9 +102,9 @@ TEST(CommentSegment, TextEndsAtAZeroByte) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{'a', 'b', 0x00, 'c'});
   h.Load(b);
-  ParseCommentSegment(h.s, 0);
-  EXPECT_EQ(h.s.w.COMLEN.text, "6");
-  EXPECT_EQ(h.s.w.COM.text, "ab");
+  ParseCommentSegment(h.app, 0);
+  EXPECT_EQ(h.form.COMLEN.text, "6");
+  EXPECT_EQ(h.form.COM.text, "ab");
 }
 
 TEST(CommentSegment, TheLastOfTwoCommentsStays) {
@@ -113,7 +113,7 @@ TEST(CommentSegment, TheLastOfTwoCommentsStays) {
   b.Soi().App0Jfif().Com("first").Com("second").Dqt(0, FlatQuant(1)).Sof0(8, 8, Grey());
   b.Dht({StandardLuminanceDc(), StandardLuminanceAc()}).Sos(GreyScan()).Raw({0}).Eoi();
   EXPECT_TRUE(h.Analyse(b.Bytes()));
-  EXPECT_EQ(h.s.w.COM.text, "second");
+  EXPECT_EQ(h.form.COM.text, "second");
   EXPECT_EQ(h.Messages(), Strings{"コメントが複数あります（ワーニング）"});
 }
 
@@ -122,9 +122,9 @@ TEST(CommentSegment, ImplausibleLengthIsListed) {
   JpegBuilder b;
   b.Segment(0xFE, {'x'}, 0xF003);
   h.Load(b);
-  ParseCommentSegment(h.s, 0);
+  ParseCommentSegment(h.app, 0);
   EXPECT_EQ(h.Lines(), Strings{"コメントの長さが不正です"});
-  EXPECT_EQ(h.s.w.COMLEN.text, "");
+  EXPECT_EQ(h.form.COMLEN.text, "");
 }
 
 TEST(RestartInterval, LengthAndIntervalAreShownUnchecked) {
@@ -140,21 +140,21 @@ TEST(RestartInterval, LengthAndIntervalAreShownUnchecked) {
   };
   for (const Case& c : cases) {
     ShowHarness h;
-    h.s.file.bytes = c.bytes;
-    ParseRestartInterval(h.s, 0);
-    EXPECT_EQ(h.s.w.DRILEN.text, c.length);
-    EXPECT_EQ(h.s.w.DRI.text, c.interval);
+    h.file.bytes = c.bytes;
+    ParseRestartInterval(h.app, 0);
+    EXPECT_EQ(h.form.DRILEN.text, c.length);
+    EXPECT_EQ(h.form.DRI.text, c.interval);
     EXPECT_TRUE(h.Lines().empty());
   }
 }
 
 TEST(RestartInterval, ImplausibleLengthIsListed) {
   ShowHarness h;
-  h.s.file.bytes = {0xFF, 0xDD, 0x80, 0x04, 0x00, 0x10};
-  ParseRestartInterval(h.s, 0);
+  h.file.bytes = {0xFF, 0xDD, 0x80, 0x04, 0x00, 0x10};
+  ParseRestartInterval(h.app, 0);
   EXPECT_EQ(h.Lines(), Strings{"リスタートインターバル定義の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
-  EXPECT_EQ(h.s.w.DRI.text, "");
+  EXPECT_EQ(h.form.DRI.text, "");
 }
 
 }  // namespace

@@ -39,7 +39,9 @@ struct Row {
 };
 
 // Names the row in test listings (the default prints the object's raw bytes).
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
 
 class CountCheck : public ::testing::TestWithParam<Row> {};
 
@@ -51,7 +53,7 @@ TEST_P(CountCheck, ShowsItsMessageAndStopsOrGoesOn) {
   const bool completed = h.Analyse(parts.Build());
   EXPECT_EQ(h.Messages(), Strings{row.message});
   EXPECT_EQ(completed, !row.stops);
-  EXPECT_EQ(h.s.w.IMAGE.enabled, !row.stops);
+  EXPECT_EQ(h.form.IMAGE.enabled, !row.stops);
 }
 
 const Row kRows[] = {
@@ -102,9 +104,9 @@ TEST(CountChecks, WithoutEoiTheScanDataRunsToTheLastByte) {
   p.eoi = 0;
   AnalysisHarness h;
   const std::vector<uint8_t> bytes = p.Build();
-  h.s.analysis.ScanDataEnd = 5;
+  h.analysis.ScanDataEnd = 5;
   EXPECT_TRUE(h.Analyse(bytes));
-  EXPECT_EQ(h.s.analysis.ScanDataEnd, static_cast<int32_t>(bytes.size()) - 1);
+  EXPECT_EQ(h.analysis.ScanDataEnd, static_cast<int32_t>(bytes.size()) - 1);
 }
 
 TEST(CountChecks, OnlyTwoDqtAndFourDhtSegmentsAreParsed) {
@@ -118,15 +120,15 @@ TEST(CountChecks, OnlyTwoDqtAndFourDhtSegmentsAreParsed) {
   b.Dht({StandardLuminanceDc()}).Dht({StandardLuminanceAc()}).Dht({StandardChrominanceDc()});
   b.Dht({StandardChrominanceAc()}).Dht({extra});
   b.Sos(GreyScan()).Raw({0}).Eoi();
-  h.s.rec.quant.QuantValues[2].fill(77);
+  h.rec.quant.QuantValues[2].fill(77);
   EXPECT_TRUE(h.Analyse(b.Bytes()));
-  EXPECT_EQ(h.s.rec.quant.QuantValues[0][0], 1);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[1][0], 2);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[2][0], 77);
-  EXPECT_EQ(h.s.rec.quant.QuantPageLast, 1);
-  EXPECT_EQ(h.s.rec.huff.HuffPageLast, 3);
+  EXPECT_EQ(h.rec.quant.QuantValues[0][0], 1);
+  EXPECT_EQ(h.rec.quant.QuantValues[1][0], 2);
+  EXPECT_EQ(h.rec.quant.QuantValues[2][0], 77);
+  EXPECT_EQ(h.rec.quant.QuantPageLast, 1);
+  EXPECT_EQ(h.rec.huff.HuffPageLast, 3);
   // Luminance DC: one code of length 2 (00 for size 0); chrominance DC has three.
-  EXPECT_EQ(h.s.rec.huff.HuffTable[0][0].count[1], 1);
+  EXPECT_EQ(h.rec.huff.HuffTable[0][0].Count[1], 1);
 }
 
 }  // namespace

@@ -14,13 +14,13 @@ const std::string kSof0 = "フレーム開始（基本・非差分ハフマン�
 // Parses a header built alone at position `at` (after that many filler bytes).
 struct HeaderHarness : AnalysisHarness {
   bool ParseFrame(const JpegBuilder& b, int16_t quantTables = 2) {
-    s.file.bytes = b.Bytes();
-    s.rec.quant.QuantTableCount = quantTables;
-    return ParseFrameHeader(s, 0);
+    file.bytes = b.Bytes();
+    rec.quant.QuantTableCount = quantTables;
+    return ParseFrameHeader(app, 0);
   }
   bool ParseScan(const JpegBuilder& b, int32_t at = 0) {
-    s.file.bytes = b.Bytes();
-    return ParseScanHeader(s, at);
+    file.bytes = b.Bytes();
+    return ParseScanHeader(app, at);
   }
 };
 
@@ -35,18 +35,18 @@ TEST(FrameHeader, ColourFourTwoZeroAfterTwoTablesIsShown) {
   HeaderHarness h;
   EXPECT_FALSE(h.ParseFrame(Frame(640, 480, YCbCr420())));
   EXPECT_TRUE(h.Messages().empty());
-  const window::WindowModel& w = h.s.w;
-  EXPECT_EQ(w.SOF0LEN.text, "17");
-  EXPECT_EQ(w.SOF0P.text, "8");
-  EXPECT_EQ(w.SOF0Y.text, "480");
-  EXPECT_EQ(w.SOF0X.text, "640");
-  EXPECT_EQ(w.SOF0Nf.text, "3");
-  const Strings hi = {w.SOF0Hi[0].text, w.SOF0Hi[1].text, w.SOF0Hi[2].text};
+  const window::WindowModel& form = h.form;
+  EXPECT_EQ(form.SOF0LEN.text, "17");
+  EXPECT_EQ(form.SOF0P.text, "8");
+  EXPECT_EQ(form.SOF0Y.text, "480");
+  EXPECT_EQ(form.SOF0X.text, "640");
+  EXPECT_EQ(form.SOF0Nf.text, "3");
+  const Strings hi = {form.SOF0Hi[0].text, form.SOF0Hi[1].text, form.SOF0Hi[2].text};
   EXPECT_EQ(hi, (Strings{"2", "1", "1"}));
-  EXPECT_EQ(w.SOF0Vi[0].text, "2");
-  EXPECT_EQ(w.SOF0Ci[2].text, "3");
-  EXPECT_EQ(w.SOF0Tqi[1].text, "1");
-  const FrameRecord& f = h.s.rec.frame;
+  EXPECT_EQ(form.SOF0Vi[0].text, "2");
+  EXPECT_EQ(form.SOF0Ci[2].text, "3");
+  EXPECT_EQ(form.SOF0Tqi[1].text, "1");
+  const FrameRecord& f = h.rec.frame;
   EXPECT_EQ(f.FrameWidth, 640);
   EXPECT_EQ(f.FrameHeight, 480);
   EXPECT_EQ(f.ComponentCount, 3);
@@ -55,12 +55,12 @@ TEST(FrameHeader, ColourFourTwoZeroAfterTwoTablesIsShown) {
 
 TEST(FrameHeader, GreyShowsOneComponentAndEmptiesTheOthers) {
   HeaderHarness h;
-  for (auto* a : {&h.s.w.SOF0Ci, &h.s.w.SOF0Hi, &h.s.w.SOF0Vi, &h.s.w.SOF0Tqi})
+  for (auto* a : {&h.form.SOF0Ci, &h.form.SOF0Hi, &h.form.SOF0Vi, &h.form.SOF0Tqi})
     for (auto& l : *a) l.text = "x";
   EXPECT_FALSE(h.ParseFrame(Frame(8, 8, Grey())));
-  EXPECT_EQ(h.s.w.SOF0Nf.text, "1");
-  EXPECT_EQ(h.s.w.SOF0Ci[0].text, "1");
-  for (auto* a : {&h.s.w.SOF0Ci, &h.s.w.SOF0Hi, &h.s.w.SOF0Vi, &h.s.w.SOF0Tqi}) {
+  EXPECT_EQ(h.form.SOF0Nf.text, "1");
+  EXPECT_EQ(h.form.SOF0Ci[0].text, "1");
+  for (auto* a : {&h.form.SOF0Ci, &h.form.SOF0Hi, &h.form.SOF0Vi, &h.form.SOF0Tqi}) {
     EXPECT_EQ((*a)[1].text, "");
     EXPECT_EQ((*a)[2].text, "");
   }
@@ -121,12 +121,12 @@ TEST(FrameHeader, ProgressiveHeaderIsReportedUnderTheBaselineName) {
 
 TEST(FrameHeader, FieldsReadBeforeAFailedCheckStayAndNothingIsShown) {
   HeaderHarness h;
-  h.s.rec.frame.FrameWidth = 123;
+  h.rec.frame.FrameWidth = 123;
   EXPECT_TRUE(h.ParseFrame(Frame(640, 5000, Grey())));
-  EXPECT_EQ(h.s.rec.frame.FrameHeight, 5000);
-  EXPECT_EQ(h.s.rec.frame.FrameWidth, 123);  // not read
-  EXPECT_EQ(h.s.w.SOF0Y.text, "");
-  EXPECT_EQ(h.s.w.SOF0LEN.text, "");
+  EXPECT_EQ(h.rec.frame.FrameHeight, 5000);
+  EXPECT_EQ(h.rec.frame.FrameWidth, 123);  // not read
+  EXPECT_EQ(h.form.SOF0Y.text, "");
+  EXPECT_EQ(h.form.SOF0LEN.text, "");
 }
 
 TEST(FrameHeader, ImplausibleLengthIsListedAndTheHeaderSkipped) {
@@ -134,12 +134,12 @@ TEST(FrameHeader, ImplausibleLengthIsListedAndTheHeaderSkipped) {
   JpegBuilder b;
   b.Raw({0x00, 0x00});  // the header at position 2
   b.Segment(0xC2, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}, 0x8011);
-  h.s.file.bytes = b.Bytes();
-  h.s.rec.frame.FrameLength = 99;
-  EXPECT_FALSE(ParseFrameHeader(h.s, 2));
+  h.file.bytes = b.Bytes();
+  h.rec.frame.FrameLength = 99;
+  EXPECT_FALSE(ParseFrameHeader(h.app, 2));
   EXPECT_EQ(h.Lines(), Strings{"フレーム開始（プロ・非差分ハフマン）の長さが不正です"});
   EXPECT_EQ(h.Address(0), 4);
-  EXPECT_EQ(h.s.rec.frame.FrameLength, 99);
+  EXPECT_EQ(h.rec.frame.FrameLength, 99);
   EXPECT_TRUE(h.Messages().empty());
 }
 
@@ -161,7 +161,7 @@ TEST(FrameHeader, FrameBeforeItsQuantizationTablesIsRefused) {
   b.Dht({StandardLuminanceDc(), StandardLuminanceAc()}).Sos(GreyScan()).Raw({0}).Eoi();
   EXPECT_FALSE(h.Analyse(b.Bytes()));
   EXPECT_EQ(h.Messages(), Strings{kSof0 + "のセレクターに対応した量子化テーブルがありません"});
-  EXPECT_FALSE(h.s.w.IMAGE.enabled);
+  EXPECT_FALSE(h.form.IMAGE.enabled);
 }
 
 TEST(ScanHeader, ThreeComponentsAreShownAndTheDataStartFollowsTheLength) {
@@ -169,28 +169,31 @@ TEST(ScanHeader, ThreeComponentsAreShownAndTheDataStartFollowsTheLength) {
   JpegBuilder b;
   b.Raw(std::vector<uint8_t>(20, 0x00)).Sos(YCbCrScan());
   EXPECT_FALSE(h.ParseScan(b, 20));
-  const window::WindowModel& w = h.s.w;
-  EXPECT_EQ(w.SOSLEN.text, "12");
-  EXPECT_EQ(w.SOSNs.text, "3");
-  EXPECT_EQ((Strings{w.SOSCsi[0].text, w.SOSCsi[1].text, w.SOSCsi[2].text}), (Strings{"1", "2", "3"}));
-  EXPECT_EQ((Strings{w.SOSTdi[0].text, w.SOSTdi[1].text, w.SOSTdi[2].text}), (Strings{"0", "1", "1"}));
-  EXPECT_EQ((Strings{w.SOSTai[0].text, w.SOSTai[1].text, w.SOSTai[2].text}), (Strings{"0", "1", "1"}));
-  EXPECT_EQ((Strings{w.SOSSs.text, w.SOSSe.text, w.SOSAh.text, w.SOSAl.text}),
+  const window::WindowModel& form = h.form;
+  EXPECT_EQ(form.SOSLEN.text, "12");
+  EXPECT_EQ(form.SOSNs.text, "3");
+  EXPECT_EQ((Strings{form.SOSCsi[0].text, form.SOSCsi[1].text, form.SOSCsi[2].text}),
+            (Strings{"1", "2", "3"}));
+  EXPECT_EQ((Strings{form.SOSTdi[0].text, form.SOSTdi[1].text, form.SOSTdi[2].text}),
+            (Strings{"0", "1", "1"}));
+  EXPECT_EQ((Strings{form.SOSTai[0].text, form.SOSTai[1].text, form.SOSTai[2].text}),
+            (Strings{"0", "1", "1"}));
+  EXPECT_EQ((Strings{form.SOSSs.text, form.SOSSe.text, form.SOSAh.text, form.SOSAl.text}),
             (Strings{"0", "63", "0", "0"}));
-  EXPECT_EQ(h.s.rec.scan.ScanDataStart, 20 + 14);
-  EXPECT_EQ(h.s.rec.scan.AcTableSelector[1], 1);
+  EXPECT_EQ(h.rec.scan.ScanDataStart, 20 + 14);
+  EXPECT_EQ(h.rec.scan.AcTableSelector[1], 1);
 }
 
 TEST(ScanHeader, ProgressionFieldsAreShownAsTheyAreAndUnusedComponentsEmptied) {
   HeaderHarness h;
-  for (auto& l : h.s.w.SOSCsi) l.text = "x";
+  for (auto& l : h.form.SOSCsi) l.text = "x";
   JpegBuilder b;
   b.Sos(GreyScan(), 1, 5, 2, 1);
   EXPECT_FALSE(h.ParseScan(b));
-  EXPECT_EQ((Strings{h.s.w.SOSSs.text, h.s.w.SOSSe.text, h.s.w.SOSAh.text, h.s.w.SOSAl.text}),
+  EXPECT_EQ((Strings{h.form.SOSSs.text, h.form.SOSSe.text, h.form.SOSAh.text, h.form.SOSAl.text}),
             (Strings{"1", "5", "2", "1"}));
-  EXPECT_EQ(h.s.w.SOSCsi[1].text, "");
-  EXPECT_EQ(h.s.w.SOSCsi[2].text, "");
+  EXPECT_EQ(h.form.SOSCsi[1].text, "");
+  EXPECT_EQ(h.form.SOSCsi[2].text, "");
 }
 
 TEST(ScanHeader, ChecksAndTheirMessages) {
@@ -221,7 +224,7 @@ TEST(ScanHeader, ImplausibleLengthIsListedWithoutStopping) {
   EXPECT_FALSE(h.ParseScan(b));
   EXPECT_EQ(h.Lines(), Strings{"スキャン開始の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
-  EXPECT_EQ(h.s.w.SOSLEN.text, "");
+  EXPECT_EQ(h.form.SOSLEN.text, "");
 }
 
 }  // namespace

@@ -53,15 +53,15 @@ TEST(LoadFileImage, ResetsTheStartAndAnalyses) {
   const std::string path = TempDir() + "/m.jpg";
   ASSERT_TRUE(WriteFileBytes(path, BuildMinimal().bytes));
   AnalysisHarness h;
-  h.s.analysis.AnalysisStart = 0x1A;
-  h.s.w.STANA.text = "1A";
-  const LoadResult r = LoadFileImage(h.s, path, false);
+  h.analysis.AnalysisStart = 0x1A;
+  h.form.STANA.text = "1A";
+  const LoadResult r = LoadFileImage(h.app, path, false);
   EXPECT_TRUE(r.error.ok());
   EXPECT_TRUE(r.completed);
-  EXPECT_EQ(h.s.analysis.AnalysisStart, 0);
-  EXPECT_EQ(h.s.w.STANA.text, "0");
+  EXPECT_EQ(h.analysis.AnalysisStart, 0);
+  EXPECT_EQ(h.form.STANA.text, "0");
   EXPECT_EQ(h.Lines().front(), "00000000:画像開始が見つかりました");
-  EXPECT_EQ(h.s.decode.lastStatus, -1);  // not rendered when not asked
+  EXPECT_EQ(h.decode.LastStatus, -1);  // not rendered when not asked
 }
 
 TEST(LoadFileImage, RendersACompletedAnalysisWhenAsked) {
@@ -71,10 +71,10 @@ TEST(LoadFileImage, RendersACompletedAnalysisWhenAsked) {
   o.height = 16;
   ASSERT_TRUE(WriteFileBytes(path, EncodePhotoLike(o)));
   AnalysisHarness h;
-  const LoadResult r = LoadFileImage(h.s, path);
+  const LoadResult r = LoadFileImage(h.app, path);
   EXPECT_TRUE(r.completed);
-  EXPECT_EQ(h.s.decode.lastStatus, 0);
-  EXPECT_EQ(h.s.decode.imageWidth, 16);
+  EXPECT_EQ(h.decode.LastStatus, 0);
+  EXPECT_EQ(h.decode.ImageWidth, 16);
 }
 
 TEST(LoadFileImage, ARefusedFileChangesNothing) {
@@ -84,19 +84,19 @@ TEST(LoadFileImage, ARefusedFileChangesNothing) {
   ASSERT_TRUE(WriteFileBytes(good, BuildMinimal().bytes));
   ASSERT_TRUE(WriteFileBytes(empty, {}));
   AnalysisHarness h;
-  ASSERT_TRUE(LoadFileImage(h.s, good, false).completed);
-  h.s.analysis.AnalysisStart = 2;
-  h.s.w.STANA.text = "2";
-  const std::vector<uint8_t> bytes = h.s.file.bytes;
+  ASSERT_TRUE(LoadFileImage(h.app, good, false).completed);
+  h.analysis.AnalysisStart = 2;
+  h.form.STANA.text = "2";
+  const std::vector<uint8_t> bytes = h.file.bytes;
   const std::vector<std::string> lines = h.Lines();
   for (const std::string& path : {empty, dir + "/none.jpg"}) {
-    const LoadResult r = LoadFileImage(h.s, path, false);
+    const LoadResult r = LoadFileImage(h.app, path, false);
     EXPECT_FALSE(r.error.ok());
     EXPECT_FALSE(r.completed);
-    EXPECT_EQ(h.s.file.bytes, bytes);
+    EXPECT_EQ(h.file.bytes, bytes);
     EXPECT_EQ(h.Lines(), lines);
-    EXPECT_EQ(h.s.analysis.AnalysisStart, 2);
-    EXPECT_EQ(h.s.w.STANA.text, "2");
+    EXPECT_EQ(h.analysis.AnalysisStart, 2);
+    EXPECT_EQ(h.form.STANA.text, "2");
   }
 }
 
@@ -105,10 +105,10 @@ TEST(LoadFileImage, AFileTooLargeForThePositionsIsRefusedWithAClearMessage) {
   ASSERT_TRUE(WriteFileBytes(path, {0xFF, 0xD8}));
   fs::resize_file(path, (uintmax_t{1} << 31) + 5);
   AnalysisHarness h;
-  h.s.file.bytes = {0xFF, 0xD8};
-  LoadFromPath(h.s, path);
+  h.file.bytes = {0xFF, 0xD8};
+  LoadFromPath(h.app, path);
   EXPECT_EQ(h.Messages(), std::vector<std::string>{"2GB以上のファイルは読み込めません"});
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0xFF, 0xD8}));
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0xFF, 0xD8}));
 
   const CliResult r = RunCli({"analyze", path});
   EXPECT_EQ(r.exitCode, 2);

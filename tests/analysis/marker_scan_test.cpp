@@ -41,17 +41,17 @@ TEST(MarkerScan, MinimalBaselineListsEachMarkerOnceWithoutMessages) {
       FoundLine(f.eoi, "画像終了"),
   };
   EXPECT_EQ(h.Lines(), expected);
-  EXPECT_EQ(h.s.w.LOG.tag, "0");
-  EXPECT_EQ(h.s.analysis.LogLineCount, 7);
+  EXPECT_EQ(h.form.LOG.tag, "0");
+  EXPECT_EQ(h.analysis.LogLineCount, 7);
   const int32_t positions[] = {0, f.app0, f.dqt, f.sof, f.dht, f.sos, f.eoi};
   for (int n = 0; n < 7; ++n) {
     EXPECT_EQ(h.Address(n), positions[n]);
-    EXPECT_EQ(h.s.analysis.MarkerTable[n].position, positions[n]);
+    EXPECT_EQ(h.analysis.MarkerTable[n].Position, positions[n]);
   }
-  EXPECT_EQ(h.s.analysis.MarkerTable[5].code, 0xDA);
-  EXPECT_EQ(h.s.analysis.ScanDataEnd, f.eoi - 1);
-  EXPECT_TRUE(h.s.w.IMAGE.enabled);
-  EXPECT_FALSE(h.s.analysis.ImageInvalid);
+  EXPECT_EQ(h.analysis.MarkerTable[5].Code, 0xDA);
+  EXPECT_EQ(h.analysis.ScanDataEnd, f.eoi - 1);
+  EXPECT_TRUE(h.form.IMAGE.enabled);
+  EXPECT_FALSE(h.analysis.ImageInvalid);
 }
 
 TEST(MarkerScan, StuffedZerosFillBytesAndRestartMarkersAreNeverListed) {
@@ -66,9 +66,9 @@ TEST(MarkerScan, StuffedZerosFillBytesAndRestartMarkersAreNeverListed) {
   h.Analyse(b.Bytes());
   EXPECT_EQ(h.Lines()[0], FoundLine(error, "エラー"));
   EXPECT_EQ(h.Lines()[1], FoundLine(reserved, "リザーブ"));
-  EXPECT_EQ(h.s.analysis.MarkerCount[0xFF], 0);
-  EXPECT_EQ(h.s.analysis.MarkerCount[0x00], 0);
-  for (int c = 0xD0; c <= 0xD7; ++c) EXPECT_EQ(h.s.analysis.MarkerCount[c], 0);
+  EXPECT_EQ(h.analysis.MarkerCount[0xFF], 0);
+  EXPECT_EQ(h.analysis.MarkerCount[0x00], 0);
+  for (int c = 0xD0; c <= 0xD7; ++c) EXPECT_EQ(h.analysis.MarkerCount[c], 0);
 }
 
 TEST(MarkerScan, FindsMarkersInsidePayloadsAndAfterTheScan) {
@@ -89,7 +89,7 @@ TEST(MarkerScan, FindsMarkersInsidePayloadsAndAfterTheScan) {
   EXPECT_EQ(lines[9], FoundLine(app1, "アプリケーションデータセグメント１"));
   // Two EOI markers: the last one found ends the scan data.
   EXPECT_EQ(h.Messages(), Strings{"画像終了が複数あります（ワーニング）"});
-  EXPECT_EQ(h.s.analysis.ScanDataEnd, app1 - 3);
+  EXPECT_EQ(h.analysis.ScanDataEnd, app1 - 3);
 }
 
 TEST(MarkerScan, TheThousandthMarkerEndsTheAnalysis) {
@@ -103,9 +103,9 @@ TEST(MarkerScan, TheThousandthMarkerEndsTheAnalysis) {
   ASSERT_EQ(h.Lines().size(), 1000u);
   EXPECT_EQ(h.Lines()[999], FoundLine(2 * 999, "算術符号テンポラリ"));
   EXPECT_EQ(h.Address(999), 2 * 999);
-  EXPECT_EQ(h.s.analysis.MarkerCount[0x01], 999);
-  EXPECT_EQ(h.s.analysis.MarkerCount[0x02], 0);
-  EXPECT_FALSE(h.s.w.IMAGE.enabled);
+  EXPECT_EQ(h.analysis.MarkerCount[0x01], 999);
+  EXPECT_EQ(h.analysis.MarkerCount[0x02], 0);
+  EXPECT_FALSE(h.form.IMAGE.enabled);
 }
 
 TEST(MarkerScan, NineHundredNinetyNineMarkersGoOnToTheCountChecks) {
@@ -130,7 +130,7 @@ TEST(MarkerScan, MessageLinesNeverGrowTheListPastAThousand) {
   b.Raw(std::vector<uint8_t>(f.bytes.begin() + f.sos, f.bytes.end()));
   h.Analyse(b.Bytes());
   EXPECT_EQ(h.Lines().size(), 1000u);
-  EXPECT_EQ(h.s.analysis.LogLineCount, 1000);
+  EXPECT_EQ(h.analysis.LogLineCount, 1000);
 }
 
 TEST(MarkerScan, StartPastTheSoiSkipsItButTheStartCheckLooksAtTheFile) {
@@ -148,14 +148,14 @@ TEST(MarkerScan, StartPastTheSoiSkipsItButTheStartCheckLooksAtTheFile) {
   EXPECT_TRUE(h.Analyse(shifted, 2));
   EXPECT_EQ(h.Lines()[7], "画像開始のマーカーが最初にありません");
   EXPECT_EQ(h.Address(7), 0);
-  EXPECT_EQ(h.s.analysis.LogLineCount, 8);
+  EXPECT_EQ(h.analysis.LogLineCount, 8);
 }
 
 TEST(MarkerScan, OneByteFileWarnsTwiceThenStopsAtTheMissingQuantizationTable) {
   AnalysisHarness h;
   EXPECT_FALSE(h.Analyse({0xFF}));
   EXPECT_TRUE(h.Lines().empty());
-  EXPECT_EQ(h.s.w.LOG.tag, "");
+  EXPECT_EQ(h.form.LOG.tag, "");
   EXPECT_EQ(h.Messages(), (Strings{"画像開始がありません（ワーニング）",
                                    "アプリケーションデータセグメント０がありません（ワーニング）",
                                    "量子化テーブル定義がありません（中止）"}));
@@ -187,7 +187,7 @@ TEST(LengthCheck, ReportsSegmentsNotFollowedByAMarkerAndStillParsesThem) {
   EXPECT_EQ(h.Address(8), 2 + 3);
   EXPECT_EQ(lines[9], "アプリケーションデータセグメント０のパラメータ長が不正です");
   EXPECT_EQ(h.Address(9), f.app0 + 2 + 3);
-  EXPECT_EQ(h.s.w.APP0LEN.text, "17");  // parsed all the same
+  EXPECT_EQ(h.form.APP0LEN.text, "17");  // parsed all the same
   EXPECT_EQ(h.Messages(), Strings{"画像開始が複数あります（ワーニング）"});
 }
 

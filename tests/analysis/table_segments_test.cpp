@@ -19,14 +19,14 @@ using Strings = std::vector<std::string>;
 // Parses one segment built alone at position 0, with the store counter given.
 struct SegmentHarness : AnalysisHarness {
   void ParseQuant(const JpegBuilder& b, int16_t count = 0) {
-    s.file.bytes = b.Bytes();
-    s.rec.quant.QuantTableCount = count;
-    ParseQuantSegment(s, 0);
+    file.bytes = b.Bytes();
+    rec.quant.QuantTableCount = count;
+    ParseQuantSegment(app, 0);
   }
   bool ParseHuff(const JpegBuilder& b, int16_t count = 0) {
-    s.file.bytes = b.Bytes();
-    s.rec.huff.HuffTableCount = count;
-    return ParseHuffmanSegment(s, 0);
+    file.bytes = b.Bytes();
+    rec.huff.HuffTableCount = count;
+    return ParseHuffmanSegment(app, 0);
   }
 };
 
@@ -46,20 +46,20 @@ TEST(QuantSegment, OneSegmentWithTwoTablesFillsTwoSlotsAndPagesThroughThem) {
     b.Dht({StandardLuminanceDc(), StandardLuminanceAc()});
   });
   ASSERT_TRUE(h.Analyse(bytes));
-  const window::WindowModel& w = h.s.w;
-  EXPECT_EQ(w.DQTLEN.text, "132");
-  EXPECT_EQ(w.DQTTq.text, "0");
-  EXPECT_EQ(w.Qtbl[63].text, "10");
-  h.s.w.DQTUP.Click();  // page 0: nothing to go back to
-  EXPECT_EQ(h.s.rec.quant.QuantTableCount, 0);
-  h.s.w.DQTDOWN.Click();
-  EXPECT_EQ(w.DQTLEN.text, "0");  // the length is stored in the first table's slot only
-  EXPECT_EQ(w.DQTTq.text, "1");
-  EXPECT_EQ(w.Qtbl[0].text, "20");
-  h.s.w.DQTDOWN.Click();  // last page
-  EXPECT_EQ(h.s.rec.quant.QuantTableCount, 1);
-  h.s.w.DQTUP.Click();
-  EXPECT_EQ(w.DQTLEN.text, "132");
+  const window::WindowModel& form = h.form;
+  EXPECT_EQ(form.DQTLEN.text, "132");
+  EXPECT_EQ(form.DQTTq.text, "0");
+  EXPECT_EQ(form.Qtbl[63].text, "10");
+  h.form.DQTUP.Click();  // page 0: nothing to go back to
+  EXPECT_EQ(h.rec.quant.QuantTableCount, 0);
+  h.form.DQTDOWN.Click();
+  EXPECT_EQ(form.DQTLEN.text, "0");  // the length is stored in the first table's slot only
+  EXPECT_EQ(form.DQTTq.text, "1");
+  EXPECT_EQ(form.Qtbl[0].text, "20");
+  h.form.DQTDOWN.Click();  // last page
+  EXPECT_EQ(h.rec.quant.QuantTableCount, 1);
+  h.form.DQTUP.Click();
+  EXPECT_EQ(form.DQTLEN.text, "132");
 }
 
 TEST(QuantSegment, PrecisionAndIdentifierFindingsPointAtTheTableByte) {
@@ -72,9 +72,9 @@ TEST(QuantSegment, PrecisionAndIdentifierFindingsPointAtTheTableByte) {
             (Strings{"量子化テーブル定義の精度が０以外です", "量子化テーブル定義の番号が０、１以外です"}));
   EXPECT_EQ(h.Address(0), 4);
   EXPECT_EQ(h.Address(1), 4);
-  EXPECT_EQ(h.s.rec.quant.QuantPrecision[0], 1);
-  EXPECT_EQ(h.s.rec.quant.QuantId[0], 2);
-  EXPECT_EQ(h.s.rec.quant.QuantTableCount, 1);
+  EXPECT_EQ(h.rec.quant.QuantPrecision[0], 1);
+  EXPECT_EQ(h.rec.quant.QuantId[0], 2);
+  EXPECT_EQ(h.rec.quant.QuantTableCount, 1);
 }
 
 TEST(QuantSegment, OnlyDropsOfMoreThan55AreReported) {
@@ -100,21 +100,21 @@ TEST(QuantSegment, ZeroValueIsReportedAndStoredAsOne) {
   h.ParseQuant(b);
   EXPECT_EQ(h.Lines(), Strings{"量子化テーブル定義の量子化値が０です"});
   EXPECT_EQ(h.Address(0), 5 + 10);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[0][10], 1);
-  ShowQuantTable(h.s.rec.quant, 0, h.s.w);
-  EXPECT_EQ(h.s.w.Qtbl[10].text, "1");
+  EXPECT_EQ(h.rec.quant.QuantValues[0][10], 1);
+  ShowQuantTable(h.rec.quant, 0, h.form);
+  EXPECT_EQ(h.form.Qtbl[10].text, "1");
 }
 
 TEST(QuantSegment, NoMoreThanThreeSlotsAreFilled) {
   SegmentHarness h;
   JpegBuilder b;
   b.Dqt({{0, 0, FlatQuant(1)}, {0, 1, FlatQuant(2)}, {0, 0, FlatQuant(3)}});
-  h.s.rec.quant.QuantValues[2].fill(50);
+  h.rec.quant.QuantValues[2].fill(50);
   h.ParseQuant(b, 1);
-  EXPECT_EQ(h.s.rec.quant.QuantTableCount, 3);
-  EXPECT_EQ(h.s.rec.quant.QuantLength[1], 197);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[1][0], 1);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[2][0], 2);  // the third table is not read
+  EXPECT_EQ(h.rec.quant.QuantTableCount, 3);
+  EXPECT_EQ(h.rec.quant.QuantLength[1], 197);
+  EXPECT_EQ(h.rec.quant.QuantValues[1][0], 1);
+  EXPECT_EQ(h.rec.quant.QuantValues[2][0], 2);  // the third table is not read
 }
 
 TEST(QuantSegment, ImplausibleLengthIsListed) {
@@ -124,7 +124,7 @@ TEST(QuantSegment, ImplausibleLengthIsListed) {
   h.ParseQuant(b);
   EXPECT_EQ(h.Lines(), Strings{"量子化テーブル定義の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
-  EXPECT_EQ(h.s.rec.quant.QuantTableCount, 0);
+  EXPECT_EQ(h.rec.quant.QuantTableCount, 0);
 }
 
 TEST(HuffmanSegment, ListsTheStandardCodesOfAnnexK) {
@@ -132,13 +132,13 @@ TEST(HuffmanSegment, ListsTheStandardCodesOfAnnexK) {
   JpegBuilder b;
   b.DhtStandard();
   ASSERT_FALSE(h.ParseHuff(b));
-  ShowHuffmanTable(h.s.rec.huff, 0, h.s.w);
+  ShowHuffmanTable(h.rec.huff, 0, h.form);
   // Table K.3, luminance DC: code lengths 2, 3 x 5, then 4 .. 9.
-  EXPECT_EQ(h.s.w.Htbl.lines,
+  EXPECT_EQ(h.form.Htbl.lines,
             (Strings{"00(0)", "010(1)", "011(2)", "100(3)", "101(4)", "110(5)", "1110(6)", "11110(7)",
                      "111110(8)", "1111110(9)", "11111110(10)", "111111110(11)"}));
-  ShowHuffmanTable(h.s.rec.huff, 1, h.s.w);
-  const Strings& ac = h.s.w.Htbl.lines;
+  ShowHuffmanTable(h.rec.huff, 1, h.form);
+  const Strings& ac = h.form.Htbl.lines;
   ASSERT_EQ(ac.size(), 162u);
   // Table K.5: 0/1 00, 0/2 01, 0/3 100, EOB 1010, ZRL 11111111001, 15/10 the last.
   EXPECT_EQ(ac[0], "00(0,1)");
@@ -160,7 +160,7 @@ TEST(HuffmanSegment, ClassAndIdentifierAboveOneStop) {
     b.Dht({t});
     EXPECT_TRUE(h.ParseHuff(b));
     EXPECT_EQ(h.Messages(), Strings{message});
-    EXPECT_EQ(h.s.rec.huff.HuffTableCount, 0);
+    EXPECT_EQ(h.rec.huff.HuffTableCount, 0);
   }
 }
 
@@ -175,7 +175,7 @@ TEST(HuffmanSegment, TotalOf256CodesStopsAndTheLargestValidTableIsTaken) {
   JpegBuilder b1;
   b1.Dht({full});
   EXPECT_FALSE(ok.ParseHuff(b1));
-  EXPECT_EQ(ok.s.rec.huff.HuffTable[1][0].count[15], 242);
+  EXPECT_EQ(ok.rec.huff.HuffTable[1][0].Count[15], 242);
 
   HuffmanSpec tooMany;
   tooMany.counts[7] = 200;  // 200 + 56: the total reaches 256 at length 16
@@ -216,7 +216,7 @@ TEST(HuffmanSegment, SymbolChecks) {
   JpegBuilder b;
   b.Dht({StandardLuminanceDc(), StandardChrominanceDc()});
   EXPECT_FALSE(h.ParseHuff(b));
-  EXPECT_EQ(h.s.rec.huff.HuffTableCount, 2);
+  EXPECT_EQ(h.rec.huff.HuffTableCount, 2);
 }
 
 TEST(HuffmanSegment, TablesBeyondTheFourSlotsAreNotRead) {
@@ -225,12 +225,12 @@ TEST(HuffmanSegment, TablesBeyondTheFourSlotsAreNotRead) {
   replacement.th = 0;  // would overwrite the luminance DC table
   JpegBuilder b;
   b.Dht({StandardLuminanceAc(), replacement});
-  h.s.rec.huff.HuffTable[0][0].count.fill(0);
-  h.s.rec.huff.HuffTable[0][0].count[1] = 1;
+  h.rec.huff.HuffTable[0][0].Count.fill(0);
+  h.rec.huff.HuffTable[0][0].Count[1] = 1;
   EXPECT_FALSE(h.ParseHuff(b, 3));  // three tables stored: one slot left
-  EXPECT_EQ(h.s.rec.huff.HuffTableCount, 4);
-  EXPECT_EQ(h.s.rec.huff.HuffClass[3], 1);
-  EXPECT_EQ(h.s.rec.huff.HuffTable[0][0].count[1], 1);
+  EXPECT_EQ(h.rec.huff.HuffTableCount, 4);
+  EXPECT_EQ(h.rec.huff.HuffClass[3], 1);
+  EXPECT_EQ(h.rec.huff.HuffTable[0][0].Count[1], 1);
 }
 
 TEST(HuffmanSegment, ImplausibleLengthIsListedWithoutStopping) {
@@ -247,24 +247,24 @@ TEST(HuffmanPages, StepThroughTheStoredTables) {
   ASSERT_TRUE(h.Analyse(FileWithTables([](JpegBuilder& b) { b.Dqt(0, FlatQuant(2)).DhtStandard(); })));
   // One segment of length 418: its tables fill slots 0..3 in file order and
   // page 0 shows the segment's length.
-  EXPECT_EQ(h.s.w.DHTLEN.text, "418");
-  EXPECT_EQ(h.s.w.Htbl.lines.front(), "00(0)");
-  h.s.w.DHTUP.Click();
-  EXPECT_EQ(h.s.rec.huff.HuffTableCount, 0);
+  EXPECT_EQ(h.form.DHTLEN.text, "418");
+  EXPECT_EQ(h.form.Htbl.lines.front(), "00(0)");
+  h.form.DHTUP.Click();
+  EXPECT_EQ(h.rec.huff.HuffTableCount, 0);
   Strings tc;
   for (int i = 0; i < 4; ++i) {
-    tc.push_back(h.s.w.DHTTc.text + h.s.w.DHTTh.text);
-    h.s.w.DHTDOWN.Click();
+    tc.push_back(h.form.DHTTc.text + h.form.DHTTh.text);
+    h.form.DHTDOWN.Click();
   }
   EXPECT_EQ(tc, (Strings{"00", "10", "01", "11"}));
-  EXPECT_EQ(h.s.rec.huff.HuffTableCount, 3);
-  EXPECT_EQ(h.s.w.DHTLEN.text, "0");  // the length belongs to slot 0 only
+  EXPECT_EQ(h.rec.huff.HuffTableCount, 3);
+  EXPECT_EQ(h.form.DHTLEN.text, "0");  // the length belongs to slot 0 only
   // Table K.6, chrominance AC: EOB 00, then 0/1 01.
-  EXPECT_EQ(h.s.w.Htbl.lines[0], "00(0,0)");
-  EXPECT_EQ(h.s.w.Htbl.lines[1], "01(0,1)");
-  h.s.w.DHTUP.Click();
-  EXPECT_EQ(h.s.w.Htbl.lines.front(), "00(0)");  // chrominance DC: 00 for size 0
-  EXPECT_EQ(h.s.w.Htbl.lines.size(), 12u);
+  EXPECT_EQ(h.form.Htbl.lines[0], "00(0,0)");
+  EXPECT_EQ(h.form.Htbl.lines[1], "01(0,1)");
+  h.form.DHTUP.Click();
+  EXPECT_EQ(h.form.Htbl.lines.front(), "00(0)");  // chrominance DC: 00 for size 0
+  EXPECT_EQ(h.form.Htbl.lines.size(), 12u);
 }
 
 TEST(HuffmanPages, ARefusedClassLeftInASlotListsNoCodes) {
@@ -276,10 +276,10 @@ TEST(HuffmanPages, ARefusedClassLeftInASlotListsNoCodes) {
   // still names class 5 from the refused table.
   EXPECT_TRUE(
       h.Analyse(FileWithTables([](JpegBuilder& b) { b.Dqt(0, FlatQuant(2)).Segment(0xC4, {0}, 0x8003); })));
-  EXPECT_EQ(h.s.w.DHTTc.text, "5");
-  EXPECT_TRUE(h.s.w.Htbl.lines.empty());
-  h.s.w.DHTDOWN.Click();  // no later page
-  EXPECT_EQ(h.s.rec.huff.HuffTableCount, 0);
+  EXPECT_EQ(h.form.DHTTc.text, "5");
+  EXPECT_TRUE(h.form.Htbl.lines.empty());
+  h.form.DHTDOWN.Click();  // no later page
+  EXPECT_EQ(h.rec.huff.HuffTableCount, 0);
 }
 
 TEST(Stores, AreNotClearedBetweenAnalyses) {
@@ -289,9 +289,9 @@ TEST(Stores, AreNotClearedBetweenAnalyses) {
     b.Dqt(0, FlatQuant(3)).Dht({StandardLuminanceDc(), StandardLuminanceAc()});
   })));
   // The chrominance tables of the first file are still in the store.
-  EXPECT_EQ(h.s.rec.huff.HuffTable[0][1].count[1], 3);
-  EXPECT_EQ(h.s.rec.huff.HuffPageLast, 1);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[0][0], 3);
+  EXPECT_EQ(h.rec.huff.HuffTable[0][1].Count[1], 3);
+  EXPECT_EQ(h.rec.huff.HuffPageLast, 1);
+  EXPECT_EQ(h.rec.quant.QuantValues[0][0], 3);
 }
 
 TEST(BitString16, LowSixteenBitsMostSignificantFirst) {

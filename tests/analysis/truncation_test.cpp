@@ -30,7 +30,7 @@ TEST(Truncation, EveryPrefixOfARealFileIsAnalysedSafely) {
   for (size_t n = 0; n <= file.size(); ++n) {
     if (h.Analyse(Prefix(file, n))) ++completed;
     ASSERT_LE(h.Lines().size(), 1000u);
-    ASSERT_EQ(static_cast<size_t>(h.s.analysis.LogLineCount), h.Lines().size()) << n;
+    ASSERT_EQ(static_cast<size_t>(h.analysis.LogLineCount), h.Lines().size()) << n;
   }
   // Any prefix that still holds the SOS header completes (only the EOI warning).
   EXPECT_GT(completed, 0);
@@ -100,9 +100,9 @@ TEST(Truncation, CutFrameHeaderStopsWithALengthLine) {
     EXPECT_FALSE(h.Analyse(a.bytes)) << keep;
     // The earlier SOF0 in the file was read; the cut one stops before showing.
     EXPECT_EQ(h.Lines().back(), "フレーム開始（基本・非差分ハフマン）の長さが不正です") << keep;
-    EXPECT_EQ(h.Address(h.s.analysis.LogLineCount - 1), a.at + 2);
-    EXPECT_EQ(h.s.w.SOF0X.text, "8");
-    EXPECT_FALSE(h.s.w.IMAGE.enabled);
+    EXPECT_EQ(h.Address(h.analysis.LogLineCount - 1), a.at + 2);
+    EXPECT_EQ(h.form.SOF0X.text, "8");
+    EXPECT_FALSE(h.form.IMAGE.enabled);
     EXPECT_EQ(h.Messages(), Strings{"フレーム開始（基本・非差分ハフマン）が複数あります（ワーニング）"});
   }
 }
@@ -111,12 +111,12 @@ TEST(Truncation, CutScanHeaderStopsAndKeepsTheDataStart) {
   const MinimalFile f = BuildMinimal();
   for (size_t keep : {2u, 3u, 4u, 5u, 6u, 9u}) {
     AnalysisHarness h;
-    h.s.rec.scan.ScanDataStart = 12345;
+    h.rec.scan.ScanDataStart = 12345;
     EXPECT_FALSE(h.Analyse(Prefix(f.bytes, static_cast<size_t>(f.sos) + keep))) << keep;
     EXPECT_EQ(h.Lines().back(), "スキャン開始の長さが不正です");
-    EXPECT_EQ(h.Address(h.s.analysis.LogLineCount - 1), f.sos + 2);
-    EXPECT_EQ(h.s.rec.scan.ScanDataStart, 12345);
-    EXPECT_EQ(h.s.w.SOSLEN.text, "");
+    EXPECT_EQ(h.Address(h.analysis.LogLineCount - 1), f.sos + 2);
+    EXPECT_EQ(h.rec.scan.ScanDataStart, 12345);
+    EXPECT_EQ(h.form.SOSLEN.text, "");
     EXPECT_EQ(h.Messages(), Strings{"画像終了がありません（ワーニング）"});
   }
 }
@@ -127,20 +127,20 @@ TEST(Truncation, CutHuffmanTableStops) {
     const AfterScan a = WithTrailing([](JpegBuilder& b) { b.Dht({StandardChrominanceAc()}); }, keep);
     EXPECT_FALSE(h.Analyse(a.bytes)) << keep;
     EXPECT_EQ(h.Lines().back(), "ハフマンテーブル定義の長さが不正です");
-    EXPECT_EQ(h.Address(h.s.analysis.LogLineCount - 1), a.at + 2);
+    EXPECT_EQ(h.Address(h.analysis.LogLineCount - 1), a.at + 2);
     EXPECT_TRUE(h.Messages().empty());
   }
 }
 
 TEST(Truncation, CutQuantizationTableIsListedAndNotStored) {
   AnalysisHarness h;
-  h.s.rec.quant.QuantValues[1].fill(42);
+  h.rec.quant.QuantValues[1].fill(42);
   const AfterScan a = WithTrailing([](JpegBuilder& b) { b.Dqt(1, FlatQuant(5)); }, 40);
   EXPECT_TRUE(h.Analyse(a.bytes));
   EXPECT_EQ(h.Lines().back(), "量子化テーブル定義の長さが不正です");
-  EXPECT_EQ(h.Address(h.s.analysis.LogLineCount - 1), a.at + 2);
-  EXPECT_EQ(h.s.rec.quant.QuantPageLast, 0);
-  EXPECT_EQ(h.s.rec.quant.QuantValues[1][0], 42);
+  EXPECT_EQ(h.Address(h.analysis.LogLineCount - 1), a.at + 2);
+  EXPECT_EQ(h.rec.quant.QuantPageLast, 0);
+  EXPECT_EQ(h.rec.quant.QuantValues[1][0], 42);
 }
 
 TEST(Truncation, CutApp0ShowsOnlyWhatTheFileHolds) {
@@ -150,19 +150,19 @@ TEST(Truncation, CutApp0ShowsOnlyWhatTheFileHolds) {
     const AfterScan a = WithTrailing(app0, 12);  // ends inside the densities
     EXPECT_TRUE(h.Analyse(a.bytes));
     EXPECT_EQ(h.Lines().back(), "アプリケーションデータセグメント０の長さが不正です");
-    EXPECT_EQ(h.Address(h.s.analysis.LogLineCount - 1), a.at + 2);
+    EXPECT_EQ(h.Address(h.analysis.LogLineCount - 1), a.at + 2);
     // The cut one shows nothing: the fields keep the first APP0's values, but
     // its rest (thumbnail size 0000) is emptied as every APP0 begins.
-    EXPECT_EQ(h.s.w.APP0ID.text, "JFIF");
-    EXPECT_EQ(h.s.w.APP0ETC.text, "");
+    EXPECT_EQ(h.form.APP0ID.text, "JFIF");
+    EXPECT_EQ(h.form.APP0ETC.text, "");
   }
   {
     AnalysisHarness h;
     const AfterScan a = WithTrailing(app0, 20);  // ends inside the thumbnail
     EXPECT_TRUE(h.Analyse(a.bytes));
     EXPECT_EQ(h.Lines().back(), "アプリケーションデータセグメント０の長さが不正です");
-    EXPECT_EQ(h.s.w.APP0LEN.text, "19");
-    EXPECT_EQ(h.s.w.APP0ETC.text, "0101AABB");
+    EXPECT_EQ(h.form.APP0LEN.text, "19");
+    EXPECT_EQ(h.form.APP0ETC.text, "0101AABB");
   }
 }
 
@@ -171,8 +171,8 @@ TEST(Truncation, CutCommentShowsItsBeginning) {
   const AfterScan a = WithTrailing([](JpegBuilder& b) { b.Com("abcdef"); }, 7);
   EXPECT_TRUE(h.Analyse(a.bytes));
   EXPECT_EQ(h.Lines().back(), "コメントの長さが不正です");
-  EXPECT_EQ(h.s.w.COMLEN.text, "8");
-  EXPECT_EQ(h.s.w.COM.text, "abc");
+  EXPECT_EQ(h.form.COMLEN.text, "8");
+  EXPECT_EQ(h.form.COM.text, "abc");
 }
 
 TEST(Truncation, CutRestartIntervalShowsNothing) {
@@ -180,8 +180,8 @@ TEST(Truncation, CutRestartIntervalShowsNothing) {
   const AfterScan a = WithTrailing([](JpegBuilder& b) { b.Dri(16); }, 5);
   EXPECT_TRUE(h.Analyse(a.bytes));
   EXPECT_EQ(h.Lines().back(), "リスタートインターバル定義の長さが不正です");
-  EXPECT_EQ(h.s.w.DRILEN.text, "");
-  EXPECT_EQ(h.s.w.DRI.text, "");
+  EXPECT_EQ(h.form.DRILEN.text, "");
+  EXPECT_EQ(h.form.DRI.text, "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "app/wiring.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
+#include "support/test_app.h"
 #include "unprivileged.h"
 
 namespace vorn {
@@ -40,9 +41,7 @@ std::string PathOfCharacters(std::string path, size_t n) {
   return path + ".jpg";
 }
 
-struct FileCommands : ::testing::Test {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
+struct FileCommands : ::testing::Test, testing::TestApp {
   std::string dir = testing::TempDir();
   std::vector<uint8_t> a = Jpeg(1), b = Jpeg(2);
   std::string pathA = dir + "/a.jpg", pathB = dir + "/b.jpg";
@@ -54,24 +53,24 @@ struct FileCommands : ::testing::Test {
     return testing::EncodePhotoLike(options, seed);
   }
   void SetUp() override {
-    WireHandlers(s);
-    ASSERT_TRUE(Form_Load(s, [] { return false; }));
+    WireHandlers(app);
+    ASSERT_TRUE(Form_Load(app, [] { return false; }));
     ASSERT_TRUE(WriteFileBytes(pathA, a) && WriteFileBytes(pathB, b) && a != b);
   }
   void Load(const std::string& path) {
     dialogs.openPaths.push_back(path);
-    EXPECT_TRUE(s.w.LOAD.Click());
+    EXPECT_TRUE(form.LOAD.Click());
   }
   void Save(const std::string& path) {
     dialogs.savePaths.push_back(path);
-    SAVE_Click(s);  // directly: enabling SAVE belongs to the decode
+    SAVE_Click(app);  // directly: enabling SAVE belongs to the decode
   }
 };
 
 TEST_F(FileCommands, DialogsCarryTitlesFilterBufferAndOptionsAndCancelDoesNothing) {
-  s.w.LOAD.Click();
-  s.w.Fname.text = dir + "/shown.jpg";
-  SAVE_Click(s);
+  form.LOAD.Click();
+  form.Fname.text = dir + "/shown.jpg";
+  SAVE_Click(app);
   ASSERT_EQ(dialogs.openRequests.size() + dialogs.saveRequests.size(), 2u);
   const window::FileDialogRequest& open = dialogs.openRequests[0];
   const window::FileDialogRequest& save = dialogs.saveRequests[0];
@@ -86,23 +85,23 @@ TEST_F(FileCommands, DialogsCarryTitlesFilterBufferAndOptionsAndCancelDoesNothin
   EXPECT_TRUE(save.confirmOverwrite);
 
   EXPECT_EQ(dialogs.Texts(), Texts{});
-  EXPECT_TRUE(s.file.bytes.empty() && s.w.LOG.lines.empty());
+  EXPECT_TRUE(file.bytes.empty() && form.LOG.lines.empty());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
 TEST_F(FileCommands, SaveWritesExactlyTheHeldBytesUnderAnyCaseOfJpg) {
-  s.file.bytes = {0xFF, 0xD8, 0xFF, 0xD9};
+  file.bytes = {0xFF, 0xD8, 0xFF, 0xD9};
   Save(dir + "/OUT.JPG");
   Save(dir + "/mixed.JpG" + std::string(8, '\0') + "junk");  // the name ends at the first NUL
   Save(pathA);                                               // over a longer file
   EXPECT_EQ(dialogs.Texts(), Texts{});
   for (const std::string& p : {dir + "/OUT.JPG", dir + "/mixed.JpG", pathA})
-    EXPECT_EQ(ReadFileBytes(p), s.file.bytes);
+    EXPECT_EQ(ReadFileBytes(p), file.bytes);
   EXPECT_EQ(fs::file_size(pathA), 4u);
 }
 
 TEST_F(FileCommands, SaveWithoutJpgEndingShowsTheMessageAndWritesNothing) {
-  s.file.bytes = a;
+  file.bytes = a;
   const Texts names = {"/out.jpeg", "/out", "/out.jpg.bak", "/jpg"};
   for (const std::string& name : names) Save(dir + name);
   EXPECT_EQ(dialogs.Texts(), Texts(4, "正しいファイル名を指定して下さい"));
@@ -111,7 +110,7 @@ TEST_F(FileCommands, SaveWithoutJpgEndingShowsTheMessageAndWritesNothing) {
 }
 
 TEST_F(FileCommands, FailedSavesReportAndKeepBothTheTargetAndTheProgramData) {
-  s.file.bytes = {1, 2, 3};
+  file.bytes = {1, 2, 3};
   ASSERT_EQ(chmod(pathA.c_str(), 0444), 0);
   Save(pathA);
   Save(dir + "/missing/folder.jpg");
@@ -119,7 +118,7 @@ TEST_F(FileCommands, FailedSavesReportAndKeepBothTheTargetAndTheProgramData) {
   EXPECT_EQ(dialogs.messages[0].text, kReadOnly);
   EXPECT_TRUE(IsGenericError(dialogs.messages[1].text)) << dialogs.messages[1].text;
   EXPECT_EQ(ReadFileBytes(pathA), a);
-  EXPECT_EQ(s.file.bytes, (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(file.bytes, (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST_F(FileCommands, PathsOfMoreThan249CharactersAreRefusedNeverCut) {
@@ -127,48 +126,48 @@ TEST_F(FileCommands, PathsOfMoreThan249CharactersAreRefusedNeverCut) {
   ASSERT_TRUE(WriteFileBytes(longest, a));
   Load(longest);
   EXPECT_EQ(dialogs.Texts(), Texts{});
-  EXPECT_EQ(s.file.bytes, a);
+  EXPECT_EQ(file.bytes, a);
   Save(tooLong);
   Load(tooLong);
   ASSERT_EQ(dialogs.messages.size(), 2u);
   EXPECT_TRUE(IsGenericError(dialogs.messages[0].text) && IsGenericError(dialogs.messages[1].text));
   EXPECT_FALSE(fs::exists(tooLong));
-  EXPECT_EQ(s.w.Fname.text, longest);  // the refused name is not taken up
+  EXPECT_EQ(form.Fname.text, longest);  // the refused name is not taken up
 }
 
 TEST_F(FileCommands, LoadReadsAnalysesAndDrawsAndTheLoadedFileSavesIdentically) {
   Load(pathA + std::string(3, '\0'));
   EXPECT_EQ(dialogs.Texts(), Texts{});
-  EXPECT_EQ(s.w.Fname.text, pathA);
-  EXPECT_EQ(s.file.bytes, a);
-  EXPECT_EQ(s.w.STANA.text, "0");
-  ASSERT_FALSE(s.w.LOG.lines.empty());
-  EXPECT_EQ(s.w.LOG.lines[0], "00000000:画像開始が見つかりました");
-  ASSERT_TRUE(s.w.SAVE.enabled);  // the clean decode enabled it
+  EXPECT_EQ(form.Fname.text, pathA);
+  EXPECT_EQ(file.bytes, a);
+  EXPECT_EQ(form.STANA.text, "0");
+  ASSERT_FALSE(form.LOG.lines.empty());
+  EXPECT_EQ(form.LOG.lines[0], "00000000:画像開始が見つかりました");
+  ASSERT_TRUE(form.SAVE.enabled);  // the clean decode enabled it
   dialogs.savePaths.push_back(dir + "/copy.jpg");
-  EXPECT_TRUE(s.w.SAVE.Click());
+  EXPECT_TRUE(form.SAVE.Click());
   EXPECT_EQ(ReadFileBytes(dir + "/copy.jpg"), a);
 
-  s.file.bytes[10] ^= 0xFF;  // an unsaved edit is lost when the same path loads again
+  file.bytes[10] ^= 0xFF;  // an unsaved edit is lost when the same path loads again
   Load(pathA);
-  EXPECT_EQ(s.file.bytes, a);
+  EXPECT_EQ(file.bytes, a);
 }
 
 TEST_F(FileCommands, FailedOrEmptyLoadKeepsImageAndLengthTogetherAndTheNextLoadWorks) {
   Load(pathA);
-  const Texts log = s.w.LOG.lines;
+  const Texts log = form.LOG.lines;
   ASSERT_TRUE(WriteFileBytes(dir + "/empty.jpg", {}));
   for (const std::string& bad : {dir + "/missing.jpg", dir + "/empty.jpg"}) {
     dialogs.messages.clear();
     Load(bad);
     ASSERT_EQ(dialogs.messages.size(), 1u) << bad;
     EXPECT_TRUE(IsGenericError(dialogs.messages[0].text)) << dialogs.messages[0].text;
-    EXPECT_EQ(s.w.Fname.text, bad);  // the path is shown before the read
-    EXPECT_EQ(s.file.bytes, a);      // the held bytes, and with them FileLength, stay
-    EXPECT_EQ(s.w.LOG.lines, log);   // no analysis ran
+    EXPECT_EQ(form.Fname.text, bad);  // the path is shown before the read
+    EXPECT_EQ(file.bytes, a);         // the held bytes, and with them FileLength, stay
+    EXPECT_EQ(form.LOG.lines, log);   // no analysis ran
   }
   Load(pathB);
-  EXPECT_EQ(s.file.bytes, b);
+  EXPECT_EQ(file.bytes, b);
 }
 
 TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
@@ -177,27 +176,27 @@ TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
   EXPECT_EQ(testing::RunUnprivileged(dir,
                                      [this](const std::string& folder) {
                                        Load(folder + "/a.jpg");
-                                       return dialogs.Texts() == Texts{kReadOnly} && s.file.bytes.empty() ? 0
-                                                                                                          : 1;
+                                       return dialogs.Texts() == Texts{kReadOnly} && file.bytes.empty() ? 0
+                                                                                                        : 1;
                                      }),
             0);
 }
 
 TEST_F(FileCommands, DropLoadsTheFirstFileOnlyWhenItEndsInJpgInAnyCase) {
-  EXPECT_EQ(s.w.onPicture1DragOver(true), window::DropEffect::Copy);
-  EXPECT_EQ(s.w.onPicture1DragOver(false), window::DropEffect::None);
+  EXPECT_EQ(form.onPicture1DragOver(true), window::DropEffect::Copy);
+  EXPECT_EQ(form.onPicture1DragOver(false), window::DropEffect::None);
   const std::string jpeg = dir + "/photo.jpeg", upper = dir + "/UPPER.JPG";
   ASSERT_TRUE(WriteFileBytes(jpeg, a) && WriteFileBytes(upper, b));
-  s.w.onPicture1Drop(true, {jpeg});
-  s.w.onPicture1Drop(true, {dir + "/x.png", pathA});
-  s.w.onPicture1Drop(false, {pathA});
-  s.w.onPicture1Drop(true, {});
-  EXPECT_TRUE(s.w.Fname.text.empty() && s.file.bytes.empty() && s.w.LOG.lines.empty());
-  s.w.onPicture1Drop(true, {upper, pathA});
-  EXPECT_EQ(s.w.Fname.text, upper);
-  EXPECT_EQ(s.file.bytes, b);
+  form.onPicture1Drop(true, {jpeg});
+  form.onPicture1Drop(true, {dir + "/x.png", pathA});
+  form.onPicture1Drop(false, {pathA});
+  form.onPicture1Drop(true, {});
+  EXPECT_TRUE(form.Fname.text.empty() && file.bytes.empty() && form.LOG.lines.empty());
+  form.onPicture1Drop(true, {upper, pathA});
+  EXPECT_EQ(form.Fname.text, upper);
+  EXPECT_EQ(file.bytes, b);
   EXPECT_EQ(dialogs.Texts(), Texts{});
-  s.w.onPicture1Drop(true, {dir + "/gone.jpg"});
+  form.onPicture1Drop(true, {dir + "/gone.jpg"});
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(IsGenericError(dialogs.messages[0].text));
 }
@@ -205,10 +204,10 @@ TEST_F(FileCommands, DropLoadsTheFirstFileOnlyWhenItEndsInJpgInAnyCase) {
 TEST_F(FileCommands, OpenAtStartLoadsAnyNameAsALoadDoes) {
   const std::string jpeg = dir + "/photo.jpeg";
   ASSERT_TRUE(WriteFileBytes(jpeg, a));
-  OpenAtStart(s, jpeg);
+  OpenAtStart(app, jpeg);
   EXPECT_EQ(dialogs.Texts(), Texts{});
-  EXPECT_EQ(s.file.bytes, a);
-  OpenAtStart(s, dir + "/gone.jpg");
+  EXPECT_EQ(file.bytes, a);
+  OpenAtStart(app, dir + "/gone.jpg");
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(IsGenericError(dialogs.messages[0].text));
 }

@@ -37,15 +37,15 @@ McuStartTable ReferenceStarts(const std::vector<uint8_t>& jpeg) {
 
 // The MCU pointer's fields for the MCU whose McuStarts entry is start.
 std::vector<std::string> ExpectedFields(int32_t column, int32_t row, const McuStart& start) {
-  const int32_t bit = (start.bitIndex + 1) % 8;
-  const int32_t byte = start.bytePos + (bit == 0 ? 1 : 0);
+  const int32_t bit = (start.BitIndex + 1) % 8;
+  const int32_t byte = start.BytePos + (bit == 0 ? 1 : 0);
   return {"MCUX=" + std::to_string(column),
           "MCUY=" + std::to_string(row),
           "MCUBYTE=" + Hex(byte),
           "MCUBIT=" + std::to_string(bit),
-          "DCV[0]=" + std::to_string(start.dc[0]),
-          "DCV[1]=" + std::to_string(start.dc[1]),
-          "DCV[2]=" + std::to_string(start.dc[2])};
+          "DCV[0]=" + std::to_string(start.Dc[0]),
+          "DCV[1]=" + std::to_string(start.Dc[1]),
+          "DCV[2]=" + std::to_string(start.Dc[2])};
 }
 
 TEST(McuCli, PrintsThePointerFieldsOfTheFirstMcu) {
@@ -122,9 +122,9 @@ TEST(TraceCli, CleanMcuListsItsCodeWordsAndExitsZero) {
   EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"Vorn: 正常！"});
   const std::vector<std::string> lines = r.OutLines();
   ASSERT_FALSE(lines.empty());
-  const int32_t bit = (start.bitIndex + 1) % 8;
+  const int32_t bit = (start.BitIndex + 1) % 8;
   EXPECT_EQ(lines[0].substr(0, 11),
-            Hex(start.bytePos + (bit == 0 ? 1 : 0), 8) + "-" + std::to_string(bit) + ":");
+            Hex(start.BytePos + (bit == 0 ? 1 : 0), 8) + "-" + std::to_string(bit) + ":");
   int endsOfBlock = 0;
   for (const std::string& line : lines) {
     EXPECT_TRUE(std::regex_match(line, kTraceLine)) << line;
@@ -139,7 +139,7 @@ TEST(TraceCli, McuWhoseDataIsCutShortIsAbnormalAndExitsOne) {
   const std::vector<uint8_t> jpeg = Photo(32, 16);
   const McuStartTable starts = ReferenceStarts(jpeg);
   const McuStart& last = starts.At(1, 0);
-  std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + last.bytePos + 3);
+  std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + last.BytePos + 3);
   cut.push_back(0xFF);
   cut.push_back(0xD9);
   const CliResult r = RunCli({"trace", WriteTempFile(cut), "1", "0"});

@@ -42,11 +42,11 @@ uint32_t PixelAt(const Outcome& o, const Records& rec, int x, int y) {
 }
 
 void ExpectStart(const McuStart& e, int dc0, int dc1, int dc2, int32_t pos, int bit) {
-  EXPECT_EQ(e.dc[0], dc0);
-  EXPECT_EQ(e.dc[1], dc1);
-  EXPECT_EQ(e.dc[2], dc2);
-  EXPECT_EQ(e.bytePos, pos);
-  EXPECT_EQ(e.bitIndex, bit);
+  EXPECT_EQ(e.Dc[0], dc0);
+  EXPECT_EQ(e.Dc[1], dc1);
+  EXPECT_EQ(e.Dc[2], dc2);
+  EXPECT_EQ(e.BytePos, pos);
+  EXPECT_EQ(e.BitIndex, bit);
 }
 
 Records Grey(int width, int height) {
@@ -82,12 +82,12 @@ TEST(DecodeScan, ColourMcuTakesChromaFromBlocksFourAndFive) {
   w.PutBlock(DcTable(1), AcTable(1), 1016);
   const Outcome o = Decode(rec, w.Finish());
   EXPECT_EQ(o.status, kDecodeOk);
-  EXPECT_EQ(o.d.plan.McuBlockCount, 6);
+  EXPECT_EQ(o.d.Plan.McuBlockCount, 6);
   const std::array<int16_t, 24> plan = {0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1,
                                         0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 2};
-  EXPECT_EQ(o.d.plan.McuBlockTable, plan);
+  EXPECT_EQ(o.d.Plan.McuBlockTable, plan);
   for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(255, 37, 128));
-  EXPECT_EQ(o.d.McuStarts.At(0, 1).dc[2], 1016);
+  EXPECT_EQ(o.d.McuStarts.At(0, 1).Dc[2], 1016);
 }
 
 // One component with H = V = 2 is four blocks per MCU, and blocks 4 and 5, never
@@ -99,7 +99,7 @@ TEST(DecodeScan, OneComponentWithFourBlocksIsColoured) {
   for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), 0);
   const Outcome o = Decode(rec, w.Finish());
   EXPECT_EQ(o.status, kDecodeOk);
-  EXPECT_EQ(o.d.plan.McuBlockCount, 4);
+  EXPECT_EQ(o.d.Plan.McuBlockCount, 4);
   for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(0, 255, 0));
 }
 
@@ -144,7 +144,7 @@ TEST(DecodeScan, RestartMarkerResetsPredictorsButNotTheEntry) {
   EXPECT_EQ(PixelAt(o, rec, 8, 0), Rgb(128, 128, 128));
   EXPECT_EQ(PixelAt(o, rec, 16, 0), Rgb(129, 129, 129));
   ExpectStart(o.d.McuStarts.At(1, 0), 8, 0, 0, 4 + 1, 2);
-  EXPECT_EQ(o.d.McuStarts.At(2, 0).dc[0], 0);
+  EXPECT_EQ(o.d.McuStarts.At(2, 0).Dc[0], 0);
 }
 
 // A restart marker in the middle of a code word drops the bits collected so far.
@@ -162,7 +162,7 @@ TEST(DecodeScan, RestartMarkerInsideACodeWordDropsItsBits) {
   const Outcome o = Decode(rec, scan);
   EXPECT_EQ(o.status, kDecodeOk);
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));  // 15 x 500000 / 4000000 + 128
-  EXPECT_EQ(o.d.McuStarts.At(0, 1).dc[0], 15);
+  EXPECT_EQ(o.d.McuStarts.At(0, 1).Dc[0], 15);
 }
 
 TEST(DecodeScan, ForeignMarkerStopsWithStatusOneKeepingEarlierMcus) {
@@ -230,7 +230,7 @@ TEST(DecodeScan, OneSurplusRowOfMcusIsDecodedASecondFails) {
   };
   const Outcome three = Decode(rec, blocks(3));
   EXPECT_EQ(three.status, kDecodeOk);
-  EXPECT_EQ(three.d.McuStarts.At(1, 1).dc[0], 3);
+  EXPECT_EQ(three.d.McuStarts.At(1, 1).Dc[0], 3);
   EXPECT_EQ(Decode(rec, blocks(4)).status, kDecodeFailure);  // completes row 1: row 2 is one too many
 }
 
@@ -245,7 +245,7 @@ TEST(DecodeScan, FfAsTheLastByteOfTheFileFails) {
 TEST(DecodeScan, BadPlansAndStoresFailWithoutDecoding) {
   Records rec = testing::MakeRecords(16, 16, {{1, 2, 2, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}});  // 7 blocks
   EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
-  EXPECT_EQ(Decode(rec, {0x00}).d.plan.McuBlockCount, 0);
+  EXPECT_EQ(Decode(rec, {0x00}).d.Plan.McuBlockCount, 0);
 
   rec = Grey(8, 8);
   rec.frame.ComponentCount = 4;

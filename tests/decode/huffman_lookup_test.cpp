@@ -19,7 +19,7 @@ namespace {
 HuffmanLookup::Code BitByBit(const HuffCodeTable& t, uint32_t window) {
   for (int length = 1; length <= 16; ++length) {
     const int k = reference::MatchCode(t, length, static_cast<int32_t>(window >> (16 - length)));
-    if (k >= 0) return HuffmanLookup::Code{length, k, t.run[length - 1][k], t.size[length - 1][k]};
+    if (k >= 0) return HuffmanLookup::Code{length, k, t.Run[length - 1][k], t.Size[length - 1][k]};
   }
   return HuffmanLookup::Code{};
 }
@@ -67,21 +67,21 @@ TEST(HuffmanLookup, CanonicalTables) {
 // the count, counts beyond 256 and below 0.
 TEST(HuffmanLookup, IrregularTables) {
   HuffCodeTable t;
-  t.count[1] = 1;
-  t.code[1][0] = 1;  // 01
-  t.count[2] = 4;
-  t.code[2] = {5, 3, 5, 1};  // 101, 011 (behind 01), 101 again, 001
+  t.Count[1] = 1;
+  t.Code[1][0] = 1;  // 01
+  t.Count[2] = 4;
+  t.Code[2] = {5, 3, 5, 1};  // 101, 011 (behind 01), 101 again, 001
   for (int k = 0; k < 4; ++k) {
-    t.run[2][k] = static_cast<uint8_t>(k);
-    t.size[2][k] = static_cast<uint8_t>(10 + k);
+    t.Run[2][k] = static_cast<uint8_t>(k);
+    t.Size[2][k] = static_cast<uint8_t>(10 + k);
   }
-  t.code[2][4] = 7;  // stale: past the count
-  t.count[11] = 3;
-  t.code[11] = {-1, 4095, 4096};
+  t.Code[2][4] = 7;  // stale: past the count
+  t.Count[11] = 3;
+  t.Code[11] = {-1, 4095, 4096};
   ExpectSameAsSearch(t);
-  t.count[3] = 300;
-  for (int k = 0; k < 256; ++k) t.code[3][k] = 255 - k;
-  t.count[4] = -5;
+  t.Count[3] = 300;
+  for (int k = 0; k < 256; ++k) t.Code[3][k] = 255 - k;
+  t.Count[4] = -5;
   ExpectSameAsSearch(t);
 }
 
@@ -90,11 +90,11 @@ TEST(HuffmanLookup, RandomTables) {
   for (int round = 0; round < 6; ++round) {
     HuffCodeTable t;
     for (int n = 0; n < 16; ++n) {
-      t.count[n] = static_cast<int32_t>(rng() % 6);
-      for (int k = 0; k < t.count[n]; ++k) {
-        t.code[n][k] = static_cast<int32_t>(rng() % (2u << n));
-        t.run[n][k] = static_cast<uint8_t>(rng() % 16);
-        t.size[n][k] = static_cast<uint8_t>(rng() % 16);
+      t.Count[n] = static_cast<int32_t>(rng() % 6);
+      for (int k = 0; k < t.Count[n]; ++k) {
+        t.Code[n][k] = static_cast<int32_t>(rng() % (2u << n));
+        t.Run[n][k] = static_cast<uint8_t>(rng() % 16);
+        t.Size[n][k] = static_cast<uint8_t>(rng() % 16);
       }
     }
     ExpectSameAsSearch(t);

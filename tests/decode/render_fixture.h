@@ -9,6 +9,7 @@
 #include "app/wiring.h"
 #include "decode/scan_fixture.h"
 #include "support/jpeg_builder.h"
+#include "support/test_app.h"
 #include "window/dialogs.h"
 
 namespace vorn::testing {
@@ -34,41 +35,39 @@ inline HuffmanSpec TinyAc() {
   return t;
 }
 
-struct RenderFixture {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
+struct RenderFixture : TestApp {
   static constexpr int32_t kScanStart = 4;  // the scan follows four bytes of anything
 
   RenderFixture() {
-    WireDecodeHandlers(s);
-    s.rec.huff.HuffTable[0][0] = CodeTable(TinyDc());
-    s.rec.huff.HuffTable[1][0] = CodeTable(TinyAc());
-    s.rec.quant.QuantValues[0].fill(1);
+    WireDecodeHandlers(app);
+    rec.huff.HuffTable[0][0] = CodeTable(TinyDc());
+    rec.huff.HuffTable[1][0] = CodeTable(TinyAc());
+    rec.quant.QuantValues[0].fill(1);
     SetFrame(16, 16, 1, 1, 1);
     SetScan({});
   }
 
   // Components 1 .. 2 are 1 x 1; every component uses tables 0 and quant slot 0.
   void SetFrame(int width, int height, int h0, int v0, int components) {
-    FrameRecord& f = s.rec.frame;
+    FrameRecord& f = rec.frame;
     f.FrameWidth = static_cast<uint16_t>(width);
     f.FrameHeight = static_cast<uint16_t>(height);
     f.ComponentCount = static_cast<int16_t>(components);
     f.HSampling = {static_cast<int16_t>(h0), 1, 1};
     f.VSampling = {static_cast<int16_t>(v0), 1, 1};
     f.QuantSelector = {0, 0, 0};
-    s.rec.scan.ScanComponentCount = static_cast<int16_t>(components);
-    s.rec.scan.DcTableSelector = {0, 0, 0};
-    s.rec.scan.AcTableSelector = {0, 0, 0};
+    rec.scan.ScanComponentCount = static_cast<int16_t>(components);
+    rec.scan.DcTableSelector = {0, 0, 0};
+    rec.scan.AcTableSelector = {0, 0, 0};
   }
 
   // The file: four filler bytes, then data as the whole entropy-coded segment
   // (empty data gives ScanDataEnd below ScanDataStart).
   void SetScan(const std::vector<uint8_t>& data) {
-    s.file.bytes.assign(kScanStart, 0xAA);
-    s.file.bytes.insert(s.file.bytes.end(), data.begin(), data.end());
-    s.rec.scan.ScanDataStart = kScanStart;
-    s.analysis.ScanDataEnd = kScanStart + static_cast<int32_t>(data.size()) - 1;
+    file.bytes.assign(kScanStart, 0xAA);
+    file.bytes.insert(file.bytes.end(), data.begin(), data.end());
+    rec.scan.ScanDataStart = kScanStart;
+    analysis.ScanDataEnd = kScanStart + static_cast<int32_t>(data.size()) - 1;
   }
 
   // n grey MCUs of one block each (DC 8, then unchanged), padded with 1 bits.
@@ -80,8 +79,8 @@ struct RenderFixture {
 
   // Pixel of image line y (from the top) in ImagePixels.
   uint32_t ImagePixel(int x, int y) const {
-    const DecodeState& d = s.decode;
-    return d.ImagePixels[static_cast<size_t>(d.imageHeight - 1 - y) * d.imageWidth + x];
+    const DecodeState& d = decode;
+    return d.ImagePixels[static_cast<size_t>(d.ImageHeight - 1 - y) * d.ImageWidth + x];
   }
 };
 

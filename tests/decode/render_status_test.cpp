@@ -13,54 +13,54 @@ class RenderStatus : public ::testing::Test, public RenderFixture {};
 
 TEST_F(RenderStatus, CompleteScanEnablesSaveAndValidatesTheDisplay) {
   SetScan(GreyMcus(4));  // 16 x 16 grey: 2 x 2 MCUs
-  s.analysis.ImageInvalid = true;
-  RenderImage(s);
+  analysis.ImageInvalid = true;
+  RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, 0);
-  EXPECT_TRUE(s.w.SAVE.enabled);
-  EXPECT_FALSE(s.analysis.ImageInvalid);
+  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_TRUE(form.SAVE.enabled);
+  EXPECT_FALSE(analysis.ImageInvalid);
   EXPECT_EQ(ImagePixel(0, 0), kGrey129);
   EXPECT_EQ(ImagePixel(15, 15), kGrey129);
   // The view shows the picture and black beyond its right and bottom edges.
-  EXPECT_EQ(s.w.Picture1.width, 417);
-  EXPECT_EQ(s.w.Picture1.height, 433);
-  EXPECT_EQ(s.w.Picture1.Pixel(15, 15), kGrey129);
-  EXPECT_EQ(s.w.Picture1.Pixel(16, 0), 0u);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 16), 0u);
+  EXPECT_EQ(form.Picture1.width, 417);
+  EXPECT_EQ(form.Picture1.height, 433);
+  EXPECT_EQ(form.Picture1.Pixel(15, 15), kGrey129);
+  EXPECT_EQ(form.Picture1.Pixel(16, 0), 0u);
+  EXPECT_EQ(form.Picture1.Pixel(0, 16), 0u);
 }
 
 TEST_F(RenderStatus, ScanEndingEarlyOrEmptyIsStatusZeroWithTheRestBlack) {
   SetScan(GreyMcus(2));  // the upper MCU row only
-  RenderImage(s);
+  RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_TRUE(s.w.SAVE.enabled);
+  EXPECT_TRUE(form.SAVE.enabled);
   EXPECT_EQ(ImagePixel(15, 7), kGrey129);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 8), 0u);
+  EXPECT_EQ(form.Picture1.Pixel(0, 8), 0u);
 
-  s.w.SAVE.enabled = false;
+  form.SAVE.enabled = false;
   SetScan({});
-  RenderImage(s);
+  RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, 0);
-  EXPECT_TRUE(s.w.SAVE.enabled);
-  for (uint32_t p : s.decode.ImagePixels) ASSERT_EQ(p, 0u);
+  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_TRUE(form.SAVE.enabled);
+  for (uint32_t p : decode.ImagePixels) ASSERT_EQ(p, 0u);
 }
 
 TEST_F(RenderStatus, ForeignMarkerShowsThePartialPictureThenStatusOne) {
   std::vector<uint8_t> data = GreyMcus(2);
   data.insert(data.end(), {0xFF, 0xC4, 0x00, 0x00});
   SetScan(data);
-  s.analysis.ImageInvalid = false;  // as the completed analysis left it
-  RenderImage(s);
+  analysis.ImageInvalid = false;  // as the completed analysis left it
+  RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"スキャンデータが不正です(1)"});
   EXPECT_EQ(dialogs.messages[0].buttons, window::Buttons::Ok);
-  EXPECT_EQ(s.decode.lastStatus, 1);
-  EXPECT_FALSE(s.w.SAVE.enabled);
+  EXPECT_EQ(decode.LastStatus, 1);
+  EXPECT_FALSE(form.SAVE.enabled);
   // The partial picture stands: shown, and valid for the MCU pointer.
-  EXPECT_FALSE(s.analysis.ImageInvalid);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), kGrey129);
-  EXPECT_EQ(s.w.Picture1.Pixel(15, 7), kGrey129);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 8), 0u);
+  EXPECT_FALSE(analysis.ImageInvalid);
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), kGrey129);
+  EXPECT_EQ(form.Picture1.Pixel(15, 7), kGrey129);
+  EXPECT_EQ(form.Picture1.Pixel(0, 8), 0u);
 }
 
 TEST_F(RenderStatus, DecodingFailureKeepsEarlierMcusAndReportsStatusTwo) {
@@ -70,73 +70,73 @@ TEST_F(RenderStatus, DecodingFailureKeepsEarlierMcusAndReportsStatusTwo) {
   bits.PutBits(0xFFFF, 16);
   bits.PutBits(0xFF, 8);
   SetScan(bits.Finish());
-  s.analysis.ImageInvalid = true;
-  RenderImage(s);
+  analysis.ImageInvalid = true;
+  RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"スキャンデータが不正です(2)"});
-  EXPECT_EQ(s.decode.lastStatus, 2);
-  EXPECT_FALSE(s.w.SAVE.enabled);
-  EXPECT_TRUE(s.analysis.ImageInvalid);  // an unsuccessful render leaves it as it was
-  EXPECT_EQ(s.w.Picture1.Pixel(7, 7), kGrey129);
-  EXPECT_EQ(s.w.Picture1.Pixel(8, 0), 0u);
+  EXPECT_EQ(decode.LastStatus, 2);
+  EXPECT_FALSE(form.SAVE.enabled);
+  EXPECT_TRUE(analysis.ImageInvalid);  // an unsuccessful render leaves it as it was
+  EXPECT_EQ(form.Picture1.Pixel(7, 7), kGrey129);
+  EXPECT_EQ(form.Picture1.Pixel(8, 0), 0u);
 }
 
 TEST_F(RenderStatus, ZeroSamplingFactorEndsSilentlyWithNothingStanding) {
   SetScan(GreyMcus(4));
-  RenderImage(s);  // an earlier picture ...
+  RenderImage(app);  // an earlier picture ...
   SetFrame(16, 16, 0, 1, 1);
-  RenderImage(s);  // ... is not taken for this one's
+  RenderImage(app);  // ... is not taken for this one's
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, -1);
-  EXPECT_TRUE(s.decode.ImagePixels.empty());
-  EXPECT_TRUE(s.decode.McuStarts.entries.empty());
-  EXPECT_TRUE(s.analysis.ImageInvalid);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), 0u);
-  EXPECT_EQ(s.w.Picture3.Pixel(0, 0), 0u);
+  EXPECT_EQ(decode.LastStatus, -1);
+  EXPECT_TRUE(decode.ImagePixels.empty());
+  EXPECT_TRUE(decode.McuStarts.Entries.empty());
+  EXPECT_TRUE(analysis.ImageInvalid);
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), 0u);
+  EXPECT_EQ(form.Picture3.Pixel(0, 0), 0u);
 
   SetFrame(16, 16, 1, 0, 1);
-  RenderImage(s);
+  RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, -1);
+  EXPECT_EQ(decode.LastStatus, -1);
 }
 
 TEST_F(RenderStatus, PictureTooLargeForTheDisplayShowsOnlyTheSizeMessage) {
   SetScan(GreyMcus(4));
-  s.decode.pictureByteLimit = 16 * 16 * 4 - 1;
-  RenderImage(s);
+  decode.PictureByteLimit = 16 * 16 * 4 - 1;
+  RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kTooLarge});
-  EXPECT_EQ(s.decode.lastStatus, -1);
-  EXPECT_FALSE(s.w.SAVE.enabled);
-  EXPECT_TRUE(s.decode.ImagePixels.empty());
-  EXPECT_TRUE(s.decode.McuStarts.entries.empty());
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), 0u);
+  EXPECT_EQ(decode.LastStatus, -1);
+  EXPECT_FALSE(form.SAVE.enabled);
+  EXPECT_TRUE(decode.ImagePixels.empty());
+  EXPECT_TRUE(decode.McuStarts.Entries.empty());
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), 0u);
 
   // At the limit the picture is made.
-  s.decode.pictureByteLimit = 16 * 16 * 4;
+  decode.PictureByteLimit = 16 * 16 * 4;
   dialogs.messages.clear();
-  RenderImage(s);
+  RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_TRUE(s.w.SAVE.enabled);
+  EXPECT_TRUE(form.SAVE.enabled);
 }
 
 TEST_F(RenderStatus, StoresFitTheFrameAndPictureThreeShowsThemWithoutACopy) {
   SetFrame(100, 40, 2, 2, 3);  // McuWidth = McuHeight = 16
-  RenderImage(s);
-  EXPECT_EQ(s.decode.McuStarts.columns, 7);  // 99 div 16 + 1
-  EXPECT_EQ(s.decode.McuStarts.rows, 4);     // 39 div 16 + 1, plus one surplus row
-  EXPECT_EQ(s.decode.ImagePixels.size(), 4000u);
+  RenderImage(app);
+  EXPECT_EQ(decode.McuStarts.Columns, 7);  // 99 div 16 + 1
+  EXPECT_EQ(decode.McuStarts.Rows, 4);     // 39 div 16 + 1, plus one surplus row
+  EXPECT_EQ(decode.ImagePixels.size(), 4000u);
 
   SetFrame(16, 16, 1, 1, 1);
   SetScan(GreyMcus(2));
-  RenderImage(s);
-  const window::Picture& p3 = s.w.Picture3;
+  RenderImage(app);
+  const window::Picture& p3 = form.Picture3;
   ASSERT_EQ(p3.width, 16);
   ASSERT_EQ(p3.height, 16);
   // One pixel buffer for a picture of up to 64 MB: Picture3 holds none of its own.
   EXPECT_TRUE(p3.pixels.empty());
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) ASSERT_EQ(p3.Pixel(x, y), ImagePixel(x, y)) << x << "," << y;
-  EXPECT_EQ(p3.Pixel(0, 0), kGrey129);     // image line 0 is the top ...
-  EXPECT_EQ(s.decode.ImagePixels[0], 0u);  // ... and the last row of the block
+  EXPECT_EQ(p3.Pixel(0, 0), kGrey129);   // image line 0 is the top ...
+  EXPECT_EQ(decode.ImagePixels[0], 0u);  // ... and the last row of the block
 }
 
 }  // namespace

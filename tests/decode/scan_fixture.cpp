@@ -13,12 +13,12 @@ HuffCodeTable CodeTable(const HuffmanSpec& spec) {
   int32_t code = 0;
   size_t i = 0;
   for (int n = 0; n < 16; ++n) {
-    t.count[n] = spec.counts[n];
+    t.Count[n] = spec.counts[n];
     for (int k = 0; k < spec.counts[n]; ++k, ++i, ++code) {
-      t.code[n][k] = code;
+      t.Code[n][k] = code;
       const uint8_t symbol = i < spec.symbols.size() ? spec.symbols[i] : 0;
-      t.run[n][k] = symbol >> 4;
-      t.size[n][k] = symbol & 15;
+      t.Run[n][k] = symbol >> 4;
+      t.Size[n][k] = symbol & 15;
     }
     code *= 2;
   }
@@ -79,15 +79,15 @@ int ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, Dec
   const int status = DecodeScan(file, rec, end, fast);
   EXPECT_EQ(status, reference::DecodeScan(file, rec, end, slow));
   EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ";
-  EXPECT_EQ(fast.plan.McuBlockCount, slow.plan.McuBlockCount);
-  EXPECT_EQ(fast.plan.McuBlockTable, slow.plan.McuBlockTable);
-  for (size_t i = 0; i < fast.McuStarts.entries.size(); ++i) {
-    const McuStart& a = fast.McuStarts.entries[i];
-    const McuStart& b = slow.McuStarts.entries[i];
-    if (a.bytePos != b.bytePos || a.bitIndex != b.bitIndex || a.dc[0] != b.dc[0] || a.dc[1] != b.dc[1] ||
-        a.dc[2] != b.dc[2]) {
-      ADD_FAILURE() << "McuStarts entry " << i << ": " << a.bytePos << "/" << a.bitIndex << " against "
-                    << b.bytePos << "/" << b.bitIndex;
+  EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
+  EXPECT_EQ(fast.Plan.McuBlockTable, slow.Plan.McuBlockTable);
+  for (size_t i = 0; i < fast.McuStarts.Entries.size(); ++i) {
+    const McuStart& a = fast.McuStarts.Entries[i];
+    const McuStart& b = slow.McuStarts.Entries[i];
+    if (a.BytePos != b.BytePos || a.BitIndex != b.BitIndex || a.Dc[0] != b.Dc[0] || a.Dc[1] != b.Dc[1] ||
+        a.Dc[2] != b.Dc[2]) {
+      ADD_FAILURE() << "McuStarts entry " << i << ": " << a.BytePos << "/" << a.BitIndex << " against "
+                    << b.BytePos << "/" << b.BitIndex;
       break;
     }
   }

@@ -15,71 +15,71 @@ class ImageView : public ::testing::Test, public RenderFixture {
   void RenderPattern(int width, int height, int h0, int v0) {
     SetFrame(width, height, h0, v0, 3);
     SetScan({});
-    RenderImage(s);
-    ASSERT_EQ(s.decode.lastStatus, 0);
+    RenderImage(app);
+    ASSERT_EQ(decode.LastStatus, 0);
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        s.decode.ImagePixels[static_cast<size_t>(height - 1 - y) * width + x] = Pattern(x, y);
+        decode.ImagePixels[static_cast<size_t>(height - 1 - y) * width + x] = Pattern(x, y);
   }
   static uint32_t Pattern(int x, int y) { return static_cast<uint32_t>(x) << 12 | static_cast<uint32_t>(y); }
 };
 
 TEST_F(ImageView, ScrollEventsMoveTheWindowInWholeMcus) {
   RenderPattern(1000, 800, 2, 2);
-  EXPECT_EQ(s.w.HScroll1.max, 37);
-  EXPECT_EQ(s.w.VScroll1.max, 23);
-  s.w.HScroll1.SetValue(36);  // value changed
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), Pattern(576, 0));
-  EXPECT_EQ(s.w.Picture1.Pixel(416, 432), Pattern(992, 432));
-  s.w.HScroll1.DragTo(37);  // thumb dragged
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), Pattern(592, 0));
-  EXPECT_EQ(s.w.Picture1.Pixel(407, 0), Pattern(999, 0));
-  EXPECT_EQ(s.w.Picture1.Pixel(408, 0), 0u);  // past the right edge: black
-  s.w.VScroll1.DragTo(23);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), Pattern(592, 368));
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 431), Pattern(592, 799));
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 432), 0u);
-  s.w.VScroll1.SetValue(1);
-  EXPECT_EQ(s.w.Picture1.Pixel(3, 5), Pattern(595, 21));
+  EXPECT_EQ(form.HScroll1.max, 37);
+  EXPECT_EQ(form.VScroll1.max, 23);
+  form.HScroll1.SetValue(36);  // value changed
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), Pattern(576, 0));
+  EXPECT_EQ(form.Picture1.Pixel(416, 432), Pattern(992, 432));
+  form.HScroll1.DragTo(37);  // thumb dragged
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), Pattern(592, 0));
+  EXPECT_EQ(form.Picture1.Pixel(407, 0), Pattern(999, 0));
+  EXPECT_EQ(form.Picture1.Pixel(408, 0), 0u);  // past the right edge: black
+  form.VScroll1.DragTo(23);
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), Pattern(592, 368));
+  EXPECT_EQ(form.Picture1.Pixel(0, 431), Pattern(592, 799));
+  EXPECT_EQ(form.Picture1.Pixel(0, 432), 0u);
+  form.VScroll1.SetValue(1);
+  EXPECT_EQ(form.Picture1.Pixel(3, 5), Pattern(595, 21));
 }
 
 TEST_F(ImageView, RenderLowersAScrollValueAboveTheNewMaximum) {
   RenderPattern(1000, 800, 2, 2);
-  s.w.HScroll1.SetValue(37);
-  s.w.VScroll1.SetValue(23);
+  form.HScroll1.SetValue(37);
+  form.VScroll1.SetValue(23);
   RenderPattern(500, 450, 1, 1);  // maxima (83 div 8) + 1 = 11 and (17 div 8) + 1 = 3
-  EXPECT_EQ(s.w.HScroll1.max, 11);
-  EXPECT_EQ(s.w.HScroll1.value, 11);
-  EXPECT_EQ(s.w.VScroll1.max, 3);
-  EXPECT_EQ(s.w.VScroll1.value, 3);
+  EXPECT_EQ(form.HScroll1.max, 11);
+  EXPECT_EQ(form.HScroll1.value, 11);
+  EXPECT_EQ(form.VScroll1.max, 3);
+  EXPECT_EQ(form.VScroll1.value, 3);
   // The render's own refresh saw the empty scan; the pattern shows after a scroll.
-  s.w.HScroll1.SetValue(0);
-  EXPECT_EQ(s.w.Picture1.Pixel(0, 0), Pattern(0, 24));
+  form.HScroll1.SetValue(0);
+  EXPECT_EQ(form.Picture1.Pixel(0, 0), Pattern(0, 24));
 }
 
 TEST_F(ImageView, ModeTogglesTheWindowWidthAndNamesTheNextWidth) {
-  EXPECT_EQ(s.w.outerWidth, 470);
-  EXPECT_EQ(s.w.MODE.caption, "F");
-  EXPECT_TRUE(s.w.MODE.Click());
-  EXPECT_EQ(s.w.outerWidth, 1024);
-  EXPECT_EQ(s.w.MODE.caption, "C");
-  EXPECT_TRUE(s.w.MODE.Click());
-  EXPECT_EQ(s.w.outerWidth, 470);
-  EXPECT_EQ(s.w.MODE.caption, "F");
-  EXPECT_EQ(s.w.clientHeight, 716);
+  EXPECT_EQ(form.outerWidth, 470);
+  EXPECT_EQ(form.MODE.caption, "F");
+  EXPECT_TRUE(form.MODE.Click());
+  EXPECT_EQ(form.outerWidth, 1024);
+  EXPECT_EQ(form.MODE.caption, "C");
+  EXPECT_TRUE(form.MODE.Click());
+  EXPECT_EQ(form.outerWidth, 470);
+  EXPECT_EQ(form.MODE.caption, "F");
+  EXPECT_EQ(form.clientHeight, 716);
 }
 
 TEST_F(ImageView, LimageTogglesThePreviewScaleAndClearsThePreview) {
-  EXPECT_EQ(s.w.LIMAGE.caption, "補正ｲﾒｰｼﾞx1");
-  s.w.Picture2.SetPixel(3, 3, 0xFFFFFF);
-  EXPECT_TRUE(s.w.LIMAGE.Click());
-  EXPECT_EQ(s.w.LIMAGE.caption, "補正ｲﾒｰｼﾞx2");
-  EXPECT_EQ(s.w.Picture2.Pixel(3, 3), 0u);
-  EXPECT_EQ(s.w.Picture2.width, 96);
-  s.w.Picture2.SetPixel(3, 3, 0xFFFFFF);
-  EXPECT_TRUE(s.w.LIMAGE.Click());
-  EXPECT_EQ(s.w.LIMAGE.caption, "補正ｲﾒｰｼﾞx1");
-  EXPECT_EQ(s.w.Picture2.Pixel(3, 3), 0u);
+  EXPECT_EQ(form.LIMAGE.caption, "補正ｲﾒｰｼﾞx1");
+  form.Picture2.SetPixel(3, 3, 0xFFFFFF);
+  EXPECT_TRUE(form.LIMAGE.Click());
+  EXPECT_EQ(form.LIMAGE.caption, "補正ｲﾒｰｼﾞx2");
+  EXPECT_EQ(form.Picture2.Pixel(3, 3), 0u);
+  EXPECT_EQ(form.Picture2.width, 96);
+  form.Picture2.SetPixel(3, 3, 0xFFFFFF);
+  EXPECT_TRUE(form.LIMAGE.Click());
+  EXPECT_EQ(form.LIMAGE.caption, "補正ｲﾒｰｼﾞx1");
+  EXPECT_EQ(form.Picture2.Pixel(3, 3), 0u);
 }
 
 }  // namespace

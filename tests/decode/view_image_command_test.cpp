@@ -17,11 +17,11 @@ class ImageCommand : public ::testing::Test, protected WindowSession {
     o.restartInterval = 1;  // every MCU ends on a byte boundary before its RST marker
     jpeg = EncodePhotoLike(o);
     ASSERT_TRUE(Load(jpeg));
-    ASSERT_EQ(s.decode.lastStatus, 0);
+    ASSERT_EQ(decode.LastStatus, 0);
     dialogs.messages.clear();
     // The restart marker after the first MCU row (3 MCUs of 16 x 16).
     int restarts = 0;
-    for (int32_t i = s.rec.scan.ScanDataStart; i < s.analysis.ScanDataEnd && restarts < 3; ++i)
+    for (int32_t i = rec.scan.ScanDataStart; i < analysis.ScanDataEnd && restarts < 3; ++i)
       if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xD0 && jpeg[i + 1] <= 0xD7 && ++restarts == 3) rowEnd = i;
     ASSERT_GT(rowEnd, 0);
   }
@@ -29,7 +29,7 @@ class ImageCommand : public ::testing::Test, protected WindowSession {
   bool ViewIsBlack() const {
     for (int y = 0; y < 24; ++y)
       for (int x = 0; x < 40; ++x)
-        if (s.w.Picture1.Pixel(x, y) != 0) return false;
+        if (form.Picture1.Pixel(x, y) != 0) return false;
     return true;
   }
 
@@ -38,36 +38,36 @@ class ImageCommand : public ::testing::Test, protected WindowSession {
 };
 
 TEST_F(ImageCommand, RedrawsTheEditedBytesAndReportsABadScan) {
-  ASSERT_TRUE(s.w.IMAGE.enabled);
+  ASSERT_TRUE(form.IMAGE.enabled);
   // The restart marker becomes an EOI: the analysis warns of two EOI markers and
   // still ends the data at the last one, so the decoder meets this one.
-  s.file.bytes[rowEnd + 1] = 0xD9;
-  EXPECT_TRUE(s.w.IMAGE.Click());
+  file.bytes[rowEnd + 1] = 0xD9;
+  EXPECT_TRUE(form.IMAGE.Click());
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.Texts().back(), "スキャンデータが不正です(1)");
-  EXPECT_EQ(s.decode.lastStatus, 1);
-  EXPECT_FALSE(s.w.SAVE.enabled);
+  EXPECT_EQ(decode.LastStatus, 1);
+  EXPECT_FALSE(form.SAVE.enabled);
   // The first MCU row is drawn, the second is black.
-  EXPECT_NE(s.w.Picture1.Pixel(39, 15), 0u);
-  for (int x = 0; x < 40; ++x) ASSERT_EQ(s.w.Picture1.Pixel(x, 16), 0u) << x;
+  EXPECT_NE(form.Picture1.Pixel(39, 15), 0u);
+  for (int x = 0; x < 40; ++x) ASSERT_EQ(form.Picture1.Pixel(x, 16), 0u) << x;
 
-  s.file.bytes[rowEnd + 1] = jpeg[rowEnd + 1];
+  file.bytes[rowEnd + 1] = jpeg[rowEnd + 1];
   dialogs.messages.clear();
-  EXPECT_TRUE(s.w.IMAGE.Click());
+  EXPECT_TRUE(form.IMAGE.Click());
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(s.decode.lastStatus, 0);
-  EXPECT_TRUE(s.w.SAVE.enabled);
-  EXPECT_FALSE(s.analysis.ImageInvalid);
+  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_TRUE(form.SAVE.enabled);
+  EXPECT_FALSE(analysis.ImageInvalid);
 }
 
 TEST_F(ImageCommand, StoppedAnalysisDrawsNothing) {
-  for (size_t i = 0; i + 1 < s.file.bytes.size(); ++i)
-    if (s.file.bytes[i] == 0xFF && s.file.bytes[i + 1] == 0xC0) s.file.bytes[i + 1] = 0xC1;  // no SOF0
-  EXPECT_TRUE(s.w.IMAGE.Click());
+  for (size_t i = 0; i + 1 < file.bytes.size(); ++i)
+    if (file.bytes[i] == 0xFF && file.bytes[i + 1] == 0xC0) file.bytes[i + 1] = 0xC1;  // no SOF0
+  EXPECT_TRUE(form.IMAGE.Click());
   EXPECT_TRUE(ViewIsBlack());
-  EXPECT_TRUE(s.analysis.ImageInvalid);
-  EXPECT_FALSE(s.w.SAVE.enabled);
-  EXPECT_FALSE(s.w.IMAGE.enabled);  // until an analysis completes again
+  EXPECT_TRUE(analysis.ImageInvalid);
+  EXPECT_FALSE(form.SAVE.enabled);
+  EXPECT_FALSE(form.IMAGE.enabled);  // until an analysis completes again
   for (const std::string& text : dialogs.Texts()) EXPECT_EQ(text.find("スキャンデータ"), std::string::npos);
 }
 

@@ -9,49 +9,47 @@
 #include "app/app_state.h"
 #include "app/wiring.h"
 #include "dump/dump_view.h"
+#include "support/test_app.h"
 #include "window/dialogs.h"
 
 namespace vorn::testing {
 
-struct DumpHarness {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
-
-  DumpHarness() { WireDumpHandlers(s); }
+struct DumpHarness : TestApp {
+  DumpHarness() { WireDumpHandlers(app); }
 
   // The file as an analysis leaves the dump: page 0, cell 0 selected but not
   // highlighted, its text in DMPI.
   void Open(std::vector<uint8_t> bytes) {
-    s.file.bytes = std::move(bytes);
-    s.dump.DumpPage = s.dump.SelectedPage = s.dump.SelectedCell = 0;
-    ShowDump(s.file, 0, s.w);
-    s.w.DMPI.SetText(s.w.DMP[0].text);
+    file.bytes = std::move(bytes);
+    dump.DumpPage = dump.SelectedPage = dump.SelectedCell = 0;
+    ShowDump(file, 0, form);
+    form.DMPI.SetText(form.DMP[0].text);
   }
-  void Type(const std::string& text) { s.w.DMPI.SetText(text); }
+  void Type(const std::string& text) { form.DMPI.SetText(text); }
   // Focus leaves DMPI (for another control or a paging button).
-  void Leave() { s.w.DMPI.LoseFocus(); }
+  void Leave() { form.DMPI.LoseFocus(); }
   // A click on a dump cell (the cells take no focus; the handler commits itself).
-  void ClickCell(int index) { s.w.DMP_ClickEvent(index); }
+  void ClickCell(int index) { form.DMP_ClickEvent(index); }
   // A click on a button first takes the focus away from DMPI.
   bool Press(window::Command& button) {
     Leave();
     return button.Click();
   }
   bool Highlighted(int cell) const {
-    return s.w.DMP[cell].back == window::kBlack && s.w.DMP[cell].fore == window::kWhite;
+    return form.DMP[cell].back == window::kBlack && form.DMP[cell].fore == window::kWhite;
   }
   bool Normal(int cell) const {
-    return s.w.DMP[cell].back == window::kWhite && s.w.DMP[cell].fore == window::kBlack;
+    return form.DMP[cell].back == window::kWhite && form.DMP[cell].fore == window::kBlack;
   }
   // Fills LOG with lines at the given positions and sets its kind.
   void List(const std::string& tag, const std::vector<int32_t>& addresses) {
-    s.w.LOG.Clear();
-    s.w.LOG.tag = tag;
+    form.LOG.Clear();
+    form.LOG.tag = tag;
     for (size_t i = 0; i < addresses.size(); ++i) {
-      s.w.LOG.AddItem("line " + std::to_string(i));
-      s.analysis.LineAddress[i] = addresses[i];
+      form.LOG.AddItem("line " + std::to_string(i));
+      analysis.LineAddress[i] = addresses[i];
     }
-    s.analysis.LogLineCount = static_cast<int16_t>(addresses.size());
+    analysis.LogLineCount = static_cast<int16_t>(addresses.size());
   }
   size_t MessageCount() const { return dialogs.messages.size(); }
   std::string LastMessage() const { return dialogs.messages.empty() ? "" : dialogs.messages.back().text; }

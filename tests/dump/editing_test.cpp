@@ -10,22 +10,22 @@ namespace {
 constexpr const char* kInputError = "入力エラー";
 
 // Decode-dependent state a stored edit must clear.
-void FillDecodeFields(AppState& s) {
-  s.w.LOG.tag = "0";
-  s.w.LOG.AddItem("00000000:画像開始が見つかりました");
-  s.w.SAVE.enabled = s.w.MCUCHK.enabled = s.w.BITCHK.enabled = true;
-  s.w.MCUX.text = s.w.MCUY.text = s.w.MCUBYTE.text = s.w.MCUBIT.text = "1";
-  for (auto& dcv : s.w.DCV) dcv.text = "-3";
+void FillDecodeFields(window::WindowModel& form) {
+  form.LOG.tag = "0";
+  form.LOG.AddItem("00000000:画像開始が見つかりました");
+  form.SAVE.enabled = form.MCUCHK.enabled = form.BITCHK.enabled = true;
+  form.MCUX.text = form.MCUY.text = form.MCUBYTE.text = form.MCUBIT.text = "1";
+  for (auto& dcv : form.DCV) dcv.text = "-3";
 }
 
-void ExpectDecodeFieldsCleared(const AppState& s) {
-  EXPECT_EQ(s.w.LOG.Count(), 0);
-  EXPECT_EQ(s.w.LOG.tag, "0");  // the kind stays
-  EXPECT_FALSE(s.w.SAVE.enabled);
-  EXPECT_FALSE(s.w.MCUCHK.enabled);
-  EXPECT_FALSE(s.w.BITCHK.enabled);
+void ExpectDecodeFieldsCleared(const window::WindowModel& form) {
+  EXPECT_EQ(form.LOG.Count(), 0);
+  EXPECT_EQ(form.LOG.tag, "0");  // the kind stays
+  EXPECT_FALSE(form.SAVE.enabled);
+  EXPECT_FALSE(form.MCUCHK.enabled);
+  EXPECT_FALSE(form.BITCHK.enabled);
   for (const auto* label :
-       {&s.w.MCUX, &s.w.MCUY, &s.w.MCUBYTE, &s.w.MCUBIT, &s.w.DCV[0], &s.w.DCV[1], &s.w.DCV[2]})
+       {&form.MCUX, &form.MCUY, &form.MCUBYTE, &form.MCUBIT, &form.DCV[0], &form.DCV[1], &form.DCV[2]})
     EXPECT_EQ(label->text, "");
 }
 
@@ -33,13 +33,13 @@ TEST(DumpEdit, SameValueInOtherCaseIsStoredAgain) {
   DumpHarness h;
   h.Open({0xFF, 0x0A, 0x33});
   h.ClickCell(1);
-  EXPECT_EQ(h.s.w.DMPI.text, "0A");
-  FillDecodeFields(h.s);
+  EXPECT_EQ(h.form.DMPI.text, "0A");
+  FillDecodeFields(h.form);
   h.Type("0a");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0xFF, 0x0A, 0x33}));
-  EXPECT_EQ(h.s.w.DMP[1].text, "0A");
-  ExpectDecodeFieldsCleared(h.s);
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0xFF, 0x0A, 0x33}));
+  EXPECT_EQ(h.form.DMP[1].text, "0A");
+  ExpectDecodeFieldsCleared(h.form);
   EXPECT_EQ(h.MessageCount(), 0u);
 }
 
@@ -56,9 +56,9 @@ TEST(DumpEdit, AcceptedInputsOverwriteTheByte) {
     h.ClickCell(1);
     h.Type(c.typed);
     h.ClickCell(2);  // a click on another cell commits first
-    EXPECT_EQ(h.s.file.bytes[1], c.stored) << c.typed;
-    EXPECT_EQ(h.s.w.DMP[1].text, c.shown) << c.typed;
-    EXPECT_EQ(h.s.dump.SelectedCell, 2) << c.typed;
+    EXPECT_EQ(h.file.bytes[1], c.stored) << c.typed;
+    EXPECT_EQ(h.form.DMP[1].text, c.shown) << c.typed;
+    EXPECT_EQ(h.dump.SelectedCell, 2) << c.typed;
     EXPECT_EQ(h.MessageCount(), 0u) << c.typed;
   }
 }
@@ -68,17 +68,17 @@ TEST(DumpEdit, InputErrorsChangeNothingAndKeepTheSelection) {
     DumpHarness h;
     h.Open({0x11, 0x22, 0x33});
     h.ClickCell(1);
-    FillDecodeFields(h.s);
+    FillDecodeFields(h.form);
     h.Type(typed);
     h.ClickCell(2);
     EXPECT_EQ(h.dialogs.Texts(), std::vector<std::string>{kInputError}) << '"' << typed << '"';
-    EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0x11, 0x22, 0x33}));
-    EXPECT_EQ(h.s.w.DMPI.text, "22");  // the stored byte is put back
-    EXPECT_EQ(h.s.dump.SelectedCell, 1);
+    EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x11, 0x22, 0x33}));
+    EXPECT_EQ(h.form.DMPI.text, "22");  // the stored byte is put back
+    EXPECT_EQ(h.dump.SelectedCell, 1);
     EXPECT_TRUE(h.Highlighted(1));
     EXPECT_TRUE(h.Normal(2));
-    EXPECT_EQ(h.s.w.LOG.Count(), 1);  // nothing was cleared
-    EXPECT_TRUE(h.s.w.SAVE.enabled);
+    EXPECT_EQ(h.form.LOG.Count(), 1);  // nothing was cleared
+    EXPECT_TRUE(h.form.SAVE.enabled);
   }
 }
 
@@ -88,14 +88,14 @@ TEST(DumpEdit, RemoveTheLastByteThenAppendAtTheSameCell) {
   h.ClickCell(2);
   h.Type("");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0x01, 0x02}));
-  EXPECT_EQ(h.s.w.DMP[2].text, "");
-  EXPECT_EQ(h.s.dump.SelectedCell, 2);
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x01, 0x02}));
+  EXPECT_EQ(h.form.DMP[2].text, "");
+  EXPECT_EQ(h.dump.SelectedCell, 2);
   EXPECT_TRUE(h.Highlighted(2));
   h.Type("9c");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0x01, 0x02, 0x9C}));
-  EXPECT_EQ(h.s.w.DMP[2].text, "9C");
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x01, 0x02, 0x9C}));
+  EXPECT_EQ(h.form.DMP[2].text, "9C");
 }
 
 TEST(DumpEdit, RemovingTheOnlyByteLeavesAnEmptyImageThatGrowsAgain) {
@@ -103,13 +103,13 @@ TEST(DumpEdit, RemovingTheOnlyByteLeavesAnEmptyImageThatGrowsAgain) {
   h.Open({0xD8});
   h.Type("");
   h.Leave();
-  EXPECT_EQ(h.s.file.FileLength(), 0);
+  EXPECT_EQ(h.file.FileLength(), 0);
   h.Type("FF");
   h.Leave();
   h.ClickCell(1);
   h.Type("D8");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0xFF, 0xD8}));
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0xFF, 0xD8}));
 }
 
 TEST(DumpEdit, BadInputAtTheAppendPositionEmptiesTheField) {
@@ -119,49 +119,49 @@ TEST(DumpEdit, BadInputAtTheAppendPositionEmptiesTheField) {
   h.Type("x");
   h.Leave();
   EXPECT_EQ(h.dialogs.Texts(), std::vector<std::string>{kInputError});
-  EXPECT_EQ(h.s.w.DMPI.text, "");
-  EXPECT_EQ(h.s.file.FileLength(), 1);
+  EXPECT_EQ(h.form.DMPI.text, "");
+  EXPECT_EQ(h.file.FileLength(), 1);
 }
 
 TEST(DumpEdit, BeforeAnyFileTheFirstValueIsAppended) {
   DumpHarness h;  // FileLength 0, cell 0 selected, DMPI empty
   h.Type("4A");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, std::vector<uint8_t>{0x4A});
-  EXPECT_EQ(h.s.w.DMP[0].text, "4A");
+  EXPECT_EQ(h.file.bytes, std::vector<uint8_t>{0x4A});
+  EXPECT_EQ(h.form.DMP[0].text, "4A");
 }
 
 TEST(DumpEdit, SelectionReachesOnlyOnePastTheEnd) {
   DumpHarness h;
   h.Open({0x01, 0x02, 0x03});
   h.ClickCell(3);  // the append position
-  EXPECT_EQ(h.s.dump.SelectedCell, 3);
+  EXPECT_EQ(h.dump.SelectedCell, 3);
   EXPECT_TRUE(h.Highlighted(3));
-  EXPECT_EQ(h.s.w.DMPI.text, "");
+  EXPECT_EQ(h.form.DMPI.text, "");
   h.Type("44");
   h.ClickCell(5);  // commits the append, but selects nothing further out
-  EXPECT_EQ(h.s.file.bytes, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0x44}));
-  EXPECT_EQ(h.s.dump.SelectedCell, 3);
+  EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0x44}));
+  EXPECT_EQ(h.dump.SelectedCell, 3);
   EXPECT_TRUE(h.Normal(5));
   h.ClickCell(4);  // now the new append position
-  EXPECT_EQ(h.s.dump.SelectedCell, 4);
+  EXPECT_EQ(h.dump.SelectedCell, 4);
 }
 
 TEST(DumpEdit, InputTypedOnAnotherPageIsNotStored) {
   DumpHarness h;
   h.Open(CountingBytes(600));
   h.ClickCell(5);
-  h.Press(h.s.w.DMPDOWN);
+  h.Press(h.form.DMPDOWN);
   h.Type("AA");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes[5], 0x05);
-  EXPECT_EQ(h.s.file.bytes[256 + 5], 0x05);
-  EXPECT_EQ(h.s.w.DMPI.text, "AA");  // stays in the field
-  EXPECT_EQ(h.s.w.DMP[5].text, "05");
+  EXPECT_EQ(h.file.bytes[5], 0x05);
+  EXPECT_EQ(h.file.bytes[256 + 5], 0x05);
+  EXPECT_EQ(h.form.DMPI.text, "AA");  // stays in the field
+  EXPECT_EQ(h.form.DMP[5].text, "05");
   h.ClickCell(7);  // selects on this page; the typed text is dropped
-  EXPECT_EQ(h.s.dump.SelectedPage, 1);
-  EXPECT_EQ(h.s.w.DMPI.text, "07");
-  EXPECT_EQ(h.s.file.bytes, CountingBytes(600));
+  EXPECT_EQ(h.dump.SelectedPage, 1);
+  EXPECT_EQ(h.form.DMPI.text, "07");
+  EXPECT_EQ(h.file.bytes, CountingBytes(600));
 }
 
 TEST(DumpEdit, PagingAfterTypingCommitsFirst) {
@@ -169,50 +169,50 @@ TEST(DumpEdit, PagingAfterTypingCommitsFirst) {
   h.Open(CountingBytes(600));
   h.ClickCell(2);
   h.Type("EE");
-  h.Press(h.s.w.DMPDOWN);  // focus leaves the field before the button acts
-  EXPECT_EQ(h.s.file.bytes[2], 0xEE);
-  h.Press(h.s.w.DMPUP);
-  EXPECT_EQ(h.s.w.DMP[2].text, "EE");
+  h.Press(h.form.DMPDOWN);  // focus leaves the field before the button acts
+  EXPECT_EQ(h.file.bytes[2], 0xEE);
+  h.Press(h.form.DMPUP);
+  EXPECT_EQ(h.form.DMP[2].text, "EE");
 }
 
 TEST(DumpEdit, JumpShowsAndSelectsThePosition) {
   DumpHarness h;
   h.Open(CountingBytes(600));
-  JumpToPosition(h.s.file, h.s.dump, h.s.w, 0x215);
-  EXPECT_EQ(h.s.dump.DumpPage, 2);
-  EXPECT_EQ(h.s.dump.SelectedCell, 0x15);
+  JumpToPosition(h.file, h.dump, h.form, 0x215);
+  EXPECT_EQ(h.dump.DumpPage, 2);
+  EXPECT_EQ(h.dump.SelectedCell, 0x15);
   EXPECT_TRUE(h.Highlighted(0x15));
-  EXPECT_EQ(h.s.w.DMPI.text, "15");
-  JumpToPosition(h.s.file, h.s.dump, h.s.w, -1);  // no position: nothing moves
-  EXPECT_EQ(h.s.dump.DumpPage, 2);
-  EXPECT_EQ(h.s.dump.SelectedCell, 0x15);
+  EXPECT_EQ(h.form.DMPI.text, "15");
+  JumpToPosition(h.file, h.dump, h.form, -1);  // no position: nothing moves
+  EXPECT_EQ(h.dump.DumpPage, 2);
+  EXPECT_EQ(h.dump.SelectedCell, 0x15);
 }
 
 TEST(DumpEdit, JumpOnTheClickedPageKeepsEditing) {
   DumpHarness h;
   h.Open(CountingBytes(600));
-  JumpToPosition(h.s.file, h.s.dump, h.s.w, 0x31);
+  JumpToPosition(h.file, h.dump, h.form, 0x31);
   h.Type("C3");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes[0x31], 0xC3);
+  EXPECT_EQ(h.file.bytes[0x31], 0xC3);
 }
 
 TEST(DumpEdit, InputAfterAJumpToAnotherPageWaitsForACellClick) {
   DumpHarness h;
   h.Open(CountingBytes(600));
-  JumpToPosition(h.s.file, h.s.dump, h.s.w, 0x215);
+  JumpToPosition(h.file, h.dump, h.form, 0x215);
   h.Type("99");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes, CountingBytes(600));
+  EXPECT_EQ(h.file.bytes, CountingBytes(600));
   // Back on the page of the last click, the field still holds the jumped byte's
   // text; a click must not write it into cell 15 of this page (position 0x15).
-  h.Press(h.s.w.DMPFUP);
+  h.Press(h.form.DMPFUP);
   h.ClickCell(3);
-  EXPECT_EQ(h.s.file.bytes, CountingBytes(600));
-  EXPECT_EQ(h.s.dump.SelectedCell, 3);
+  EXPECT_EQ(h.file.bytes, CountingBytes(600));
+  EXPECT_EQ(h.dump.SelectedCell, 3);
   h.Type("77");
   h.Leave();
-  EXPECT_EQ(h.s.file.bytes[3], 0x77);
+  EXPECT_EQ(h.file.bytes[3], 0x77);
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
   EXPECT_EQ(Text("Fname"), QString::fromStdString(damagedPath));
   EXPECT_EQ(Text("SOF0X"), QString::number(kWidth));
   EXPECT_EQ(Text("SOF0Y"), QString::number(kHeight));
-  EXPECT_EQ(s_.file.bytes, damaged);
+  EXPECT_EQ(app_.file.bytes, damaged);
   EXPECT_GT(Widget<QListWidget>("LOG")->count(), 0);
 
   // Press on the middle of the first broken MCU; the view starts unscrolled.
@@ -76,7 +76,7 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
   Click("BITCHK");
   auto* log = Widget<QListWidget>("LOG");
   ASSERT_GT(log->count(), 0);
-  EXPECT_EQ(s_.w.LOG.tag, "1");
+  EXPECT_EQ(app_.form.LOG.tag, "1");
   EXPECT_EQ(log->item(0)->text(), QString::fromUtf8(kFirstCandidate));
 
   // A click previews it under the picture and shows its byte in the dump.
@@ -87,7 +87,7 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
   EXPECT_NE(preview->image(), noPreview);
   EXPECT_EQ(DumpCellOfDamagedByte()->text(), QStringLiteral("7E"));
   EXPECT_EQ(DumpCellOfDamagedByte()->background(), window::kBlack);  // the selected cell
-  EXPECT_EQ(s_.file.bytes, damaged);                                 // a preview changes nothing
+  EXPECT_EQ(app_.file.bytes, damaged);                               // a preview changes nothing
 
   // The full-width window at this moment is the picture of the workflow in the docs.
   Click("MODE");
@@ -98,7 +98,7 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
 
   // Double-click it: the bit is set, the file is the original again, the picture redrawn.
   QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, line0);
-  EXPECT_EQ(s_.file.bytes, intact);
+  EXPECT_EQ(app_.file.bytes, intact);
   EXPECT_EQ(DumpCellOfDamagedByte()->text(), QStringLiteral("7F"));
   EXPECT_TRUE(Widget<QPushButton>("UNDO")->isEnabled());
   EXPECT_FALSE(Widget<QPushButton>("REDO")->isEnabled());
@@ -107,13 +107,13 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
   const QImage repairedView = view->image();
 
   Click("UNDO");
-  EXPECT_EQ(s_.file.bytes, damaged);
+  EXPECT_EQ(app_.file.bytes, damaged);
   EXPECT_FALSE(Widget<QPushButton>("UNDO")->isEnabled());
   EXPECT_TRUE(Widget<QPushButton>("REDO")->isEnabled());
   EXPECT_NE(view->image(), repairedView);
 
   Click("REDO");
-  EXPECT_EQ(s_.file.bytes, intact);
+  EXPECT_EQ(app_.file.bytes, intact);
   EXPECT_TRUE(Widget<QPushButton>("UNDO")->isEnabled());
   EXPECT_FALSE(Widget<QPushButton>("REDO")->isEnabled());
   EXPECT_EQ(view->image(), repairedView);

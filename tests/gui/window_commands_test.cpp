@@ -81,7 +81,7 @@ TEST_F(WindowCommands, CloseRequestAsksAndIsRefusedOnCancel) {
 TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
   dialogs_.openPaths.push_back(SmallJpeg("typed.jpg"));
   QTest::mouseClick(Widget<QPushButton>("LOAD"), Qt::LeftButton);
-  ASSERT_EQ(s_.file.bytes, jpeg_);
+  ASSERT_EQ(app_.file.bytes, jpeg_);
   dialogs_.messages.clear();
 
   auto* input = Widget<QLineEdit>("DMPI");
@@ -92,7 +92,7 @@ TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
   input->selectAll();
   QTest::keyClicks(input, "ab");
   QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
-  EXPECT_EQ(s_.file.bytes[5], 0xAB);
+  EXPECT_EQ(app_.file.bytes[5], 0xAB);
   EXPECT_FALSE(Widget<QPushButton>("SAVE")->isEnabled());  // a stored edit makes the decode stale
   EXPECT_TRUE(dialogs_.messages.empty());
 
@@ -104,7 +104,7 @@ TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
   QTest::keyClicks(input, "G");
   QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
   EXPECT_EQ(dialogs_.Texts(), std::vector<std::string>{"入力エラー"});
-  EXPECT_EQ(s_.file.bytes[6], jpeg_[6]);
+  EXPECT_EQ(app_.file.bytes[6], jpeg_[6]);
   EXPECT_EQ(input->text(), QStringLiteral("%1").arg(jpeg_[6], 2, 16, QLatin1Char('0')).toUpper());
 }
 
@@ -113,11 +113,11 @@ TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
   const std::string jpeg = SmallJpeg("other.jpeg");
   Drop({jpeg});
   EXPECT_TRUE(Widget<CellWidget>("Fname")->text().isEmpty());
-  EXPECT_TRUE(s_.file.bytes.empty());
+  EXPECT_TRUE(app_.file.bytes.empty());
 
   Drop({upper, jpeg});
   EXPECT_EQ(Widget<CellWidget>("Fname")->text(), QString::fromStdString(upper));
-  EXPECT_EQ(s_.file.bytes, jpeg_);
+  EXPECT_EQ(app_.file.bytes, jpeg_);
   EXPECT_TRUE(Widget<QPushButton>("SAVE")->isEnabled());
 }
 

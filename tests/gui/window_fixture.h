@@ -19,8 +19,8 @@ namespace vorn::gui {
 class ShownWindow : public ::testing::Test {
  protected:
   // Shows a window on w and waits until it is the active one.
-  void Show(window::WindowModel& w) {
-    window_ = std::make_unique<MainWindow>(w);
+  void Show(window::WindowModel& form) {
+    window_ = std::make_unique<MainWindow>(form);
     window_->show();
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
@@ -42,14 +42,14 @@ class ShownWindow : public ::testing::Test {
 
 class WiredWindow : public ShownWindow {
  protected:
-  WiredWindow() : s_(dialogs_) {
-    WireHandlers(s_);
-    started_ = Form_Load(s_, [] { return false; });
-    Show(s_.w);
+  WiredWindow() : app_(dialogs_) {
+    WireHandlers(app_);
+    started_ = Form_Load(app_, [] { return false; });
+    Show(app_.form);
   }
 
   window::ScriptedDialogs dialogs_;
-  AppState s_;
+  AppState app_;
   bool started_ = false;
 };
 

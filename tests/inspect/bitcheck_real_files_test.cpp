@@ -21,10 +21,10 @@ using BitPlace = int64_t;
 
 // Where MCU i of the undamaged picture begins: the bit after the last bit consumed
 // before it, which is where a press on it points.
-BitPlace McuBegin(const AppState& s, int32_t i) {
-  const McuGeometry& g = s.decode.geometry;
-  const McuStart& start = s.decode.McuStarts.At(i % g.McusPerRow, i / g.McusPerRow);
-  return int64_t{start.bytePos} * 8 + start.bitIndex + 1;
+BitPlace McuBegin(const DecodeState& decode, int32_t i) {
+  const McuGeometry& g = decode.Geometry;
+  const McuStart& start = decode.McuStarts.At(i % g.McusPerRow, i / g.McusPerRow);
+  return int64_t{start.BytePos} * 8 + start.BitIndex + 1;
 }
 
 struct Damage {
@@ -37,8 +37,8 @@ struct Damage {
 // at least three more, so that the three traced MCUs of a trial can all complete.
 // Bytes FF and the stuffed 00 after them are skipped: clearing a bit of FF would
 // turn the stuffed 00 into data.
-Damage FindDamage(const std::vector<uint8_t>& original, const AppState& clean, BitPlace from) {
-  const McuGeometry& g = clean.decode.geometry;
+Damage FindDamage(const std::vector<uint8_t>& original, const DecodeState& clean, BitPlace from) {
+  const McuGeometry& g = clean.Geometry;
   const int32_t mcuCount = g.McusPerRow * g.McuRows;
   for (BitPlace place = from; place < McuBegin(clean, mcuCount - 4); ++place) {
     const size_t p = static_cast<size_t>(place / 8);
@@ -50,7 +50,7 @@ Damage FindDamage(const std::vector<uint8_t>& original, const AppState& clean, B
     damaged[p] &= static_cast<uint8_t>(~mask);
     Window probe;
     probe.Load(damaged);
-    if (McuBegin(probe.s, mcu + 1) != McuBegin(clean, mcu + 1)) return {place, mcu};
+    if (McuBegin(probe.decode, mcu + 1) != McuBegin(clean, mcu + 1)) return {place, mcu};
   }
   return {};
 }
@@ -65,10 +65,10 @@ struct Outcome {
 Outcome SearchDamage(const std::vector<uint8_t>& original, double fraction) {
   Window clean;
   EXPECT_TRUE(clean.Load(original));
-  const int32_t first = clean.s.rec.scan.ScanDataStart;
+  const int32_t first = clean.rec.scan.ScanDataStart;
   const BitPlace from =
-      int64_t{first} * 8 + static_cast<BitPlace>((clean.s.analysis.ScanDataEnd - first) * 8 * fraction);
-  const Damage damage = FindDamage(original, clean.s, from);
+      int64_t{first} * 8 + static_cast<BitPlace>((clean.analysis.ScanDataEnd - first) * 8 * fraction);
+  const Damage damage = FindDamage(original, clean.decode, from);
   EXPECT_GE(damage.place, 0) << "no usable bit after " << fraction;
   if (damage.place < 0) return {};
   const int32_t position = static_cast<int32_t>(damage.place / 8);
@@ -78,17 +78,17 @@ Outcome SearchDamage(const std::vector<uint8_t>& original, double fraction) {
   damaged[static_cast<size_t>(position)] &= static_cast<uint8_t>(~(0x80 >> bit));
   Window w;
   EXPECT_TRUE(w.Load(damaged));
-  const McuGeometry& g = w.s.decode.geometry;
+  const McuGeometry& g = w.decode.Geometry;
   w.PressMcu(damage.mcu % g.McusPerRow, damage.mcu / g.McusPerRow);
-  EXPECT_EQ(int64_t{w.s.inspect.McuPointer.bytePos} * 8 + w.s.inspect.McuPointer.bitIndex,
-            McuBegin(clean.s, damage.mcu));
-  EXPECT_TRUE(w.s.w.BITCHK.Click());
-  EXPECT_EQ(w.s.file.bytes, damaged) << "the search changed the file image";
-  EXPECT_EQ(w.s.w.LOG.tag, "1");
+  EXPECT_EQ(int64_t{w.inspect.McuPointer.BytePos} * 8 + w.inspect.McuPointer.BitIndex,
+            McuBegin(clean.decode, damage.mcu));
+  EXPECT_TRUE(w.form.BITCHK.Click());
+  EXPECT_EQ(w.file.bytes, damaged) << "the search changed the file image";
+  EXPECT_EQ(w.form.LOG.tag, "1");
 
   Outcome outcome;
-  for (int i = 0; i < w.s.w.LOG.Count(); ++i) {
-    const BitCandidateEntry& e = w.s.inspect.BitCandidate[i];
+  for (int i = 0; i < w.form.LOG.Count(); ++i) {
+    const BitCandidateEntry& e = w.inspect.BitCandidate[i];
     if (e.Position == position && e.BitIndex == bit) {
       outcome.among = true;
       outcome.first = i == 0;
@@ -183,20 +183,20 @@ TEST(BitcheckRealFiles, TheDamagedSampleListsItsTrueBitFirst) {
   }
   ASSERT_EQ(original[0xE62] ^ damaged[0xE62], 0x01);
   ASSERT_TRUE(w.Load(damaged));
-  const std::vector<uint32_t> picture = w.s.decode.ImagePixels;
+  const std::vector<uint32_t> picture = w.decode.ImagePixels;
   w.PressMcu(3, 6);
-  ASSERT_TRUE(w.s.w.BITCHK.Click());
-  ASSERT_GE(w.s.w.LOG.Count(), 1);
-  EXPECT_EQ(w.s.w.LOG.lines[0].rfind("00000E62-7:7E→7F EOMCU:", 0), 0u) << w.s.w.LOG.lines[0];
-  EXPECT_EQ(w.s.analysis.LineAddress[0], 0xE62);
-  EXPECT_EQ(w.s.inspect.BitCandidate[0].Position, 0xE62);
-  EXPECT_EQ(w.s.inspect.BitCandidate[0].BitIndex, 7);
+  ASSERT_TRUE(w.form.BITCHK.Click());
+  ASSERT_GE(w.form.LOG.Count(), 1);
+  EXPECT_EQ(w.form.LOG.lines[0].rfind("00000E62-7:7E→7F EOMCU:", 0), 0u) << w.form.LOG.lines[0];
+  EXPECT_EQ(w.analysis.LineAddress[0], 0xE62);
+  EXPECT_EQ(w.inspect.BitCandidate[0].Position, 0xE62);
+  EXPECT_EQ(w.inspect.BitCandidate[0].BitIndex, 7);
   // Nothing the search does is seen outside it.
-  EXPECT_EQ(w.s.file.bytes, damaged);
-  EXPECT_EQ(w.s.decode.ImagePixels, picture);
+  EXPECT_EQ(w.file.bytes, damaged);
+  EXPECT_EQ(w.decode.ImagePixels, picture);
   // Every listed bit is 0 in the file: 1 bits are never tried.
-  for (int i = 0; i < w.s.w.LOG.Count(); ++i) {
-    const BitCandidateEntry& e = w.s.inspect.BitCandidate[i];
+  for (int i = 0; i < w.form.LOG.Count(); ++i) {
+    const BitCandidateEntry& e = w.inspect.BitCandidate[i];
     EXPECT_EQ(damaged[static_cast<size_t>(e.Position)] & (0x80 >> e.BitIndex), 0) << i;
   }
 }
@@ -215,22 +215,22 @@ class BitcheckEdges : public ::testing::Test {
 
 TEST_F(BitcheckEdges, NoTrialCanCompleteThreeMcusAtTheLastMcu) {
   w.PressMcu(2, 0);
-  const std::vector<uint8_t> before = w.s.file.bytes;
-  w.s.w.LOG.lines = {"stale"};
-  ASSERT_TRUE(w.s.w.BITCHK.Click());
-  EXPECT_EQ(w.s.w.LOG.Count(), 0);
-  EXPECT_EQ(w.s.analysis.LogLineCount, 0);
-  EXPECT_EQ(w.s.w.LOG.tag, "1");
-  EXPECT_EQ(w.s.file.bytes, before);
+  const std::vector<uint8_t> before = w.file.bytes;
+  w.form.LOG.lines = {"stale"};
+  ASSERT_TRUE(w.form.BITCHK.Click());
+  EXPECT_EQ(w.form.LOG.Count(), 0);
+  EXPECT_EQ(w.analysis.LogLineCount, 0);
+  EXPECT_EQ(w.form.LOG.tag, "1");
+  EXPECT_EQ(w.file.bytes, before);
 }
 
 TEST_F(BitcheckEdges, AStartBeyondTheScanDataTriesNothing) {
   w.PressMcu(0, 0);
-  w.s.inspect.McuPointer.bytePos = w.s.analysis.ScanDataEnd + 1;
-  ASSERT_TRUE(w.s.w.BITCHK.Click());
-  EXPECT_EQ(w.s.w.LOG.Count(), 0);
-  EXPECT_EQ(w.s.inspect.McuEnd[0], w.s.analysis.ScanDataEnd + 1 + 160);
-  for (const BitCandidateEntry& e : w.s.inspect.BitCandidate) EXPECT_EQ(e.Score, 512);
+  w.inspect.McuPointer.BytePos = w.analysis.ScanDataEnd + 1;
+  ASSERT_TRUE(w.form.BITCHK.Click());
+  EXPECT_EQ(w.form.LOG.Count(), 0);
+  EXPECT_EQ(w.inspect.McuEnd[0], w.analysis.ScanDataEnd + 1 + 160);
+  for (const BitCandidateEntry& e : w.inspect.BitCandidate) EXPECT_EQ(e.Score, 512);
 }
 
 }  // namespace

@@ -4,51 +4,51 @@
 
 #include "app/app_state.h"
 #include "inspect/mcu_pointer.h"
+#include "support/test_app.h"
 
 namespace vorn {
 namespace {
 
 // A picture of X x Y with sampling h0 x v0 of component 0, decoded as far as the
 // view and the pointer care: Picture3 holds a pattern, McuStarts is all zero.
-struct PointerFixture {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
+struct PointerFixture : testing::TestApp {
   McuGeometry geometry;
 
   PointerFixture(int X, int Y, int h0, int v0) {
-    s.rec.frame.FrameWidth = static_cast<uint16_t>(X);
-    s.rec.frame.FrameHeight = static_cast<uint16_t>(Y);
-    s.rec.frame.HSampling = {static_cast<int16_t>(h0), 1, 1};
-    s.rec.frame.VSampling = {static_cast<int16_t>(v0), 1, 1};
-    s.rec.scan.ScanDataStart = 0xA0;
-    geometry = ComputeMcuGeometry(s.rec.frame);
-    s.decode.geometry = geometry;
-    s.decode.McuStarts.Reset(geometry.McusPerRow, geometry.McuRows + 1);
-    s.w.Picture3.Resize(X, Y);
+    rec.frame.FrameWidth = static_cast<uint16_t>(X);
+    rec.frame.FrameHeight = static_cast<uint16_t>(Y);
+    rec.frame.HSampling = {static_cast<int16_t>(h0), 1, 1};
+    rec.frame.VSampling = {static_cast<int16_t>(v0), 1, 1};
+    rec.scan.ScanDataStart = 0xA0;
+    geometry = ComputeMcuGeometry(rec.frame);
+    decode.Geometry = geometry;
+    decode.McuStarts.Reset(geometry.McusPerRow, geometry.McuRows + 1);
+    form.Picture3.Resize(X, Y);
     for (int y = 0; y < Y; ++y)
-      for (int x = 0; x < X; ++x) s.w.Picture3.SetPixel(x, y, Pattern(x, y));
-    s.w.Picture1.Resize(417, 433);
-    s.file.bytes.assign(0x1000, 0x11);
-    s.analysis.ImageInvalid = false;
+      for (int x = 0; x < X; ++x) form.Picture3.SetPixel(x, y, Pattern(x, y));
+    form.Picture1.Resize(417, 433);
+    file.bytes.assign(0x1000, 0x11);
+    analysis.ImageInvalid = false;
   }
   static uint32_t Pattern(int x, int y) { return static_cast<uint32_t>(0x100000 + x * 4096 + y); }
 
-  McuStart& Start(int c, int r) { return s.decode.McuStarts.At(c, r); }
-  void Press(float x, float y, int button = 1, int shift = 0) { Picture1_MouseDown(s, button, shift, x, y); }
+  McuStart& Start(int c, int r) { return decode.McuStarts.At(c, r); }
+  void Press(float x, float y, int button = 1, int shift = 0) {
+    Picture1_MouseDown(app, button, shift, x, y);
+  }
   void Scroll(int hMax, int hv, int vMax, int vv) {
-    s.w.HScroll1.SetMax(hMax);
-    s.w.HScroll1.SetValue(hv);
-    s.w.VScroll1.SetMax(vMax);
-    s.w.VScroll1.SetValue(vv);
+    form.HScroll1.SetMax(hMax);
+    form.HScroll1.SetValue(hv);
+    form.VScroll1.SetMax(vMax);
+    form.VScroll1.SetValue(vv);
   }
   std::vector<std::string> Fields() const {
-    const window::WindowModel& w = s.w;
-    return {w.MCUX.text,   w.MCUY.text,   w.MCUBYTE.text, w.MCUBIT.text,
-            w.DCV[0].text, w.DCV[1].text, w.DCV[2].text};
+    return {form.MCUX.text,   form.MCUY.text,   form.MCUBYTE.text, form.MCUBIT.text,
+            form.DCV[0].text, form.DCV[1].text, form.DCV[2].text};
   }
   // The view pixel as the copy left it, at scroll position (hv, vv).
   uint32_t Copied(int x, int y, int hv = 0, int vv = 0) const {
-    return s.w.Picture3.Pixel(hv * geometry.McuWidth + x, vv * geometry.McuHeight + y);
+    return form.Picture3.Pixel(hv * geometry.McuWidth + x, vv * geometry.McuHeight + y);
   }
 };
 
@@ -59,11 +59,11 @@ TEST(PointerPosition, FirstMcuNamesTheFirstScanByteBitZero) {
   f.Start(0, 0) = McuStart{{0, 0, 0}, 0xA0 - 1, 7};  // as every decode records it
   f.Press(3, 4);
   EXPECT_EQ(f.Fields(), (Fields{"0", "0", "A0", "0", "0", "0", "0"}));
-  const McuPointerState& p = f.s.inspect.McuPointer;
-  EXPECT_EQ(p.bytePos, 0xA0);
-  EXPECT_EQ(p.bitIndex, 0);
-  EXPECT_EQ(p.column, 0);
-  EXPECT_EQ(p.row, 0);
+  const McuPointerState& p = f.inspect.McuPointer;
+  EXPECT_EQ(p.BytePos, 0xA0);
+  EXPECT_EQ(p.BitIndex, 0);
+  EXPECT_EQ(p.Column, 0);
+  EXPECT_EQ(p.Row, 0);
 }
 
 TEST(PointerPosition, PredecessorEndingOnBitThreeGivesBitFour) {
@@ -75,12 +75,12 @@ TEST(PointerPosition, PredecessorEndingOnBitThreeGivesBitFour) {
 
 TEST(PointerPosition, PredecessorEndingOnTheLastBitOfAnFfNamesTheStuffedByte) {
   PointerFixture f(64, 48, 2, 2);
-  f.s.file.bytes[0x150] = 0xFF;
-  f.s.file.bytes[0x151] = 0x00;
+  f.file.bytes[0x150] = 0xFF;
+  f.file.bytes[0x151] = 0x00;
   f.Start(2, 0) = McuStart{{0, 0, 0}, 0x150, 7};
   f.Press(40, 10);
-  EXPECT_EQ(f.s.w.MCUBYTE.text, "151");
-  EXPECT_EQ(f.s.w.MCUBIT.text, "0");
+  EXPECT_EQ(f.form.MCUBYTE.text, "151");
+  EXPECT_EQ(f.form.MCUBIT.text, "0");
 }
 
 TEST(PointerPosition, McuAfterRestartShowsThePredictorsFromBeforeTheMarker) {
@@ -100,22 +100,22 @@ TEST(PointerPosition, ScrolledViewAddsTheScrollPositions) {
   PointerFixture f(1000, 800, 2, 2);
   f.Scroll(37, 3, 23, 2);
   f.Press(5, 5);
-  EXPECT_EQ(f.s.w.MCUX.text, "3");
-  EXPECT_EQ(f.s.w.MCUY.text, "2");
+  EXPECT_EQ(f.form.MCUX.text, "3");
+  EXPECT_EQ(f.form.MCUY.text, "2");
   f.Press(16 * 4 + 1, 16);
-  EXPECT_EQ(f.s.w.MCUX.text, "7");
-  EXPECT_EQ(f.s.w.MCUY.text, "3");
+  EXPECT_EQ(f.form.MCUX.text, "7");
+  EXPECT_EQ(f.form.MCUY.text, "3");
 }
 
 TEST(PointerPosition, CoordinatesRoundHalvesToEven) {
   PointerFixture f(64, 48, 1, 1);  // MCUs of 8 x 8
   f.Press(7.5f, 0);                // 8: column 1
-  EXPECT_EQ(f.s.w.MCUX.text, "1");
+  EXPECT_EQ(f.form.MCUX.text, "1");
   f.Press(6.5f, 0);  // 6: column 0
-  EXPECT_EQ(f.s.w.MCUX.text, "0");
+  EXPECT_EQ(f.form.MCUX.text, "0");
   f.Press(7.49f, 8.5f);  // 7, 8
-  EXPECT_EQ(f.s.w.MCUX.text, "0");
-  EXPECT_EQ(f.s.w.MCUY.text, "1");
+  EXPECT_EQ(f.form.MCUX.text, "0");
+  EXPECT_EQ(f.form.MCUY.text, "1");
 }
 
 TEST(PointerPosition, EveryButtonAndShiftActAlike) {
@@ -128,34 +128,34 @@ TEST(PointerPosition, EveryButtonAndShiftActAlike) {
     f.Start(1, 1) = McuStart{{1, 2, 3}, 0x200, 5};
     f.Press(20, 20, button, shift);
     EXPECT_EQ(f.Fields(), first.Fields());
-    EXPECT_EQ(f.s.w.Picture1.pixels, first.s.w.Picture1.pixels);
+    EXPECT_EQ(f.form.Picture1.pixels, first.form.Picture1.pixels);
   }
 }
 
 TEST(PointerEffects, EnablesTheChecksEmptiesLogAndShowsTheByteInTheDump) {
   PointerFixture f(64, 48, 2, 2);
-  f.s.w.LOG.AddItem("00000002 SOI");
-  f.s.w.LOG.tag = "0";
-  f.s.analysis.LogLineCount = 1;
-  f.s.file.bytes[0x321] = 0x5A;
+  f.form.LOG.AddItem("00000002 SOI");
+  f.form.LOG.tag = "0";
+  f.analysis.LogLineCount = 1;
+  f.file.bytes[0x321] = 0x5A;
   f.Start(0, 0) = McuStart{{0, 0, 0}, 0x320, 7};
   f.Press(1, 1);
-  EXPECT_TRUE(f.s.w.MCUCHK.enabled);
-  EXPECT_TRUE(f.s.w.BITCHK.enabled);
-  EXPECT_EQ(f.s.w.LOG.Count(), 0);
-  EXPECT_EQ(f.s.w.LOG.tag, "");
-  EXPECT_EQ(f.s.analysis.LogLineCount, 0);
-  EXPECT_EQ(f.s.w.DMPI.text, "5A");
-  EXPECT_EQ(f.s.dump.SelectedCell, 0x321 % 256);
+  EXPECT_TRUE(f.form.MCUCHK.enabled);
+  EXPECT_TRUE(f.form.BITCHK.enabled);
+  EXPECT_EQ(f.form.LOG.Count(), 0);
+  EXPECT_EQ(f.form.LOG.tag, "");
+  EXPECT_EQ(f.analysis.LogLineCount, 0);
+  EXPECT_EQ(f.form.DMPI.text, "5A");
+  EXPECT_EQ(f.dump.SelectedCell, 0x321 % 256);
 }
 
 TEST(PointerIgnored, WhileTheImageIsInvalid) {
   PointerFixture f(64, 48, 2, 2);
-  f.s.analysis.ImageInvalid = true;
+  f.analysis.ImageInvalid = true;
   f.Press(5, 5);
   EXPECT_EQ(f.Fields(), Fields(7, ""));
-  EXPECT_FALSE(f.s.w.MCUCHK.enabled);
-  EXPECT_EQ(f.s.w.Picture1.Pixel(0, 0), 0u);  // nothing copied, nothing framed
+  EXPECT_FALSE(f.form.MCUCHK.enabled);
+  EXPECT_EQ(f.form.Picture1.Pixel(0, 0), 0u);  // nothing copied, nothing framed
 }
 
 TEST(PointerIgnored, AtOrBeyondThePictureSizeInViewCoordinates) {
@@ -175,22 +175,22 @@ TEST(PointerIgnored, AtOrBeyondThePictureSizeInViewCoordinates) {
 TEST(PointerIgnored, PressInTheBlackStripNamesNoMcu) {
   PointerFixture f(1000, 800, 2, 2);
   f.Scroll(37, 37, 0, 0);
-  f.s.w.Picture1.FillRect(0, 0, 417, 433, 0x123456);
-  f.s.w.LOG.AddItem("kept");
+  f.form.Picture1.FillRect(0, 0, 417, 433, 0x123456);
+  f.form.LOG.AddItem("kept");
   // The window starts at x = 592 and the picture ends at view x 408; view x 416
   // maps to column 26 + 37 = 63, past the last column 62.
   f.Press(416, 5);
   EXPECT_EQ(f.Fields(), Fields(7, ""));
-  EXPECT_EQ(f.s.w.Picture1.Pixel(0, 0), 0x123456u);
-  EXPECT_EQ(f.s.w.LOG.Count(), 1);
+  EXPECT_EQ(f.form.Picture1.Pixel(0, 0), 0x123456u);
+  EXPECT_EQ(f.form.LOG.Count(), 1);
   f.Press(410, 5);  // column 25 + 37 = 62, the last one (its right part is strip)
-  EXPECT_EQ(f.s.w.MCUX.text, "62");
+  EXPECT_EQ(f.form.MCUX.text, "62");
 }
 
 TEST(PointerFrame, OutlineOfTheCellIsInvertedOnce) {
   PointerFixture f(64, 48, 2, 2);
   f.Press(20, 20);  // cell 16..31 x 16..31
-  const window::Picture& v = f.s.w.Picture1;
+  const window::Picture& v = f.form.Picture1;
   const auto inverted = [&](int x, int y) { return v.Pixel(x, y) == (f.Copied(x, y) ^ 0xFFFFFFu); };
   const auto copied = [&](int x, int y) { return v.Pixel(x, y) == f.Copied(x, y); };
   for (int i = 16; i <= 31; ++i) {
@@ -204,7 +204,7 @@ TEST(PointerFrame, OutlineOfTheCellIsInvertedOnce) {
 TEST(PointerFrame, OnlyThePartInsideThePictureIsDrawn) {
   PointerFixture f(20, 20, 2, 2);
   f.Press(18, 5);  // cell 16..31 x 0..15; the picture ends at x = 20
-  const window::Picture& v = f.s.w.Picture1;
+  const window::Picture& v = f.form.Picture1;
   EXPECT_EQ(v.Pixel(19, 0), f.Copied(19, 0) ^ 0xFFFFFFu);
   EXPECT_EQ(v.Pixel(16, 15), f.Copied(16, 15) ^ 0xFFFFFFu);
   EXPECT_EQ(v.Pixel(19, 15), f.Copied(19, 15) ^ 0xFFFFFFu);
@@ -215,15 +215,15 @@ TEST(PointerFrame, OnlyThePartInsideThePictureIsDrawn) {
   // The bottom edge at y = 15 lies inside Y = 20.
   PointerFixture g(20, 20, 2, 2);
   g.Press(5, 18);  // cell 0..15 x 16..31
-  EXPECT_EQ(g.s.w.Picture1.Pixel(5, 16), g.Copied(5, 16) ^ 0xFFFFFFu);
-  EXPECT_EQ(g.s.w.Picture1.Pixel(5, 31), 0u);
+  EXPECT_EQ(g.form.Picture1.Pixel(5, 16), g.Copied(5, 16) ^ 0xFFFFFFu);
+  EXPECT_EQ(g.form.Picture1.Pixel(5, 31), 0u);
 }
 
 TEST(PointerFrame, SecondPressRemovesTheFirstFrame) {
   PointerFixture f(64, 48, 2, 2);
   f.Press(5, 5);
   f.Press(40, 40);  // cell 32..47 x 32..47
-  const window::Picture& v = f.s.w.Picture1;
+  const window::Picture& v = f.form.Picture1;
   EXPECT_EQ(v.Pixel(0, 0), f.Copied(0, 0));
   EXPECT_EQ(v.Pixel(15, 15), f.Copied(15, 15));
   EXPECT_EQ(v.Pixel(32, 32), f.Copied(32, 32) ^ 0xFFFFFFu);
@@ -233,7 +233,7 @@ TEST(PointerFrame, BlackStripsWhereTheScrolledWindowPassesThePicture) {
   PointerFixture f(1000, 800, 2, 2);
   f.Scroll(37, 37, 23, 23);
   f.Press(5, 5);
-  const window::Picture& v = f.s.w.Picture1;
+  const window::Picture& v = f.form.Picture1;
   // Right: (1000 - 417) mod 16 + 417 - 16 = 408. Bottom: (800 - 433) mod 16 + 433 - 16 = 432.
   for (int y : {0, 200, 431}) {
     EXPECT_EQ(v.Pixel(407, y), f.Copied(407, y, 37, 23)) << y;
@@ -247,7 +247,7 @@ TEST(PointerFrame, BlackStripsWhereTheScrolledWindowPassesThePicture) {
   PointerFixture g(1000, 800, 2, 2);
   g.Scroll(37, 36, 23, 22);
   g.Press(5, 5);
-  EXPECT_EQ(g.s.w.Picture1.Pixel(416, 432), g.Copied(416, 432, 36, 22));
+  EXPECT_EQ(g.form.Picture1.Pixel(416, 432), g.Copied(416, 432, 36, 22));
 }
 
 }  // namespace

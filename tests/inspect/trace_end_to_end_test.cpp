@@ -48,7 +48,7 @@ class TraceRealFiles : public ::testing::TestWithParam<Layout> {
     peer_ = testing::DecodeWithLibjpeg(jpeg_);
     ASSERT_TRUE(peer_.ok);
     ASSERT_TRUE(window_.Load(jpeg_));
-    ASSERT_EQ(window_.s.decode.lastStatus, 0);
+    ASSERT_EQ(window_.decode.LastStatus, 0);
   }
 
   // The largest channel difference between traced MCU m and libjpeg's picture at
@@ -78,28 +78,28 @@ class TraceRealFiles : public ::testing::TestWithParam<Layout> {
 
 TEST_P(TraceRealFiles, FirstMcuPointsAtTheFirstScanByte) {
   window_.PressMcu(0, 0);
-  const window::WindowModel& w = window_.s.w;
+  const window::WindowModel& form = window_.form;
   char hex[16];
   std::snprintf(hex, sizeof hex, "%X", ScanDataStartOf(jpeg_));
-  EXPECT_EQ(w.MCUBYTE.text, hex);
-  EXPECT_EQ(w.MCUBIT.text, "0");
-  EXPECT_EQ(w.DCV[0].text + w.DCV[1].text + w.DCV[2].text, "000");
+  EXPECT_EQ(form.MCUBYTE.text, hex);
+  EXPECT_EQ(form.MCUBIT.text, "0");
+  EXPECT_EQ(form.DCV[0].text + form.DCV[1].text + form.DCV[2].text, "000");
 }
 
 TEST_P(TraceRealFiles, EveryMcuChecksCleanAndItsListStartsAtThePointer) {
-  const McuGeometry& g = window_.s.decode.geometry;
+  const McuGeometry& g = window_.decode.Geometry;
   for (int32_t row = 0; row < g.McuRows; ++row) {
     for (int32_t column = 0; column < g.McusPerRow; ++column) {
       window_.PressMcu(column, row);
-      ASSERT_TRUE(window_.s.w.MCUCHK.Click());
+      ASSERT_TRUE(window_.form.MCUCHK.Click());
       EXPECT_EQ(window_.LastMessage(), "正常！") << column << "," << row;
-      const McuPointerState& p = window_.s.inspect.McuPointer;
-      ASSERT_GT(window_.s.w.LOG.Count(), 0);
+      const McuPointerState& p = window_.inspect.McuPointer;
+      ASSERT_GT(window_.form.LOG.Count(), 0);
       char prefix[16];
-      std::snprintf(prefix, sizeof prefix, "%08X-%d:", p.bytePos, p.bitIndex);
-      EXPECT_EQ(window_.s.w.LOG.lines[0].substr(0, 11), prefix);
-      EXPECT_EQ(window_.s.w.LOG.tag, "");
-      EXPECT_EQ(window_.s.analysis.LineAddress[0], p.bytePos);
+      std::snprintf(prefix, sizeof prefix, "%08X-%d:", p.BytePos, p.BitIndex);
+      EXPECT_EQ(window_.form.LOG.lines[0].substr(0, 11), prefix);
+      EXPECT_EQ(window_.form.LOG.tag, "");
+      EXPECT_EQ(window_.analysis.LineAddress[0], p.BytePos);
     }
   }
 }
@@ -110,22 +110,21 @@ TEST_P(TraceRealFiles, EveryMcuChecksCleanAndItsListStartsAtThePointer) {
 // conversion), and McuEnd names the bytes where the decoder saw the MCUs end.
 // With restart intervals the traces run across RSTn markers.
 TEST_P(TraceRealFiles, ThreeTracedMcusMatchLibjpegAndEndWhereTheDecoderSaw) {
-  AppState& s = window_.s;
-  const McuGeometry& g = s.decode.geometry;
+  const McuGeometry& g = window_.decode.Geometry;
   const int32_t count = g.McusPerRow * g.McuRows;
   McuBuffer buffer;
   buffer.Reset(g.McuWidth, g.McuHeight, 3);
   for (int32_t i = 0; i + 2 < count; ++i) {
     window_.PressMcu(i % g.McusPerRow, i / g.McusPerRow);
-    ASSERT_EQ(TraceScan(s, buffer, 2, false), kTraceDone) << i;
+    ASSERT_EQ(TraceScan(window_.app, buffer, 2, false), kTraceDone) << i;
     for (int m = 0; m < 3; ++m) {
       const int32_t next = i + m;
       EXPECT_LE(MaxDiffToPeer(buffer, m, next % g.McusPerRow, next / g.McusPerRow), 3) << i << " " << m;
     }
     for (int m = 0; m < 2; ++m) {
       const int32_t after = i + m + 1;
-      EXPECT_EQ(s.inspect.McuEnd[m],
-                s.decode.McuStarts.At(after % g.McusPerRow, after / g.McusPerRow).bytePos)
+      EXPECT_EQ(window_.inspect.McuEnd[m],
+                window_.decode.McuStarts.At(after % g.McusPerRow, after / g.McusPerRow).BytePos)
           << i << " " << m;
     }
   }
@@ -152,13 +151,13 @@ TEST(TraceRestart, McuAfterAMarkerPointsBeforeItAndTracesFromZeroPredictors) {
   ASSERT_EQ(markers.size(), 7u);  // 4 x 2 MCUs
   for (int32_t k = 1; k < 8; ++k) {
     window.PressMcu(k % 4, k / 4);
-    const McuPointerState& p = window.s.inspect.McuPointer;
+    const McuPointerState& p = window.inspect.McuPointer;
     // Right after the previous MCU's data: in its last byte, or the marker's FF
     // when that MCU filled its last byte.
-    EXPECT_TRUE(p.bytePos == markers[k - 1] - 1 || (p.bytePos == markers[k - 1] && p.bitIndex == 0)) << k;
+    EXPECT_TRUE(p.BytePos == markers[k - 1] - 1 || (p.BytePos == markers[k - 1] && p.BitIndex == 0)) << k;
     // The predictors from before the marker.
-    EXPECT_EQ(window.s.w.DCV[0].text, std::to_string(window.s.decode.McuStarts.At(k % 4, k / 4).dc[0]));
-    ASSERT_TRUE(window.s.w.MCUCHK.Click());
+    EXPECT_EQ(window.form.DCV[0].text, std::to_string(window.decode.McuStarts.At(k % 4, k / 4).Dc[0]));
+    ASSERT_TRUE(window.form.MCUCHK.Click());
     EXPECT_EQ(window.LastMessage(), "正常！") << k;
   }
 }
@@ -195,21 +194,21 @@ TEST(TraceStuffedStart, PointerNamesTheStuffedByteAndTheTraceStartsAfterIt) {
   window.PressMcu(7, 0);
   char hex[16];
   std::snprintf(hex, sizeof hex, "%X", stuffedAt);
-  EXPECT_EQ(window.s.w.MCUBYTE.text, hex);
-  EXPECT_EQ(window.s.w.MCUBIT.text, "0");
-  EXPECT_EQ(window.s.w.DCV[0].text, "37");  // 6 x 1 + 31
+  EXPECT_EQ(window.form.MCUBYTE.text, hex);
+  EXPECT_EQ(window.form.MCUBIT.text, "0");
+  EXPECT_EQ(window.form.DCV[0].text, "37");  // 6 x 1 + 31
 
-  ASSERT_TRUE(window.s.w.MCUCHK.Click());
+  ASSERT_TRUE(window.form.MCUCHK.Click());
   EXPECT_EQ(window.LastMessage(), "正常！");
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%08X-0:", stuffedAt + 1);
-  ASSERT_EQ(window.s.w.LOG.Count(), 2);  // DC and end of block
-  EXPECT_EQ(window.s.w.LOG.lines[0].substr(0, 11), prefix);
+  ASSERT_EQ(window.form.LOG.Count(), 2);  // DC and end of block
+  EXPECT_EQ(window.form.LOG.lines[0].substr(0, 11), prefix);
 
   // DC 37 x 8 / 8 = 37 above 128.
   McuBuffer buffer;
   buffer.Reset(8, 8, 1);
-  ASSERT_EQ(TraceScan(window.s, buffer, 0, false), kTraceDone);
+  ASSERT_EQ(TraceScan(window.app, buffer, 0, false), kTraceDone);
   EXPECT_EQ(buffer.At(3, 3, 0), 0xA5A5A5u);
 }
 

@@ -20,10 +20,10 @@ inline void AddCode(HuffCodeTable& table, std::string_view bits, int run, int si
   int32_t value = 0;
   for (char c : bits) value = value * 2 + (c == '1' ? 1 : 0);
   const size_t n = bits.size() - 1;
-  const int k = table.count[n]++;
-  table.code[n][k] = value;
-  table.run[n][k] = static_cast<uint8_t>(run);
-  table.size[n][k] = static_cast<uint8_t>(size);
+  const int k = table.Count[n]++;
+  table.Code[n][k] = value;
+  table.Run[n][k] = static_cast<uint8_t>(run);
+  table.Size[n][k] = static_cast<uint8_t>(size);
 }
 
 // Writes bits ('0'/'1', anything else skipped) from (pos, bit) on, most significant
@@ -125,8 +125,8 @@ struct TraceFixture {
   }
 
   BitPlacer At(int32_t pos, int bit = 0) {
-    pointer.bytePos = pos;
-    pointer.bitIndex = bit;
+    pointer.BytePos = pos;
+    pointer.BitIndex = bit;
     return BitPlacer{file.bytes, pos, bit};
   }
 

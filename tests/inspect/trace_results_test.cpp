@@ -183,8 +183,8 @@ TEST(TraceMends, StartOnStuffedByteResumesAfterIt) {
   f.rec.scan.ScanDataStart = 0x2E;
   f.At(0x2F).Raw({0xFF, 0x00});
   f.At(0x31).Put("101 1 00").Pad();
-  f.pointer.bytePos = 0x30;
-  f.pointer.bitIndex = 0;
+  f.pointer.BytePos = 0x30;
+  f.pointer.BitIndex = 0;
   ASSERT_EQ(f.Trace(0, true), kTraceDone);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
   ASSERT_EQ(f.LOG.Count(), 2);
@@ -198,8 +198,8 @@ TEST(TraceMends, StartAfterDataFfTakesTheMarkerAsTheDecoderDid) {
   f.startDc = {20, 0, 0};
   f.At(0x2F).Raw({0xFF, 0xD2});
   f.At(0x31).Put("101 1 00").Pad();
-  f.pointer.bytePos = 0x30;
-  f.pointer.bitIndex = 0;
+  f.pointer.BytePos = 0x30;
+  f.pointer.BitIndex = 0;
   ASSERT_EQ(f.Trace(0, false), kTraceDone);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));  // restarted predictor
   f.file.bytes[0x30] = 0xD9;

@@ -40,17 +40,17 @@ struct Decoder {
   }
 
   bool CompleteBlock() {
-    const int c = d.plan.McuBlockTable[18 + blockIndex];
+    const int c = d.Plan.McuBlockTable[18 + blockIndex];
     const int32_t sum = coefficients[0] + dcPredictor[c];
     if (sum < -32768 || sum > 32767) return false;
     coefficients[0] = sum;
     dcPredictor[c] = sum;
-    const int q = d.plan.McuBlockTable[12 + blockIndex];
+    const int q = d.Plan.McuBlockTable[12 + blockIndex];
     if (q < 0 || q > 2) return false;
     if (!InverseTransformBlock(matrix, coefficients, rec.quant.QuantValues[q], samples[blockIndex]))
       return false;
     ++blockIndex;
-    if (blockIndex == d.plan.McuBlockCount) {
+    if (blockIndex == d.Plan.McuBlockCount) {
       blockIndex = 0;
       if (!StoreMcuPixels(d.ImagePixels, X(), Y(), samples, rec.frame.HSampling[0], rec.frame.VSampling[0],
                           mcuColumn, mcuRow))
@@ -63,9 +63,9 @@ struct Decoder {
       const int32_t mcuRows = (Y() - 1) / McuHeight() + 1;
       if (mcuRow > mcuRows) return false;
       McuStart& e = d.McuStarts.At(mcuColumn, mcuRow);
-      for (int i = 0; i < 3; ++i) e.dc[i] = dcPredictor[i];
-      e.bytePos = readPosition;
-      e.bitIndex = bitIndex;
+      for (int i = 0; i < 3; ++i) e.Dc[i] = dcPredictor[i];
+      e.BytePos = readPosition;
+      e.BitIndex = bitIndex;
     }
     ResetBlock();
     return true;
@@ -88,13 +88,13 @@ struct Decoder {
     codeLength = codeLength + 1;
     if (readingCode) {
       if (codeLength > 16) return false;
-      const int selector = d.plan.McuBlockTable[coefficientClass * 6 + blockIndex];
+      const int selector = d.Plan.McuBlockTable[coefficientClass * 6 + blockIndex];
       if (selector < 0 || selector > 3) return false;
       const HuffCodeTable& table = rec.huff.HuffTable[coefficientClass][selector];
       const int k = MatchCode(table, codeLength, codeValue);
       if (k < 0) return true;
-      const int run = table.run[codeLength - 1][k];
-      const int size = table.size[codeLength - 1][k];
+      const int run = table.Run[codeLength - 1][k];
+      const int size = table.Size[codeLength - 1][k];
       if (run == 0 && size == 0 && coefficientClass == 1) {
         for (int p = coefficientIndex; p < 64; ++p) coefficients[p] = 0;
         return CompleteBlock();
@@ -149,22 +149,22 @@ struct Decoder {
 
 int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode) {
   // The block plan.
-  decode.plan = McuBlockPlan{};
+  decode.Plan = McuBlockPlan{};
   if (rec.frame.ComponentCount > 3) return 2;
   int count = 0;
   for (int c = 0; c < rec.frame.ComponentCount; ++c)
     for (int i = 0; i < rec.frame.HSampling[c] * rec.frame.VSampling[c]; ++i) {
       if (count == 6) {
-        decode.plan = McuBlockPlan{};
+        decode.Plan = McuBlockPlan{};
         return 2;
       }
-      decode.plan.McuBlockTable[count] = rec.scan.DcTableSelector[c];
-      decode.plan.McuBlockTable[6 + count] = rec.scan.AcTableSelector[c];
-      decode.plan.McuBlockTable[12 + count] = rec.frame.QuantSelector[c];
-      decode.plan.McuBlockTable[18 + count] = static_cast<int16_t>(c);
+      decode.Plan.McuBlockTable[count] = rec.scan.DcTableSelector[c];
+      decode.Plan.McuBlockTable[6 + count] = rec.scan.AcTableSelector[c];
+      decode.Plan.McuBlockTable[12 + count] = rec.frame.QuantSelector[c];
+      decode.Plan.McuBlockTable[18 + count] = static_cast<int16_t>(c);
       ++count;
     }
-  decode.plan.McuBlockCount = static_cast<int16_t>(count);
+  decode.Plan.McuBlockCount = static_cast<int16_t>(count);
   if (count == 0 || rec.frame.HSampling[0] < 1 || rec.frame.VSampling[0] < 1) return 2;
 
   Decoder dec{file, rec, decode};
@@ -173,8 +173,8 @@ int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, D
   BuildIdctMatrix(dec.matrix);
   McuStart& first = decode.McuStarts.At(0, 0);
   first = McuStart{};
-  first.bytePos = rec.scan.ScanDataStart - 1;
-  first.bitIndex = 7;
+  first.BytePos = rec.scan.ScanDataStart - 1;
+  first.BitIndex = 7;
   return dec.Run(scanDataEnd);
 }
 

@@ -103,8 +103,8 @@ bool ConvertMcu(const Blocks& samples, int32_t h0, int32_t v0, uint32_t* out) {
 int MatchCode(const HuffCodeTable& table, int length, int32_t codeValue) {
   if (length < 1 || length > 16) return -1;
   const int n = length - 1;
-  for (int k = 0; k < table.count[n] && k < 256; ++k)
-    if (table.code[n][k] == codeValue) return k;
+  for (int k = 0; k < table.Count[n] && k < 256; ++k)
+    if (table.Code[n][k] == codeValue) return k;
   return -1;
 }
 

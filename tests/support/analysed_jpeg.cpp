@@ -10,23 +10,23 @@ namespace vorn::testing {
 
 AnalysedJpeg AnalyseJpeg(const std::vector<uint8_t>& bytes) {
   window::ScriptedDialogs dialogs;
-  auto s = std::make_unique<AppState>(dialogs);
-  FillMarkerName(s->analysis);
-  s->file.bytes = bytes;
-  s->analysis.AnalysisStart = 0;
+  auto app = std::make_unique<AppState>(dialogs);
+  FillMarkerName(app->analysis);
+  app->file.bytes = bytes;
+  app->analysis.AnalysisStart = 0;
   AnalysedJpeg out;
-  out.completed = AnalyzeMarkers(*s);
-  out.file = std::move(s->file);
-  out.rec = s->rec;
-  out.scanDataEnd = s->analysis.ScanDataEnd;
+  out.completed = AnalyzeMarkers(*app);
+  out.file = std::move(app->file);
+  out.rec = app->rec;
+  out.scanDataEnd = app->analysis.ScanDataEnd;
   return out;
 }
 
 void CreateDecodeStores(const Records& rec, DecodeState& decode) {
   const McuGeometry g = ComputeMcuGeometry(rec.frame);
-  decode.geometry = g;
-  decode.imageWidth = rec.frame.FrameWidth;
-  decode.imageHeight = rec.frame.FrameHeight;
+  decode.Geometry = g;
+  decode.ImageWidth = rec.frame.FrameWidth;
+  decode.ImageHeight = rec.frame.FrameHeight;
   decode.ImagePixels.assign(static_cast<size_t>(rec.frame.FrameWidth) * rec.frame.FrameHeight, 0);
   if (g.Valid()) decode.McuStarts.Reset(g.McusPerRow, g.McuRows + 1);
 }

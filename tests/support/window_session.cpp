@@ -10,12 +10,12 @@
 namespace vorn::testing {
 
 WindowSession::WindowSession() {
-  WireHandlers(s);
-  Form_Load(s, [] { return false; });
+  WireHandlers(app);
+  Form_Load(app, [] { return false; });
 }
 
 bool WindowSession::LoadFile(const std::string& path) {
-  return LoadFileImage(s, path, true).completed;
+  return LoadFileImage(app, path, true).completed;
 }
 
 bool WindowSession::Load(const std::vector<uint8_t>& bytes) {
@@ -24,10 +24,11 @@ bool WindowSession::Load(const std::vector<uint8_t>& bytes) {
 }
 
 void WindowSession::PressMcu(int32_t column, int32_t row) {
-  const McuGeometry& g = s.decode.geometry;
-  const int32_t x = std::min(column * g.McuWidth + g.McuWidth / 2, s.rec.frame.FrameWidth - 1);
-  const int32_t y = std::min(row * g.McuHeight + g.McuHeight / 2, s.rec.frame.FrameHeight - 1);
-  if (s.w.Picture1.onMouseDown) s.w.Picture1.onMouseDown(1, 0, static_cast<float>(x), static_cast<float>(y));
+  const McuGeometry& g = decode.Geometry;
+  const int32_t x = std::min(column * g.McuWidth + g.McuWidth / 2, rec.frame.FrameWidth - 1);
+  const int32_t y = std::min(row * g.McuHeight + g.McuHeight / 2, rec.frame.FrameHeight - 1);
+  if (form.Picture1.onMouseDown)
+    form.Picture1.onMouseDown(1, 0, static_cast<float>(x), static_cast<float>(y));
 }
 
 std::string WindowSession::LastMessage() const {

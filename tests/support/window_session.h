@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "support/test_app.h"
 #include "window/dialogs.h"
 
 namespace vorn::testing {
 
-struct WindowSession {
-  window::ScriptedDialogs dialogs;
-  AppState s{dialogs};
-
+struct WindowSession : TestApp {
   WindowSession();
   // Loads the file at path as a load does (analysis, then rendering); returns
   // whether the analysis completed.
