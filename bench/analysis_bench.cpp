@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "analysis/marker_analysis.h"
+#include "app/analyze.h"
 #include "support/libjpeg_peer.h"
 #include "window/dialogs.h"
 

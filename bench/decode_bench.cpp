@@ -42,8 +42,9 @@ void BM_DecodeScan(benchmark::State& state) {
   auto decode = std::make_unique<vorn::DecodeState>();
   for (auto _ : state) {
     vorn::testing::CreateDecodeStores(p.analysed.rec, *decode);
-    const int status = vorn::DecodeScan(p.analysed.file, p.analysed.rec, p.analysed.scanDataEnd, *decode);
-    if (status != vorn::kDecodeOk) state.SkipWithError("decode failed");
+    const vorn::DecodeStatus status =
+        vorn::DecodeScan(p.analysed.file, p.analysed.rec, p.analysed.scanDataEnd, *decode);
+    if (status != vorn::DecodeStatus::Ok) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(decode->ImagePixels.data());
   }
   state.counters["MB"] = static_cast<double>(p.jpeg.size()) / 1e6;
@@ -62,4 +63,3 @@ BENCHMARK(BM_DecodeScan)->Arg(420)->Arg(444)->Unit(benchmark::kMillisecond)->Min
 BENCHMARK(BM_Libjpeg)->Arg(420)->Arg(444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
-

@@ -8,7 +8,8 @@
 #include <memory>
 
 #include "analysis/marker_analysis.h"
-#include "inspect/bit_check.h"
+#include "app/analyze.h"
+#include "app/inspect_handlers.h"
 #include "inspect/mcu_pointer.h"
 #include "support/libjpeg_peer.h"
 #include "window/dialogs.h"

@@ -32,8 +32,8 @@ const DecodedPicture& Picture() {
     options.quality = 90;
     p->analysed = testing::AnalyseJpeg(testing::EncodePhotoLike(options));
     testing::CreateDecodeStores(p->analysed.rec, p->decode);
-    p->ok = p->analysed.completed &&
-            DecodeScan(p->analysed.file, p->analysed.rec, p->analysed.scanDataEnd, p->decode) == 0;
+    p->ok = p->analysed.completed && DecodeScan(p->analysed.file, p->analysed.rec, p->analysed.scanDataEnd,
+                                                p->decode) == DecodeStatus::Ok;
     if (!p->ok) std::fprintf(stderr, "the benchmark picture did not decode\n");
     return p;
   }();
@@ -63,8 +63,8 @@ void Trace(benchmark::State& state, int16_t lastMcu, bool listing) {
   AnalysisState analysis;
   TraceListing sink{LOG, analysis};
   for (auto _ : state) {
-    const int16_t result = TraceMcus(in, mcuEnd, pixels, lastMcu, listing ? &sink : nullptr);
-    if (result != kTraceDone) state.SkipWithError("the trace did not complete");
+    const TraceResult result = TraceMcus(in, mcuEnd, pixels, lastMcu, listing ? &sink : nullptr);
+    if (result != TraceResult::Done) state.SkipWithError("the trace did not complete");
     benchmark::DoNotOptimize(pixels.pixels.data());
   }
   if (lastMcu > 0) state.counters["firstMcuBytes"] = static_cast<double>(mcuEnd[0] - pointer.BytePos);

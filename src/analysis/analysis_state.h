@@ -18,12 +18,12 @@ struct AnalysisState {
   std::array<std::string, 256> MarkerName;  // filled once at start-up
   std::array<int16_t, 256> MarkerCount{};
   std::array<MarkerEntry, kMaxLogLines> MarkerTable{};
-  // For every line of LOG, the file position it refers to.
+  // For every line of LOG, the file position it refers to. Changed only by the
+  // functions of message_log.h, which keep both in step with LOG's lines.
   std::array<int32_t, kMaxLogLines> LineAddress{};
   int16_t LogLineCount = 0;
   int32_t AnalysisStart = 0;
   int32_t ScanDataEnd = 0;  // last byte of entropy-coded data
-  bool ImageInvalid = true;
 };
 
 }  // namespace vorn

@@ -9,20 +9,20 @@
 
 namespace vorn {
 
-void ParseApp0Segment(AppState& app, int32_t p) {
+void ParseApp0Segment(AnalysisContext& ctx, int32_t p) {
   using marker::kAPP0;
-  window::WindowModel& form = app.form;
+  window::WindowModel& form = ctx.form;
   form.APP0ETC.text.clear();
-  SegmentReader r(app.file);
-  const SegmentLength length = ReadSegmentLength(app, r, kAPP0, p);
+  SegmentReader r(ctx.file);
+  const SegmentLength length = ReadSegmentLength(ctx, r, kAPP0, p);
   if (!length.Usable()) return;
   const int64_t at = p;
-  App0Record& app0 = app.rec.app0;
+  App0Record& app0 = ctx.rec.app0;
   app0.App0Length = static_cast<int16_t>(length.length);
   // The JFIF fields up to the densities are read at their positions whatever the
   // length says; when the file ends among them nothing is shown.
   if (!r.Covers(at + 4, at + 15)) {
-    ReportCutShort(app, kAPP0, p);
+    ReportCutShort(ctx, kAPP0, p);
     return;
   }
   const uint8_t id[4] = {r.Byte(at + 4), r.Byte(at + 5), r.Byte(at + 6), r.Byte(at + 7)};
@@ -31,7 +31,7 @@ void ParseApp0Segment(AppState& app, int32_t p) {
   while (idLength < 4 && id[idLength] != 0) ++idLength;
   app0.App0Identifier = Cp932ToUtf8(id, idLength);
   if (!(id[0] == 'J' && id[1] == 'F' && id[2] == 'I' && id[3] == 'F')) {
-    AddLogLine(form.LOG, app.analysis, app.analysis.MarkerName[kAPP0] + "がJFIFではありません",
+    AddLogLine(form.LOG, ctx.analysis, ctx.analysis.MarkerName[kAPP0] + "がJFIFではありません",
                static_cast<int32_t>(at + 4));
   }
   app0.App0VersionMajor = r.Byte(at + 9);
@@ -51,9 +51,9 @@ void ParseApp0Segment(AppState& app, int32_t p) {
   // The rest of the segment (thumbnail size and pixels), as far as the file holds it.
   const int64_t last = at + 1 + length.length;
   std::string rest;
-  for (int64_t pos = at + 16; pos <= last && app.file.Contains(pos); ++pos) rest += Hex2(app.file.At(pos));
+  for (int64_t pos = at + 16; pos <= last && ctx.file.Contains(pos); ++pos) rest += Hex2(ctx.file.At(pos));
   form.APP0ETC.text = std::move(rest);
-  if (!r.Covers(at + 16, last)) ReportCutShort(app, kAPP0, p);
+  if (!r.Covers(at + 16, last)) ReportCutShort(ctx, kAPP0, p);
 }
 
 }  // namespace vorn

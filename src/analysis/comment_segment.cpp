@@ -8,25 +8,25 @@
 
 namespace vorn {
 
-void ParseCommentSegment(AppState& app, int32_t p) {
+void ParseCommentSegment(AnalysisContext& ctx, int32_t p) {
   using marker::kCOM;
-  SegmentReader r(app.file);
-  const SegmentLength length = ReadSegmentLength(app, r, kCOM, p);
+  SegmentReader r(ctx.file);
+  const SegmentLength length = ReadSegmentLength(ctx, r, kCOM, p);
   if (!length.Usable()) return;
-  app.form.COMLEN.text = std::to_string(length.length);
+  ctx.form.COMLEN.text = std::to_string(length.length);
   const int64_t first = int64_t{p} + 4;
   const int64_t last = int64_t{p} + 1 + length.length;
   // The comment as far as the file holds it; the text ends at a 00 byte, as the
   // label showing it would end it.
-  const int64_t end = std::min<int64_t>(last + 1, app.file.FileLength());
+  const int64_t end = std::min<int64_t>(last + 1, ctx.file.FileLength());
   std::string text;
   if (first < end) {
-    const auto begin = app.file.bytes.begin() + first;
-    const auto stop = std::find(begin, app.file.bytes.begin() + end, uint8_t{0});
+    const auto begin = ctx.file.bytes.begin() + first;
+    const auto stop = std::find(begin, ctx.file.bytes.begin() + end, uint8_t{0});
     text = Cp932ToUtf8(&*begin, static_cast<size_t>(stop - begin));
   }
-  app.form.COM.text = std::move(text);
-  if (!r.Covers(first, last)) ReportCutShort(app, kCOM, p);
+  ctx.form.COM.text = std::move(text);
+  if (!r.Covers(first, last)) ReportCutShort(ctx, kCOM, p);
 }
 
 }  // namespace vorn

@@ -30,23 +30,23 @@ void ShowFrame(const FrameRecord& f, window::WindowModel& form) {
 
 }  // namespace
 
-bool ParseFrameHeader(AppState& app, int32_t p) {
-  SegmentReader r(app.file);
+ParseVerdict ParseFrameHeader(AnalysisContext& ctx, int32_t p) {
+  SegmentReader r(ctx.file);
   const int64_t at = p;
   // Reports name the marker itself (C0 or C2); check messages always name SOF0.
   const uint8_t code = r.Byte(at + 1);
-  const SegmentLength length = ReadSegmentLength(app, r, code, p);
+  const SegmentLength length = ReadSegmentLength(ctx, r, code, p);
   // A header cut short by the end of the file ends the analysis: nothing may be
   // decoded from half a header.
-  if (length.state == SegmentLength::State::CutShort) return true;
-  if (!length.Usable()) return false;
+  if (length.state == SegmentLength::State::CutShort) return ParseVerdict::Stop;
+  if (!length.Usable()) return ParseVerdict::GoOn;
   const auto cutShort = [&] {
-    ReportCutShort(app, code, p);
-    return true;
+    ReportCutShort(ctx, code, p);
+    return ParseVerdict::Stop;
   };
-  const auto refuse = [&](const char* fragment) { return Refuse(app, marker::kSOF0, fragment); };
+  const auto refuse = [&](const char* fragment) { return Refuse(ctx, marker::kSOF0, fragment); };
 
-  FrameRecord& f = app.rec.frame;
+  FrameRecord& f = ctx.rec.frame;
   f.FrameLength = static_cast<int16_t>(length.length);
 
   const uint8_t precision = r.Byte(at + 4);
@@ -87,12 +87,12 @@ bool ParseFrameHeader(AppState& app, int32_t p) {
     if (r.RanOut()) return cutShort();
     f.QuantSelector[k] = selector;
     // The selector names a slot filled so far, not a table identifier.
-    if (selector >= app.rec.quant.QuantTableCount) {
+    if (selector >= ctx.rec.quant.QuantTableCount) {
       return refuse("のセレクターに対応した量子化テーブルがありません");
     }
   }
-  ShowFrame(f, app.form);
-  return false;
+  ShowFrame(f, ctx.form);
+  return ParseVerdict::GoOn;
 }
 
 }  // namespace vorn

@@ -12,23 +12,18 @@ constexpr int kSlots = 4;
 // 256 of them is refused.
 constexpr int kMaxCodes = 255;
 
-enum class TableRead { Done, Stop };
-
 // Reads the one table at q into slot `slot`: class, identifier, counts with their
 // canonical codes, then the symbols. total receives the number of codes.
-TableRead ReadTable(AppState& app, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
+ParseVerdict ReadTable(AnalysisContext& ctx, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
   using marker::kDHT;
-  HuffStore& h = app.rec.huff;
+  HuffStore& h = ctx.rec.huff;
   const auto cutShort = [&] {
     // Ends the analysis like a cut frame header: the table (class, identifier) is
     // half written and the decoder must not use it.
-    ReportCutShort(app, kDHT, p);
-    return TableRead::Stop;
+    ReportCutShort(ctx, kDHT, p);
+    return ParseVerdict::Stop;
   };
-  const auto refuse = [&](const char* fragment) {
-    Refuse(app, kDHT, fragment);
-    return TableRead::Stop;
-  };
+  const auto refuse = [&](const char* fragment) { return Refuse(ctx, kDHT, fragment); };
 
   const uint8_t head = r.Byte(q);
   if (r.RanOut()) return cutShort();
@@ -66,35 +61,35 @@ TableRead ReadTable(AppState& app, SegmentReader& r, int64_t q, int32_t p, int s
       }
     }
   }
-  return TableRead::Done;
+  return ParseVerdict::GoOn;
 }
 
 }  // namespace
 
-bool BuildHuffmanTable(AppState& app, int64_t q, int64_t end, int32_t p) {
-  HuffStore& h = app.rec.huff;
-  SegmentReader r(app.file);
+ParseVerdict BuildHuffmanTable(AnalysisContext& ctx, int64_t q, int64_t end, int32_t p) {
+  HuffStore& h = ctx.rec.huff;
+  SegmentReader r(ctx.file);
   while (q < end) {
     // A segment with more tables than slots remain stops being read here; the
     // tables beyond are not stored.
-    if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return false;
+    if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return ParseVerdict::GoOn;
     int total = 0;
-    if (ReadTable(app, r, q, p, h.HuffTableCount, total) == TableRead::Stop) return true;
+    if (ReadTable(ctx, r, q, p, h.HuffTableCount, total) == ParseVerdict::Stop) return ParseVerdict::Stop;
     ++h.HuffTableCount;
     q += 17 + total;
   }
-  return false;
+  return ParseVerdict::GoOn;
 }
 
-bool ParseHuffmanSegment(AppState& app, int32_t p) {
-  HuffStore& h = app.rec.huff;
-  if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return false;
-  SegmentReader r(app.file);
-  const SegmentLength length = ReadSegmentLength(app, r, marker::kDHT, p);
-  if (length.state == SegmentLength::State::CutShort) return true;
-  if (!length.Usable()) return false;
+ParseVerdict ParseHuffmanSegment(AnalysisContext& ctx, int32_t p) {
+  HuffStore& h = ctx.rec.huff;
+  if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return ParseVerdict::GoOn;
+  SegmentReader r(ctx.file);
+  const SegmentLength length = ReadSegmentLength(ctx, r, marker::kDHT, p);
+  if (length.state == SegmentLength::State::CutShort) return ParseVerdict::Stop;
+  if (!length.Usable()) return ParseVerdict::GoOn;
   h.HuffLength[h.HuffTableCount] = static_cast<int16_t>(length.length);
-  return BuildHuffmanTable(app, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
+  return BuildHuffmanTable(ctx, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
 }
 
 }  // namespace vorn

@@ -8,7 +8,6 @@
 #include "analysis/message_log.h"
 #include "analysis/segment_parsers.h"
 #include "analysis/table_pages.h"
-#include "dump/dump_view.h"
 
 namespace vorn {
 namespace {
@@ -68,48 +67,46 @@ constexpr CountCheck kCountChecks[] = {
 
 // Lists every marker from AnalysisStart on. False when the marker limit was
 // reached (the analysis stops).
-bool ScanMarkers(AppState& app) {
-  AnalysisState& a = app.analysis;
-  const std::vector<uint8_t>& bytes = app.file.bytes;
+bool ScanMarkers(AnalysisContext& ctx) {
+  AnalysisState& a = ctx.analysis;
+  const std::vector<uint8_t>& bytes = ctx.file.bytes;
   const int64_t last = static_cast<int64_t>(bytes.size()) - 2;
   for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
     if (bytes[i] != kFill) continue;
     const uint8_t c = bytes[i + 1];
     // Stuffed zeros, fill bytes and restart markers are never listed; in a fill
     // run FF FF .. FF c the marker is found at the last FF.
-    if (c == kStuffedZero || c == kFill || (c >= kRST0 && c <= kRST7)) continue;
+    if (c == kStuffedZero || c == kFill || IsRestartMarker(c)) continue;
     const int n = a.LogLineCount;
     const auto pos = static_cast<int32_t>(i);
-    app.form.LOG.AddItem(Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました");
-    a.LineAddress[n] = pos;
+    AddLogLine(ctx.form.LOG, a, Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました", pos);
     a.MarkerTable[n] = {c, pos};
     ++a.MarkerCount[c];
     if (n >= kMarkerLimit - 1) {
-      app.Message("マーカーが９９９個を超えました（中止）");
+      ctx.Message("マーカーが９９９個を超えました（中止）");
       return false;
     }
-    ++a.LogLineCount;
-    app.form.LOG.tag = kMarkerListTag;
+    ctx.form.LOG.tag = kMarkerListTag;
   }
   return true;
 }
 
 // The count checks, in the order of kCountChecks. False when a check stops the analysis.
-bool CheckCounts(AppState& app) {
-  AnalysisState& a = app.analysis;
+bool CheckCounts(AnalysisContext& ctx) {
+  AnalysisState& a = ctx.analysis;
   for (const CountCheck& check : kCountChecks) {
     if (!check.fails(a.MarkerCount[check.code])) continue;
-    app.Message(a.MarkerName[check.code] + check.fragment);
+    ctx.Message(a.MarkerName[check.code] + check.fragment);
     if (check.verdict == Verdict::Stop) return false;
-    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = app.file.FileLength() - 1;
+    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = ctx.file.FileLength() - 1;
   }
   return true;
 }
 
 // The file itself must begin with SOI, wherever the scan began.
-void CheckStart(AppState& app) {
-  if (app.file.At(0) == kFill && app.file.At(1) == kSOI) return;
-  AddLogLine(app.form.LOG, app.analysis, app.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
+void CheckStart(AnalysisContext& ctx) {
+  if (ctx.file.At(0) == kFill && ctx.file.At(1) == kSOI) return;
+  AddLogLine(ctx.form.LOG, ctx.analysis, ctx.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
 }
 
 // Whether the length field of the segment at p leads exactly to the next marker.
@@ -124,24 +121,24 @@ bool LengthLeadsToMarker(const FileImage& file, int64_t p) {
 
 // Every marker after the first up to (not including) the first SOS: the entropy-
 // coded data after it has no lengths to check.
-void CheckLengths(AppState& app, int last) {
-  AnalysisState& a = app.analysis;
+void CheckLengths(AnalysisContext& ctx, int last) {
+  AnalysisState& a = ctx.analysis;
   for (int j = 1; j <= last; ++j) {
     const MarkerEntry e = a.MarkerTable[j];
     if (e.Code == kSOS) break;
-    if (LengthLeadsToMarker(app.file, e.Position)) continue;
+    if (LengthLeadsToMarker(ctx.file, e.Position)) continue;
     const int32_t lengthLow =
         static_cast<int32_t>(std::min<int64_t>(int64_t{e.Position} + 3, std::numeric_limits<int32_t>::max()));
-    AddLogLine(app.form.LOG, a, a.MarkerName[e.Code] + "のパラメータ長が不正です", lengthLow);
+    AddLogLine(ctx.form.LOG, a, a.MarkerName[e.Code] + "のパラメータ長が不正です", lengthLow);
   }
 }
 
 // Hands every supported segment to its parser. False when a parser stops the
 // analysis.
-bool Dispatch(AppState& app, int last) {
-  AnalysisState& a = app.analysis;
-  QuantStore& quant = app.rec.quant;
-  HuffStore& huff = app.rec.huff;
+bool Dispatch(AnalysisContext& ctx, int last) {
+  AnalysisState& a = ctx.analysis;
+  QuantStore& quant = ctx.rec.quant;
+  HuffStore& huff = ctx.rec.huff;
   quant.QuantTableCount = 0;
   huff.HuffTableCount = 0;
   for (int j = 0; j <= last; ++j) {
@@ -149,29 +146,30 @@ bool Dispatch(AppState& app, int last) {
     switch (e.Code) {
       case kSOF0:
       case kSOF2:
-        if (ParseFrameHeader(app, e.Position)) return false;
+        if (ParseFrameHeader(ctx, e.Position) == ParseVerdict::Stop) return false;
         break;
       case kDHT:
-        if (huff.HuffTableCount < 4 && ParseHuffmanSegment(app, e.Position)) return false;
+        if (huff.HuffTableCount < 4 && ParseHuffmanSegment(ctx, e.Position) == ParseVerdict::Stop)
+          return false;
         break;
       case kEOI:
         // With several EOI markers the last one wins.
         SetScanDataEnd(a, e.Position);
         break;
       case kSOS:
-        if (ParseScanHeader(app, e.Position)) return false;
+        if (ParseScanHeader(ctx, e.Position) == ParseVerdict::Stop) return false;
         break;
       case kDQT:
-        if (quant.QuantTableCount < 2) ParseQuantSegment(app, e.Position);
+        if (quant.QuantTableCount < 2) ParseQuantSegment(ctx, e.Position);
         break;
       case kDRI:
-        ParseRestartInterval(app, e.Position);
+        ParseRestartInterval(ctx, e.Position);
         break;
       case kAPP0:
-        ParseApp0Segment(app, e.Position);
+        ParseApp0Segment(ctx, e.Position);
         break;
       case kCOM:
-        ParseCommentSegment(app, e.Position);
+        ParseCommentSegment(ctx, e.Position);
         break;
       default:
         break;
@@ -181,17 +179,15 @@ bool Dispatch(AppState& app, int last) {
 }
 
 // The counters become page numbers and page 0 of each store is shown.
-void Finish(AppState& app) {
-  QuantStore& quant = app.rec.quant;
-  HuffStore& huff = app.rec.huff;
+void ShowFirstTables(AnalysisContext& ctx) {
+  QuantStore& quant = ctx.rec.quant;
+  HuffStore& huff = ctx.rec.huff;
   quant.QuantPageLast = static_cast<int16_t>(quant.QuantTableCount - 1);
   huff.HuffPageLast = static_cast<int16_t>(huff.HuffTableCount - 1);
   quant.QuantTableCount = 0;
   huff.HuffTableCount = 0;
-  ShowQuantTable(quant, 0, app.form);
-  ShowHuffmanTable(huff, 0, app.form);
-  app.analysis.ImageInvalid = false;
-  app.form.IMAGE.enabled = true;
+  ShowQuantTable(quant, 0, ctx.form);
+  ShowHuffmanTable(huff, 0, ctx.form);
 }
 
 }  // namespace
@@ -200,28 +196,20 @@ void SetScanDataEnd(AnalysisState& analysis, int32_t p) {
   analysis.ScanDataEnd = p - 1;
 }
 
-bool AnalyzeMarkers(AppState& app) {
-  AnalysisState& a = app.analysis;
-  app.form.IMAGE.enabled = false;
-  app.dump.DumpPage = 0;
-  app.dump.SelectedPage = 0;
-  app.dump.SelectedCell = 0;
-  ShowDump(app.file, 0, app.form);
-  app.form.DMPI.SetText(app.form.DMP[0].text);
-
+bool AnalyzeSegments(AnalysisContext& ctx) {
+  AnalysisState& a = ctx.analysis;
   a.MarkerCount.fill(0);
-  ResetSegmentFields(app);
-  a.LogLineCount = 0;
-  app.form.LOG.tag.clear();
-  app.form.LOG.Clear();
+  ResetSegmentFields(ctx.form);
+  ctx.form.LOG.tag.clear();
+  ClearLog(ctx.form.LOG, a);
 
-  if (!ScanMarkers(app)) return false;
+  if (!ScanMarkers(ctx)) return false;
   const int last = a.LogLineCount - 1;
-  if (!CheckCounts(app)) return false;
-  CheckStart(app);
-  CheckLengths(app, last);
-  if (!Dispatch(app, last)) return false;
-  Finish(app);
+  if (!CheckCounts(ctx)) return false;
+  CheckStart(ctx);
+  CheckLengths(ctx, last);
+  if (!Dispatch(ctx, last)) return false;
+  ShowFirstTables(ctx);
   return true;
 }
 

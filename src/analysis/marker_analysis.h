@@ -1,33 +1,21 @@
-// The marker scan and its checks, and loading a file into the file image.
+// The marker scan and its checks: every marker listed in LOG, the marker counts and
+// segment lengths checked, every supported segment handed to its parser.
 #pragma once
 
-#include <cstdint>
-#include <string>
-
+#include "analysis/analysis_context.h"
 #include "analysis/analysis_state.h"
-#include "analysis/file_image.h"
-#include "app/app_state.h"
 
 namespace vorn {
 
 // Fills the 256 Japanese marker descriptions (once, at start-up).
 void FillMarkerName(AnalysisState& analysis);
 
-// Scans from AnalysisStart, lists the markers, checks counts and lengths, dispatches
-// every supported segment to its parser. True when it ran to its end.
-bool AnalyzeMarkers(AppState& app);
+// Empties every segment and table field, and LOG; then scans from AnalysisStart,
+// lists the markers, checks counts and lengths, dispatches every supported segment
+// to its parser and shows page 0 of both table stores. True when it ran to its end.
+bool AnalyzeSegments(AnalysisContext& ctx);
 
-// Empties every field a previous analysis or decode may have filled.
-void ResetSegmentFields(AppState& app);
-
-struct LoadResult {
-  FileError error;         // the read failed: nothing was analysed
-  bool completed = false;  // the analysis ran to its end
-};
-
-// Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
-// when render is set and the analysis completed, renders the picture. A failed read
-// (or an empty or too large file) changes neither the file image nor anything else.
-LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true);
+// Empties the fields of the segment and table areas.
+void ResetSegmentFields(window::WindowModel& form);
 
 }  // namespace vorn

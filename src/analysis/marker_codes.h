@@ -20,4 +20,9 @@ inline constexpr uint8_t kAPP0 = 0xE0;
 inline constexpr uint8_t kCOM = 0xFE;
 inline constexpr uint8_t kFill = 0xFF;
 
+// RST0 .. RST7: the only markers the entropy-coded data may hold.
+constexpr bool IsRestartMarker(uint8_t code) {
+  return code >= kRST0 && code <= kRST7;
+}
+
 }  // namespace vorn::marker

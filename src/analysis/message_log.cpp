@@ -11,4 +11,9 @@ bool AddLogLine(window::ListBox& LOG, AnalysisState& analysis, std::string text,
   return true;
 }
 
+void ClearLog(window::ListBox& LOG, AnalysisState& analysis) {
+  LOG.Clear();
+  analysis.LogLineCount = 0;
+}
+
 }  // namespace vorn

@@ -1,4 +1,6 @@
-// The message list LOG and the file position of each of its lines.
+// The message list LOG and the file position of each of its lines. Every line of
+// LOG is added, and LOG is emptied, only through these functions, which keep
+// LineAddress and LogLineCount in step with the lines.
 #pragma once
 
 #include <cstdint>
@@ -18,5 +20,8 @@ inline const std::string kCandidateListTag = "1";  // the single-bit check's can
 // Adds a line at index LogLineCount with its LineAddress and advances LogLineCount.
 // LOG never grows past kMaxLogLines lines: further lines are dropped (returns false).
 bool AddLogLine(window::ListBox& LOG, AnalysisState& analysis, std::string text, int32_t address);
+
+// Empties LOG and its positions; the tag stays.
+void ClearLog(window::ListBox& LOG, AnalysisState& analysis);
 
 }  // namespace vorn

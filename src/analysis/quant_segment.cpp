@@ -15,18 +15,18 @@ constexpr int kLargestDrop = 55;
 
 }  // namespace
 
-void ParseQuantSegment(AppState& app, int32_t p) {
+void ParseQuantSegment(AnalysisContext& ctx, int32_t p) {
   using marker::kDQT;
-  QuantStore& q = app.rec.quant;
+  QuantStore& q = ctx.rec.quant;
   if (q.QuantTableCount < 0 || q.QuantTableCount >= kSlots) return;
-  SegmentReader r(app.file);
-  const SegmentLength length = ReadSegmentLength(app, r, kDQT, p);
+  SegmentReader r(ctx.file);
+  const SegmentLength length = ReadSegmentLength(ctx, r, kDQT, p);
   if (!length.Usable()) return;
   q.QuantLength[q.QuantTableCount] = static_cast<int16_t>(length.length);
 
-  const std::string& name = app.analysis.MarkerName[kDQT];
+  const std::string& name = ctx.analysis.MarkerName[kDQT];
   const auto note = [&](const char* fragment, int64_t pos) {
-    AddLogLine(app.form.LOG, app.analysis, name + fragment, static_cast<int32_t>(pos));
+    AddLogLine(ctx.form.LOG, ctx.analysis, name + fragment, static_cast<int32_t>(pos));
   };
   const int tables = (length.length - 2) / kTableBytes;
   for (int e = 0; e < tables; ++e) {
@@ -34,7 +34,7 @@ void ParseQuantSegment(AppState& app, int32_t p) {
     // A table cut off by the end of the file is not stored: its slot stays
     // unfilled, so no frame can select it.
     if (!r.Covers(at, at + kTableBytes - 1)) {
-      ReportCutShort(app, kDQT, p);
+      ReportCutShort(ctx, kDQT, p);
       return;
     }
     const int slot = q.QuantTableCount;

@@ -10,8 +10,7 @@ void Empty(std::array<window::Label, N>& labels) {
 
 }  // namespace
 
-void ResetSegmentFields(AppState& app) {
-  window::WindowModel& form = app.form;
+void ResetSegmentFields(window::WindowModel& form) {
   for (window::Label* l :
        {&form.APP0LEN, &form.APP0ID,  &form.APP0v1, &form.APP0v2, &form.APP0U,  &form.APP0Xd,
         &form.APP0Yd,  &form.APP0ETC, &form.COMLEN, &form.COM,    &form.DQTLEN, &form.DQTPq,
@@ -29,22 +28,6 @@ void ResetSegmentFields(AppState& app) {
   Empty(form.SOSCsi);
   Empty(form.SOSTdi);
   Empty(form.SOSTai);
-
-  // What a decode and the investigations showed no longer stands behind the fields.
-  form.Picture1.Clear();
-  form.Picture2.Clear();
-  form.Picture3.Clear();
-  app.analysis.ImageInvalid = true;
-  form.VScroll1.SetMax(0);
-  form.VScroll1.SetValue(0);
-  form.HScroll1.SetMax(0);
-  form.HScroll1.SetValue(0);
-  Empty(form.DCV);
-  for (window::Label* l : {&form.MCUX, &form.MCUY, &form.MCUBIT, &form.MCUBYTE}) l->text.clear();
-  for (window::Command* c : {&form.MCUCHK, &form.BITCHK, &form.SAVE, &form.UNDO, &form.REDO})
-    c->enabled = false;
-  // The redo history is left as it is.
-  app.dump.UndoStack.Clear();
 }
 
 }  // namespace vorn

@@ -6,19 +6,19 @@
 
 namespace vorn {
 
-void ParseRestartInterval(AppState& app, int32_t p) {
+void ParseRestartInterval(AnalysisContext& ctx, int32_t p) {
   using marker::kDRI;
-  SegmentReader r(app.file);
-  const SegmentLength length = ReadSegmentLength(app, r, kDRI, p);
+  SegmentReader r(ctx.file);
+  const SegmentLength length = ReadSegmentLength(ctx, r, kDRI, p);
   if (!length.Usable()) return;
   // Lr is not compared with 4: the interval is read where it belongs.
   const uint16_t interval = r.Word(int64_t{p} + 4);
   if (r.RanOut()) {
-    ReportCutShort(app, kDRI, p);
+    ReportCutShort(ctx, kDRI, p);
     return;
   }
-  app.form.DRILEN.text = std::to_string(length.length);
-  app.form.DRI.text = std::to_string(interval);
+  ctx.form.DRILEN.text = std::to_string(length.length);
+  ctx.form.DRI.text = std::to_string(interval);
 }
 
 }  // namespace vorn

@@ -29,20 +29,20 @@ void ShowScan(const ScanRecord& sc, window::WindowModel& form) {
 
 }  // namespace
 
-bool ParseScanHeader(AppState& app, int32_t p) {
+ParseVerdict ParseScanHeader(AnalysisContext& ctx, int32_t p) {
   using marker::kSOS;
-  SegmentReader r(app.file);
+  SegmentReader r(ctx.file);
   const int64_t at = p;
-  const SegmentLength length = ReadSegmentLength(app, r, kSOS, p);
-  if (length.state == SegmentLength::State::CutShort) return true;
-  if (!length.Usable()) return false;
+  const SegmentLength length = ReadSegmentLength(ctx, r, kSOS, p);
+  if (length.state == SegmentLength::State::CutShort) return ParseVerdict::Stop;
+  if (!length.Usable()) return ParseVerdict::GoOn;
   const auto cutShort = [&] {
-    ReportCutShort(app, kSOS, p);
-    return true;
+    ReportCutShort(ctx, kSOS, p);
+    return ParseVerdict::Stop;
   };
-  const auto refuse = [&](const char* fragment) { return Refuse(app, kSOS, fragment); };
+  const auto refuse = [&](const char* fragment) { return Refuse(ctx, kSOS, fragment); };
 
-  ScanRecord& sc = app.rec.scan;
+  ScanRecord& sc = ctx.rec.scan;
   sc.ScanLength = static_cast<int16_t>(length.length);
 
   const uint8_t count = r.Byte(at + 4);
@@ -80,9 +80,9 @@ bool ParseScanHeader(AppState& app, int32_t p) {
   sc.SpectralEnd = se;
   sc.ApproxHigh = approximation >> 4;
   sc.ApproxLow = approximation & 0xF;
-  ShowScan(sc, app.form);
+  ShowScan(sc, ctx.form);
   sc.ScanDataStart = static_cast<int32_t>(dataStart);
-  return false;
+  return ParseVerdict::GoOn;
 }
 
 }  // namespace vorn

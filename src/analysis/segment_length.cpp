@@ -4,11 +4,11 @@
 
 namespace vorn {
 
-void ReportCutShort(AppState& app, uint8_t code, int32_t p) {
-  AddLogLine(app.form.LOG, app.analysis, app.analysis.MarkerName[code] + kBadLength, p + 2);
+void ReportCutShort(AnalysisContext& ctx, uint8_t code, int32_t p) {
+  AddLogLine(ctx.form.LOG, ctx.analysis, ctx.analysis.MarkerName[code] + kBadLength, p + 2);
 }
 
-SegmentLength ReadSegmentLength(AppState& app, SegmentReader& r, uint8_t code, int32_t p) {
+SegmentLength ReadSegmentLength(AnalysisContext& ctx, SegmentReader& r, uint8_t code, int32_t p) {
   const int high = r.Byte(int64_t{p} + 2);
   const int low = r.Byte(int64_t{p} + 3);
   SegmentLength result;
@@ -20,13 +20,13 @@ SegmentLength ReadSegmentLength(AppState& app, SegmentReader& r, uint8_t code, i
     result.length = high * 256 + low;
     return result;
   }
-  ReportCutShort(app, code, p);
+  ReportCutShort(ctx, code, p);
   return result;
 }
 
-bool Refuse(AppState& app, uint8_t code, const std::string& fragment) {
-  app.Message(app.analysis.MarkerName[code] + fragment);
-  return true;
+ParseVerdict Refuse(AnalysisContext& ctx, uint8_t code, const std::string& fragment) {
+  ctx.Message(ctx.analysis.MarkerName[code] + fragment);
+  return ParseVerdict::Stop;
 }
 
 }  // namespace vorn

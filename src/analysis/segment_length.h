@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/analysis_context.h"
 #include "analysis/segment_reader.h"
-#include "app/app_state.h"
 
 namespace vorn {
 
@@ -24,13 +24,13 @@ struct SegmentLength {
 // Reads the big-endian length at p+2, p+3 of the segment whose marker code is code.
 // A length whose high byte is 80 hexadecimal or more, or that lies past the end of
 // the file, is reported (a LOG line at p+2) rather than read.
-SegmentLength ReadSegmentLength(AppState& app, SegmentReader& r, uint8_t code, int32_t p);
+SegmentLength ReadSegmentLength(AnalysisContext& ctx, SegmentReader& r, uint8_t code, int32_t p);
 
 // The LOG line for a segment of marker code at p that runs past the end of the file.
-void ReportCutShort(AppState& app, uint8_t code, int32_t p);
+void ReportCutShort(AnalysisContext& ctx, uint8_t code, int32_t p);
 
-// Shows the message box MarkerName[code] + fragment; returns true (stop), so a
+// Shows the message box MarkerName[code] + fragment and stops the analysis, so a
 // parser can write `return Refuse(...)`.
-bool Refuse(AppState& app, uint8_t code, const std::string& fragment);
+ParseVerdict Refuse(AnalysisContext& ctx, uint8_t code, const std::string& fragment);
 
 }  // namespace vorn

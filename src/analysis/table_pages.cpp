@@ -4,7 +4,6 @@
 #include <string>
 
 #include "analysis/bit_string.h"
-#include "app/wiring.h"
 
 namespace vorn {
 
@@ -42,39 +41,29 @@ void ShowHuffmanTable(const HuffStore& huff, int slot, window::WindowModel& form
   }
 }
 
-void DQTUP_Click(AppState& app) {
-  QuantStore& q = app.rec.quant;
-  if (q.QuantTableCount <= 0) return;
-  --q.QuantTableCount;
-  ShowQuantTable(q, q.QuantTableCount, app.form);
+namespace {
+
+// Before the first page and at or after the last nothing happens. The counter is
+// tested only on the side it moves to: after a stopped analysis it still counts the
+// slots read, and "<" pages back from there.
+bool StepPage(int16_t& page, int16_t lastPage, int step) {
+  if (step < 0 ? page <= 0 : page >= lastPage) return false;
+  page = static_cast<int16_t>(page + (step < 0 ? -1 : 1));
+  return true;
 }
 
-void DQTDOWN_Click(AppState& app) {
-  QuantStore& q = app.rec.quant;
-  if (q.QuantTableCount >= q.QuantPageLast) return;
-  ++q.QuantTableCount;
-  ShowQuantTable(q, q.QuantTableCount, app.form);
+}  // namespace
+
+bool StepQuantPage(QuantStore& quant, int step, window::WindowModel& form) {
+  if (!StepPage(quant.QuantTableCount, quant.QuantPageLast, step)) return false;
+  ShowQuantTable(quant, quant.QuantTableCount, form);
+  return true;
 }
 
-void DHTUP_Click(AppState& app) {
-  HuffStore& h = app.rec.huff;
-  if (h.HuffTableCount <= 0) return;
-  --h.HuffTableCount;
-  ShowHuffmanTable(h, h.HuffTableCount, app.form);
-}
-
-void DHTDOWN_Click(AppState& app) {
-  HuffStore& h = app.rec.huff;
-  if (h.HuffTableCount >= h.HuffPageLast) return;
-  ++h.HuffTableCount;
-  ShowHuffmanTable(h, h.HuffTableCount, app.form);
-}
-
-void WireAnalysisHandlers(AppState& app) {
-  app.form.DQTUP.onClick = [&app] { DQTUP_Click(app); };
-  app.form.DQTDOWN.onClick = [&app] { DQTDOWN_Click(app); };
-  app.form.DHTUP.onClick = [&app] { DHTUP_Click(app); };
-  app.form.DHTDOWN.onClick = [&app] { DHTDOWN_Click(app); };
+bool StepHuffmanPage(HuffStore& huff, int step, window::WindowModel& form) {
+  if (!StepPage(huff.HuffTableCount, huff.HuffPageLast, step)) return false;
+  ShowHuffmanTable(huff, huff.HuffTableCount, form);
+  return true;
 }
 
 }  // namespace vorn

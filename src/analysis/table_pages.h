@@ -3,7 +3,6 @@
 #pragma once
 
 #include "analysis/records.h"
-#include "app/app_state.h"
 #include "window/window_model.h"
 
 namespace vorn {
@@ -13,9 +12,10 @@ void ShowQuantTable(const QuantStore& quant, int slot, window::WindowModel& form
 // DHTLEN, DHTTc, DHTTh and one Htbl line per code of the table held in slot `slot`.
 void ShowHuffmanTable(const HuffStore& huff, int slot, window::WindowModel& form);
 
-void DQTUP_Click(AppState& app);
-void DQTDOWN_Click(AppState& app);
-void DHTUP_Click(AppState& app);
-void DHTDOWN_Click(AppState& app);
+// The page buttons: show the previous (step < 0) or next (step > 0) stored table;
+// false, with nothing changed, at the first or last page. After an analysis the
+// table counters hold the page shown.
+bool StepQuantPage(QuantStore& quant, int step, window::WindowModel& form);
+bool StepHuffmanPage(HuffStore& huff, int step, window::WindowModel& form);
 
 }  // namespace vorn

@@ -1,6 +1,7 @@
-// Everything one main window owns, grouped by subsystem. Handlers named after a
-// window event (and the two orchestrators AnalyzeMarkers and RenderImage) take the
-// whole state; everything below them takes only the parts it uses.
+// Everything one main window owns, grouped by subsystem. Only this layer's handlers
+// (named after a window event) and orchestrators (AnalyzeMarkers, LoadFileImage,
+// RenderImage, TraceScan ...) take the whole state; the subsystems below take only
+// the parts they use.
 #pragma once
 
 #include "analysis/analysis_state.h"
@@ -27,6 +28,9 @@ struct AppState {
   DecodeState decode;
   InspectState inspect;
   DumpState dump;
+  // True while no completed analysis or decode stands behind the display; presses
+  // on the picture are ignored then. Changed only by SetImageInvalid.
+  bool ImageInvalid = true;
 
   // Shows a modal message box titled "Vorn".
   window::Answer Message(const std::string& text, window::Buttons buttons = window::Buttons::Ok) {

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <new>
 
-#include "analysis/marker_analysis.h"
-#include "app/file_errors.h"
+#include "analysis/file_errors.h"
+#include "app/analyze.h"
 
 namespace vorn {
 namespace {

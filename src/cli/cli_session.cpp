@@ -3,10 +3,10 @@
 #include <iostream>
 
 #include "analysis/hex.h"
-#include "analysis/marker_analysis.h"
+#include "app/analyze.h"
+#include "app/render.h"
+#include "app/segment_list.h"
 #include "app/wiring.h"
-#include "decode/render.h"
-#include "dump/segment_list.h"
 
 namespace vorn::cli {
 

@@ -3,9 +3,9 @@
 #include <iostream>
 
 #include "app/file_commands.h"
+#include "app/inspect_handlers.h"
 #include "cli/cli_session.h"
 #include "cli/press_mcu.h"
-#include "inspect/bit_check.h"
 
 namespace vorn::cli {
 

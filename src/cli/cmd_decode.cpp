@@ -34,7 +34,7 @@ int RunDecode(std::vector<std::string> args) {
   if (loaded != kExitOk) return loaded;
   if (!completed) return kExitStopped;
   const DecodeState& d = session.state.decode;
-  if (d.LastStatus < 0) {
+  if (!d.LastStatus) {
     std::cerr << "vorn-cli: decode: nothing was decoded\n";
     return kExitStopped;
   }
@@ -43,9 +43,9 @@ int RunDecode(std::vector<std::string> args) {
   const bool written = format == ImageFormat::Bmp
                            ? WriteBmp(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error)
                            : WritePng(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error);
-  std::cout << "status " << d.LastStatus << '\n';
+  std::cout << "status " << static_cast<int>(*d.LastStatus) << '\n';
   if (!written) return UsageError("decode: " + error);
-  return d.LastStatus == kDecodeOk ? kExitOk : kExitStopped;
+  return d.LastStatus == DecodeStatus::Ok ? kExitOk : kExitStopped;
 }
 
 }  // namespace vorn::cli

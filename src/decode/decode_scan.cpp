@@ -42,14 +42,14 @@ void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixT
 
 }  // namespace
 
-int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode) {
+DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode) {
   // The tracer reads these as this decode leaves them, so they are set first,
   // whatever happens after.
   decode.BitMask = {128, 64, 32, 16, 8, 4, 2, 1};
   BuildIdctMatrix(decode.IdctMatrix);
-  if (!BuildBlockPlan(rec.frame, rec.scan, decode.Plan)) return kDecodeFailure;
+  if (!BuildBlockPlan(rec.frame, rec.scan, decode.Plan)) return DecodeStatus::Failure;
   const McuGeometry geometry = ComputeMcuGeometry(rec.frame);
-  if (!StoresFit(rec.frame, geometry, decode)) return kDecodeFailure;
+  if (!StoresFit(rec.frame, geometry, decode)) return DecodeStatus::Failure;
 
   McuStart& first = decode.McuStarts.At(0, 0);
   first = McuStart{};

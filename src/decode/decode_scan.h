@@ -9,12 +9,6 @@
 
 namespace vorn {
 
-enum DecodeStatus : int {
-  kDecodeOk = 0,             // ScanDataEnd passed (however many MCUs were decoded)
-  kDecodeForeignMarker = 1,  // a marker other than RST0..RST7 inside the data
-  kDecodeFailure = 2,        // bad code word, overflow, too many blocks or rows ...
-};
-
 // Decodes the scan from ScanDataStart to scanDataEnd into decode.ImagePixels and
 // decode.McuStarts.
 //
@@ -29,6 +23,6 @@ enum DecodeStatus : int {
 // blocks, no block at all) is left empty (McuBlockCount 0) and gives status 2.
 // Whatever was decoded before a failure or a foreign marker stays in ImagePixels and
 // McuStarts. Never reads outside the file image.
-int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode);
+DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode);
 
 }  // namespace vorn

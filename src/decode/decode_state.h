@@ -3,11 +3,19 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "analysis/records.h"
 
 namespace vorn {
+
+// Shown to the user as its number ("スキャンデータが不正です(2)", "status 2").
+enum class DecodeStatus : int {
+  Ok = 0,             // ScanDataEnd passed (however many MCUs were decoded)
+  ForeignMarker = 1,  // a marker other than RST0..RST7 inside the data
+  Failure = 2,        // bad code word, overflow, too many blocks or rows ...
+};
 
 // MCU geometry, from the sampling factors of frame component 0 only.
 struct McuGeometry {
@@ -70,8 +78,8 @@ struct DecodeState {
   McuBlockPlan Plan;
   std::array<uint8_t, 8> BitMask{};
   IdctMatrixTable IdctMatrix{};
-  // Status of the last RenderImage's decode (0, 1, 2); -1 when it decoded nothing.
-  int32_t LastStatus = -1;
+  // Status of the last RenderImage's decode; none when it decoded nothing.
+  std::optional<DecodeStatus> LastStatus;
   // Largest picture, in bytes, the display will hold; beyond it, as when the memory
   // cannot be had, RenderImage reports the picture as too large. Frames are at most
   // 4000 x 4000 (64 MB), so only a test has reason to lower it.

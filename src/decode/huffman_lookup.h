@@ -46,16 +46,17 @@ class HuffmanLookup {
   // data may be anything: the caller must check that `length` bits were there.
   Code Peek(uint32_t window) const {
     const uint32_t e = fast_[window >> (16 - kPeekBits)];
-    if (e != 0)
-      return Code{static_cast<int>(e & 0xFF), static_cast<int>(e >> 24), static_cast<int>((e >> 8) & 0xFF),
-                  static_cast<int>((e >> 16) & 0xFF)};
-    return PeekLong(window);
+    return e != 0 ? Unpack(e) : PeekLong(window);
   }
 
   // The packed form behind Peek, for the decoder's inner loop: the entry of the
   // first kPeekBits bits, length | run << 8 | size << 16 | k << 24, or 0 when the
   // code word is longer (then PeekLong).
   uint32_t ShortEntry(uint32_t firstBits) const { return fast_[firstBits]; }
+  static Code Unpack(uint32_t e) {
+    return Code{static_cast<int>(e & 0xFF), static_cast<int>(e >> 24), static_cast<int>((e >> 8) & 0xFF),
+                static_cast<int>((e >> 16) & 0xFF)};
+  }
   Code PeekLong(uint32_t window) const;
 
  private:

@@ -10,14 +10,10 @@
 #include <array>
 #include <cstdint>
 
+#include "analysis/zigzag.h"
 #include "decode/decode_state.h"
 
 namespace vorn {
-
-// Natural position k = v*8 + u -> zig-zag position.
-extern const std::array<uint8_t, 64> kZigZag;
-// Zig-zag position -> natural position (the inverse of kZigZag).
-extern const std::array<uint8_t, 64> kNaturalOrder;
 
 // Samples of one block, natural order: index y*8 + x.
 using SampleBlock = std::array<int32_t, 64>;

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "analysis/marker_codes.h"
+
 namespace vorn {
 
 // The bits loaded and not yet taken, the first in the top bit. Kept apart from the
@@ -113,8 +115,8 @@ class ScanBits {
     }
     const uint8_t marker = data_[next_ + 1];
     next_ += 2;
-    if (marker == 0x00) return;
-    event_ = marker >= 0xD0 && marker <= 0xD7 ? Event::kRestart : Event::kForeignMarker;
+    if (marker == marker::kStuffedZero) return;
+    event_ = marker::IsRestartMarker(marker) ? Event::kRestart : Event::kForeignMarker;
   }
 
   const uint8_t* data_;

@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <bit>
 
+#include "decode/bit_rules.h"
 #include "decode/colour.h"
 #include "decode/decode_scan.h"
 
 namespace vorn {
 
 namespace {
-
-// The sign extension of the extra bits (ISO/IEC 10918-1 F.2.2.1): v when its top
-// bit is set, else v - 2^size + 1. Without a branch: the sign is a coin toss.
-inline int32_t Extend(uint32_t v, int size) {
-  const int32_t top = static_cast<int32_t>(v >> (size - 1));  // 0 or 1
-  return static_cast<int32_t>(v) + ((top - 1) & (1 - (1 << size)));
-}
-
-// A DHT segment gives 4-bit sizes. A larger one (only a hand-made table can hold
-// one) would collect more extra bits than a 32-bit value keeps: a failure.
-constexpr int kLargestSize = 15;
 
 // A code word of at most 16 bits and its at most 15 extra bits: with this many bits
 // held, a code word and its value can be taken whole.
@@ -51,7 +41,7 @@ void ScanDecoder::StartBlock() {
   table_ = tables_.dc[blockIndex_];
 }
 
-int ScanDecoder::Run() {
+DecodeStatus ScanDecoder::Run() {
   for (;;) {
     if (window_.bits < kWholeCodeWord) {
       loader_.Fill(window_);
@@ -65,21 +55,21 @@ int ScanDecoder::Run() {
             loader_.PassRestart();
             continue;
           case ScanBits::Event::kForeignMarker:
-            return kDecodeForeignMarker;
+            return DecodeStatus::ForeignMarker;
           case ScanBits::Event::kOutsideFile:
-            return kDecodeFailure;
+            return DecodeStatus::Failure;
           case ScanBits::Event::kEnd:
           case ScanBits::Event::kNone:
-            return kDecodeOk;
+            return DecodeStatus::Ok;
         }
       }
     }
     if (readingCode_ && codeLength_ == 0 && table_ != nullptr && window_.bits >= kWholeCodeWord) {
-      if (!WholeCodeWords()) return kDecodeFailure;
+      if (!WholeCodeWords()) return DecodeStatus::Failure;
       // Fewer bits are held now, or the next code word needs the bit-by-bit search:
       // one step of the general machine follows, which always takes a bit.
     }
-    if (!SlowStep()) return kDecodeFailure;
+    if (!SlowStep()) return DecodeStatus::Failure;
   }
 }
 
@@ -90,7 +80,7 @@ bool ScanDecoder::SlowStep() {
     codeValue_ = static_cast<int32_t>((static_cast<uint32_t>(codeValue_) << n) | window_.Take(n));
     codeLength_ += n;
     if (codeLength_ < extraBits_) return true;
-    return StoreCoefficient(Extend(static_cast<uint32_t>(codeValue_), extraBits_));
+    return StoreCoefficient(ExtendSign(static_cast<uint32_t>(codeValue_), extraBits_));
   }
   if (table_ == nullptr) return false;  // the block's selector names no table: fails on its first bit
   if (codeLength_ == 0) {
@@ -122,7 +112,7 @@ bool ScanDecoder::OnCode(int run, int size) {
   table_ = tables_.ac[blockIndex_];
   if (size > kLargestSize) return false;
   if (size == 0) return StoreCoefficient(0);
-  if (size <= window_.bits) return StoreCoefficient(Extend(window_.Take(size), size));
+  if (size <= window_.bits) return StoreCoefficient(ExtendSign(window_.Take(size), size));
   readingCode_ = false;
   extraBits_ = size;
   codeValue_ = 0;
@@ -175,9 +165,10 @@ bool ScanDecoder::WholeCodeWords() {
     int length, run, size;
     if (const uint32_t e =
             table->ShortEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits)))) {
-      length = static_cast<int>(e & 0xFF);
-      run = static_cast<int>((e >> 8) & 0xFF);
-      size = static_cast<int>((e >> 16) & 0xFF);
+      const HuffmanLookup::Code code = HuffmanLookup::Unpack(e);
+      length = code.length;
+      run = code.run;
+      size = code.size;
     } else {
       const HuffmanLookup::Code code = table->PeekLong(w.Peek16());
       if (code.length == 0) break;  // no code word within 16 bits: bit by bit to the failure
@@ -199,7 +190,7 @@ bool ScanDecoder::WholeCodeWords() {
     table = tables_.ac[blockIndex_];
     if (size != 0) {
       if (index > 63) return false;
-      const int32_t value = Extend(w.Take(size), size);
+      const int32_t value = ExtendSign(w.Take(size), size);
       const int k = kNaturalOrder[index];
       natural[k] = value;  // never 0: a value of size S >= 1 has S bits
       nonZero |= uint64_t{1} << k;
@@ -221,7 +212,7 @@ bool ScanDecoder::CompleteBlock() {
   const McuBlockPlan& plan = decode_.Plan;
   const int c = plan.Component(blockIndex_);
   const int32_t dc = natural_[0] + dcPredictor_[c];
-  if (dc < -32768 || dc > 32767) return false;
+  if (!FitsInt16(dc)) return false;
   dcPredictor_[c] = dc;
   natural_[0] = dc;
   nonZero_ = dc != 0 ? nonZero_ | 1 : nonZero_ & ~uint64_t{1};

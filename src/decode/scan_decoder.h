@@ -15,6 +15,7 @@
 
 #include "analysis/file_image.h"
 #include "analysis/records.h"
+#include "decode/decode_scan.h"
 #include "decode/decode_state.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
@@ -41,7 +42,7 @@ class ScanDecoder {
               const McuGeometry& geometry, DecodeState& decode);
 
   // Runs to the end of the data, a foreign marker or a failure: the status.
-  int Run();
+  DecodeStatus Run();
 
  private:
   bool WholeCodeWords();

@@ -32,31 +32,26 @@ void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& form
   }
 }
 
-void DMPFUP_Click(AppState& app) {
-  int32_t& page = app.dump.DumpPage;
-  page = page >= 16 ? page - 16 : 0;
-  ShowDump(app.file, page, app.form);
-}
-
-void DMPUP_Click(AppState& app) {
-  int32_t& page = app.dump.DumpPage;
-  if (page < 1) return;
-  --page;
-  ShowDump(app.file, page, app.form);
-}
-
-void DMPDOWN_Click(AppState& app) {
-  int32_t& page = app.dump.DumpPage;
-  if (page > LastPage(app.file)) return;
-  ++page;
-  ShowDump(app.file, page, app.form);
-}
-
-void DMPFDOWN_Click(AppState& app) {
-  int32_t& page = app.dump.DumpPage;
-  const int32_t last = LastPage(app.file);
-  page = page + 16 <= last ? page + 16 : last;
-  ShowDump(app.file, page, app.form);
+void StepDumpPage(const FileImage& file, DumpState& dump, PageStep step, window::WindowModel& form) {
+  int32_t& page = dump.DumpPage;
+  const int32_t last = LastPage(file);
+  switch (step) {
+    case PageStep::FastUp:
+      page = page >= 16 ? page - 16 : 0;
+      break;
+    case PageStep::Up:
+      if (page < 1) return;
+      --page;
+      break;
+    case PageStep::Down:
+      if (page > last) return;
+      ++page;
+      break;
+    case PageStep::FastDown:
+      page = page + 16 <= last ? page + 16 : last;
+      break;
+  }
+  ShowDump(file, page, form);
 }
 
 }  // namespace vorn

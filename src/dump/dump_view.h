@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "analysis/file_image.h"
-#include "app/app_state.h"
+#include "dump/dump_state.h"
 #include "window/window_model.h"
 
 namespace vorn {
@@ -28,9 +28,10 @@ void PaintSelected(window::Label& cell);
 // Repaints row labels and cells for page dumpPage; every cell in normal colours.
 void ShowDump(const FileImage& file, int32_t dumpPage, window::WindowModel& form);
 
-void DMPFUP_Click(AppState& app);
-void DMPUP_Click(AppState& app);
-void DMPDOWN_Click(AppState& app);
-void DMPFDOWN_Click(AppState& app);
+// The four paging commands: 16 pages back (to page 0 at most), one back (not before
+// page 0), one forward (up to LastPage + 1, the empty page after the last), 16
+// forward (to LastPage at most). Each repaints the page.
+enum class PageStep { FastUp, Up, Down, FastDown };
+void StepDumpPage(const FileImage& file, DumpState& dump, PageStep step, window::WindowModel& form);
 
 }  // namespace vorn

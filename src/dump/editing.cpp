@@ -1,5 +1,7 @@
 #include "dump/editing.h"
 
+#include <string>
+
 #include "analysis/hex.h"
 #include "dump/dump_view.h"
 #include "dump/hex_input.h"
@@ -15,10 +17,10 @@ bool IsCell(int index) {
 }
 
 // Shows the error and puts `restore` back into the field; the image is untouched.
-bool RejectInput(AppState& app, const std::string& restore) {
-  app.Message(kInputError);
-  app.form.DMPI.SetText(restore);
-  return false;
+EditOutcome RejectInput(DumpContext& ctx, const std::string& restore) {
+  ctx.dialogs.MessageBox(kInputError, window::Buttons::Ok);
+  ctx.form.DMPI.SetText(restore);
+  return EditOutcome::Rejected;
 }
 
 }  // namespace
@@ -36,74 +38,53 @@ void JumpToPosition(const FileImage& file, DumpState& dump, window::WindowModel&
   if (dump.DumpPage != dump.SelectedPage) dump.SelectedPage = kNoSelectedPage;
 }
 
-void ClearDecodeFields(window::WindowModel& form) {
-  for (window::Label* label :
-       {&form.DCV[0], &form.DCV[1], &form.DCV[2], &form.MCUX, &form.MCUY, &form.MCUBIT, &form.MCUBYTE})
-    label->text.clear();
-  form.MCUCHK.enabled = false;
-  form.BITCHK.enabled = false;
-  form.SAVE.enabled = false;
-  form.LOG.Clear();
-}
+EditOutcome StoreDumpInput(DumpContext& ctx) {
+  DumpState& d = ctx.dump;
+  if (!IsCell(d.SelectedCell)) return EditOutcome::Unchanged;
+  window::Label& cell = ctx.form.DMP[d.SelectedCell];
+  const std::string text = ctx.form.DMPI.text;
+  if (text == cell.text || d.DumpPage != d.SelectedPage) return EditOutcome::Unchanged;
 
-void PostEditReset(AppState& app) {
-  ClearDecodeFields(app.form);
-  app.form.UNDO.enabled = false;
-  app.form.REDO.enabled = false;
-  app.dump.UndoStack.Clear();
-  app.dump.RedoStack.Clear();
-}
-
-bool CommitDumpInput(AppState& app) {
-  DumpState& d = app.dump;
-  if (!IsCell(d.SelectedCell)) return true;
-  window::Label& cell = app.form.DMP[d.SelectedCell];
-  const std::string text = app.form.DMPI.text;
-  if (text == cell.text || d.DumpPage != d.SelectedPage) return true;
-
-  std::vector<uint8_t>& bytes = app.file.bytes;
-  const int64_t length = app.file.FileLength();
+  std::vector<uint8_t>& bytes = ctx.file.bytes;
+  const int64_t length = ctx.file.FileLength();
   const int64_t a = CellPosition(d.DumpPage, d.SelectedCell);
   if (a < length) {
     if (text.empty() && a == length - 1) {  // remove the last byte
       bytes.pop_back();
       cell.text.clear();
-      PostEditReset(app);
-      return true;
+      return EditOutcome::Stored;
     }
     const HexInput input = ParseHexInput(text);
-    if (!input.accepted) return RejectInput(app, Hex2(bytes[static_cast<size_t>(a)]));
+    if (!input.accepted) return RejectInput(ctx, Hex2(bytes[static_cast<size_t>(a)]));
     bytes[static_cast<size_t>(a)] = input.value;
     cell.text = Hex2(input.value);
-    PostEditReset(app);
-    return true;
+    return EditOutcome::Stored;
   }
   // Only the position right after the last byte takes an appended byte.
-  if (text.empty() || a != length) return true;
+  if (text.empty() || a != length) return EditOutcome::Unchanged;
   const HexInput input = ParseHexInput(text);
   // A file at the 32-bit length limit cannot grow: its positions would wrap.
-  if (!input.accepted || length >= kMaxFileLength) return RejectInput(app, "");
+  if (!input.accepted || length >= kMaxFileLength) return RejectInput(ctx, "");
   bytes.push_back(input.value);
   cell.text = Hex2(input.value);
-  PostEditReset(app);
+  return EditOutcome::Stored;
+}
+
+bool SelectDumpCell(const FileImage& file, DumpState& dump, window::WindowModel& form, int index) {
+  // Cells up to the append position can be selected, none further.
+  if (!IsCell(index) || CellPosition(dump.DumpPage, index) > file.FileLength()) return false;
+  if (IsCell(dump.SelectedCell)) PaintNormal(form.DMP[dump.SelectedCell]);
+  PaintSelected(form.DMP[index]);
+  form.DMPI.SetText(form.DMP[index].text);
+  dump.SelectedCell = index;
+  dump.SelectedPage = dump.DumpPage;
   return true;
 }
 
-void DMPI_LostFocus(AppState& app) {
-  CommitDumpInput(app);
-}
-
-void DMP_Click(AppState& app, int index) {
-  if (!IsCell(index)) return;
-  if (!CommitDumpInput(app)) return;
-  DumpState& d = app.dump;
-  // Cells up to the append position can be selected, none further.
-  if (CellPosition(d.DumpPage, index) > app.file.FileLength()) return;
-  if (IsCell(d.SelectedCell)) PaintNormal(app.form.DMP[d.SelectedCell]);
-  PaintSelected(app.form.DMP[index]);
-  app.form.DMPI.SetText(app.form.DMP[index].text);
-  d.SelectedCell = index;
-  d.SelectedPage = d.DumpPage;
+void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length) {
+  form.UNDO.enabled = true;
+  form.REDO.enabled = false;
+  dump.UndoStack.Push({address, byte, length});
 }
 
 }  // namespace vorn

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "decode/idct.h"
+#include "analysis/zigzag.h"
 
 namespace vorn::gui {
 

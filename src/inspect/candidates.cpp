@@ -40,8 +40,7 @@ std::string CandidateLine(const BitCandidateEntry& entry, uint8_t byteNow) {
 
 void ListCandidates(const CandidateTable& table, const FileImage& file, window::ListBox& LOG,
                     AnalysisState& analysis) {
-  LOG.Clear();
-  analysis.LogLineCount = 0;
+  ClearLog(LOG, analysis);
   for (int i = 0; i < kListedCandidates; ++i) {
     const BitCandidateEntry& entry = table[i];
     if (entry.Position == 0 || !file.Contains(entry.Position)) continue;

@@ -1,20 +1,28 @@
-// Choosing an MCU with a press on the image view.
+// Choosing an MCU on the image view: the MCU's first bit, and what the press draws.
 #pragma once
 
-#include "app/app_state.h"
+#include <cstdint>
+
+#include "decode/decode_state.h"
+#include "inspect/inspect_state.h"
+#include "window/elements.h"
 
 namespace vorn {
-
-// A press on Picture1 at view coordinates (x, y), any button and shift state:
-// frames the MCU cell under it, sets McuPointer to the MCU's first bit as the last
-// decode recorded it, shows it in the dump and the MCU fields, enables MCUCHK and
-// BITCHK and empties LOG. Ignored while ImageInvalid is set, at or beyond the
-// picture's width or height, and where the view shows no MCU of the last decode.
-void Picture1_MouseDown(AppState& app, int button, int shift, float x, float y);
 
 // The pointer to MCU (column, row) whose McuStarts entry is start: the bit after the
 // last bit consumed before the MCU, without looking at the file (a stuffed byte or
 // a marker there is not skipped).
 McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row);
+
+// Inverts each pixel of the outline of the cell [x0, x1] x [y0, y1] of the view
+// once, where the view shows the X x Y picture.
+void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y);
+
+// Paints black where the view's window, scrolled to MCU (hv, vv), reaches past the
+// X x Y picture: right of it when the horizontal bar can scroll (hMax != 0), below
+// it when the vertical one can.
+void PaintPastPicture(window::Picture& view, int32_t viewWidth, int32_t viewHeight, int32_t X, int32_t Y,
+                      int32_t mcuWidth, int32_t mcuHeight, int32_t hv, int32_t vv, int32_t hMax,
+                      int32_t vMax);
 
 }  // namespace vorn

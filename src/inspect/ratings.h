@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "inspect/trace_scan.h"
+#include "inspect/tracer.h"
 
 namespace vorn {
 

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "analysis/hex.h"
+#include "analysis/marker_codes.h"
 #include "analysis/message_log.h"
+#include "decode/bit_rules.h"
 #include "decode/colour.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
@@ -27,17 +29,10 @@ void AppendBits(std::string& out, uint32_t value, int count) {
   for (int i = count - 1; i >= 0; --i) out += ((value >> i) & 1) ? '1' : '0';
 }
 
-bool Fits16(int32_t v) {
-  return v >= -32768 && v <= 32767;
-}
-
-// Extra bits of size s as a coefficient value (ISO/IEC 10918-1 F.2.2.1).
-int32_t ExtendSign(int32_t bits, int s) {
-  if (s == 0) return 0;
-  return bits >= (1 << (s - 1)) ? bits : bits - (1 << s) + 1;
-}
-
-constexpr int16_t kGoOn = -1;  // not a result: the trace continues
+// What each step of a trace returns: nothing while the trace goes on, else the
+// result that ends it.
+using Step = std::optional<TraceResult>;
+constexpr std::nullopt_t kGoOn = std::nullopt;
 
 // The last decode's matrix and Huffman tables, prepared for fast lookup once per
 // trace (a few microseconds; a trace takes tens). A table is prepared when a code
@@ -48,25 +43,25 @@ struct TraceTables {
 };
 
 // One trace. The members are the working state of the bit-serial walk; every
-// member function returns kGoOn or the TraceResult that ends the trace.
+// step returns kGoOn or the TraceResult that ends the trace.
 class Tracer {
  public:
   Tracer(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels, int16_t lastMcu,
          TraceListing* listing)
       : in_(in), mcuEnd_(mcuEnd), pixels_(pixels), lastMcu_(lastMcu), listing_(listing) {}
 
-  int16_t Run();
+  TraceResult Run();
 
  private:
   bool GeometryFits() const;
-  int16_t ResumeAfterDataFf();
-  int16_t LoadByte();
-  int16_t AfterFf();
-  int16_t ChangeByte();
-  int16_t CodeBit();
-  int16_t CompleteCoefficient();
-  int16_t CompleteBlock();
-  int16_t CompleteMcu();
+  Step ResumeAfterDataFf();
+  Step LoadByte();
+  Step AfterFf();
+  Step ChangeByte();
+  Step CodeBit();
+  Step CompleteCoefficient();
+  Step CompleteBlock();
+  Step CompleteMcu();
   void ResetCode() {
     readingCode_ = true;
     codeValue_ = 0;
@@ -75,7 +70,7 @@ class Tracer {
 
   // Listing.
   void AddLine(const std::string& text);
-  int16_t StartNextLine();
+  Step StartNextLine();
 
   uint8_t ByteAt(int32_t p) const {
     return p == in_.trial.position ? in_.trial.value : in_.file.bytes[static_cast<size_t>(p)];
@@ -106,7 +101,7 @@ class Tracer {
 
   std::string linePrefix_;
   int32_t lineAddress_ = 0;  // position of the line being built
-  int32_t lineCount_ = 0;    // LineAddress entries written
+  int32_t lineCount_ = 0;    // lines begun, the one being built included
 };
 
 bool Tracer::GeometryFits() const {
@@ -116,10 +111,10 @@ bool Tracer::GeometryFits() const {
          pixels_.pixels.size() >= static_cast<size_t>(pixels_.count) * pixels_.width * pixels_.height;
 }
 
-int16_t Tracer::Run() {
+TraceResult Tracer::Run() {
   h0_ = in_.rec.frame.HSampling[0];
   v0_ = in_.rec.frame.VSampling[0];
-  if (!GeometryFits()) return kTraceFailure;
+  if (!GeometryFits()) return TraceResult::Failure;
   tables_ = std::make_unique<TraceTables>();
   PrepareIdctKernel(in_.idct, tables_->kernel);
   if (in_.plan.McuBlockCount == 1) {
@@ -128,40 +123,38 @@ int16_t Tracer::Run() {
     samples_[2].fill(128);
   }
   for (int c = 0; c < 3; ++c) {
-    if (!Fits16(in_.startDc[c])) return kTraceFailure;
+    if (!FitsInt16(in_.startDc[c])) return TraceResult::Failure;
     dcPredictor_[c] = in_.startDc[c];
   }
   readPosition_ = in_.pointer.BytePos;
   bitIndex_ = in_.pointer.BitIndex;
-  if (bitIndex_ < 0 || bitIndex_ > 7) return kTraceFailure;
+  if (bitIndex_ < 0 || bitIndex_ > 7) return TraceResult::Failure;
   if (listing_) {
     listing_->LOG.tag = "";
-    listing_->LOG.Clear();
-    listing_->analysis.LogLineCount = 0;
+    ClearLog(listing_->LOG, listing_->analysis);
   }
-  if (const int16_t r = ResumeAfterDataFf(); r != kGoOn) return r;
+  if (const Step r = ResumeAfterDataFf()) return *r;
   if (listing_) {
     linePrefix_ = PositionPrefix(readPosition_, bitIndex_);
     lineAddress_ = readPosition_;
-    listing_->analysis.LineAddress[0] = readPosition_;
     lineCount_ = 1;
   }
 
   for (;;) {
-    if (readPosition_ > in_.scanDataEnd) return kTraceEndOfData;
-    if (const int16_t r = LoadByte(); r != kGoOn) return r;
+    if (readPosition_ > in_.scanDataEnd) return TraceResult::EndOfData;
+    if (const Step r = LoadByte()) return *r;
     for (; bitIndex_ < 8; ++bitIndex_) {
       codeValue_ = 2 * codeValue_ + ((byte_ & in_.bitMask[bitIndex_]) != 0 ? 1 : 0);
       ++codeLength_;
       if (readingCode_) {
-        if (const int16_t r = CodeBit(); r != kGoOn) return r;
+        if (const Step r = CodeBit()) return *r;
       }
       // A matched code of size 0 completes its coefficient without taking a bit.
       if (!readingCode_ && codeLength_ == extraBits_) {
-        if (const int16_t r = CompleteCoefficient(); r != kGoOn) return r;
+        if (const Step r = CompleteCoefficient()) return *r;
       }
     }
-    if (const int16_t r = ChangeByte(); r != kGoOn) return r;
+    if (const Step r = ChangeByte()) return *r;
   }
 }
 
@@ -169,30 +162,30 @@ int16_t Tracer::Run() {
 // follows a data FF. When the previous MCU ended on the last bit of a data FF, the
 // named byte is the stuffed 00 (or a marker), which the decoder never read as data:
 // the trace takes it up where the decoder did, after that byte.
-int16_t Tracer::ResumeAfterDataFf() {
+Step Tracer::ResumeAfterDataFf() {
   const int32_t previous = readPosition_ - 1;
   if (bitIndex_ != 0 || previous < in_.rec.scan.ScanDataStart || previous > in_.scanDataEnd ||
-      !in_.file.Contains(previous) || ByteAt(previous) != 0xFF)
+      !in_.file.Contains(previous) || ByteAt(previous) != marker::kFill)
     return kGoOn;
   readPosition_ = previous;
-  if (const int16_t r = AfterFf(); r != kGoOn) return r;
+  if (const Step r = AfterFf()) return r;
   ++readPosition_;
   return kGoOn;
 }
 
-int16_t Tracer::LoadByte() {
-  if (!in_.file.Contains(readPosition_)) return kTraceFailure;
+Step Tracer::LoadByte() {
+  if (!in_.file.Contains(readPosition_)) return TraceResult::Failure;
   byte_ = ByteAt(readPosition_);
   return kGoOn;
 }
 
 // readPosition_ is on a data FF: looks at the byte after it and stays there.
-int16_t Tracer::AfterFf() {
+Step Tracer::AfterFf() {
   ++readPosition_;
-  if (!in_.file.Contains(readPosition_)) return kTraceFailure;
+  if (!in_.file.Contains(readPosition_)) return TraceResult::Failure;
   const uint8_t next = ByteAt(readPosition_);
-  if (next == 0x00) return kGoOn;
-  if (next >= 0xD0 && next <= 0xD7) {
+  if (next == marker::kStuffedZero) return kGoOn;
+  if (marker::IsRestartMarker(next)) {
     // RSTn: the collected bits are dropped, and the predictors restart from 0 as
     // the encoder restarted them.
     codeValue_ = 0;
@@ -200,23 +193,23 @@ int16_t Tracer::AfterFf() {
     dcPredictor_.fill(0);
     return kGoOn;
   }
-  return kTraceForeignMarker;
+  return TraceResult::ForeignMarker;
 }
 
-int16_t Tracer::ChangeByte() {
-  if (byte_ == 0xFF) {
-    if (const int16_t r = AfterFf(); r != kGoOn) return r;
+Step Tracer::ChangeByte() {
+  if (byte_ == marker::kFill) {
+    if (const Step r = AfterFf()) return r;
   }
   ++readPosition_;
   bitIndex_ = 0;
   return kGoOn;
 }
 
-int16_t Tracer::CodeBit() {
+Step Tracer::CodeBit() {
   const int32_t length = codeLength_;
-  if (length > 16) return kTraceFailure;
+  if (length > 16) return TraceResult::Failure;
   const int16_t selector = coefficientClass_ == 0 ? in_.plan.Dc(blockIndex_) : in_.plan.Ac(blockIndex_);
-  if (selector < 0 || selector > 3) return kTraceFailure;
+  if (selector < 0 || selector > 3) return TraceResult::Failure;
   std::optional<HuffmanLookup>& lookup = tables_->huffman[coefficientClass_][selector];
   if (!lookup) lookup.emplace().Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
   const HuffmanLookup& table = *lookup;
@@ -241,10 +234,10 @@ int16_t Tracer::CodeBit() {
     if (listing_) {
       AddLine(linePrefix_ + "←EOB" + std::string(20, ' ') + "P:" + std::to_string(coefficientIndex_) + "(" +
               std::to_string(blockIndex_) + ")");
-      if (const int16_t r = StartNextLine(); r != kGoOn) return r;
+      if (const Step r = StartNextLine()) return r;
     }
     for (int32_t i = coefficientIndex_; i < 64; ++i) coefficients_[i] = 0;
-    if (const int16_t r = CompleteBlock(); r != kGoOn) return r;
+    if (const Step r = CompleteBlock()) return r;
     ResetCode();
     coefficientClass_ = 0;
     coefficientIndex_ = 0;
@@ -252,7 +245,7 @@ int16_t Tracer::CodeBit() {
   }
 
   for (int i = 0; i < run; ++i) {
-    if (coefficientIndex_ > 63) return kTraceFailure;
+    if (coefficientIndex_ > 63) return TraceResult::Failure;
     coefficients_[coefficientIndex_++] = 0;
   }
   extraBits_ = size;
@@ -263,9 +256,9 @@ int16_t Tracer::CodeBit() {
   return kGoOn;
 }
 
-int16_t Tracer::CompleteCoefficient() {
-  const int32_t value = ExtendSign(codeValue_, extraBits_);
-  if (coefficientIndex_ > 63) return kTraceFailure;
+Step Tracer::CompleteCoefficient() {
+  const int32_t value = ExtendSign(static_cast<uint32_t>(codeValue_), extraBits_);
+  if (coefficientIndex_ > 63) return TraceResult::Failure;
   coefficients_[coefficientIndex_] = value;
   if (listing_) {
     std::string line = linePrefix_ + " D:";
@@ -274,10 +267,10 @@ int16_t Tracer::CompleteCoefficient() {
     line += " V:" + Hex8(value) + " P:" + std::to_string(coefficientIndex_) + "(" +
             std::to_string(blockIndex_) + ")";
     AddLine(line);
-    if (const int16_t r = StartNextLine(); r != kGoOn) return r;
+    if (const Step r = StartNextLine()) return r;
   }
   if (++coefficientIndex_ == 64) {
-    if (const int16_t r = CompleteBlock(); r != kGoOn) return r;
+    if (const Step r = CompleteBlock()) return r;
     coefficientClass_ = 0;
     coefficientIndex_ = 0;
   }
@@ -285,28 +278,28 @@ int16_t Tracer::CompleteCoefficient() {
   return kGoOn;
 }
 
-int16_t Tracer::CompleteBlock() {
+Step Tracer::CompleteBlock() {
   const int16_t component = in_.plan.Component(blockIndex_);
   const int16_t quant = in_.plan.Quant(blockIndex_);
-  if (component < 0 || component > 2 || quant < 0 || quant > 2) return kTraceFailure;
+  if (component < 0 || component > 2 || quant < 0 || quant > 2) return TraceResult::Failure;
   const int32_t dc = coefficients_[0] + dcPredictor_[component];
-  if (!Fits16(dc)) return kTraceFailure;
+  if (!FitsInt16(dc)) return TraceResult::Failure;
   coefficients_[0] = dc;
   dcPredictor_[component] = dc;
   if (!InverseTransformBlock(tables_->kernel, coefficients_, in_.rec.quant.QuantValues[quant],
                              samples_[blockIndex_]))
-    return kTraceFailure;
+    return TraceResult::Failure;
   if (++blockIndex_ < in_.plan.McuBlockCount) return kGoOn;
   blockIndex_ = 0;
   return CompleteMcu();
 }
 
-int16_t Tracer::CompleteMcu() {
-  if (mcuCount_ >= pixels_.count) return kTraceFailure;
+Step Tracer::CompleteMcu() {
+  if (mcuCount_ >= pixels_.count) return TraceResult::Failure;
   uint32_t* out = &pixels_.pixels[static_cast<size_t>(mcuCount_) * pixels_.width * pixels_.height];
-  if (!ConvertMcu(samples_, h0_, v0_, out)) return kTraceFailure;
-  if (mcuCount_ == lastMcu_) return kTraceDone;
-  if (mcuCount_ > 2) return kTraceFailure;  // McuEnd holds MCUs 0..2 only
+  if (!ConvertMcu(samples_, h0_, v0_, out)) return TraceResult::Failure;
+  if (mcuCount_ == lastMcu_) return TraceResult::Done;
+  if (mcuCount_ > 2) return TraceResult::Failure;  // McuEnd holds MCUs 0..2 only
   mcuEnd_[mcuCount_] = readPosition_;
   ++mcuCount_;
   return kGoOn;
@@ -318,25 +311,24 @@ void Tracer::AddLine(const std::string& text) {
 
 // The next line begins at the bit after the current one, without looking ahead
 // for stuffed bytes or markers.
-int16_t Tracer::StartNextLine() {
+Step Tracer::StartNextLine() {
   int32_t p = readPosition_;
   int32_t b = bitIndex_ + 1;
   if (b == 8) {
     b = 0;
     ++p;
   }
-  if (lineCount_ >= kTraceLineLimit) return kTraceFailure;
+  if (lineCount_ >= kTraceLineLimit) return TraceResult::Failure;
   linePrefix_ = PositionPrefix(p, b);
   lineAddress_ = p;
-  listing_->analysis.LineAddress[lineCount_] = p;
   ++lineCount_;
   return kGoOn;
 }
 
 }  // namespace
 
-int16_t TraceMcus(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels, int16_t lastMcu,
-                  TraceListing* listing) {
+TraceResult TraceMcus(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels,
+                      int16_t lastMcu, TraceListing* listing) {
   Tracer tracer(in, mcuEnd, pixels, lastMcu, listing);
   return tracer.Run();
 }

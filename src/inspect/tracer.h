@@ -40,11 +40,11 @@ struct McuBuffer {
   }
 };
 
-enum TraceResult : int16_t {
-  kTraceDone = 0,           // MCUs 0 .. last all completed
-  kTraceForeignMarker = 1,  // a marker other than RST0..RST7
-  kTraceFailure = 2,        // decoding failure
-  kTraceEndOfData = 3,      // ScanDataEnd passed first
+enum class TraceResult : int16_t {
+  Done = 0,           // MCUs 0 .. last all completed
+  ForeignMarker = 1,  // a marker other than RST0..RST7
+  Failure = 2,        // decoding failure
+  EndOfData = 3,      // ScanDataEnd passed first
 };
 
 // A trial byte seen by the tracer in place of the file's byte, so that a search can
@@ -78,13 +78,13 @@ struct TraceListing {
 inline constexpr int kTraceLineLimit = kMaxLogLines;
 
 // Traces MCUs 0 .. lastMcu into pixels (McuWidth x McuHeight each, at least
-// lastMcu + 1 of them) and returns a TraceResult. Writes mcuEnd(m) for every
+// lastMcu + 1 of them). Writes mcuEnd(m) for every
 // completed MCU m before the last. With a listing, LOG is emptied (tag "") and
 // receives one line per coefficient and per end of block.
 // The DC predictors are reset at RST0..RST7 as the decoder resets them, and a start
 // on the byte that follows a data FF resumes after it as the decoder did.
-int16_t TraceMcus(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels, int16_t lastMcu,
-                  TraceListing* listing);
+TraceResult TraceMcus(const TraceInputs& in, std::array<int32_t, 3>& mcuEnd, McuBuffer& pixels,
+                      int16_t lastMcu, TraceListing* listing);
 
 // "0000025A-3:": a file position as eight hexadecimal digits, its bit, a colon.
 std::string PositionPrefix(int32_t position, int32_t bit);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "analysis/marker_analysis.h"
+#include "analysis/segment_parsers.h"
+#include "app/analyze.h"
 #include "app/app_state.h"
 #include "app/wiring.h"
 #include "support/jpeg_builder.h"
@@ -17,6 +19,8 @@
 namespace vorn::testing {
 
 struct AnalysisHarness : TestApp {
+  // The parsers' view of the state, for calling one parser alone.
+  AnalysisContext ctx = AnalysisContextOf(app);
   AnalysisHarness() {
     FillMarkerName(analysis);
     WireAnalysisHandlers(app);

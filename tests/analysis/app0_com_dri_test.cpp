@@ -18,7 +18,7 @@ TEST(App0Segment, StandardJfifFields) {
   JpegBuilder b;
   b.App0Jfif(1, 72, 72);
   h.Load(b);
-  ParseApp0Segment(h.app, 0);
+  ParseApp0Segment(h.ctx, 0);
   const window::WindowModel& form = h.form;
   EXPECT_EQ((Strings{form.APP0LEN.text, form.APP0ID.text, form.APP0v1.text, form.APP0v2.text, form.APP0U.text,
                      form.APP0Xd.text, form.APP0Yd.text, form.APP0ETC.text}),
@@ -31,7 +31,7 @@ TEST(App0Segment, ThumbnailBytesFollowAsHexadecimalDigits) {
   JpegBuilder b;
   b.App0Jfif(0, 65535, 300, 2, 1, {0xAB, 0x00, 0x12, 0xFF, 0x0F, 0x80});
   h.Load(b);
-  ParseApp0Segment(h.app, 0);
+  ParseApp0Segment(h.ctx, 0);
   EXPECT_EQ(h.form.APP0LEN.text, "22");
   EXPECT_EQ(h.form.APP0ETC.text, "0201AB0012FF0F80");
   EXPECT_EQ(h.form.APP0Xd.text, "65535");  // densities are unsigned
@@ -44,7 +44,7 @@ TEST(App0Segment, OtherIdentifiersAreListedAndTheFieldsStillShown) {
   b.Raw({0x00, 0x00, 0x00});
   b.App(0, {'J', 'F', 'X', 'X', 0, 0x10, 1, 2, 3, 4, 5, 6, 7});
   h.Load(b);
-  ParseApp0Segment(h.app, 3);
+  ParseApp0Segment(h.ctx, 3);
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０がJFIFではありません"});
   EXPECT_EQ(h.Address(0), 3 + 4);
   EXPECT_EQ(h.form.APP0ID.text, "JFXX");
@@ -58,7 +58,7 @@ TEST(App0Segment, IdentifierEndsAtAZeroByte) {
   JpegBuilder b;
   b.App(0, {'A', 'B', 0, 'C', 0, 1, 2, 3, 0, 1, 0, 1, 0, 0});
   h.Load(b);
-  ParseApp0Segment(h.app, 0);
+  ParseApp0Segment(h.ctx, 0);
   EXPECT_EQ(h.form.APP0ID.text, "AB");
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０がJFIFではありません"});
 }
@@ -69,7 +69,7 @@ TEST(App0Segment, ImplausibleLengthShowsNothing) {
   JpegBuilder b;
   b.Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0}, 0x8010);
   h.Load(b);
-  ParseApp0Segment(h.app, 0);
+  ParseApp0Segment(h.ctx, 0);
   EXPECT_EQ(h.Lines(), Strings{"アプリケーションデータセグメント０の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
   EXPECT_EQ(h.form.APP0ETC.text, "");
@@ -81,7 +81,7 @@ TEST(CommentSegment, ShiftJisTextIsShownAsText) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{0x93, 0xFA, 0x96, 0x7B, 0x8C, 0xEA});  // 日本語 in code page 932
   h.Load(b);
-  ParseCommentSegment(h.app, 0);
+  ParseCommentSegment(h.ctx, 0);
   EXPECT_EQ(h.form.COMLEN.text, "8");
   EXPECT_EQ(h.form.COM.text, "日本語");
 }
@@ -93,7 +93,7 @@ TEST(CommentSegment, HalfWidthKanaWindowsExtensionsAndBrokenBytes) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{0xB1, 0x87, 0x40, 'A', 0x82});
   h.Load(b);
-  ParseCommentSegment(h.app, 0);
+  ParseCommentSegment(h.ctx, 0);
   EXPECT_EQ(h.form.COM.text, "ｱ①A\xEF\xBF\xBD");
 }
 
@@ -102,7 +102,7 @@ TEST(CommentSegment, TextEndsAtAZeroByte) {
   JpegBuilder b;
   b.Com(std::vector<uint8_t>{'a', 'b', 0x00, 'c'});
   h.Load(b);
-  ParseCommentSegment(h.app, 0);
+  ParseCommentSegment(h.ctx, 0);
   EXPECT_EQ(h.form.COMLEN.text, "6");
   EXPECT_EQ(h.form.COM.text, "ab");
 }
@@ -122,7 +122,7 @@ TEST(CommentSegment, ImplausibleLengthIsListed) {
   JpegBuilder b;
   b.Segment(0xFE, {'x'}, 0xF003);
   h.Load(b);
-  ParseCommentSegment(h.app, 0);
+  ParseCommentSegment(h.ctx, 0);
   EXPECT_EQ(h.Lines(), Strings{"コメントの長さが不正です"});
   EXPECT_EQ(h.form.COMLEN.text, "");
 }
@@ -141,7 +141,7 @@ TEST(RestartInterval, LengthAndIntervalAreShownUnchecked) {
   for (const Case& c : cases) {
     ShowHarness h;
     h.file.bytes = c.bytes;
-    ParseRestartInterval(h.app, 0);
+    ParseRestartInterval(h.ctx, 0);
     EXPECT_EQ(h.form.DRILEN.text, c.length);
     EXPECT_EQ(h.form.DRI.text, c.interval);
     EXPECT_TRUE(h.Lines().empty());
@@ -151,7 +151,7 @@ TEST(RestartInterval, LengthAndIntervalAreShownUnchecked) {
 TEST(RestartInterval, ImplausibleLengthIsListed) {
   ShowHarness h;
   h.file.bytes = {0xFF, 0xDD, 0x80, 0x04, 0x00, 0x10};
-  ParseRestartInterval(h.app, 0);
+  ParseRestartInterval(h.ctx, 0);
   EXPECT_EQ(h.Lines(), Strings{"リスタートインターバル定義の長さが不正です"});
   EXPECT_EQ(h.Address(0), 2);
   EXPECT_EQ(h.form.DRI.text, "");

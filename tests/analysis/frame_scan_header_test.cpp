@@ -16,11 +16,11 @@ struct HeaderHarness : AnalysisHarness {
   bool ParseFrame(const JpegBuilder& b, int16_t quantTables = 2) {
     file.bytes = b.Bytes();
     rec.quant.QuantTableCount = quantTables;
-    return ParseFrameHeader(app, 0);
+    return ParseFrameHeader(ctx, 0) == ParseVerdict::Stop;
   }
   bool ParseScan(const JpegBuilder& b, int32_t at = 0) {
     file.bytes = b.Bytes();
-    return ParseScanHeader(app, at);
+    return ParseScanHeader(ctx, at) == ParseVerdict::Stop;
   }
 };
 
@@ -136,7 +136,7 @@ TEST(FrameHeader, ImplausibleLengthIsListedAndTheHeaderSkipped) {
   b.Segment(0xC2, {8, 0, 8, 0, 8, 1, 1, 0x11, 0}, 0x8011);
   h.file.bytes = b.Bytes();
   h.rec.frame.FrameLength = 99;
-  EXPECT_FALSE(ParseFrameHeader(h.app, 2));
+  EXPECT_EQ(ParseFrameHeader(h.ctx, 2), ParseVerdict::GoOn);
   EXPECT_EQ(h.Lines(), Strings{"フレーム開始（プロ・非差分ハフマン）の長さが不正です"});
   EXPECT_EQ(h.Address(0), 4);
   EXPECT_EQ(h.rec.frame.FrameLength, 99);

@@ -61,7 +61,7 @@ TEST(LoadFileImage, ResetsTheStartAndAnalyses) {
   EXPECT_EQ(h.analysis.AnalysisStart, 0);
   EXPECT_EQ(h.form.STANA.text, "0");
   EXPECT_EQ(h.Lines().front(), "00000000:画像開始が見つかりました");
-  EXPECT_EQ(h.decode.LastStatus, -1);  // not rendered when not asked
+  EXPECT_EQ(h.decode.LastStatus, std::nullopt);  // not rendered when not asked
 }
 
 TEST(LoadFileImage, RendersACompletedAnalysisWhenAsked) {
@@ -73,7 +73,7 @@ TEST(LoadFileImage, RendersACompletedAnalysisWhenAsked) {
   AnalysisHarness h;
   const LoadResult r = LoadFileImage(h.app, path);
   EXPECT_TRUE(r.completed);
-  EXPECT_EQ(h.decode.LastStatus, 0);
+  EXPECT_EQ(h.decode.LastStatus, DecodeStatus::Ok);
   EXPECT_EQ(h.decode.ImageWidth, 16);
 }
 

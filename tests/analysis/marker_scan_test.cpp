@@ -51,7 +51,7 @@ TEST(MarkerScan, MinimalBaselineListsEachMarkerOnceWithoutMessages) {
   EXPECT_EQ(h.analysis.MarkerTable[5].Code, 0xDA);
   EXPECT_EQ(h.analysis.ScanDataEnd, f.eoi - 1);
   EXPECT_TRUE(h.form.IMAGE.enabled);
-  EXPECT_FALSE(h.analysis.ImageInvalid);
+  EXPECT_FALSE(h.app.ImageInvalid);
 }
 
 TEST(MarkerScan, StuffedZerosFillBytesAndRestartMarkersAreNeverListed) {

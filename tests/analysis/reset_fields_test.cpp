@@ -6,7 +6,7 @@
 namespace vorn::testing {
 namespace {
 
-TEST(ResetSegmentFields, EmptiesEveryFieldOfTheSegmentAreasAndTheDecodeState) {
+TEST(AnalyzeMarkers, FirstEmptiesEveryFieldOfTheSegmentAreasAndTheDecodeState) {
   AnalysisHarness h;
   window::WindowModel& form = h.form;
   std::vector<window::Label*> labels = {
@@ -32,9 +32,9 @@ TEST(ResetSegmentFields, EmptiesEveryFieldOfTheSegmentAreasAndTheDecodeState) {
   for (auto* c : {&form.MCUCHK, &form.BITCHK, &form.SAVE, &form.UNDO, &form.REDO}) c->enabled = true;
   h.dump.UndoStack.Push({5, 0x12, 100});
   h.dump.RedoStack.Push({6, 0x34, 100});
-  h.analysis.ImageInvalid = false;
+  h.app.ImageInvalid = false;
 
-  ResetSegmentFields(h.app);
+  EXPECT_FALSE(h.Analyse({0x00, 0x00}));  // stops at once: no markers
 
   for (auto* l : labels) EXPECT_EQ(l->text, "");
   EXPECT_TRUE(form.Htbl.lines.empty());
@@ -46,7 +46,7 @@ TEST(ResetSegmentFields, EmptiesEveryFieldOfTheSegmentAreasAndTheDecodeState) {
   for (auto* c : {&form.MCUCHK, &form.BITCHK, &form.SAVE, &form.UNDO, &form.REDO}) EXPECT_FALSE(c->enabled);
   EXPECT_TRUE(h.dump.UndoStack.Empty());
   EXPECT_FALSE(h.dump.RedoStack.Empty());  // the redo history is left as it is
-  EXPECT_TRUE(h.analysis.ImageInvalid);
+  EXPECT_TRUE(h.app.ImageInvalid);
 }
 
 TEST(AnalyzeMarkers, StartsFromTheFirstDumpPageAndAFreshList) {
@@ -78,7 +78,7 @@ TEST(AnalyzeMarkers, AStoppedAnalysisLeavesTheEarlierFileRecordsButNotItsFields)
   EXPECT_EQ(h.form.APP0ID.text, "");
   EXPECT_EQ(h.rec.frame.FrameWidth, 8);  // records are not cleared
   EXPECT_EQ(h.rec.app0.App0Identifier, "JFIF");
-  EXPECT_TRUE(h.analysis.ImageInvalid);
+  EXPECT_TRUE(h.app.ImageInvalid);
 }
 
 }  // namespace

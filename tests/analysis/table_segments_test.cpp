@@ -21,12 +21,12 @@ struct SegmentHarness : AnalysisHarness {
   void ParseQuant(const JpegBuilder& b, int16_t count = 0) {
     file.bytes = b.Bytes();
     rec.quant.QuantTableCount = count;
-    ParseQuantSegment(app, 0);
+    ParseQuantSegment(ctx, 0);
   }
   bool ParseHuff(const JpegBuilder& b, int16_t count = 0) {
     file.bytes = b.Bytes();
     rec.huff.HuffTableCount = count;
-    return ParseHuffmanSegment(app, 0);
+    return ParseHuffmanSegment(ctx, 0) == ParseVerdict::Stop;
   }
 };
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "app/file_errors.h"
+#include "analysis/file_errors.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
 #include "unprivileged.h"

@@ -40,7 +40,7 @@ struct Case {
 };
 
 struct Comparison {
-  int status = -1;
+  DecodeStatus status = DecodeStatus::Failure;
   int maxDifference = 0;
   double psnr = 0;
 };
@@ -81,7 +81,7 @@ void ExpectClose(const Case& c, uint32_t seed = 1) {
   const std::vector<uint8_t> jpeg = testing::EncodePhotoLike(c.options, seed);
   ASSERT_FALSE(jpeg.empty()) << c.name;
   const Comparison r = Compare(jpeg);
-  EXPECT_EQ(r.status, kDecodeOk) << c.name;
+  EXPECT_EQ(r.status, DecodeStatus::Ok) << c.name;
   const Bound bound = c.options.components == 1 ? kGreyBound : kColourBound;
   EXPECT_LE(r.maxDifference, bound.maxLevels) << c.name;
   EXPECT_GE(r.psnr, bound.minPsnr) << c.name;

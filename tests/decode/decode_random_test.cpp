@@ -17,7 +17,7 @@ using testing::BitWriter;
 using testing::DcTable;
 using testing::FrameComponent;
 
-int ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end) {
+DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end) {
   DecodeState fast;
   return testing::ExpectSameDecode(file, rec, end, fast);
 }
@@ -120,7 +120,7 @@ TEST(DecodeRandom, DamagedScans) {
     FileImage file;
     int32_t end = testing::PlaceScan(file, rec, scan);
     if (rng() % 3 == 0) end -= static_cast<int32_t>(rng() % (scan.size() + 1));
-    const int status = ExpectSameDecode(file, rec, end);
+    const int status = static_cast<int>(ExpectSameDecode(file, rec, end));
     if (HasFailure()) return;
     ++statuses[status];
   }

@@ -17,7 +17,7 @@ using testing::DcTable;
 using testing::FrameComponent;
 
 struct Outcome {
-  int status = -1;
+  DecodeStatus status = DecodeStatus::Failure;
   DecodeState d;
 };
 
@@ -62,7 +62,7 @@ TEST(DecodeScan, GreyBlockAndFirstMcuStarts) {
   w.PutBlock(DcTable(0), AcTable(0), 8);
   ASSERT_EQ(w.BitCount(), 11);
   const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(129, 129, 129));
   ExpectStart(o.d.McuStarts.At(0, 0), 0, 0, 0, 4 - 1, 7);  // ScanDataStart - 1, bit 7
   ExpectStart(o.d.McuStarts.At(0, 1), 8, 0, 0, 5, 2);      // the surplus row's entry
@@ -81,7 +81,7 @@ TEST(DecodeScan, ColourMcuTakesChromaFromBlocksFourAndFive) {
   w.PutBlock(DcTable(1), AcTable(1), 0);
   w.PutBlock(DcTable(1), AcTable(1), 1016);
   const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   EXPECT_EQ(o.d.Plan.McuBlockCount, 6);
   const std::array<int16_t, 24> plan = {0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1,
                                         0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 2};
@@ -98,7 +98,7 @@ TEST(DecodeScan, OneComponentWithFourBlocksIsColoured) {
   BitWriter w;
   for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), 0);
   const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   EXPECT_EQ(o.d.Plan.McuBlockCount, 4);
   for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(0, 255, 0));
 }
@@ -114,7 +114,7 @@ TEST(DecodeScan, StuffedZeroAfterDataFf) {
   ASSERT_EQ(scan[0], 0xFF);
   ASSERT_EQ(scan[1], 0x00);
   const Outcome o = Decode(rec, scan);
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   // 2047 x 500000 / 4000000 = 255 (truncated) + 128 = 383: white after limiting.
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(255, 255, 255));
   EXPECT_EQ(PixelAt(o, rec, 8, 0), Rgb(128, 128, 128));
@@ -139,7 +139,7 @@ TEST(DecodeScan, RestartMarkerResetsPredictorsButNotTheEntry) {
   const std::vector<uint8_t> rest = second.Finish();
   scan.insert(scan.end(), rest.begin(), rest.end());
   const Outcome o = Decode(rec, scan);
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));
   EXPECT_EQ(PixelAt(o, rec, 8, 0), Rgb(128, 128, 128));
   EXPECT_EQ(PixelAt(o, rec, 16, 0), Rgb(129, 129, 129));
@@ -160,7 +160,7 @@ TEST(DecodeScan, RestartMarkerInsideACodeWordDropsItsBits) {
   // start of a 16-bit AC code word. The marker drops them; the AC code word that
   // follows is read afresh from the next bits, 1010: end of block.
   const Outcome o = Decode(rec, scan);
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));  // 15 x 500000 / 4000000 + 128
   EXPECT_EQ(o.d.McuStarts.At(0, 1).Dc[0], 15);
 }
@@ -172,7 +172,7 @@ TEST(DecodeScan, ForeignMarkerStopsWithStatusOneKeepingEarlierMcus) {
   std::vector<uint8_t> scan = w.Finish();
   scan.insert(scan.end(), {0xFF, 0xC4, 0x00, 0x00});
   const Outcome o = Decode(rec, scan);
-  EXPECT_EQ(o.status, kDecodeForeignMarker);
+  EXPECT_EQ(o.status, DecodeStatus::ForeignMarker);
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(129, 129, 129));
   EXPECT_EQ(PixelAt(o, rec, 8, 0), 0u);
 }
@@ -182,13 +182,13 @@ TEST(DecodeScan, EarlyEndAndEmptyScanAreStatusZero) {
   BitWriter w;
   w.PutBlock(DcTable(0), AcTable(0), 8);
   const Outcome early = Decode(rec, w.Finish());
-  EXPECT_EQ(early.status, kDecodeOk);
+  EXPECT_EQ(early.status, DecodeStatus::Ok);
   EXPECT_EQ(PixelAt(early, rec, 0, 0), Rgb(129, 129, 129));
   EXPECT_EQ(PixelAt(early, rec, 0, 8), 0u);
 
   // ScanDataEnd below ScanDataStart: nothing decoded, only the first entry.
   const Outcome empty = Decode(rec, {0x12, 0x34}, -2);
-  EXPECT_EQ(empty.status, kDecodeOk);
+  EXPECT_EQ(empty.status, DecodeStatus::Ok);
   for (uint32_t p : empty.d.ImagePixels) EXPECT_EQ(p, 0u);
   ExpectStart(empty.d.McuStarts.At(0, 0), 0, 0, 0, 3, 7);
   ExpectStart(empty.d.McuStarts.At(0, 1), 0, 0, 0, 0, 0);
@@ -199,11 +199,11 @@ TEST(DecodeScan, EarlyEndAndEmptyScanAreStatusZero) {
 TEST(DecodeScan, EmptyTableFailsOnTheSeventeenthBit) {
   Records rec = Grey(8, 8);
   rec.scan.DcTableSelector[0] = 2;  // identifier 2 is never filled
-  EXPECT_EQ(Decode(rec, {0x00, 0x00}).status, kDecodeOk);
-  EXPECT_EQ(Decode(rec, {0x00, 0x00, 0x00}).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x00, 0x00}).status, DecodeStatus::Ok);
+  EXPECT_EQ(Decode(rec, {0x00, 0x00, 0x00}).status, DecodeStatus::Failure);
   rec.scan.DcTableSelector[0] = 4;  // names no table at all: fails on its first bit
-  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
-  EXPECT_EQ(Decode(rec, {0x00}, -1).status, kDecodeOk);  // ... but only when a bit comes
+  EXPECT_EQ(Decode(rec, {0x00}).status, DecodeStatus::Failure);
+  EXPECT_EQ(Decode(rec, {0x00}, -1).status, DecodeStatus::Ok);  // ... but only when a bit comes
 }
 
 // Run 0 / size 10 is a 16-bit code word of the standard luminance AC table.
@@ -215,7 +215,7 @@ TEST(DecodeScan, SixteenBitCodeWordDecodes) {
   ac[0] = -600;
   w.PutBlock(DcTable(0), AcTable(0), 0, ac);
   const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, kDecodeOk);
+  EXPECT_EQ(o.status, DecodeStatus::Ok);
   // Coefficient 1 (u = 1) of -600: left columns dark, right columns light.
   EXPECT_LT(PixelAt(o, rec, 0, 0) & 0xFF, 128u);
   EXPECT_GT(PixelAt(o, rec, 7, 0) & 0xFF, 128u);
@@ -229,27 +229,27 @@ TEST(DecodeScan, OneSurplusRowOfMcusIsDecodedASecondFails) {
     return w.Finish();
   };
   const Outcome three = Decode(rec, blocks(3));
-  EXPECT_EQ(three.status, kDecodeOk);
+  EXPECT_EQ(three.status, DecodeStatus::Ok);
   EXPECT_EQ(three.d.McuStarts.At(1, 1).Dc[0], 3);
-  EXPECT_EQ(Decode(rec, blocks(4)).status, kDecodeFailure);  // completes row 1: row 2 is one too many
+  EXPECT_EQ(Decode(rec, blocks(4)).status, DecodeStatus::Failure);  // completes row 1: row 2 is one too many
 }
 
 TEST(DecodeScan, FfAsTheLastByteOfTheFileFails) {
   const Records rec = Grey(8, 8);
   // The FF's bits are data; looking at the byte after it would leave the file.
-  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 0, false).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 0, false).status, DecodeStatus::Failure);
   // The same FF followed by FF D9: a foreign marker.
-  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 1).status, kDecodeForeignMarker);
+  EXPECT_EQ(Decode(rec, {0x12, 0xFF}, 1).status, DecodeStatus::ForeignMarker);
 }
 
 TEST(DecodeScan, BadPlansAndStoresFailWithoutDecoding) {
   Records rec = testing::MakeRecords(16, 16, {{1, 2, 2, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}});  // 7 blocks
-  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x00}).status, DecodeStatus::Failure);
   EXPECT_EQ(Decode(rec, {0x00}).d.Plan.McuBlockCount, 0);
 
   rec = Grey(8, 8);
   rec.frame.ComponentCount = 4;
-  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0x00}).status, DecodeStatus::Failure);
 
   // A zero sampling factor of component 0: no MCU grid, nothing divided by it.
   rec = Grey(8, 8);
@@ -257,12 +257,12 @@ TEST(DecodeScan, BadPlansAndStoresFailWithoutDecoding) {
   FileImage file;
   const int32_t end = testing::PlaceScan(file, rec, {0x00});
   DecodeState d = testing::FreshDecodeState(rec);
-  EXPECT_EQ(DecodeScan(file, rec, end, d), kDecodeFailure);
+  EXPECT_EQ(DecodeScan(file, rec, end, d), DecodeStatus::Failure);
 
   // Stores that do not fit the frame are refused, not overrun.
   rec = Grey(16, 16);
   d = testing::FreshDecodeState(Grey(8, 8));
-  EXPECT_EQ(DecodeScan(file, rec, end, d), kDecodeFailure);
+  EXPECT_EQ(DecodeScan(file, rec, end, d), DecodeStatus::Failure);
 }
 
 TEST(DecodeScan, OutOfRangeSelectorsFailWhenUsed) {
@@ -271,12 +271,12 @@ TEST(DecodeScan, OutOfRangeSelectorsFailWhenUsed) {
   BitWriter w;
   w.PutBlock(DcTable(0), AcTable(0), 0);
   const std::vector<uint8_t> block = w.Finish();
-  EXPECT_EQ(Decode(rec, {0xFF, 0x00}).status, kDecodeOk);  // no block completed
-  EXPECT_EQ(Decode(rec, block).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, {0xFF, 0x00}).status, DecodeStatus::Ok);  // no block completed
+  EXPECT_EQ(Decode(rec, block).status, DecodeStatus::Failure);
 
   rec = Grey(8, 8);
   rec.scan.AcTableSelector[0] = 7;
-  EXPECT_EQ(Decode(rec, {0x00}).status, kDecodeFailure);  // DC 00 = size 0, then an AC bit
+  EXPECT_EQ(Decode(rec, {0x00}).status, DecodeStatus::Failure);  // DC 00 = size 0, then an AC bit
 }
 
 // A DC sum beyond 16 bits and a coefficient past position 63 are failures.
@@ -294,7 +294,7 @@ TEST(DecodeScan, DcOverflowAndRunsPastTheBlock) {
   w.PutBits(0x7FFF, 15);  // +32767: the sum 32768 leaves 16 bits
   w.PutEob(AcTable(0));
   const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, kDecodeFailure);
+  EXPECT_EQ(o.status, DecodeStatus::Failure);
   EXPECT_EQ(PixelAt(o, rec, 0, 0), Rgb(128, 128, 128));
   EXPECT_EQ(PixelAt(o, rec, 8, 0), 0u);
 
@@ -305,7 +305,7 @@ TEST(DecodeScan, DcOverflowAndRunsPastTheBlock) {
   runs.PutAc(AcTable(0), 14, 1);                               // zeros 49..62, value at 63
   runs.PutDc(DcTable(0), 0);
   for (int i = 0; i < 4; ++i) runs.PutCode(AcTable(0), 0xF0);  // the fourth ZRL ends at 64
-  EXPECT_EQ(Decode(rec, runs.Finish()).status, kDecodeFailure);
+  EXPECT_EQ(Decode(rec, runs.Finish()).status, DecodeStatus::Failure);
 }
 
 }  // namespace

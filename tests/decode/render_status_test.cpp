@@ -1,7 +1,7 @@
 // What RenderImage shows and reports for each outcome of the decode.
 #include <gtest/gtest.h>
 
-#include "decode/render.h"
+#include "app/render.h"
 #include "decode/render_fixture.h"
 
 namespace vorn::testing {
@@ -13,12 +13,12 @@ class RenderStatus : public ::testing::Test, public RenderFixture {};
 
 TEST_F(RenderStatus, CompleteScanEnablesSaveAndValidatesTheDisplay) {
   SetScan(GreyMcus(4));  // 16 x 16 grey: 2 x 2 MCUs
-  analysis.ImageInvalid = true;
+  app.ImageInvalid = true;
   RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::Ok);
   EXPECT_TRUE(form.SAVE.enabled);
-  EXPECT_FALSE(analysis.ImageInvalid);
+  EXPECT_FALSE(app.ImageInvalid);
   EXPECT_EQ(ImagePixel(0, 0), kGrey129);
   EXPECT_EQ(ImagePixel(15, 15), kGrey129);
   // The view shows the picture and black beyond its right and bottom edges.
@@ -41,7 +41,7 @@ TEST_F(RenderStatus, ScanEndingEarlyOrEmptyIsStatusZeroWithTheRestBlack) {
   SetScan({});
   RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::Ok);
   EXPECT_TRUE(form.SAVE.enabled);
   for (uint32_t p : decode.ImagePixels) ASSERT_EQ(p, 0u);
 }
@@ -50,14 +50,14 @@ TEST_F(RenderStatus, ForeignMarkerShowsThePartialPictureThenStatusOne) {
   std::vector<uint8_t> data = GreyMcus(2);
   data.insert(data.end(), {0xFF, 0xC4, 0x00, 0x00});
   SetScan(data);
-  analysis.ImageInvalid = false;  // as the completed analysis left it
+  app.ImageInvalid = false;  // as the completed analysis left it
   RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"スキャンデータが不正です(1)"});
   EXPECT_EQ(dialogs.messages[0].buttons, window::Buttons::Ok);
-  EXPECT_EQ(decode.LastStatus, 1);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::ForeignMarker);
   EXPECT_FALSE(form.SAVE.enabled);
   // The partial picture stands: shown, and valid for the MCU pointer.
-  EXPECT_FALSE(analysis.ImageInvalid);
+  EXPECT_FALSE(app.ImageInvalid);
   EXPECT_EQ(form.Picture1.Pixel(0, 0), kGrey129);
   EXPECT_EQ(form.Picture1.Pixel(15, 7), kGrey129);
   EXPECT_EQ(form.Picture1.Pixel(0, 8), 0u);
@@ -70,12 +70,12 @@ TEST_F(RenderStatus, DecodingFailureKeepsEarlierMcusAndReportsStatusTwo) {
   bits.PutBits(0xFFFF, 16);
   bits.PutBits(0xFF, 8);
   SetScan(bits.Finish());
-  analysis.ImageInvalid = true;
+  app.ImageInvalid = true;
   RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"スキャンデータが不正です(2)"});
-  EXPECT_EQ(decode.LastStatus, 2);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::Failure);
   EXPECT_FALSE(form.SAVE.enabled);
-  EXPECT_TRUE(analysis.ImageInvalid);  // an unsuccessful render leaves it as it was
+  EXPECT_TRUE(app.ImageInvalid);  // an unsuccessful render leaves it as it was
   EXPECT_EQ(form.Picture1.Pixel(7, 7), kGrey129);
   EXPECT_EQ(form.Picture1.Pixel(8, 0), 0u);
 }
@@ -86,17 +86,17 @@ TEST_F(RenderStatus, ZeroSamplingFactorEndsSilentlyWithNothingStanding) {
   SetFrame(16, 16, 0, 1, 1);
   RenderImage(app);  // ... is not taken for this one's
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(decode.LastStatus, -1);
+  EXPECT_EQ(decode.LastStatus, std::nullopt);
   EXPECT_TRUE(decode.ImagePixels.empty());
   EXPECT_TRUE(decode.McuStarts.Entries.empty());
-  EXPECT_TRUE(analysis.ImageInvalid);
+  EXPECT_TRUE(app.ImageInvalid);
   EXPECT_EQ(form.Picture1.Pixel(0, 0), 0u);
   EXPECT_EQ(form.Picture3.Pixel(0, 0), 0u);
 
   SetFrame(16, 16, 1, 0, 1);
   RenderImage(app);
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(decode.LastStatus, -1);
+  EXPECT_EQ(decode.LastStatus, std::nullopt);
 }
 
 TEST_F(RenderStatus, PictureTooLargeForTheDisplayShowsOnlyTheSizeMessage) {
@@ -104,7 +104,7 @@ TEST_F(RenderStatus, PictureTooLargeForTheDisplayShowsOnlyTheSizeMessage) {
   decode.PictureByteLimit = 16 * 16 * 4 - 1;
   RenderImage(app);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kTooLarge});
-  EXPECT_EQ(decode.LastStatus, -1);
+  EXPECT_EQ(decode.LastStatus, std::nullopt);
   EXPECT_FALSE(form.SAVE.enabled);
   EXPECT_TRUE(decode.ImagePixels.empty());
   EXPECT_TRUE(decode.McuStarts.Entries.empty());

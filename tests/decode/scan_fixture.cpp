@@ -73,11 +73,11 @@ DecodeState FreshDecodeState(const Records& rec) {
   return d;
 }
 
-int ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast) {
+DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast) {
   fast = FreshDecodeState(rec);
   DecodeState slow = FreshDecodeState(rec);
-  const int status = DecodeScan(file, rec, end, fast);
-  EXPECT_EQ(status, reference::DecodeScan(file, rec, end, slow));
+  const DecodeStatus status = DecodeScan(file, rec, end, fast);
+  EXPECT_EQ(static_cast<int>(status), reference::DecodeScan(file, rec, end, slow));
   EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ";
   EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
   EXPECT_EQ(fast.Plan.McuBlockTable, slow.Plan.McuBlockTable);

@@ -2,7 +2,7 @@
 // scroll events and the small commands of the image area.
 #include <gtest/gtest.h>
 
-#include "decode/render.h"
+#include "app/render.h"
 #include "decode/render_fixture.h"
 
 namespace vorn::testing {
@@ -16,7 +16,7 @@ class ImageView : public ::testing::Test, public RenderFixture {
     SetFrame(width, height, h0, v0, 3);
     SetScan({});
     RenderImage(app);
-    ASSERT_EQ(decode.LastStatus, 0);
+    ASSERT_EQ(decode.LastStatus, DecodeStatus::Ok);
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
         decode.ImagePixels[static_cast<size_t>(height - 1 - y) * width + x] = Pattern(x, y);

@@ -17,7 +17,7 @@ class ImageCommand : public ::testing::Test, protected WindowSession {
     o.restartInterval = 1;  // every MCU ends on a byte boundary before its RST marker
     jpeg = EncodePhotoLike(o);
     ASSERT_TRUE(Load(jpeg));
-    ASSERT_EQ(decode.LastStatus, 0);
+    ASSERT_EQ(decode.LastStatus, DecodeStatus::Ok);
     dialogs.messages.clear();
     // The restart marker after the first MCU row (3 MCUs of 16 x 16).
     int restarts = 0;
@@ -45,7 +45,7 @@ TEST_F(ImageCommand, RedrawsTheEditedBytesAndReportsABadScan) {
   EXPECT_TRUE(form.IMAGE.Click());
   ASSERT_FALSE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.Texts().back(), "スキャンデータが不正です(1)");
-  EXPECT_EQ(decode.LastStatus, 1);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::ForeignMarker);
   EXPECT_FALSE(form.SAVE.enabled);
   // The first MCU row is drawn, the second is black.
   EXPECT_NE(form.Picture1.Pixel(39, 15), 0u);
@@ -55,9 +55,9 @@ TEST_F(ImageCommand, RedrawsTheEditedBytesAndReportsABadScan) {
   dialogs.messages.clear();
   EXPECT_TRUE(form.IMAGE.Click());
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(decode.LastStatus, 0);
+  EXPECT_EQ(decode.LastStatus, DecodeStatus::Ok);
   EXPECT_TRUE(form.SAVE.enabled);
-  EXPECT_FALSE(analysis.ImageInvalid);
+  EXPECT_FALSE(app.ImageInvalid);
 }
 
 TEST_F(ImageCommand, StoppedAnalysisDrawsNothing) {
@@ -65,7 +65,7 @@ TEST_F(ImageCommand, StoppedAnalysisDrawsNothing) {
     if (file.bytes[i] == 0xFF && file.bytes[i + 1] == 0xC0) file.bytes[i + 1] = 0xC1;  // no SOF0
   EXPECT_TRUE(form.IMAGE.Click());
   EXPECT_TRUE(ViewIsBlack());
-  EXPECT_TRUE(analysis.ImageInvalid);
+  EXPECT_TRUE(app.ImageInvalid);
   EXPECT_FALSE(form.SAVE.enabled);
   EXPECT_FALSE(form.IMAGE.enabled);  // until an analysis completes again
   for (const std::string& text : dialogs.Texts()) EXPECT_EQ(text.find("スキャンデータ"), std::string::npos);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/display_state.h"
+#include "app/dump_handlers.h"
 #include "dump/dump_harness.h"
 
 namespace vorn::testing {

@@ -1,11 +1,13 @@
-#include "dump/segment_list.h"
+#include "app/segment_list.h"
 
 #include <gtest/gtest.h>
 
 #include "analysis/marker_analysis.h"
-#include "decode/render.h"
-#include "dump/correction_preview.h"
+#include "app/analyze.h"
+#include "app/inspect_handlers.h"
+#include "app/render.h"
 #include "dump/dump_harness.h"
+#include "inspect/correction_preview.h"
 #include "support/jpeg_builder.h"
 #include "support/libjpeg_peer.h"
 

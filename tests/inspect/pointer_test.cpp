@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "app/inspect_handlers.h"
 #include "inspect/mcu_pointer.h"
 #include "support/test_app.h"
 
@@ -28,7 +29,7 @@ struct PointerFixture : testing::TestApp {
       for (int x = 0; x < X; ++x) form.Picture3.SetPixel(x, y, Pattern(x, y));
     form.Picture1.Resize(417, 433);
     file.bytes.assign(0x1000, 0x11);
-    analysis.ImageInvalid = false;
+    app.ImageInvalid = false;
   }
   static uint32_t Pattern(int x, int y) { return static_cast<uint32_t>(0x100000 + x * 4096 + y); }
 
@@ -151,7 +152,7 @@ TEST(PointerEffects, EnablesTheChecksEmptiesLogAndShowsTheByteInTheDump) {
 
 TEST(PointerIgnored, WhileTheImageIsInvalid) {
   PointerFixture f(64, 48, 2, 2);
-  f.analysis.ImageInvalid = true;
+  f.app.ImageInvalid = true;
   f.Press(5, 5);
   EXPECT_EQ(f.Fields(), Fields(7, ""));
   EXPECT_FALSE(f.form.MCUCHK.enabled);

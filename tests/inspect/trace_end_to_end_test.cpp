@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/trace_scan.h"
+#include "app/trace_scan.h"
 #include "support/jpeg_builder.h"
 #include "support/libjpeg_peer.h"
 #include "support/window_session.h"
@@ -48,7 +48,7 @@ class TraceRealFiles : public ::testing::TestWithParam<Layout> {
     peer_ = testing::DecodeWithLibjpeg(jpeg_);
     ASSERT_TRUE(peer_.ok);
     ASSERT_TRUE(window_.Load(jpeg_));
-    ASSERT_EQ(window_.decode.LastStatus, 0);
+    ASSERT_EQ(window_.decode.LastStatus, DecodeStatus::Ok);
   }
 
   // The largest channel difference between traced MCU m and libjpeg's picture at
@@ -116,7 +116,7 @@ TEST_P(TraceRealFiles, ThreeTracedMcusMatchLibjpegAndEndWhereTheDecoderSaw) {
   buffer.Reset(g.McuWidth, g.McuHeight, 3);
   for (int32_t i = 0; i + 2 < count; ++i) {
     window_.PressMcu(i % g.McusPerRow, i / g.McusPerRow);
-    ASSERT_EQ(TraceScan(window_.app, buffer, 2, false), kTraceDone) << i;
+    ASSERT_EQ(TraceScan(window_.app, buffer, 2, false), TraceResult::Done) << i;
     for (int m = 0; m < 3; ++m) {
       const int32_t next = i + m;
       EXPECT_LE(MaxDiffToPeer(buffer, m, next % g.McusPerRow, next / g.McusPerRow), 3) << i << " " << m;
@@ -208,7 +208,7 @@ TEST(TraceStuffedStart, PointerNamesTheStuffedByteAndTheTraceStartsAfterIt) {
   // DC 37 x 8 / 8 = 37 above 128.
   McuBuffer buffer;
   buffer.Reset(8, 8, 1);
-  ASSERT_EQ(TraceScan(window.app, buffer, 0, false), kTraceDone);
+  ASSERT_EQ(TraceScan(window.app, buffer, 0, false), TraceResult::Done);
   EXPECT_EQ(buffer.At(3, 3, 0), 0xA5A5A5u);
 }
 

@@ -130,7 +130,7 @@ struct TraceFixture {
     return BitPlacer{file.bytes, pos, bit};
   }
 
-  int16_t Trace(int16_t lastMcu, bool listing) {
+  TraceResult Trace(int16_t lastMcu, bool listing) {
     const TraceInputs in{file, rec, plan, bitMask, idct, scanDataEnd, pointer, startDc, trial};
     TraceListing sink{LOG, analysis};
     return TraceMcus(in, mcuEnd, pixels, lastMcu, listing ? &sink : nullptr);

@@ -25,7 +25,7 @@ std::string Eob(const std::string& where) {
 TEST(TraceLines, WorkedExampleAtBit3OfPosition25A) {
   TraceFixture f;
   f.At(0x25A, 3).Put("00 11").Put("00");  // DC size 2, extra bits 11 (3); EOB
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 2);
   EXPECT_EQ(f.LOG.lines[0], "0000025A-3:00" + Spaces(14) + "(0,2) D:11" + Spaces(8) + " V:00000003 P:0(0)");
   // The end of block begins at bit 3 + 4 = 7 of the same byte.
@@ -41,7 +41,7 @@ TEST(TraceLines, WorkedExampleAtBit3OfPosition25A) {
 TEST(TraceLines, DcOfSizeZeroShowsTenSpacesAndZeroValue) {
   TraceFixture f;
   f.At(0x40).Put("01").Put("00");
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 2);
   EXPECT_EQ(f.LOG.lines[0], "00000040-0:" + Code("01", "0,0") + " D:" + Spaces(10) + " V:00000000 P:0(0)");
   // The next line starts at the bit right after the two-bit code word.
@@ -52,7 +52,7 @@ TEST(TraceLines, DcOfSizeZeroShowsTenSpacesAndZeroValue) {
 TEST(TraceLines, ZeroRunOfSixteenIsOneLineAtTheSixteenthZero) {
   TraceFixture f;
   f.At(0x40).Put("01").Put("100").Put("00");
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 3);
   EXPECT_EQ(f.LOG.lines[1], "00000040-2:" + Code("100", "F,0") + Coefficient("", "00000000", "16(0)"));
   EXPECT_EQ(f.LOG.lines[2], "00000040-5:" + Eob("17(0)"));
@@ -61,7 +61,7 @@ TEST(TraceLines, ZeroRunOfSixteenIsOneLineAtTheSixteenthZero) {
 TEST(TraceLines, SixteenBitCodeWordLeavesNoSpaceBeforeTheSymbol) {
   TraceFixture f;
   f.At(0x40).Put("01").Put("1011000000000000 101").Put("00");
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 3);
   EXPECT_EQ(f.LOG.lines[1], "00000040-2:1011000000000000(0,3) D:101" + Spaces(7) + " V:00000005 P:1(0)");
   // 2 + 16 + 3 bits: the end of block begins at bit 5 of byte 0x42.
@@ -73,7 +73,7 @@ TEST(TraceLines, ElevenExtraBitsAreNotPaddedAndNegativeValuesShowTwosComplement)
   TraceFixture f;
   f.Quant(1);  // a DC of -1024 x 8 would leave the transform's 32-bit range
   f.At(0x40).Put("100 01111111111").Put("00");
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 2);
   // 01111111111 is 1023, below 2^10: 1023 - 2048 + 1 = -1024.
   EXPECT_EQ(f.LOG.lines[0], "00000040-0:" + Code("100", "0,B") + " D:01111111111 V:FFFFFC00 P:0(0)");
@@ -87,7 +87,7 @@ TEST(TraceLines, CodeEndingOnTheLastBitOfAnFfByteNamesTheStuffedByteNext) {
   f.Quant(1);
   // DC size 11 from bit 2 of 0x10; its extra bits run through the data FF at 0x11.
   f.At(0x10, 2).Put("100 111").Raw({0xFF, 0x00}).Put("00").Pad();
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 2);
   EXPECT_EQ(f.LOG.lines[0], "00000010-2:" + Code("100", "0,B") + " D:11111111111 V:000007FF P:0(0)");
   EXPECT_EQ(f.LOG.lines[1], "00000012-0:" + Eob("1(0)"));
@@ -99,7 +99,7 @@ TEST(TraceLines, RestartMarkerDropsCollectedBitsAndRestartsThePredictors) {
   f.startDc = {10, 0, 0};
   // MCU 0: DC +1, EOB, two pad bits; RST5; MCU 1: DC +1, EOB.
   f.At(0x20).Put("101 1").Put("00").Pad().Raw({0xFF, 0xD5}).Put("101 1").Put("00").Pad().Raw({0xFF, 0xD9});
-  ASSERT_EQ(f.Trace(1, true), kTraceDone);
+  ASSERT_EQ(f.Trace(1, true), TraceResult::Done);
   ASSERT_EQ(f.LOG.Count(), 4);
   EXPECT_EQ(f.LOG.lines[0], "00000020-0:" + Code("101", "0,1") + Coefficient("1", "00000001", "0(0)"));
   EXPECT_EQ(f.LOG.lines[1], "00000020-4:" + Eob("1(0)"));
@@ -117,7 +117,7 @@ TEST(TraceLines, RestartMarkerDropsCollectedBitsAndRestartsThePredictors) {
 TEST(TraceLines, ForeignMarkerEndsTheTraceWithResultOne) {
   TraceFixture f;
   f.At(0x20).Put("101 1").Put("00").Pad().Raw({0xFF, 0xD9});
-  EXPECT_EQ(f.Trace(1, true), kTraceForeignMarker);
+  EXPECT_EQ(f.Trace(1, true), TraceResult::ForeignMarker);
   EXPECT_EQ(f.LOG.Count(), 2);  // MCU 0's lines stay
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
   EXPECT_EQ(f.mcuEnd[0], 0x20);
@@ -138,10 +138,10 @@ TEST(TraceLines, ListingStopsAtTheThousandthLine) {
   PutFullBlocks(placer, 18);  // three MCUs of six blocks: 1152 lines
   placer.Pad();
   // Without the listing the three MCUs decode.
-  EXPECT_EQ(f.Trace(2, false), kTraceDone);
+  EXPECT_EQ(f.Trace(2, false), TraceResult::Done);
   EXPECT_EQ(f.LOG.Count(), 0);
 
-  EXPECT_EQ(f.Trace(2, true), kTraceFailure);
+  EXPECT_EQ(f.Trace(2, true), TraceResult::Failure);
   ASSERT_EQ(f.LOG.Count(), 1000);
   // Line 999 is coefficient 999 mod 64 = 39 of block 999 / 64 = 15, block 3 of
   // MCU 2. Its code word starts 999 x 3 - 16 bits after the first (the DC code

@@ -18,7 +18,7 @@ void PutSmallMcus(TraceFixture& f, int32_t pos, int n) {
 TEST(TraceResults, LastIndexZeroDecodesOneMcuAndWritesNoEnd) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 3);
-  EXPECT_EQ(f.Trace(0, false), kTraceDone);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Done);
   EXPECT_EQ(f.mcuEnd, (std::array<int32_t, 3>{-7, -7, -7}));
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
   EXPECT_TRUE(f.McuIs(1, 0));  // untouched
@@ -27,7 +27,7 @@ TEST(TraceResults, LastIndexZeroDecodesOneMcuAndWritesNoEnd) {
 TEST(TraceResults, LastIndexTwoWritesTheEndsOfMcusZeroAndOne) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 3);
-  EXPECT_EQ(f.Trace(2, false), kTraceDone);
+  EXPECT_EQ(f.Trace(2, false), TraceResult::Done);
   // Bits 5 and 11 lie in bytes 0x30 and 0x31; McuEnd(2) keeps its old value.
   EXPECT_EQ(f.mcuEnd, (std::array<int32_t, 3>{0x30, 0x31, -7}));
   // The predictor runs on: 1, 2, 3 above 128.
@@ -40,9 +40,9 @@ TEST(TraceResults, LastIndexThreeCompletesAndAFourthRecordedEndFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 5);
   f.pixels.Reset(8, 8, 5);
-  EXPECT_EQ(f.Trace(3, false), kTraceDone);
+  EXPECT_EQ(f.Trace(3, false), TraceResult::Done);
   EXPECT_EQ(f.mcuEnd, (std::array<int32_t, 3>{0x30, 0x31, 0x32}));
-  EXPECT_EQ(f.Trace(4, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(4, false), TraceResult::Failure);
   EXPECT_TRUE(f.McuIs(3, TraceFixture::GreyPixel(132)));  // converted before the stop
   EXPECT_TRUE(f.McuIs(4, 0));
 }
@@ -51,17 +51,17 @@ TEST(TraceResults, BufferTooSmallOrOfAnotherMcuSizeFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 3);
   f.pixels.Reset(8, 8, 1);
-  EXPECT_EQ(f.Trace(1, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(1, false), TraceResult::Failure);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
   f.pixels.Reset(16, 16, 1);
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
 }
 
 TEST(TraceResults, EndOfDataBeforeTheLastMcuIsResultThree) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 1);
   f.scanDataEnd = 0x31;
-  EXPECT_EQ(f.Trace(1, true), kTraceEndOfData);
+  EXPECT_EQ(f.Trace(1, true), TraceResult::EndOfData);
   EXPECT_EQ(f.mcuEnd[0], 0x30);
   EXPECT_EQ(f.LOG.Count(), 2);
 }
@@ -72,7 +72,7 @@ TEST(TraceResults, StartBeyondTheDataEndsAtOnceWithAnEmptyList) {
   f.LOG.tag = "0";
   f.At(0x50);
   f.scanDataEnd = 0x4F;
-  EXPECT_EQ(f.Trace(0, true), kTraceEndOfData);
+  EXPECT_EQ(f.Trace(0, true), TraceResult::EndOfData);
   EXPECT_EQ(f.LOG.Count(), 0);
   EXPECT_EQ(f.LOG.tag, "");
 }
@@ -81,20 +81,20 @@ TEST(TraceResults, CodeWordOfSeventeenBitsWithoutMatchFails) {
   TraceFixture f;
   f.plan.McuBlockTable[0] = 2;  // DC table 2 has no codes
   f.At(0x30);
-  EXPECT_EQ(f.Trace(0, true), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, true), TraceResult::Failure);
   EXPECT_EQ(f.LOG.Count(), 0);
   // A code word of exactly sixteen bits decodes.
   f.plan.McuBlockTable[0] = 0;
   f.plan.McuBlockTable[6] = 0;
   f.At(0x30).Put("01").Put("1011000000000000 000").Put("00");
-  EXPECT_EQ(f.Trace(0, false), kTraceDone);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Done);
 }
 
 TEST(TraceResults, ZeroRunPastPosition63Fails) {
   TraceFixture f;
   // DC, then four ZRL: 1 + 3 x 16 = 49, and the fourth's sixteenth zero at 64.
   f.At(0x30).Put("01").Put("100 100 100 100").Put("00");
-  EXPECT_EQ(f.Trace(0, true), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, true), TraceResult::Failure);
   EXPECT_EQ(f.LOG.Count(), 4);  // DC and three ZRL lines
 }
 
@@ -103,20 +103,20 @@ TEST(TraceResults, PredictorsOutsideSixteenBitsFailBeforeTheListIsTouched) {
   PutSmallMcus(f, 0x30, 1);
   f.LOG.AddItem("kept");
   f.startDc = {0, 32768, 0};
-  EXPECT_EQ(f.Trace(0, true), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, true), TraceResult::Failure);
   EXPECT_EQ(f.LOG.Count(), 1);
   f.startDc = {0, 0, -32769};
-  EXPECT_EQ(f.Trace(0, true), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, true), TraceResult::Failure);
 }
 
 TEST(TraceResults, DcSumOutsideSixteenBitsFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 1);
   f.startDc = {32767, 0, 0};  // + 1
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
   f.startDc = {-32767, 0, 0};
   f.At(0x30).Put("00 00 00").Pad();  // -3
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
 }
 
 TEST(TraceResults, TransformOverflowFails) {
@@ -125,26 +125,26 @@ TEST(TraceResults, TransformOverflowFails) {
   f.Quant(1);
   // DC 2046 x 255 = 521730; x 500000 leaves the 32-bit range.
   f.At(0x30).Put("100 11111111110").Put("00");
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
 }
 
 TEST(TraceResults, FfAsTheFileLastByteFails) {
   TraceFixture f(0x32);
   f.At(0x30).Put("01 00").Pad().Raw({0xFF});
-  EXPECT_EQ(f.Trace(1, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(1, false), TraceResult::Failure);
 }
 
 TEST(TraceResults, PlanThatNamesNoTableOrSlotFails) {
   TraceFixture f;
   PutSmallMcus(f, 0x30, 1);
   f.plan.McuBlockTable[0] = 4;  // DC selector
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
   f.plan.McuBlockTable[0] = 0;
   f.plan.McuBlockTable[12] = 3;  // quantization slot
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
   f.plan.McuBlockTable[12] = 0;
   f.plan.McuBlockCount = 0;
-  EXPECT_EQ(f.Trace(0, false), kTraceFailure);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Failure);
 }
 
 TEST(TraceResults, ColourMcuOfSixBlocksFillsSixteenBySixteen) {
@@ -153,7 +153,7 @@ TEST(TraceResults, ColourMcuOfSixBlocksFillsSixteenBySixteen) {
   BitPlacer placer = f.At(0x30);
   for (int b = 0; b < 4; ++b) placer.Put("101 1 00");  // luma: DC +1 each
   placer.Put("01 00").Put("01 00");                    // Cb, Cr: DC 0
-  ASSERT_EQ(f.Trace(0, false), kTraceDone);
+  ASSERT_EQ(f.Trace(0, false), TraceResult::Done);
   // Luma blocks share component 0's predictor: 1, 2, 3, 4 above 128, one per
   // 8 x 8 quarter in raster order; chroma at 128 is neutral.
   EXPECT_EQ(f.pixels.At(0, 0, 0), TraceFixture::GreyPixel(129));
@@ -168,11 +168,11 @@ TEST(TraceResults, TrialByteIsSeenWithoutChangingTheFile) {
   const std::vector<uint8_t> before = f.file.bytes;
   // 0x23 reads 00 10 00: extra bits 10, DC +2.
   f.trial = ByteOverride{0x30, 0x23};
-  EXPECT_EQ(f.Trace(0, false), kTraceDone);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Done);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(130)));
   EXPECT_EQ(f.file.bytes, before);
   f.trial = ByteOverride{};
-  EXPECT_EQ(f.Trace(0, false), kTraceDone);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::Done);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(125)));
 }
 
@@ -185,7 +185,7 @@ TEST(TraceMends, StartOnStuffedByteResumesAfterIt) {
   f.At(0x31).Put("101 1 00").Pad();
   f.pointer.BytePos = 0x30;
   f.pointer.BitIndex = 0;
-  ASSERT_EQ(f.Trace(0, true), kTraceDone);
+  ASSERT_EQ(f.Trace(0, true), TraceResult::Done);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
   ASSERT_EQ(f.LOG.Count(), 2);
   EXPECT_EQ(f.LOG.lines[0].substr(0, 11), "00000031-0:");
@@ -200,10 +200,10 @@ TEST(TraceMends, StartAfterDataFfTakesTheMarkerAsTheDecoderDid) {
   f.At(0x31).Put("101 1 00").Pad();
   f.pointer.BytePos = 0x30;
   f.pointer.BitIndex = 0;
-  ASSERT_EQ(f.Trace(0, false), kTraceDone);
+  ASSERT_EQ(f.Trace(0, false), TraceResult::Done);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));  // restarted predictor
   f.file.bytes[0x30] = 0xD9;
-  EXPECT_EQ(f.Trace(0, false), kTraceForeignMarker);
+  EXPECT_EQ(f.Trace(0, false), TraceResult::ForeignMarker);
 }
 
 TEST(TraceMends, ByteAfterAnFfOutsideTheDataIsReadAsData) {
@@ -212,7 +212,7 @@ TEST(TraceMends, ByteAfterAnFfOutsideTheDataIsReadAsData) {
   f.rec.scan.ScanDataStart = 0x30;
   f.At(0x2F).Raw({0xFF});
   f.At(0x30).Put("101 1 00").Pad();
-  ASSERT_EQ(f.Trace(0, false), kTraceDone);
+  ASSERT_EQ(f.Trace(0, false), TraceResult::Done);
   EXPECT_TRUE(f.McuIs(0, TraceFixture::GreyPixel(129)));
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "analysis/marker_analysis.h"
+#include "app/analyze.h"
 #include "app/app_state.h"
 #include "window/dialogs.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/marker_analysis.h"
+#include "app/analyze.h"
 #include "app/wiring.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "analysis/file_errors.h"
 #include "analysis/file_image.h"
-#include "app/file_errors.h"
 
 namespace vorn {
 namespace {

@@ -1,8 +1,8 @@
 // The image view: a window of ViewWidth x ViewHeight pixels on the decoded picture,
 // moved in whole MCUs by the scroll bars, and the small commands of the image area.
-#include "analysis/marker_analysis.h"
+#include "app/analyze.h"
+#include "app/render.h"
 #include "app/wiring.h"
-#include "decode/render.h"
 #include "decode/view_geometry.h"
 
 namespace vorn {

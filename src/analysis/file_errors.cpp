@@ -1,4 +1,4 @@
-#include "app/file_errors.h"
+#include "analysis/file_errors.h"
 
 #include <cerrno>
 

@@ -1,7 +1,6 @@
+#include "app/dump_handlers.h"
+#include "app/segment_list.h"
 #include "app/wiring.h"
-#include "dump/dump_view.h"
-#include "dump/editing.h"
-#include "dump/segment_list.h"
 
 namespace vorn {
 

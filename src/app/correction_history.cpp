@@ -1,4 +1,6 @@
-#include "decode/render.h"
+#include "app/display_state.h"
+#include "app/dump_handlers.h"
+#include "app/render.h"
 #include "dump/editing.h"
 
 namespace vorn {
@@ -25,17 +27,11 @@ void StepHistory(AppState& app, HistoryStack& from, HistoryStack& to, window::Co
   JumpToPosition(app.file, app.dump, app.form, record.Address);
   from.Pop();
   if (from.Empty()) fromCommand.enabled = false;
-  ClearDecodeFields(app.form);
+  ClearDecodeFields(app);
   RenderImage(app);
 }
 
 }  // namespace
-
-void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length) {
-  form.UNDO.enabled = true;
-  form.REDO.enabled = false;
-  dump.UndoStack.Push({address, byte, length});
-}
 
 void UNDO_Click(AppState& app) {
   StepHistory(app, app.dump.UndoStack, app.dump.RedoStack, app.form.UNDO, app.form.REDO);

@@ -4,10 +4,8 @@
 
 #include <cerrno>
 
-#include "analysis/hex.h"
-#include "analysis/marker_analysis.h"
-#include "app/file_errors.h"
-#include "decode/render.h"
+#include "analysis/file_errors.h"
+#include "analysis/file_image.h"
 
 namespace vorn {
 namespace {
@@ -55,19 +53,6 @@ FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   if (bytes.empty()) return {kEmptyFile};
   out = std::move(bytes);
   return {};
-}
-
-LoadResult LoadFileImage(AppState& app, const std::string& path, bool render) {
-  std::vector<uint8_t> bytes;
-  const FileError error = ReadWholeFile(path, bytes);
-  if (!error.ok()) return {error, false};
-  app.file.bytes = std::move(bytes);
-  app.analysis.AnalysisStart = 0;
-  app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(app.analysis.AnalysisStart));
-  LoadResult result;
-  result.completed = AnalyzeMarkers(app);
-  if (result.completed && render) RenderImage(app);
-  return result;
 }
 
 }  // namespace vorn

@@ -1,22 +1,20 @@
-#include "dump/segment_list.h"
+#include "app/segment_list.h"
 
 #include <limits>
 
 #include "analysis/hex.h"
-#include "analysis/marker_analysis.h"
 #include "analysis/message_log.h"
-#include "decode/render.h"
-#include "dump/correction_preview.h"
+#include "app/analyze.h"
+#include "app/display_state.h"
+#include "app/inspect_handlers.h"
+#include "app/render.h"
 #include "dump/dump_view.h"
 #include "dump/editing.h"
+#include "inspect/candidates.h"
 
 namespace vorn {
 
 namespace {
-
-// The single-bit search lists at most eight candidates; its ninth table entry is
-// only a sentinel and never has a line.
-constexpr int kListedCandidates = 8;
 
 bool IsListedLine(const AppState& app, int index) {
   return index >= 0 && index < app.form.LOG.Count() && index < kMaxLogLines;
@@ -42,7 +40,7 @@ void ApplyCorrection(AppState& app, const BitCandidateEntry& c) {
   window::Label& cell = app.form.DMP[app.dump.SelectedCell];
   cell.text = Hex2(byte);
   app.form.DMPI.SetText(cell.text);
-  ClearDecodeFields(app.form);
+  ClearDecodeFields(app);
   app.dump.RedoStack.Clear();
   RenderImage(app);
 }

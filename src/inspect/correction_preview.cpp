@@ -1,17 +1,8 @@
-#include "dump/correction_preview.h"
+#include "inspect/correction_preview.h"
 
 #include <algorithm>
 
 namespace vorn {
-
-namespace {
-
-// Sampling factors are at most 2, so an MCU is at most 16 x 16 pixels and three of
-// them at scale 2 fill the 96 x 32 preview exactly.
-constexpr int32_t kMaxMcuSide = 16;
-constexpr int kPreviewMcus = 3;
-
-}  // namespace
 
 int PreviewScale(const std::string& limageCaption) {
   return !limageCaption.empty() && limageCaption.back() == '1' ? 1 : 2;
@@ -34,17 +25,6 @@ void DrawCorrectionPreview(const McuBuffer& buffer, window::Picture& picture, in
         for (int dy = 0; dy < 2; ++dy)
           for (int dx = 0; dx < 2; ++dx) picture.SetPixel(2 * px + dx, 2 * y + dy, colour);
       }
-}
-
-void PreviewCorrection(AppState& app, int32_t position, int32_t bitIndex) {
-  const McuGeometry& g = app.decode.Geometry;
-  if (!g.Valid() || g.McuWidth > kMaxMcuSide || g.McuHeight > kMaxMcuSide) return;
-  if (!app.file.Contains(position) || bitIndex < 0 || bitIndex > 7) return;
-  McuBuffer buffer;
-  buffer.Reset(g.McuWidth, g.McuHeight, kPreviewMcus);
-  const auto trial = static_cast<uint8_t>(app.file.At(position) | (0x80u >> bitIndex));
-  if (TraceScan(app, buffer, kPreviewMcus - 1, false, ByteOverride{position, trial}) != kTraceDone) return;
-  DrawCorrectionPreview(buffer, app.form.Picture2, PreviewScale(app.form.LIMAGE.caption));
 }
 
 }  // namespace vorn

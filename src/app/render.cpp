@@ -1,9 +1,10 @@
 // RenderImage: decodes the analysed scan into the picture and shows it.
-#include "decode/render.h"
+#include "app/render.h"
 
 #include <new>
 #include <string>
 
+#include "app/display_state.h"
 #include "decode/decode_scan.h"
 #include "decode/view_geometry.h"
 
@@ -24,7 +25,7 @@ void DropDecodedPicture(AppState& app) {
   d.Geometry = McuGeometry{};
   d.ImageWidth = 0;
   d.ImageHeight = 0;
-  d.LastStatus = -1;
+  d.LastStatus.reset();
 }
 
 // Creates ImagePixels (the off-screen picture) and McuStarts, all zero.
@@ -56,12 +57,12 @@ void RenderImage(AppState& app) {
     // by: the view is cleared and RenderImage ends without a message.
     app.form.Picture1.Clear();
     app.form.Picture2.Clear();
-    app.analysis.ImageInvalid = true;
+    SetImageInvalid(app, true);
     return;
   }
   if (!CreateImageStores(d, width, height, geometry)) {
     DropDecodedPicture(app);
-    app.analysis.ImageInvalid = true;
+    SetImageInvalid(app, true);
     app.Message(kPictureTooLarge);
     return;
   }
@@ -72,7 +73,7 @@ void RenderImage(AppState& app) {
   d.ImageWidth = width;
   d.ImageHeight = height;
 
-  const int status = DecodeScan(app.file, app.rec, app.analysis.ScanDataEnd, d);
+  const DecodeStatus status = DecodeScan(app.file, app.rec, app.analysis.ScanDataEnd, d);
   d.LastStatus = status;
   // The decoder wrote straight into the block Picture3 shows, partial or not.
   app.form.Picture3.Repaint();
@@ -84,12 +85,12 @@ void RenderImage(AppState& app) {
   app.form.VScroll1.SetMax(ScrollMaximum(height, d.ViewHeight, geometry.McuHeight));
   const bool copied = RefreshView(app, true, true);
 
-  if (status != kDecodeOk || !copied) {
-    app.Message("スキャンデータが不正です(" + std::to_string(status) + ")");
+  if (status != DecodeStatus::Ok || !copied) {
+    app.Message("スキャンデータが不正です(" + std::to_string(static_cast<int>(status)) + ")");
     return;
   }
-  app.form.SAVE.enabled = true;
-  app.analysis.ImageInvalid = false;
+  SetSaveEnabled(app.form, true);
+  SetImageInvalid(app, false);
 }
 
 }  // namespace vorn

@@ -1,0 +1,37 @@
+// The whole analysis of the file image as the window runs it: loading a file,
+// analysing from AnalysisStart, and the table page buttons.
+#pragma once
+
+#include <string>
+
+#include "analysis/analysis_context.h"
+#include "analysis/file_image.h"
+#include "app/app_state.h"
+
+namespace vorn {
+
+// The analysis' view of the window's state.
+AnalysisContext AnalysisContextOf(AppState& app);
+
+// Resets the dump to page 0, the display and every segment field, then scans from
+// AnalysisStart, lists the markers, checks counts and lengths and dispatches every
+// supported segment to its parser. True when it ran to its end; only then is
+// ImageInvalid cleared and IMAGE enabled.
+bool AnalyzeMarkers(AppState& app);
+
+struct LoadResult {
+  FileError error;         // the read failed: nothing was analysed
+  bool completed = false;  // the analysis ran to its end
+};
+
+// Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
+// when render is set and the analysis completed, renders the picture. A failed read
+// (or an empty or too large file) changes neither the file image nor anything else.
+LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true);
+
+void DQTUP_Click(AppState& app);
+void DQTDOWN_Click(AppState& app);
+void DHTUP_Click(AppState& app);
+void DHTDOWN_Click(AppState& app);
+
+}  // namespace vorn

@@ -1,0 +1,29 @@
+// What the window shows of the last analysis and decode, and the one function that
+// changes each piece of it that several commands touch.
+#pragma once
+
+#include "app/app_state.h"
+
+namespace vorn {
+
+// ImageInvalid: set while no completed analysis or decode stands behind the display.
+void SetImageInvalid(AppState& app, bool invalid);
+
+// SAVE is enabled by a fully successful decode and disabled by whatever makes the
+// bytes or the display differ from it.
+void SetSaveEnabled(window::WindowModel& form, bool enabled);
+
+// Before an analysis: the pictures black, ImageInvalid set, both scroll ranges 0,
+// the MCU fields empty, MCUCHK, BITCHK, SAVE, UNDO and REDO disabled, and the undo
+// history emptied (the redo history is left as it is).
+void ResetDisplay(AppState& app);
+
+// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK and
+// SAVE, and empties LOG (its tag stays).
+void ClearDecodeFields(AppState& app);
+
+// After every stored direct edit: decode fields cleared, UNDO and REDO disabled and
+// both histories emptied (a direct edit is not undoable).
+void PostEditReset(AppState& app);
+
+}  // namespace vorn
