@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -165,9 +164,12 @@ TEST(BitcheckRealFiles, TheClearedBitIsACandidateAtVariedPlacesAndSamplings) {
       firsts += outcome.first ? 1 : 0;
     }
   }
-  std::printf("[ bitcheck ] the cleared bit was listed first in %d of %d cases\n", firsts, cases);
+  // Measured: first in 30 of the 35 cases. The margin is for another libjpeg-turbo
+  // writing other bytes for the same pictures; a ranking that got worse falls below.
+  EXPECT_EQ(cases, 35);
+  EXPECT_GE(firsts, 27) << "the cleared bit was listed first in only " << firsts << " of " << cases
+                        << " cases";
   RecordProperty("listedFirst", firsts);
-  RecordProperty("cases", cases);
 }
 
 TEST(BitcheckRealFiles, TheDamagedSampleListsItsTrueBitFirst) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace vorn::reference {
 
@@ -18,16 +19,24 @@ const std::array<uint8_t, 64> kZigZag = {
 };
 
 void BuildIdctMatrix(IdctMatrixTable& matrix) {
-  const double step = 3.14159265358979 / 16.0;
-  double cosine[8][8];  // [u][x]
-  for (int u = 0; u < 8; ++u) {
-    const double cu = u == 0 ? 1.0 / std::pow(2.0, 0.5) : 1.0;
-    for (int x = 0; x < 8; ++x) cosine[u][x] = cu * std::cos((2 * x + 1) * u * step);
-  }
-  for (int h = 0; h < 64; ++h)
-    for (int k = 0; k < 64; ++k)
-      matrix[h * 64 + k] =
-          static_cast<int32_t>(std::nearbyint(cosine[k / 8][h / 8] * cosine[k % 8][h % 8] * 1000000.0));
+  // Derived apart from the production table on purpose: full long double pi,
+  // c(0) as sqrt(1/2), and the product of the two cosines written as half the sum
+  // of the cosines of the sum and the difference of the angles. No entry lies near
+  // a half, so the rounded integers agree with the product of 15-digit pi; a
+  // mistake in the indices, the angles or the scaling would not.
+  const long double pi = std::numbers::pi_v<long double>;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      for (int v = 0; v < 8; ++v)
+        for (int u = 0; u < 8; ++u) {
+          const long double cv = v == 0 ? std::sqrt(0.5L) : 1.0L;
+          const long double cu = u == 0 ? std::sqrt(0.5L) : 1.0L;
+          const long double a = (2 * y + 1) * v * pi / 16;
+          const long double b = (2 * x + 1) * u * pi / 16;
+          const long double product = (std::cos(a + b) + std::cos(a - b)) / 2;
+          matrix[(y * 8 + x) * 64 + (v * 8 + u)] =
+              static_cast<int32_t>(std::llround(cv * cu * product * 1000000.0L));
+        }
 }
 
 namespace {

@@ -18,7 +18,7 @@ using Blocks = std::array<Block, 6>;
 // The zig-zag map (natural position v*8+u -> zig-zag position).
 extern const std::array<uint8_t, 64> kZigZag;
 
-// The cosine table and the integer matrix, entry by entry.
+// The integer matrix, entry by entry, derived independently of the production one.
 void BuildIdctMatrix(IdctMatrixTable& matrix);
 
 // Dequantisation in zig-zag order, then for every sample the full product over all

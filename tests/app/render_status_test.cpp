@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/render.h"
-#include "decode/render_fixture.h"
+#include "app/render_fixture.h"
 
 namespace vorn::testing {
 namespace {
