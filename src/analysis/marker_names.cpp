@@ -1,4 +1,5 @@
 #include "analysis/marker_analysis.h"
+#include "analysis/marker_codes.h"
 
 namespace vorn {
 
@@ -26,7 +27,7 @@ void FillMarkerName(AnalysisState& analysis) {
   name[0xCD] = "フレーム開始（拡張・差分算術）";
   name[0xCE] = "フレーム開始（プロ・差分算術）";
   name[0xCF] = "フレーム開始（空間・差分算術）";
-  for (int c = 0xD0; c <= 0xD7; ++c) name[c] = "リスタート";
+  for (int c = marker::kRST0; c <= marker::kRST7; ++c) name[c] = "リスタート";
   name[0xD8] = "画像開始";
   name[0xD9] = "画像終了";
   name[0xDA] = "スキャン開始";

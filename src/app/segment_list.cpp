@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "analysis/hex.h"
+#include "analysis/marker_codes.h"
 #include "analysis/message_log.h"
 #include "app/analyze.h"
 #include "app/display_state.h"
@@ -72,7 +73,7 @@ void LOG_DblClick(AppState& app, int index) {
 StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render) {
   if (app.Message("解析開始位置を変更しますか", window::Buttons::YesNo) != window::Answer::Yes)
     return StartChange::Declined;
-  if (p < 0 || int64_t{p} >= int64_t{app.file.FileLength()} - 1 || app.file.At(p) != 0xFF) {
+  if (p < 0 || int64_t{p} >= int64_t{app.file.FileLength()} - 1 || app.file.At(p) != marker::kFill) {
     app.Message("マーカー（FFデータ）位置を指定してください");
     return StartChange::NotAMarker;
   }
