@@ -81,9 +81,11 @@ bool ScanMarkers(AnalysisContext& ctx) {
     const auto pos = static_cast<int32_t>(i);
     AddLogLine(ctx.form.LOG, a, Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました", pos);
     a.MarkerTable[n] = {c, pos};
+    a.MarkerTableCount = static_cast<int16_t>(n + 1);
     ++a.MarkerCount[c];
     if (n >= kMarkerLimit - 1) {
       ctx.Message("マーカーが９９９個を超えました（中止）");
+      a.LastStop.StopKind = AnalysisStop::Kind::MarkerLimit;
       return false;
     }
     ctx.form.LOG.tag = kMarkerListTag;
@@ -94,10 +96,14 @@ bool ScanMarkers(AnalysisContext& ctx) {
 // The count checks, in the order of kCountChecks. False when a check stops the analysis.
 bool CheckCounts(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
-  for (const CountCheck& check : kCountChecks) {
+  for (size_t i = 0; i < std::size(kCountChecks); ++i) {
+    const CountCheck& check = kCountChecks[i];
     if (!check.fails(a.MarkerCount[check.code])) continue;
     ctx.Message(a.MarkerName[check.code] + check.fragment);
-    if (check.verdict == Verdict::Stop) return false;
+    if (check.verdict == Verdict::Stop) {
+      a.LastStop = {AnalysisStop::Kind::CountCheck, static_cast<int16_t>(i), 0};
+      return false;
+    }
     if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = ctx.file.FileLength() - 1;
   }
   return true;
@@ -133,6 +139,12 @@ void CheckLengths(AnalysisContext& ctx, int last) {
   }
 }
 
+// A parser stopped the analysis at marker entry e.
+bool StoppedByParser(AnalysisState& a, const MarkerEntry e) {
+  a.LastStop = {AnalysisStop::Kind::Parser, 0, e.Position};
+  return false;
+}
+
 // Hands every supported segment to its parser. False when a parser stops the
 // analysis.
 bool Dispatch(AnalysisContext& ctx, int last) {
@@ -146,18 +158,18 @@ bool Dispatch(AnalysisContext& ctx, int last) {
     switch (e.Code) {
       case kSOF0:
       case kSOF2:
-        if (ParseFrameHeader(ctx, e.Position) == ParseVerdict::Stop) return false;
+        if (ParseFrameHeader(ctx, e.Position) == ParseVerdict::Stop) return StoppedByParser(a, e);
         break;
       case kDHT:
         if (huff.HuffTableCount < 4 && ParseHuffmanSegment(ctx, e.Position) == ParseVerdict::Stop)
-          return false;
+          return StoppedByParser(a, e);
         break;
       case kEOI:
         // With several EOI markers the last one wins.
         SetScanDataEnd(a, e.Position);
         break;
       case kSOS:
-        if (ParseScanHeader(ctx, e.Position) == ParseVerdict::Stop) return false;
+        if (ParseScanHeader(ctx, e.Position) == ParseVerdict::Stop) return StoppedByParser(a, e);
         break;
       case kDQT:
         if (quant.QuantTableCount < 2) ParseQuantSegment(ctx, e.Position);
@@ -192,6 +204,12 @@ void ShowFirstTables(AnalysisContext& ctx) {
 
 }  // namespace
 
+bool CountCheckStops(int check, const std::array<int16_t, 256>& counts) {
+  if (check < 0 || check >= static_cast<int>(std::size(kCountChecks))) return false;
+  const CountCheck& c = kCountChecks[check];
+  return c.verdict == Verdict::Stop && c.fails(counts[c.code]);
+}
+
 void SetScanDataEnd(AnalysisState& analysis, int32_t p) {
   analysis.ScanDataEnd = p - 1;
 }
@@ -199,6 +217,8 @@ void SetScanDataEnd(AnalysisState& analysis, int32_t p) {
 bool AnalyzeSegments(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
   a.MarkerCount.fill(0);
+  a.MarkerTableCount = 0;
+  a.LastStop = AnalysisStop{};
   ResetSegmentFields(ctx.form);
   ctx.form.LOG.tag.clear();
   ClearLog(ctx.form.LOG, a);

@@ -15,6 +15,10 @@ void FillMarkerName(AnalysisState& analysis);
 // to its parser and shows page 0 of both table stores. True when it ran to its end.
 bool AnalyzeSegments(AnalysisContext& ctx);
 
+// Whether the count check that stopped an analysis (AnalysisStop::CountCheck) stops
+// it with these marker counts.
+bool CountCheckStops(int check, const std::array<int16_t, 256>& counts);
+
 // Empties the fields of the segment and table areas.
 void ResetSegmentFields(window::WindowModel& form);
 

@@ -31,7 +31,7 @@ bool AnalyzeMarkers(AppState& app) {
   return true;
 }
 
-LoadResult LoadFileImage(AppState& app, const std::string& path, bool render) {
+LoadResult LoadFileImage(AppState& app, const std::string& path, bool render, MainImageAnswer mainImage) {
   std::vector<uint8_t> bytes;
   const FileError error = ReadWholeFile(path, bytes);
   if (!error.ok()) return {error, false};
@@ -40,7 +40,12 @@ LoadResult LoadFileImage(AppState& app, const std::string& path, bool render) {
   app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(app.analysis.AnalysisStart));
   LoadResult result;
   result.completed = AnalyzeMarkers(app);
-  if (result.completed && render) RenderImage(app);
+  if (!result.completed) {
+    // The restart renders what it completes.
+    result.completed = RestartAtMainImage(app, mainImage, render) == MainImageRestart::Completed;
+  } else if (render) {
+    RenderImage(app);
+  }
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include "analysis/analysis_context.h"
 #include "analysis/file_image.h"
 #include "app/app_state.h"
+#include "app/main_image_restart.h"
 
 namespace vorn {
 
@@ -25,9 +26,12 @@ struct LoadResult {
 };
 
 // Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
-// when render is set and the analysis completed, renders the picture. A failed read
+// when only a thumbnail's markers inside APPn segments stopped the analysis, deals
+// with restarting at the main image as mainImage says (RestartAtMainImage); when
+// render is set and the last analysis completed, renders the picture. A failed read
 // (or an empty or too large file) changes neither the file image nor anything else.
-LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true);
+LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true,
+                         MainImageAnswer mainImage = MainImageAnswer::Ask);
 
 void DQTUP_Click(AppState& app);
 void DQTDOWN_Click(AppState& app);

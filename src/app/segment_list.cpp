@@ -77,6 +77,10 @@ StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render) {
     app.Message("マーカー（FFデータ）位置を指定してください");
     return StartChange::NotAMarker;
   }
+  return RestartAnalysisAt(app, p, render);
+}
+
+StartChange RestartAnalysisAt(AppState& app, int32_t p, bool render) {
   app.analysis.AnalysisStart = p;
   app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(p));
   if (!AnalyzeMarkers(app)) return StartChange::Stopped;

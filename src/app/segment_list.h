@@ -18,4 +18,9 @@ enum class StartChange { Declined, NotAMarker, Stopped, Completed };
 // "マーカー（FFデータ）位置を指定してください" and changes nothing.
 StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render = true);
 
+// What ChangeAnalysisStart does after Yes for a marker at p: AnalysisStart and STANA
+// become p, the analysis runs again and, when render is set and it completed, the
+// picture is rendered. Returns Stopped or Completed.
+StartChange RestartAnalysisAt(AppState& app, int32_t p, bool render = true);
+
 }  // namespace vorn

@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "analysis/hex.h"
@@ -58,7 +59,10 @@ bool ParseDecimal(const std::string& text, int32_t& value) {
   return true;
 }
 
-bool TakeStartOption(std::vector<std::string>& args, CommonOptions& options) {
+bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options) {
+  const auto mainImage = std::remove(args.begin(), args.end(), std::string("--main-image"));
+  options.mainImage = mainImage != args.end();
+  args.erase(mainImage, args.end());
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] != "--start") continue;
     int32_t v = 0;
@@ -78,7 +82,8 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
   AppState& app = session.state;
   app.form.Fname.text = path;
   // The load itself never renders: only the last analysis is drawn.
-  const LoadResult load = LoadFileImage(app, path, false);
+  const LoadResult load =
+      LoadFileImage(app, path, false, options.mainImage ? MainImageAnswer::Ask : MainImageAnswer::No);
   if (!load.error.ok()) return ReadFailure(path, load.error);
   completed = load.completed;
   if (options.start) {

@@ -25,18 +25,21 @@ struct CliSession {
 // Options shared by the subcommands; parsing removes them from args.
 struct CommonOptions {
   std::optional<int32_t> start;  // --start HEX
+  // --main-image: "メイン画像から解析しますか" is asked (and answered Yes) after a load
+  // whose analysis a thumbnail's markers stopped; without it, nothing is asked.
+  bool mainImage = false;
 };
 
-// Parses "--start HEX" out of args. Returns false (after printing why) on a bad value.
-bool TakeStartOption(std::vector<std::string>& args, CommonOptions& options);
+// Parses "--start HEX" and "--main-image" out of args. Returns false (after printing
+// why) on a bad value.
+bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options);
 
-// Loads path as a load does (analysis from 0, messages printed, no rendering), then
-// applies --start. On success returns kExitOk with completed set to whether the last
-// analysis ran to its end, and renders it when render is set and it completed.
-// Returns kExitError (after printing why) when the file cannot be read or --start
-// names no marker.
-int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options,
-                   bool render, bool& completed);
+// Loads path as a load does (analysis from 0, messages printed, no rendering, the
+// main image as --main-image says), then applies --start. On success returns kExitOk with completed set to
+// whether the last analysis ran to its end, and renders it when render is set and it completed. Returns
+// kExitError (after printing why) when the file cannot be read or --start names no marker.
+int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
+                   bool& completed);
 
 // Prints "vorn-cli: MESSAGE" to stderr and returns kExitError.
 int UsageError(const std::string& message);

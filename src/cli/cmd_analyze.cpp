@@ -54,7 +54,7 @@ void PrintFields(const WindowModel& form) {
 
 int RunAnalyze(std::vector<std::string> args) {
   CommonOptions options;
-  if (!TakeStartOption(args, options)) return kExitError;
+  if (!TakeCommonOptions(args, options)) return kExitError;
   bool fields = false;
   std::string input;
   for (const std::string& arg : args) {

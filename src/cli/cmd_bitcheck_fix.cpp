@@ -25,7 +25,7 @@ bool ParsePositionBit(const std::string& text, int32_t& position, int32_t& bit) 
 
 int RunBitcheck(std::vector<std::string> args) {
   CommonOptions options;
-  if (!TakeStartOption(args, options)) return kExitError;
+  if (!TakeCommonOptions(args, options)) return kExitError;
   int32_t column = 0;
   int32_t row = 0;
   if (args.size() != 3 || !ParseDecimal(args[1], column) || !ParseDecimal(args[2], row)) {

@@ -9,7 +9,7 @@ namespace vorn::cli {
 
 int RunDecode(std::vector<std::string> args) {
   CommonOptions options;
-  if (!TakeStartOption(args, options)) return kExitError;
+  if (!TakeCommonOptions(args, options)) return kExitError;
   std::string input;
   std::string output;
   for (size_t i = 0; i < args.size(); ++i) {

@@ -13,7 +13,7 @@ namespace {
 // pointer is set.
 int PointAtMcu(const std::string& name, std::vector<std::string>& args, CliSession& session) {
   CommonOptions options;
-  if (!TakeStartOption(args, options)) return kExitError;
+  if (!TakeCommonOptions(args, options)) return kExitError;
   int32_t column = 0;
   int32_t row = 0;
   if (args.size() != 3 || !ParseDecimal(args[1], column) || !ParseDecimal(args[2], row)) {

@@ -8,11 +8,11 @@
 namespace {
 
 const char* const kUsage =
-    "usage: vorn-cli analyze [--start HEX] [--fields] FILE\n"
-    "       vorn-cli decode [--start HEX] FILE -o OUT.bmp|OUT.png\n"
-    "       vorn-cli mcu [--start HEX] FILE COL ROW\n"
-    "       vorn-cli trace [--start HEX] FILE COL ROW\n"
-    "       vorn-cli bitcheck [--start HEX] FILE COL ROW\n"
+    "usage: vorn-cli analyze [--start HEX] [--main-image] [--fields] FILE\n"
+    "       vorn-cli decode [--start HEX] [--main-image] FILE -o OUT.bmp|OUT.png\n"
+    "       vorn-cli mcu [--start HEX] [--main-image] FILE COL ROW\n"
+    "       vorn-cli trace [--start HEX] [--main-image] FILE COL ROW\n"
+    "       vorn-cli bitcheck [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n";
 
 }  // namespace

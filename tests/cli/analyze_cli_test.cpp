@@ -240,6 +240,48 @@ TEST(AnalyzeCli, StartingAtTheMainImageAnalysesIt) {
   EXPECT_FALSE(Has(a.fields, "APP0ID=JFIF"));
 }
 
+TEST(AnalyzeCli, MainImageOptionAnswersYesAsStartingAtTheMainImageWouldForEveryCommand) {
+  const std::string exif = kFixtures + "exif_thumbnail.jpg";
+  const std::string dir = TempDir();
+  const std::vector<Strings> commands = {
+      {"analyze", "--fields", exif}, {"decode", exif, "-o", dir + "/OUT.png"},
+      {"mcu", exif, "2", "1"},       {"trace", exif, "1", "0"},
+      {"bitcheck", exif, "0", "1"},
+  };
+  for (const Strings& command : commands) {
+    SCOPED_TRACE(command[0]);
+    const auto run = [&](const Strings& option, const std::string& out) {
+      Strings args = command;
+      args.insert(args.begin() + 1, option.begin(), option.end());
+      for (std::string& arg : args)
+        if (arg == dir + "/OUT.png") arg = dir + "/" + out;
+      return RunCli(args);
+    };
+    const CliResult asked = run({"--main-image"}, "asked.png");
+    const CliResult started = run({"--start", "2bb"}, "started.png");
+    EXPECT_EQ(asked.exitCode, started.exitCode);
+    EXPECT_EQ(asked.out, started.out);
+    Strings expected = kExifMessages;
+    expected.push_back("Vorn: メイン画像から解析しますか");
+    const Strings err = asked.ErrLines();
+    ASSERT_GE(err.size(), expected.size());
+    EXPECT_EQ(Strings(err.begin(), err.begin() + static_cast<long>(expected.size())), expected);
+    // What follows the question is what follows a change of the start.
+    Strings after = started.ErrLines();
+    after.erase(after.begin(), after.begin() + static_cast<long>(expected.size()));
+    EXPECT_EQ(Strings(err.begin() + static_cast<long>(expected.size()), err.end()), after);
+  }
+  EXPECT_EQ(ReadFileBytes(dir + "/asked.png"), ReadFileBytes(dir + "/started.png"));
+  EXPECT_FALSE(ReadFileBytes(dir + "/asked.png").empty());
+  // A file that completes has nothing to ask.
+  const CliResult plain = RunCli({"analyze", kFixtures + "cjpeg_baseline.jpg"});
+  const CliResult option = RunCli({"analyze", "--main-image", kFixtures + "cjpeg_baseline.jpg"});
+  EXPECT_EQ(option.out, plain.out);
+  EXPECT_EQ(option.err, "");
+  EXPECT_NE(RunCli({"--help"}).out.find("analyze [--start HEX] [--main-image] [--fields] FILE"),
+            std::string::npos);
+}
+
 TEST(AnalyzeCli, StartThatIsNoMarkerIsRefused) {
   for (const char* start : {"1", "30D", "30E", "7FFFFFFF"}) {
     const CliResult r = RunCli({"analyze", "--start", start, kFixtures + "cjpeg_baseline.jpg"});
