@@ -1,5 +1,7 @@
 #include "decode/block_plan.h"
 
+#include "analysis/mcu_sampling.h"
+
 namespace vorn {
 
 bool BuildBlockPlan(const FrameRecord& frame, const ScanRecord& scan, McuBlockPlan& plan) {
@@ -7,7 +9,8 @@ bool BuildBlockPlan(const FrameRecord& frame, const ScanRecord& scan, McuBlockPl
   if (frame.ComponentCount > 3) return false;
   int count = 0;
   for (int c = 0; c < frame.ComponentCount; ++c) {
-    const int blocks = frame.HSampling[c] * frame.VSampling[c];
+    const McuSampling s = ComponentSampling(frame, c);
+    const int blocks = s.h * s.v;
     for (int i = 0; i < blocks; ++i) {
       if (count == 6) {
         plan = McuBlockPlan{};

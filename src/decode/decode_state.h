@@ -17,10 +17,11 @@ enum class DecodeStatus : int {
   Failure = 2,        // bad code word, overflow, too many blocks or rows ...
 };
 
-// MCU geometry, from the sampling factors of frame component 0 only.
+// MCU geometry, from the sampling of frame component 0 only (ComponentSampling:
+// 1 x 1 for a grey frame).
 struct McuGeometry {
-  int32_t McuWidth = 0;   // 8 x HSampling(0)
-  int32_t McuHeight = 0;  // 8 x VSampling(0)
+  int32_t McuWidth = 0;   // 8 x h of component 0
+  int32_t McuHeight = 0;  // 8 x v of component 0
   int32_t McusPerRow = 0;
   int32_t McuRows = 0;
   bool Valid() const { return McuWidth > 0 && McuHeight > 0; }

@@ -1,11 +1,13 @@
+#include "analysis/mcu_sampling.h"
 #include "decode/decode_state.h"
 
 namespace vorn {
 
 McuGeometry ComputeMcuGeometry(const FrameRecord& frame) {
   McuGeometry g;
-  g.McuWidth = 8 * frame.HSampling[0];
-  g.McuHeight = 8 * frame.VSampling[0];
+  const McuSampling s = ComponentSampling(frame, 0);
+  g.McuWidth = 8 * s.h;
+  g.McuHeight = 8 * s.v;
   if (!g.Valid()) return g;  // a zero sampling factor: no MCU grid, and nothing to divide by
   // Truncating division, as the grid has always been counted: a picture of width 0
   // (refused by the frame checks anyway) still gets one column.

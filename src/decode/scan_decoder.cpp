@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "analysis/mcu_sampling.h"
 #include "decode/bit_rules.h"
 #include "decode/colour.h"
 #include "decode/decode_scan.h"
@@ -244,8 +245,9 @@ bool ScanDecoder::CompleteBlock() {
 
 bool ScanDecoder::CompleteMcu() {
   const FrameRecord& frame = rec_.frame;
-  StoreMcuPixelsInRange(decode_.ImagePixels, frame.FrameWidth, frame.FrameHeight, samples_,
-                        frame.HSampling[0], frame.VSampling[0], mcuColumn_, mcuRow_);
+  const McuSampling s = ComponentSampling(frame, 0);
+  StoreMcuPixelsInRange(decode_.ImagePixels, frame.FrameWidth, frame.FrameHeight, samples_, s.h, s.v,
+                        mcuColumn_, mcuRow_);
   if (++mcuColumn_ >= geometry_.McusPerRow) {
     mcuColumn_ = 0;
     ++mcuRow_;

@@ -14,8 +14,8 @@ struct RatingContext {
   const std::vector<uint32_t>* imagePixels = nullptr;  // X x Y, rows bottom-up, 0x00RRGGBB
   int32_t width = 0;                                   // X
   int32_t height = 0;                                  // Y
-  int32_t mcuWidth = 0;                                // 8 x HSampling(0)
-  int32_t mcuHeight = 0;                               // 8 x VSampling(0)
+  int32_t mcuWidth = 0;                                // McuWidth
+  int32_t mcuHeight = 0;                               // McuHeight
   int32_t column = 0;                                  // MCU column of traced MCU 0
   int32_t row = 0;                                     // MCU row of traced MCU 0
 };

@@ -6,6 +6,7 @@
 
 #include "analysis/hex.h"
 #include "analysis/marker_codes.h"
+#include "analysis/mcu_sampling.h"
 #include "analysis/message_log.h"
 #include "decode/bit_rules.h"
 #include "decode/colour.h"
@@ -112,8 +113,9 @@ bool Tracer::GeometryFits() const {
 }
 
 TraceResult Tracer::Run() {
-  h0_ = in_.rec.frame.HSampling[0];
-  v0_ = in_.rec.frame.VSampling[0];
+  const McuSampling sampling = ComponentSampling(in_.rec.frame, 0);
+  h0_ = sampling.h;
+  v0_ = sampling.v;
   if (!GeometryFits()) return TraceResult::Failure;
   tables_ = std::make_unique<TraceTables>();
   PrepareIdctKernel(in_.idct, tables_->kernel);

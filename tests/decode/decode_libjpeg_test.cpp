@@ -101,9 +101,17 @@ TEST(DecodeAgainstLibjpeg, EverySamplingLayout) {
   for (const auto& [name, h0, v0] : std::vector<std::tuple<std::string, int, int>>{
            {"4:4:4", 1, 1}, {"4:2:2", 2, 1}, {"4:2:0", 2, 2}, {"4:4:0", 1, 2}})
     ExpectClose({name, Options(96, 64, h0, v0)});
-  testing::EncodeOptions grey = Options(96, 64, 1, 1);
-  grey.components = 1;
-  ExpectClose({"grey", grey});
+  // A grey frame is one block per MCU whatever factors its header gives, as cjpeg
+  // -grayscale -sample HxV writes them.
+  for (const auto& [name, h0, v0] : std::vector<std::tuple<std::string, int, int>>{
+           {"grey", 1, 1}, {"grey 2x2", 2, 2}, {"grey 1x2", 1, 2}, {"grey 2x1", 2, 1}}) {
+    testing::EncodeOptions grey = Options(96, 64, h0, v0);
+    grey.components = 1;
+    ExpectClose({name, grey});
+    grey.width = 101;
+    grey.height = 57;
+    ExpectClose({name + " 101x57", grey});
+  }
 }
 
 TEST(DecodeAgainstLibjpeg, QualitiesFromTenToHundred) {

@@ -29,7 +29,7 @@ struct Layout {
 const std::vector<Layout>& Layouts() {
   static const std::vector<Layout> layouts = {
       {{{1, 1, 1, 0}}},                              // grey
-      {{{1, 2, 2, 0}}},                              // one component, four blocks
+      {{{1, 2, 2, 0}}},                              // one component: one block whatever its factors
       {{{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}},  // 4:2:0
       {{{1, 2, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}},  // 4:2:2
       {{{1, 1, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}},  // 4:4:0
@@ -48,7 +48,8 @@ std::vector<uint8_t> RandomScan(std::mt19937& rng, const Records& rec, int mcus)
   for (int m = 0; m < mcus; ++m) {
     for (int c = 0; c < rec.frame.ComponentCount; ++c) {
       const int id = c == 0 ? 0 : 1;
-      for (int b = 0; b < rec.frame.HSampling[c] * rec.frame.VSampling[c]; ++b) {
+      const int blocks = rec.frame.ComponentCount == 1 ? 1 : rec.frame.HSampling[c] * rec.frame.VSampling[c];
+      for (int b = 0; b < blocks; ++b) {
         std::array<int, 63> ac{};
         const int density = static_cast<int>(rng() % 4);
         for (int k = 0; k < 63; ++k)

@@ -90,17 +90,27 @@ TEST(DecodeScan, ColourMcuTakesChromaFromBlocksFourAndFive) {
   EXPECT_EQ(o.d.McuStarts.At(0, 1).Dc[2], 1016);
 }
 
-// One component with H = V = 2 is four blocks per MCU, and blocks 4 and 5, never
-// decoded, stay 0: Y 128 with Cb = Cr = 0 gives R = 128 - 179.456, G = 128 +
-// 44.04992 + 91.40992, B = 128 - 226.816, that is (0, 255, 0).
-TEST(DecodeScan, OneComponentWithFourBlocksIsColoured) {
-  const Records rec = testing::MakeRecords(16, 16, {FrameComponent{1, 2, 2, 0}});
-  BitWriter w;
-  for (int b = 0; b < 4; ++b) w.PutBlock(DcTable(0), AcTable(0), 0);
-  const Outcome o = Decode(rec, w.Finish());
-  EXPECT_EQ(o.status, DecodeStatus::Ok);
-  EXPECT_EQ(o.d.Plan.McuBlockCount, 4);
-  for (uint32_t p : o.d.ImagePixels) EXPECT_EQ(p, Rgb(0, 255, 0));
+// One component is one block per MCU of 8 x 8 pixels whatever its sampling factors
+// say (1 x 2, 2 x 1, 2 x 2), in raster order, grey: the k-th block of the data, with
+// a DC of 8k, is the MCU at column k mod 4, row k div 4, of grey 128 + k.
+TEST(DecodeScan, OneComponentIsOneGreyBlockPerMcuWhateverItsSampling) {
+  for (const auto& [h, v] : {std::pair{2, 2}, std::pair{1, 2}, std::pair{2, 1}}) {
+    SCOPED_TRACE(std::to_string(h) + "x" + std::to_string(v));
+    const Records rec = testing::MakeRecords(32, 16, {FrameComponent{1, h, v, 0}});
+    BitWriter w;
+    for (int k = 0; k < 8; ++k) w.PutBlock(DcTable(0), AcTable(0), 8);
+    const Outcome o = Decode(rec, w.Finish());
+    EXPECT_EQ(o.status, DecodeStatus::Ok);
+    EXPECT_EQ(o.d.Plan.McuBlockCount, 1);
+    EXPECT_EQ(o.d.McuStarts.Columns, 4);
+    EXPECT_EQ(o.d.McuStarts.Rows, 3);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 32; ++x) {
+        const uint8_t grey = static_cast<uint8_t>(129 + x / 8 + 4 * (y / 8));
+        ASSERT_EQ(PixelAt(o, rec, x, y), Rgb(grey, grey, grey)) << x << "," << y;
+      }
+    EXPECT_EQ(o.d.McuStarts.At(3, 1).Dc[0], 8 * 7);
+  }
 }
 
 // A DC difference of 2047 has the 9-bit code 111111110 and the extra bits

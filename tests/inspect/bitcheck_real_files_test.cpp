@@ -141,7 +141,7 @@ TEST(BitcheckRealFiles, TheClearedBitIsACandidateAtVariedPlacesAndSamplings) {
       {"4:2:0", 2, 2, 3, 0, false},          {"4:2:2", 2, 1, 3, 0, false},
       {"4:4:4", 1, 1, 3, 0, false},          {"4:4:0", 1, 2, 3, 0, false},
       {"grey", 1, 1, 1, 0, false},           {"4:2:0 restart 2", 2, 2, 3, 2, false},
-      {"4:2:2 optimized", 2, 1, 3, 0, true},
+      {"4:2:2 optimized", 2, 1, 3, 0, true}, {"grey 2x2", 2, 2, 1, 0, false},
   };
   const double places[] = {0.05, 0.25, 0.45, 0.65, 0.8};
   int cases = 0;
@@ -164,10 +164,11 @@ TEST(BitcheckRealFiles, TheClearedBitIsACandidateAtVariedPlacesAndSamplings) {
       firsts += outcome.first ? 1 : 0;
     }
   }
-  // Measured: first in 30 of the 35 cases. The margin is for another libjpeg-turbo
-  // writing other bytes for the same pictures; a ranking that got worse falls below.
-  EXPECT_EQ(cases, 35);
-  EXPECT_GE(firsts, 27) << "the cleared bit was listed first in only " << firsts << " of " << cases
+  // Measured: first in 31 of the 40 cases (both grey layouts alike: 1 of 5). The
+  // margin is for another libjpeg-turbo writing other bytes for the same pictures; a
+  // ranking that got worse falls below.
+  EXPECT_EQ(cases, 40);
+  EXPECT_GE(firsts, 28) << "the cleared bit was listed first in only " << firsts << " of " << cases
                         << " cases";
   RecordProperty("listedFirst", firsts);
 }

@@ -76,6 +76,16 @@ class TraceRealFiles : public ::testing::TestWithParam<Layout> {
   Window window_;
 };
 
+// The pointer's cell is component 0's blocks, and one 8 x 8 block in a grey frame
+// whatever factors its header gives.
+TEST_P(TraceRealFiles, TheMcuCellIsOneBlockInAGreyFrame) {
+  const Layout layout = GetParam();
+  const McuGeometry& g = window_.decode.Geometry;
+  EXPECT_EQ(g.McuWidth, layout.components == 1 ? 8 : 8 * layout.h0);
+  EXPECT_EQ(g.McuHeight, layout.components == 1 ? 8 : 8 * layout.v0);
+  EXPECT_EQ(window_.form.SOF0Hi[0].text, std::to_string(layout.h0));  // shown as the header gives it
+}
+
 TEST_P(TraceRealFiles, FirstMcuPointsAtTheFirstScanByte) {
   window_.PressMcu(0, 0);
   const window::WindowModel& form = window_.form;
@@ -132,7 +142,8 @@ TEST_P(TraceRealFiles, ThreeTracedMcusMatchLibjpegAndEndWhereTheDecoderSaw) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, TraceRealFiles,
                          ::testing::Values(Layout{2, 2, 3, 0}, Layout{2, 1, 3, 0}, Layout{1, 1, 3, 2},
-                                           Layout{1, 1, 1, 0}, Layout{2, 2, 3, 1}));
+                                           Layout{1, 1, 1, 0}, Layout{2, 2, 3, 1}, Layout{2, 2, 1, 0},
+                                           Layout{1, 2, 1, 3}));
 
 TEST(TraceRestart, McuAfterAMarkerPointsBeforeItAndTracesFromZeroPredictors) {
   testing::EncodeOptions options;

@@ -6,6 +6,18 @@ namespace vorn::reference {
 
 namespace {
 
+// Component c's sampling factors as its scan codes it: a frame of one component
+// (with usable factors) is one block per MCU, whatever its header says.
+bool OneBlock(const Records& rec, int c) {
+  return rec.frame.ComponentCount == 1 && rec.frame.HSampling[c] > 0 && rec.frame.VSampling[c] > 0;
+}
+int32_t CodedH(const Records& rec, int c) {
+  return OneBlock(rec, c) ? 1 : rec.frame.HSampling[c];
+}
+int32_t CodedV(const Records& rec, int c) {
+  return OneBlock(rec, c) ? 1 : rec.frame.VSampling[c];
+}
+
 struct Decoder {
   const FileImage& file;
   const Records& rec;
@@ -28,8 +40,8 @@ struct Decoder {
 
   int32_t X() const { return rec.frame.FrameWidth; }
   int32_t Y() const { return rec.frame.FrameHeight; }
-  int32_t McuWidth() const { return 8 * rec.frame.HSampling[0]; }
-  int32_t McuHeight() const { return 8 * rec.frame.VSampling[0]; }
+  int32_t McuWidth() const { return 8 * CodedH(rec, 0); }
+  int32_t McuHeight() const { return 8 * CodedV(rec, 0); }
 
   void ResetBlock() {
     readingCode = true;
@@ -52,8 +64,8 @@ struct Decoder {
     ++blockIndex;
     if (blockIndex == d.Plan.McuBlockCount) {
       blockIndex = 0;
-      if (!StoreMcuPixels(d.ImagePixels, X(), Y(), samples, rec.frame.HSampling[0], rec.frame.VSampling[0],
-                          mcuColumn, mcuRow))
+      if (!StoreMcuPixels(d.ImagePixels, X(), Y(), samples, CodedH(rec, 0), CodedV(rec, 0), mcuColumn,
+                          mcuRow))
         return false;
       ++mcuColumn;
       if (mcuColumn > (X() - 1) / McuWidth()) {
@@ -153,7 +165,7 @@ int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, D
   if (rec.frame.ComponentCount > 3) return 2;
   int count = 0;
   for (int c = 0; c < rec.frame.ComponentCount; ++c)
-    for (int i = 0; i < rec.frame.HSampling[c] * rec.frame.VSampling[c]; ++i) {
+    for (int i = 0; i < CodedH(rec, c) * CodedV(rec, c); ++i) {
       if (count == 6) {
         decode.Plan = McuBlockPlan{};
         return 2;
@@ -165,7 +177,7 @@ int DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, D
       ++count;
     }
   decode.Plan.McuBlockCount = static_cast<int16_t>(count);
-  if (count == 0 || rec.frame.HSampling[0] < 1 || rec.frame.VSampling[0] < 1) return 2;
+  if (count == 0 || CodedH(rec, 0) < 1 || CodedV(rec, 0) < 1) return 2;
 
   Decoder dec{file, rec, decode};
   if (count == 1)
