@@ -1,6 +1,7 @@
 #include <string>
 
 #include "analysis/marker_codes.h"
+#include "analysis/mcu_sampling.h"
 #include "analysis/segment_length.h"
 #include "analysis/segment_parsers.h"
 
@@ -12,6 +13,7 @@ constexpr int kMaxLines = 4000;
 constexpr int kMaxComponents = 3;
 constexpr int kMaxComponentId = 3;
 constexpr int kMaxSampling = 2;
+constexpr int kMaxBlocksPerMcu = 6;
 
 void ShowFrame(const FrameRecord& f, window::WindowModel& form) {
   form.SOF0LEN.text = std::to_string(f.FrameLength);
@@ -91,6 +93,8 @@ ParseVerdict ParseFrameHeader(AnalysisContext& ctx, int32_t p) {
       return refuse("のセレクターに対応した量子化テーブルがありません");
     }
   }
+  // Checked once every component is read: what the decoder can hold of them all.
+  if (BlocksPerMcu(f) > kMaxBlocksPerMcu) return refuse("のＭＣＵ内ブロック数が６を超えています");
   ShowFrame(f, ctx.form);
   return ParseVerdict::GoOn;
 }

@@ -104,6 +104,13 @@ TEST(FrameHeader, EachComponentFieldIsCheckedInOrder) {
       {{{1, 1, 4, 0}}, 8, "の垂直サンプリングファクターが２を超えています"},
       {{{1, 1, 1, 2}}, 8, "のセレクターに対応した量子化テーブルがありません"},
       {{{1, 1, 1, 0}, {5, 9, 9, 9}}, 8, "の成分番号が３を超えています"},
+      // Blocks per MCU, once every component is read: one for a single component.
+      {{{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}}, 8, nullptr},
+      {{{1, 2, 2, 0}}, 8, nullptr},
+      {{{1, 2, 2, 0}, {2, 1, 2, 1}, {3, 1, 2, 1}}, 8, "のＭＣＵ内ブロック数が６を超えています"},
+      {{{1, 2, 2, 0}, {2, 2, 1, 1}, {3, 1, 1, 1}}, 8, "のＭＣＵ内ブロック数が６を超えています"},
+      {{{1, 2, 2, 0}, {2, 2, 2, 1}}, 8, "のＭＣＵ内ブロック数が６を超えています"},
+      {{{1, 2, 2, 0}, {2, 2, 2, 1}, {4, 1, 1, 1}}, 8, "の成分番号が３を超えています"},
   };
   for (const Case& c : cases) {
     HeaderHarness h;
@@ -111,6 +118,18 @@ TEST(FrameHeader, EachComponentFieldIsCheckedInOrder) {
     EXPECT_EQ(stop, c.message != nullptr) << (c.message ? c.message : "pass");
     EXPECT_EQ(h.Messages(), c.message ? Strings{kSof0 + c.message} : Strings{});
   }
+}
+
+TEST(FrameHeader, MoreThanSixBlocksPerMcuStopTheAnalysisBeforeAnyDecode) {
+  AnalysisHarness h;
+  JpegBuilder b;
+  b.Soi().App0Jfif().Dqt({{0, 0, FlatQuant(2)}, {0, 1, FlatQuant(3)}});
+  b.Sof0(16, 16, {{1, 2, 2, 0}, {2, 1, 2, 1}, {3, 1, 2, 1}}).DhtStandard().Sos(YCbCrScan()).Raw({0x00}).Eoi();
+  EXPECT_FALSE(h.Analyse(b.Bytes()));
+  EXPECT_EQ(h.Messages(), Strings{kSof0 + "のＭＣＵ内ブロック数が６を超えています"});
+  EXPECT_FALSE(h.form.IMAGE.enabled);
+  EXPECT_EQ(h.form.SOF0Nf.text, "");
+  EXPECT_EQ(h.form.SOSNs.text, "");  // the scan header after it is not parsed
 }
 
 TEST(FrameHeader, ProgressiveHeaderIsReportedUnderTheBaselineName) {
