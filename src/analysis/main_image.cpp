@@ -1,6 +1,7 @@
 #include "analysis/main_image.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "analysis/marker_analysis.h"
 #include "analysis/marker_codes.h"
@@ -51,22 +52,23 @@ std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState
   if (stop.StopKind == AnalysisStop::Kind::None || markers == 0) return std::nullopt;
   const auto listed = [&](int j) { return analysis.MarkerTable[static_cast<size_t>(j)]; };
 
+  // The segments follow each other in file order without overlapping.
   const std::vector<AppSegment> segments = AppSegmentsOfImage(file, listed(0).Position);
-  const auto insideAny = [&](int32_t position) {
-    return std::any_of(segments.begin(), segments.end(),
-                       [&](const AppSegment& s) { return Inside(s, position); });
+  const auto holder = [&](int32_t position) -> const AppSegment* {
+    const auto after = std::upper_bound(segments.begin(), segments.end(), position,
+                                        [](int32_t p, const AppSegment& s) { return p < s.start; });
+    if (after == segments.begin() || !Inside(*std::prev(after), position)) return nullptr;
+    return &*std::prev(after);
   };
   const AppSegment* lastHolding = nullptr;
   std::array<int16_t, 256> outsideCounts{};
   for (int j = 0; j < markers; ++j) {
     const MarkerEntry e = listed(j);
-    bool inside = false;
-    for (const AppSegment& s : segments) {
-      if (!Inside(s, e.Position)) continue;
-      inside = true;
-      if (lastHolding == nullptr || s.start > lastHolding->start) lastHolding = &s;
+    if (const AppSegment* s = holder(e.Position)) {
+      if (lastHolding == nullptr || s->start > lastHolding->start) lastHolding = s;
+    } else {
+      ++outsideCounts[static_cast<uint8_t>(e.Code)];
     }
-    if (!inside) ++outsideCounts[static_cast<uint8_t>(e.Code)];
   }
   if (lastHolding == nullptr) return std::nullopt;
 
@@ -80,7 +82,7 @@ std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState
       stoppedInside = !CountCheckStops(stop.CountCheck, outsideCounts);
       break;
     case AnalysisStop::Kind::Parser:
-      stoppedInside = insideAny(stop.Position);
+      stoppedInside = holder(stop.Position) != nullptr;
       break;
     case AnalysisStop::Kind::None:
       break;

@@ -26,9 +26,10 @@ struct AppSegment {
 std::vector<AppSegment> AppSegmentsOfImage(const FileImage& file, int32_t first);
 
 // Where the analysis of the main image begins, when the markers that stopped the
-// last analysis lie inside APPn segments of the main image: the first listed marker
-// after the last APPn segment that holds listed markers. None when the analysis ran
-// to its end, or when what stopped it lies outside those segments.
+// last analysis lie inside APPn segments of the main image: the first marker after
+// the last APPn segment that holds listed markers (as the scan listed it, or where
+// the segment lengths lead when the scan stopped before it). None when the analysis
+// ran to its end, or when what stopped it lies outside those segments.
 std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState& analysis);
 
 }  // namespace vorn
