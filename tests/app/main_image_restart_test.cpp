@@ -7,7 +7,6 @@
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/segment_list.h"
-#include "support/jpeg_builder.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
 #include "support/window_session.h"
@@ -141,19 +140,6 @@ TEST(MainImageRestart, EveryWayOfOpeningAFileAsksOnce) {
     EXPECT_EQ(s.form.STANA.text, "2BB");
     EXPECT_TRUE(s.form.SAVE.enabled);
   }
-}
-
-TEST(MainImageRestart, AFileThatStopsForItsOwnReasonsIsNotAsked) {
-  WindowSession s;
-  JpegBuilder b;
-  b.Soi().App(1, {'E', 'x', 'i', 'f', 0, 0}).Dqt(0, FlatQuant(8)).Sof0(8, 8, Grey());
-  b.Sos(GreyScan()).Raw({0x00}).Eoi();  // no Huffman table
-  EXPECT_FALSE(s.Load(b.Bytes()));
-  const Texts stop = {"アプリケーションデータセグメント０がありません（ワーニング）",
-                      "ハフマンテーブル定義がありません（中止）"};
-  EXPECT_EQ(s.dialogs.Texts(), stop);
-  EXPECT_EQ(RestartAtMainImage(s.app, MainImageAnswer::Ask), MainImageRestart::NotOffered);
-  EXPECT_EQ(s.dialogs.Texts(), stop);
 }
 
 }  // namespace
