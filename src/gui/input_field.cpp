@@ -20,12 +20,18 @@ void InputField::SyncFromModel() {
   if (this->text() != text) setText(text);
 }
 
+void InputField::focusInEvent(QFocusEvent* event) {
+  QLineEdit::focusInEvent(event);
+  holdsFocus_ = true;
+}
+
 void InputField::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  // A message box or another application taking the activation is not a move of
-  // the focus within the window.
+  // A message box, a menu or another application taking the activation is not a
+  // move of the focus within the window.
   const Qt::FocusReason reason = event->reason();
   if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
+  holdsFocus_ = false;
   if (focusLost_) focusLost_();
 }
 

@@ -19,13 +19,18 @@ class InputField : public QLineEdit, public ModelView {
   // window (not when the whole window loses activation, e.g. to a message box).
   InputField(window::TextField* field, std::function<void()> focusLost, QWidget* parent);
   void SyncFromModel() override;
+  // Whether the focus is in the field as far as the window is concerned: also while a
+  // menu or a message box has taken it for a moment.
+  bool HoldsFocus() const { return holdsFocus_; }
 
  protected:
+  void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
   window::TextField* field_;
   std::function<void()> focusLost_;
+  bool holdsFocus_ = false;
 };
 
 }  // namespace vorn::gui

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <string_view>
 
 #include "gui/cell_widget.h"
@@ -10,6 +11,7 @@
 #include "gui/input_field.h"
 #include "gui/layout_table.h"
 #include "gui/list_view.h"
+#include "gui/menu_bar_view.h"
 #include "gui/model_lookup.h"
 #include "gui/picture_view.h"
 #include "gui/scroll_bar_view.h"
@@ -34,12 +36,33 @@ bool Proportional(const QString& name) {
 MainWindow::MainWindow(window::WindowModel& form, QWidget* parent) : QWidget(parent), form_(form) {
   setWindowTitle(QString::fromStdString(form_.title));
   setFont(WindowFont());
+  // The menu bar goes above the client area, which keeps its size: the window grows
+  // by the bar's height and nothing in the client area moves.
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("client"));
+  layout->addWidget(client_);
   Build();
+  // A menu command does what its button does, and a press of the button takes the
+  // focus from the input field first, committing what was typed there.
+  menuBar_ = new MenuBarView(
+      form_.menuBar,
+      [this](const std::function<void()>& event) {
+        if (input_ && input_->HoldsFocus()) focusLossPending_ = true;
+        Run(event);
+      },
+      this);
+  layout->setMenuBar(menuBar_);
+  views_.push_back(menuBar_);
   SyncFromModel();
 }
 
 void MainWindow::Build() {
   const Forward forward = [this](const std::function<void()>& event) { Run(event); };
+  QWidget* const area = client_;
   for (const Placement& p : MainWindowLayout()) {
     for (int k = 0; k < p.grid.count; ++k) {
       const auto [x, y] = GridPosition(p, k);
@@ -51,14 +74,14 @@ void MainWindow::Build() {
       ModelView* view = nullptr;
       switch (p.kind) {
         case Kind::Button: {
-          auto* button = new CommandButton(ref.command, forward, this);
+          auto* button = new CommandButton(ref.command, forward, area);
           widget = button;
           view = button;
           break;
         }
         case Kind::Picture:
         case Kind::HiddenPicture: {
-          auto* picture = new PictureView(ref.picture, forward, this);
+          auto* picture = new PictureView(ref.picture, forward, area);
           if (&form_.Picture1 == ref.picture) picture->AcceptFiles(&form_);
           picture->setVisible(p.kind == Kind::Picture);
           widget = picture;
@@ -68,13 +91,13 @@ void MainWindow::Build() {
         case Kind::HScroll:
         case Kind::VScroll: {
           const auto orientation = p.kind == Kind::HScroll ? Qt::Horizontal : Qt::Vertical;
-          auto* bar = new ScrollBarView(orientation, ref.scrollBar, forward, this);
+          auto* bar = new ScrollBarView(orientation, ref.scrollBar, forward, area);
           widget = bar;
           view = bar;
           break;
         }
         case Kind::List: {
-          auto* list = new ListView(ref.list, forward, this);
+          auto* list = new ListView(ref.list, forward, area);
           widget = list;
           view = list;
           break;
@@ -89,13 +112,14 @@ void MainWindow::Build() {
                 focusLossPending_ = true;
                 QTimer::singleShot(0, this, [this] { Run([] {}); });
               },
-              this);
+              area);
+          input_ = input;
           widget = input;
           view = input;
           break;
         }
         default: {
-          auto* cell = new CellWidget(p.kind, QString::fromUtf8(p.text), this);
+          auto* cell = new CellWidget(p.kind, QString::fromUtf8(p.text), area);
           if (ref.label) cell->BindLabel(ref.label);
           if (ref.command) cell->BindCommand(ref.command, forward);
           if (std::string_view(p.name) == "DMP")
@@ -133,7 +157,8 @@ void MainWindow::SyncFromModel() {
   for (ModelView* view : views_) view->SyncFromModel();
   if (shownOuterWidth_ != form_.outerWidth) {
     shownOuterWidth_ = form_.outerWidth;
-    setFixedSize(ClientWidth(form_.outerWidth), form_.clientHeight);
+    client_->setFixedSize(ClientWidth(form_.outerWidth), form_.clientHeight);
+    layout()->activate();  // the window takes its new size now, not at the next event
   }
 }
 
@@ -146,7 +171,7 @@ void MainWindow::CheckEnded() {
 
 QWidget* MainWindow::Element(const QString& name, int index) const {
   const QString objectName = index < 0 ? name : QStringLiteral("%1[%2]").arg(name).arg(index);
-  return findChild<QWidget*>(objectName, Qt::FindDirectChildrenOnly);
+  return client_->findChild<QWidget*>(objectName, Qt::FindDirectChildrenOnly);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
-// The main window: one widget per element of the layout table, each mirroring its
-// model element. Every user action runs through Run(), which hands it to the model
-// and then brings all widgets up to date.
+// The main window: the menu bar, and below it the client area with one widget per
+// element of the layout table, each mirroring its model element. Every user action
+// runs through Run(), which hands it to the model and then brings all widgets up to
+// date.
 #pragma once
 
 #include <QWidget>
@@ -13,6 +14,7 @@
 namespace vorn::gui {
 
 class InputField;
+class MenuBarView;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -28,6 +30,9 @@ class MainWindow : public QWidget {
 
   // The widget of element `name` (element `index` of a field array), or nullptr.
   QWidget* Element(const QString& name, int index = -1) const;
+  // The client area, whose coordinates the layout gives; the menu bar sits above it.
+  QWidget* Client() const { return client_; }
+  MenuBarView* MenuBar() const { return menuBar_; }
 
   // The client width for the model's outer width: the frame takes 8 pixels
   // (outer 470, client 462 in the compact window).
@@ -45,6 +50,9 @@ class MainWindow : public QWidget {
   void CheckEnded();
 
   window::WindowModel& form_;
+  QWidget* client_ = nullptr;
+  MenuBarView* menuBar_ = nullptr;
+  InputField* input_ = nullptr;
   std::vector<ModelView*> views_;
   bool focusLossPending_ = false;
   bool endedSignalled_ = false;

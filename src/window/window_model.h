@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "window/elements.h"
+#include "window/menu.h"
 
 namespace vorn::window {
 
@@ -16,6 +17,9 @@ enum class DropEffect { None, Copy };
 
 struct WindowModel {
   WindowModel();
+  // The menu items point into this model: it is never copied or moved.
+  WindowModel(const WindowModel&) = delete;
+  WindowModel& operator=(const WindowModel&) = delete;
 
   std::string title = "Vorn0.95β";
   int outerWidth = 470;  // compact at start; 1024 when full
@@ -75,6 +79,13 @@ struct WindowModel {
   Label SOSSs, SOSSe, SOSAh, SOSAl;
   // Restart interval.
   Label DRILEN, DRI;
+
+  // Commands that only the menu bar offers: moving to the damage and repairing it
+  // (disabled until automatic repair enables them), and the version box.
+  Command LOCATE, REPAIR, ABOUT;
+  // The menu bar above the client area. Its items run the commands above and those
+  // of the buttons; nothing in the client area moves for it.
+  std::vector<Menu> menuBar;
 
   // A close request from the window system; returns whether it was granted.
   bool RequestClose() { return onCloseRequest ? onCloseRequest() : true; }

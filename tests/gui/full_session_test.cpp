@@ -91,7 +91,7 @@ TEST_F(FullSession, RepairTheDamagedSampleByClicks) {
 
   // The full-width window at this moment is the picture of the workflow in the docs.
   Click("MODE");
-  EXPECT_EQ(window_->width(), MainWindow::ClientWidth(1024));
+  EXPECT_EQ(window_->Client()->width(), MainWindow::ClientWidth(1024));
   const QString shot =
       QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vorn-sample-search.png"));
   EXPECT_TRUE(window_->grab().save(shot));

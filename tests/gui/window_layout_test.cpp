@@ -15,6 +15,7 @@
 
 #include "gui/cell_widget.h"
 #include "gui/main_window.h"
+#include "gui/menu_bar_view.h"
 #include "window_fixture.h"
 
 namespace vorn::gui {
@@ -264,14 +265,22 @@ TEST_F(StartedWindow, StartStateOnlyLoadQuitModePagingAndScaleEnabled) {
   EXPECT_EQ(qobject_cast<QScrollBar*>(Element("VScroll1"))->maximum(), 0);
 }
 
+// The client area keeps its size under the menu bar: the window grows by the bar.
 TEST_F(StartedWindow, CompactAtStartFullAfterMode) {
   EXPECT_EQ(window_->windowTitle(), QStringLiteral("Vorn0.95β"));
-  EXPECT_EQ(window_->size(), QSize(462, 716));  // outer width 470
+  QWidget* bar = window_->MenuBar();
+  ASSERT_GT(bar->height(), 0);
+  const auto expectClient = [&](int width) {
+    EXPECT_EQ(window_->Client()->geometry(), QRect(0, bar->height(), width, 716));
+    EXPECT_EQ(window_->size(), QSize(width, 716 + bar->height()));
+    EXPECT_EQ(bar->geometry(), QRect(0, 0, width, bar->height()));
+  };
+  expectClient(462);  // outer width 470
   QTest::mouseClick(qobject_cast<QPushButton*>(Element("MODE")), Qt::LeftButton);
-  EXPECT_EQ(window_->size(), QSize(1016, 716));  // outer width 1024
+  expectClient(1016);  // outer width 1024
   EXPECT_EQ(qobject_cast<QPushButton*>(Element("MODE"))->text(), QStringLiteral("C"));
   QTest::mouseClick(qobject_cast<QPushButton*>(Element("MODE")), Qt::LeftButton);
-  EXPECT_EQ(window_->size(), QSize(462, 716));
+  expectClient(462);
 }
 
 // No tofu: the face chosen for each widget has every character it shows.
