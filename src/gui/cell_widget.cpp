@@ -2,8 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextLayout>
 
 #include "gui/display_text.h"
+#include "gui/fonts.h"
 
 namespace vorn::gui {
 
@@ -21,6 +23,44 @@ bool Bordered(Kind kind) {
 
 QColor Rgb(uint32_t rgb) {
   return QColor::fromRgb(static_cast<QRgb>(rgb) | 0xFF000000u);
+}
+
+// Lays text out in lines of the given width, breaking anywhere and at line breaks.
+void WrapText(QTextLayout& layout, const QString& text, qreal width) {
+  QString lines = text;
+  lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  layout.setText(lines);
+  QTextOption option(Qt::AlignLeft);
+  option.setWrapMode(QTextOption::WrapAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+    line.setLineWidth(width);
+  layout.endLayout();
+}
+
+int LineCount(const QString& text, const QFont& font, qreal width) {
+  QTextLayout layout(QString(), font);
+  WrapText(layout, text, width);
+  return layout.lineCount();
+}
+
+// The end of text that fits in `lines` lines behind a leading ellipsis: of a path,
+// the file's name and the folders nearest to it.
+QString KeepEnd(const QString& text, const QFont& font, qreal width, int lines) {
+  if (LineCount(text, font, width) <= lines) return text;
+  const QString ellipsis(QChar(0x2026));
+  qsizetype lo = 1;
+  qsizetype hi = text.size();
+  while (lo < hi) {
+    const qsizetype mid = (lo + hi) / 2;
+    if (LineCount(ellipsis + text.mid(mid), font, width) <= lines)
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  if (lo < text.size() && text.at(lo).isLowSurrogate()) ++lo;
+  return ellipsis + text.mid(lo);
 }
 
 }  // namespace
@@ -66,6 +106,8 @@ void CellWidget::SyncFromModel() {
 void CellWidget::SetText(const QString& text) {
   if (text == text_) return;
   text_ = text;
+  // A long path shows only its end; the whole of it is a pointer's rest away.
+  if (kind_ == Kind::ValuePath) setToolTip(text_);
   update();
 }
 
@@ -85,6 +127,14 @@ void CellWidget::paintEvent(QPaintEvent*) {
     painter.drawRect(box.adjusted(0, 0, -1, -1));
   }
   painter.setPen(enabled_ ? Rgb(fore_) : kDisabledText);
+  const QRect textBox = TextBox();
+  painter.setClipRect(textBox);
+  if (kind_ == Kind::ValueWrapped || kind_ == Kind::ValuePath) {
+    QTextLayout layout(QString(), font());
+    const int count = LayOutWholeLines(layout);
+    for (int i = 0; i < count; ++i) layout.lineAt(i).draw(&painter, textBox.topLeft());
+    return;
+  }
   int flags = Qt::AlignVCenter;
   switch (kind_) {
     case Kind::Title:
@@ -94,16 +144,42 @@ void CellWidget::paintEvent(QPaintEvent*) {
     case Kind::ValueRight:
       flags = Qt::AlignRight | Qt::AlignVCenter;
       break;
-    case Kind::ValueWrapped:
-      flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
-      break;
     default:
       flags = Qt::AlignCenter;
       break;
   }
-  const QRect textBox = Bordered(kind_) ? box.adjusted(kPadding, 1, -kPadding, -1) : box;
-  painter.setClipRect(textBox);
   painter.drawText(textBox, flags, text_);
+}
+
+QRect CellWidget::TextBox() const {
+  return Bordered(kind_) ? rect().adjusted(kPadding, 1, -kPadding, -1) : rect();
+}
+
+int CellWidget::LayOutWholeLines(QTextLayout& layout) const {
+  // As many whole lines as the cell holds, none cut in half: a path keeps its end
+  // (the file's name), any other text its beginning.
+  const QRect textBox = TextBox();
+  const LineMetrics packed = PackedLines(font());
+  const int lines = std::max(1, textBox.height() / packed.step);
+  const QString shown = kind_ == Kind::ValuePath ? KeepEnd(text_, font(), textBox.width(), lines) : text_;
+  WrapText(layout, shown, textBox.width());
+  const int count = std::min(lines, layout.lineCount());
+  for (int i = 0; i < count; ++i) {
+    QTextLine line = layout.lineAt(i);
+    line.setPosition(QPointF(0, i * packed.step + packed.ascent - line.ascent()));
+  }
+  return count;
+}
+
+QStringList CellWidget::ShownLines() const {
+  QTextLayout layout(QString(), font());
+  const int count = LayOutWholeLines(layout);
+  QStringList lines;
+  for (int i = 0; i < count; ++i) {
+    const QTextLine line = layout.lineAt(i);
+    lines << layout.text().mid(line.textStart(), line.textLength());
+  }
+  return lines;
 }
 
 void CellWidget::mousePressEvent(QMouseEvent* event) {

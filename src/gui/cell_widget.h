@@ -3,12 +3,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 
 #include "gui/layout_table.h"
 #include "gui/model_view.h"
 #include "window/elements.h"
+
+class QTextLayout;
 
 namespace vorn::gui {
 
@@ -29,6 +32,8 @@ class CellWidget : public QWidget, public ModelView {
   uint32_t background() const { return back_; }
   uint32_t foreground() const { return fore_; }
   Kind kind() const { return kind_; }
+  // Of a field of several lines, the text of each line as it is drawn.
+  QStringList ShownLines() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -37,6 +42,10 @@ class CellWidget : public QWidget, public ModelView {
 
  private:
   void SetText(const QString& text);
+  QRect TextBox() const;
+  // Lays the text of a wrapped field out in the whole lines the field holds and
+  // returns how many of the layout's lines are shown.
+  int LayOutWholeLines(QTextLayout& layout) const;
   void SetColours(uint32_t back, uint32_t fore);
 
   Kind kind_;

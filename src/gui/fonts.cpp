@@ -1,7 +1,10 @@
 #include "gui/fonts.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QStringList>
+#include <algorithm>
 
 namespace vorn::gui {
 
@@ -43,6 +46,16 @@ QFont WindowFont() {
 QFont ProportionalFont() {
   return Gothic({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
                  QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+}
+
+LineMetrics PackedLines(const QFont& font) {
+  const QFontMetrics metrics(font);
+  // A line is the face's em and a pixel between lines; the baseline sits as far
+  // above the line's bottom as Latin descenders and the underscore of a file name
+  // reach below it. Ideographs then keep their whole ink but for a faint top row.
+  const int step = std::min(QFontInfo(font).pixelSize() + 1, metrics.height());
+  const int descent = metrics.tightBoundingRect(QStringLiteral("gjpqy_")).bottom();
+  return {step, std::clamp(step - descent, 1, step)};
 }
 
 }  // namespace vorn::gui

@@ -32,7 +32,7 @@ const Placement kLayout[] = {
     {"QUIT", Button, 176, 512, 81, 25, ""},
     {"Picture2", Picture, 264, 505, 96, 32, ""},
     {"REDO", Button, 368, 512, 81, 25, ""},
-    {"Fname", ValueWrapped, 16, 544, 431, 28, ""},
+    {"Fname", ValuePath, 16, 544, 431, 28, ""},
     {"", Title, 16, 576, 0, 16, "メッセージエリア"},
     {"LOG", List, 16, 592, 433, 112, ""},
     {"Picture3", HiddenPicture, 0, 0, 17, 17, ""},

@@ -12,7 +12,8 @@ enum class Kind {
   Value,          // bordered white cell, centred
   ValueLeft,      // bordered white cell, left-aligned, one line
   ValueRight,     // bordered cell, right-aligned (the dump's row addresses)
-  ValueWrapped,   // bordered white cell, left-aligned, wraps over several lines
+  ValueWrapped,   // bordered white cell, left-aligned, wraps over as many whole lines as fit
+  ValuePath,      // as ValueWrapped, but what does not fit is left out at the start (Fname)
   Button,         // push button bound to a command
   CaptionButton,  // caption cell that is also a command (LIMAGE)
   Picture,        // picture box bound to a picture

@@ -134,6 +134,7 @@ void MainWindow::Build() {
       const int width =
           p.w > 0 ? p.w : widget->fontMetrics().horizontalAdvance(QString::fromUtf8(p.text)) + 2;
       widget->setGeometry(x, y, width, p.h);
+      if (auto* list = qobject_cast<ListView*>(widget)) list->PlaceWholeLines(QRect(x, y, width, p.h));
       if (view) views_.push_back(view);
     }
   }

@@ -32,7 +32,17 @@ void TextField::LoseFocus() {
 
 void ListBox::Click(int index) {
   if (index < 0 || index >= Count()) return;
+  selected = index;
   if (onClick) onClick(index);
+}
+
+void ListBox::Select(int index) {
+  if (index == selected) return;
+  Click(index);
+}
+
+void ListBox::Activate() {
+  DblClick(selected);
 }
 
 void ListBox::DblClick(int index) {

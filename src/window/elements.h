@@ -43,18 +43,28 @@ struct TextField {
 };
 
 // A list box: lines in order, a tag text, click and double click by line index.
+// Like the list boxes the handlers were written for, it raises its click event for
+// every change of the selected line, by mouse or by keyboard.
 struct ListBox {
   std::vector<std::string> lines;
   std::string tag;
+  int selected = -1;  // the selected line, -1 for none
   std::function<void(int)> onClick;
   std::function<void(int)> onDblClick;
 
-  void Clear() { lines.clear(); }
+  void Clear() {
+    lines.clear();
+    selected = -1;
+  }
   void AddItem(std::string line) { lines.push_back(std::move(line)); }
   int Count() const { return static_cast<int>(lines.size()); }
   // A double click is always preceded by a click, as in the window system.
   void Click(int index);
   void DblClick(int index);
+  // The selection moved to `index` by keyboard: a click when the line changed.
+  void Select(int index);
+  // Enter: the double click of the selected line.
+  void Activate();
 };
 
 // A picture box with a persistent 32-bit surface, rows top-down, 0x00RRGGBB.

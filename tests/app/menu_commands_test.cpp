@@ -1,5 +1,6 @@
-// The menu bar: an item runs the very command of its button, so it is enabled
-// exactly when the button is and does what the button does.
+// The menu bar and the keys: an item runs the very command of its button, so it is
+// enabled exactly when the button is and does what the button does; the message
+// list's keys act as its clicks.
 #include <gtest/gtest.h>
 
 #include "app/wiring.h"
@@ -93,6 +94,39 @@ TEST_F(MenusAndKeys, ItemsAreEnabledWithTheirButtonsAndDoWhatTheyDo) {
   EXPECT_TRUE(Item("終了").Choose());
   EXPECT_EQ(dialogs.Texts().back(), "終了します");
   EXPECT_FALSE(form.ended);
+}
+
+// A list box raises its click for every change of the selection, also by the arrow
+// keys, and Enter is the double click of the selected line.
+TEST_F(MenusAndKeys, ArrowKeysInTheMessageListClickOncePerChangeAndEnterDoubleClicks) {
+  dialogs.openPaths.push_back(kSamples + "sample.jpg");
+  form.LOAD.Click();
+  ASSERT_GE(form.LOG.Count(), 3);
+  std::vector<int> clicks, doubleClicks;
+  const auto click = form.LOG.onClick;
+  form.LOG.onClick = [&](int i) {
+    clicks.push_back(i);
+    click(i);
+  };
+  form.LOG.onDblClick = [&](int i) { doubleClicks.push_back(i); };
+
+  form.LOG.Select(1);
+  form.LOG.Select(1);  // the key moved nothing (already on it, or at the list's end)
+  form.LOG.Select(2);
+  EXPECT_EQ(clicks, (std::vector<int>{1, 2}));
+  EXPECT_EQ(dump.SelectedCell + 256 * dump.DumpPage, 0x14);  // line 2: the first DQT at 14
+  form.LOG.Click(2);                                         // the mouse clicks even on the selected line
+  EXPECT_EQ(clicks.size(), 3u);
+  form.LOG.Activate();
+  EXPECT_EQ(doubleClicks, std::vector<int>{2});
+
+  // A refilled list has no selection: the first key selects and clicks again.
+  form.LOG.Clear();
+  form.LOG.AddItem("x");
+  form.LOG.Activate();
+  EXPECT_EQ(doubleClicks.size(), 1u);
+  form.LOG.Select(0);
+  EXPECT_EQ(clicks.back(), 0);
 }
 
 }  // namespace

@@ -126,6 +126,55 @@ TEST_F(WidgetBinding, ListClickAndDoubleClickGiveTheLineIndexInOrder) {
   QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, line2);
   QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, line2);
   EXPECT_EQ(events_, (std::vector<std::string>{"click 2", "double 2"}));
+
+  // The keys move the selection as clicks do, once per line; Enter double-clicks.
+  events_.clear();
+  QTest::keyClick(log, Qt::Key_Up);
+  QTest::keyClick(log, Qt::Key_Home);
+  QTest::keyClick(log, Qt::Key_Up);  // at the top already: no click
+  QTest::keyClick(log, Qt::Key_Return);
+  EXPECT_EQ(events_, (std::vector<std::string>{"click 1", "click 0", "double 0"}));
+}
+
+// A path of 180 characters in the two-line field: two whole lines, the end of the
+// path (the file's name) in full, the beginning left out.
+TEST_F(WidgetBinding, FnameShowsTwoWholeLinesEndingInTheFileName) {
+  const std::string name = "IMG_20240815_holiday_at_the_seaside.jpg";
+  std::string path = "/home/user";
+  while (path.size() + name.size() < 180) path += "/photos_from_the_summer";
+  path += "/" + name;
+  w_.Fname.text = path;
+  window_->SyncFromModel();
+  CellWidget* fname = Cell("Fname");
+  const QStringList lines = fname->ShownLines();
+  ASSERT_EQ(lines.size(), 2);
+  const QString shown = lines.join(QString());
+  EXPECT_TRUE(shown.startsWith(QChar(0x2026)));
+  EXPECT_TRUE(QString::fromStdString(path).endsWith(shown.mid(1)));
+  EXPECT_GT(shown.size(), 100);  // two full lines of it, not one
+
+  // The second line is drawn whole: the two lines cover twice the rows one covers.
+  const auto inkRows = [&] {
+    const QImage image = fname->grab().toImage();
+    int rows = 0;
+    for (int y = 1; y < image.height() - 1; ++y)
+      for (int x = 3; x < image.width() - 3; ++x)
+        if (qGray(image.pixel(x, y)) < 128) {
+          ++rows;
+          break;
+        }
+    return rows;
+  };
+  const int two = inkRows();
+  w_.Fname.text = lines[1].toStdString();
+  window_->SyncFromModel();
+  const int one = inkRows();
+  EXPECT_GE(two, 2 * one - 2) << one << " rows for one line";
+
+  // A path that fits is shown whole.
+  w_.Fname.text = "/tmp/" + name;
+  window_->SyncFromModel();
+  EXPECT_EQ(fname->ShownLines(), QStringList{QString::fromStdString(w_.Fname.text)});
 }
 
 TEST_F(WidgetBinding, ListFollowsRefillsAndGrowth) {

@@ -158,7 +158,44 @@ TEST_F(StartedWindow, NamedElementsSitAtTheirPlaceAndSize) {
   for (const Box& b : kNamed) {
     QWidget* widget = Element(b.name, b.index);
     ASSERT_NE(widget, nullptr) << b.name << " " << b.index;
+    if (qobject_cast<QListWidget*>(widget)) {  // as high as whole lines allow: below
+      EXPECT_EQ(widget->geometry().topLeft(), QPoint(b.x, b.y)) << b.name;
+      EXPECT_EQ(widget->width(), b.w) << b.name;
+      continue;
+    }
     EXPECT_EQ(widget->geometry(), QRect(b.x, b.y, b.w, b.h)) << b.name << " " << b.index;
+  }
+}
+
+// A list box shows whole lines only, as those of the window system do: it takes as
+// much of its height as whole lines fill, also while a horizontal scroll bar is shown.
+TEST_F(StartedWindow, ListsShowWholeLinesOnly) {
+  struct List {
+    const char* name;
+    window::ListBox& model;
+    int height;
+  };
+  const List lists[] = {{"LOG", app_.form.LOG, 112}, {"Htbl", app_.form.Htbl, 134}};
+  for (const bool longLines : {false, true}) {
+    for (const List& l : lists) {
+      l.model.Clear();
+      for (int i = 0; i < 40; ++i)
+        l.model.AddItem("00000014:量子化テーブル" + std::string(longLines ? 60 : 0, '*'));
+    }
+    window_->SyncFromModel();
+    QCoreApplication::processEvents();
+    for (const List& l : lists) {
+      SCOPED_TRACE(std::string(l.name) + (longLines ? " with long lines" : ""));
+      auto* list = qobject_cast<QListWidget*>(Element(l.name));
+      ASSERT_NE(list, nullptr);
+      EXPECT_EQ(list->horizontalScrollBar()->isVisible(), longLines);
+      const int row = list->visualItemRect(list->item(0)).height();
+      const int shown = list->viewport()->height();
+      EXPECT_GE(row, QFontMetrics(list->font()).ascent());  // a line, not a sliver
+      EXPECT_EQ(shown % row, 0) << shown << " / " << row;
+      EXPECT_LE(list->height(), l.height);
+      EXPECT_GT(list->height() + row, l.height);  // no room left for one more line
+    }
   }
 }
 
@@ -215,7 +252,7 @@ TEST_F(StartedWindow, CaptionsAndTitlesSitAtTheirPlace) {
 }
 
 TEST_F(StartedWindow, FieldStylesAlignment) {
-  EXPECT_EQ(Cell("Fname")->kind(), Kind::ValueWrapped);
+  EXPECT_EQ(Cell("Fname")->kind(), Kind::ValuePath);
   EXPECT_EQ(Cell("COM")->kind(), Kind::ValueWrapped);
   EXPECT_EQ(Cell("APP0ETC")->kind(), Kind::ValueLeft);
   EXPECT_EQ(Cell("SOF0X")->kind(), Kind::Value);
