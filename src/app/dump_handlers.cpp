@@ -35,8 +35,11 @@ void DMPI_LostFocus(AppState& app) {
 
 void DMP_Click(AppState& app, int index) {
   if (index < 0 || index >= kDumpCells) return;
-  if (!CommitDumpInput(app)) return;
-  SelectDumpCell(app.file, app.dump, app.form, index);
+  // The input field takes the focus with its two characters selected, so that two
+  // typed digits replace the byte: after a selected cell, and after refused input,
+  // which is to be corrected there.
+  if (!CommitDumpInput(app) || SelectDumpCell(app.file, app.dump, app.form, index))
+    app.form.DMPI.FocusSelectingAll();
 }
 
 }  // namespace vorn

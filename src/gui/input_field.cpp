@@ -5,7 +5,10 @@
 namespace vorn::gui {
 
 InputField::InputField(window::TextField* field, std::function<void()> focusLost, QWidget* parent)
-    : QLineEdit(parent), field_(field), focusLost_(std::move(focusLost)) {
+    : QLineEdit(parent),
+      field_(field),
+      focusLost_(std::move(focusLost)),
+      focusRequestsSeen_(field->focusRequests) {
   setMaxLength(field->maxChars);
   setAlignment(Qt::AlignCenter);
   setFocusPolicy(Qt::StrongFocus);
@@ -18,6 +21,11 @@ InputField::InputField(window::TextField* field, std::function<void()> focusLost
 void InputField::SyncFromModel() {
   const QString text = QString::fromStdString(field_->text);
   if (this->text() != text) setText(text);
+  if (focusRequestsSeen_ != field_->focusRequests) {
+    focusRequestsSeen_ = field_->focusRequests;
+    setFocus(Qt::OtherFocusReason);
+    selectAll();
+  }
 }
 
 void InputField::focusInEvent(QFocusEvent* event) {

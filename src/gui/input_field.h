@@ -31,6 +31,7 @@ class InputField : public QLineEdit, public ModelView {
   window::TextField* field_;
   std::function<void()> focusLost_;
   bool holdsFocus_ = false;
+  uint32_t focusRequestsSeen_ = 0;
 };
 
 }  // namespace vorn::gui

@@ -36,10 +36,14 @@ struct TextField {
   std::string text;
   int maxChars = 2;
   std::function<void()> onLostFocus;
+  // Counts the requests for the focus; the view takes the focus at each new one.
+  uint32_t focusRequests = 0;
 
   // Sets the text, cutting it to maxChars characters as the field would.
   void SetText(const std::string& value);
   void LoseFocus();
+  // Asks for the focus with the whole text selected, so that typing replaces it.
+  void FocusSelectingAll() { ++focusRequests; }
 };
 
 // A list box: lines in order, a tag text, click and double click by line index.

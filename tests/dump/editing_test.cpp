@@ -70,10 +70,12 @@ TEST(DumpEdit, InputErrorsChangeNothingAndKeepTheSelection) {
     DumpHarness h;
     h.Open({0x11, 0x22, 0x33});
     h.ClickCell(1);
+    EXPECT_EQ(h.form.DMPI.focusRequests, 1u);  // typing goes straight into the field
     FillDecodeFields(h.form);
     h.Type(typed);
     h.ClickCell(2);
     EXPECT_EQ(h.dialogs.Texts(), std::vector<std::string>{kInputError}) << '"' << typed << '"';
+    EXPECT_EQ(h.form.DMPI.focusRequests, 2u);  // back into the field, to correct it
     EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x11, 0x22, 0x33}));
     EXPECT_EQ(h.form.DMPI.text, "22");  // the stored byte is put back
     EXPECT_EQ(h.dump.SelectedCell, 1);
@@ -145,8 +147,10 @@ TEST(DumpEdit, SelectionReachesOnlyOnePastTheEnd) {
   EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0x44}));
   EXPECT_EQ(h.dump.SelectedCell, 3);
   EXPECT_TRUE(h.Normal(5));
-  h.ClickCell(4);  // now the new append position
+  EXPECT_EQ(h.form.DMPI.focusRequests, 1u);  // only a selected cell calls for typing
+  h.ClickCell(4);                            // now the new append position
   EXPECT_EQ(h.dump.SelectedCell, 4);
+  EXPECT_EQ(h.form.DMPI.focusRequests, 2u);
 }
 
 TEST(DumpEdit, InputTypedOnAnotherPageIsNotStored) {

@@ -1,7 +1,8 @@
 // The window with the real handlers behind it: ending, closing, typing a byte in
-// the dump, and dropping files on the image.
+// the dump, the menu's keys, and dropping files on the image.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 #include "app/wiring.h"
 #include "gui/cell_widget.h"
 #include "gui/main_window.h"
+#include "gui/menu_bar_view.h"
 #include "gui/picture_view.h"
 #include "support/libjpeg_peer.h"
 #include "support/temp_file.h"
@@ -88,8 +90,9 @@ TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
   QTest::mouseClick(Widget<CellWidget>("DMP", 5), Qt::LeftButton);
   EXPECT_EQ(input->text(), QStringLiteral("%1").arg(jpeg_[5], 2, 16, QLatin1Char('0')).toUpper());
   EXPECT_EQ(Widget<CellWidget>("DMP", 5)->background(), window::kBlack);  // selected
-  QTest::mouseClick(input, Qt::LeftButton);
-  input->selectAll();
+  // The click put the focus into the field with the byte selected: typing replaces it.
+  EXPECT_TRUE(input->hasFocus());
+  EXPECT_EQ(input->selectedText(), input->text());
   QTest::keyClicks(input, "ab");
   QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
   EXPECT_EQ(app_.file.bytes[5], 0xAB);
@@ -99,13 +102,42 @@ TEST_F(WindowCommands, TypedByteIsStoredWhenThePagingButtonTakesTheFocus) {
   // An input error is reported and nothing is stored.
   QTest::mouseClick(Widget<QPushButton>("DMPUP"), Qt::LeftButton);
   QTest::mouseClick(Widget<CellWidget>("DMP", 6), Qt::LeftButton);
-  QTest::mouseClick(input, Qt::LeftButton);
-  input->selectAll();
   QTest::keyClicks(input, "G");
   QTest::mouseClick(Widget<QPushButton>("DMPDOWN"), Qt::LeftButton);
   EXPECT_EQ(dialogs_.Texts(), std::vector<std::string>{"入力エラー"});
   EXPECT_EQ(app_.file.bytes[6], jpeg_[6]);
   EXPECT_EQ(input->text(), QStringLiteral("%1").arg(jpeg_[6], 2, 16, QLatin1Char('0')).toUpper());
+}
+
+// The menu's items are enabled with their buttons and their keys run them; a byte
+// being typed is stored first, as the press of a button would store it.
+TEST_F(WindowCommands, MenuItemsFollowTheButtonsAndTheirKeysRunThem) {
+  MenuBarView* bar = window_->MenuBar();
+  QAction* save = bar->Action(QStringLiteral("保存"));
+  QAction* image = bar->Action(QStringLiteral("イメージ表示"));
+  ASSERT_TRUE(save && image);
+  EXPECT_TRUE(bar->Action(QStringLiteral("読込"))->isEnabled());
+  EXPECT_FALSE(save->isEnabled());
+  EXPECT_FALSE(bar->Action(QStringLiteral("自動修復"))->isEnabled());
+
+  dialogs_.openPaths.push_back(SmallJpeg("keys.jpg"));
+  QTest::keySequence(window_.get(), QKeySequence(QStringLiteral("Ctrl+O")));
+  ASSERT_EQ(app_.file.bytes, jpeg_);
+  EXPECT_TRUE(save->isEnabled() && Widget<QPushButton>("SAVE")->isEnabled());
+
+  // The JFIF density unit at 13: an edit that leaves the picture decodable.
+  QTest::mouseClick(Widget<CellWidget>("DMP", 13), Qt::LeftButton);
+  QTest::keyClicks(Widget<QLineEdit>("DMPI"), "02");
+  QTest::keySequence(window_.get(), QKeySequence(QStringLiteral("Ctrl+S")));
+  EXPECT_EQ(app_.file.bytes[13], 0x02);
+  EXPECT_TRUE(dialogs_.saveRequests.empty());  // the stored edit disabled saving
+  EXPECT_FALSE(save->isEnabled());
+
+  QTest::keyClick(window_.get(), Qt::Key_F5);  // analysed and drawn again
+  EXPECT_TRUE(save->isEnabled());
+  QTest::keySequence(window_.get(), QKeySequence(QStringLiteral("Ctrl+S")));
+  EXPECT_EQ(dialogs_.saveRequests.size(), 1u);
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
