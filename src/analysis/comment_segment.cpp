@@ -16,15 +16,13 @@ void ParseCommentSegment(AnalysisContext& ctx, int32_t p) {
   ctx.form.COMLEN.text = std::to_string(length.length);
   const int64_t first = int64_t{p} + 4;
   const int64_t last = int64_t{p} + 1 + length.length;
-  // The comment as far as the file holds it; the text ends at a 00 byte, as the
-  // label showing it would end it.
+  // Every byte of the comment as far as the file holds it. A 00 byte is kept with
+  // what follows it: encoders end their names with one (ffmpeg writes "Lavc59.37.100"
+  // and a 00), and cutting the text there would hide the rest of the segment.
   const int64_t end = std::min<int64_t>(last + 1, ctx.file.FileLength());
   std::string text;
-  if (first < end) {
-    const auto begin = ctx.file.bytes.begin() + first;
-    const auto stop = std::find(begin, ctx.file.bytes.begin() + end, uint8_t{0});
-    text = Cp932ToUtf8(&*begin, static_cast<size_t>(stop - begin));
-  }
+  if (first < end)
+    text = Cp932ToUtf8(&ctx.file.bytes[static_cast<size_t>(first)], static_cast<size_t>(end - first));
   ctx.form.COM.text = std::move(text);
   if (!r.Covers(first, last)) ReportCutShort(ctx, kCOM, p);
 }

@@ -97,14 +97,15 @@ TEST(CommentSegment, HalfWidthKanaWindowsExtensionsAndBrokenBytes) {
   EXPECT_EQ(h.form.COM.text, "ｱ①A\xEF\xBF\xBD");
 }
 
-TEST(CommentSegment, TextEndsAtAZeroByte) {
+TEST(CommentSegment, ZeroBytesAndWhatFollowsThemAreKept) {
   ShowHarness h;
   JpegBuilder b;
-  b.Com(std::vector<uint8_t>{'a', 'b', 0x00, 'c'});
+  // As ffmpeg ends its name, then a Shift_JIS word after the 00.
+  b.Com(std::vector<uint8_t>{'L', 'a', 'v', 'c', 0x00, 0x93, 0xFA, 0x00});
   h.Load(b);
   ParseCommentSegment(h.ctx, 0);
-  EXPECT_EQ(h.form.COMLEN.text, "6");
-  EXPECT_EQ(h.form.COM.text, "ab");
+  EXPECT_EQ(h.form.COMLEN.text, "10");
+  EXPECT_EQ(h.form.COM.text, std::string("Lavc\0日\0", 9));
 }
 
 TEST(CommentSegment, TheLastOfTwoCommentsStays) {

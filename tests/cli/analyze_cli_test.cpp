@@ -153,17 +153,19 @@ TEST(AnalyzeCli, LibjpegFilesOfEveryBaselineKindComplete) {
     EncodeOptions options;
     Strings fields;
   };
-  EncodeOptions optimized, restart, grey, sjis;
+  EncodeOptions optimized, restart, grey, sjis, lavc;
   optimized.optimize = true;
   restart.restartInterval = 2;
   grey.components = 1;
   grey.h0 = grey.v0 = 1;
-  sjis.comment = "\x93\xFA\x96\x7B\x8C\xEA\r\nA";  // 日本語 in code page 932, a line break
+  sjis.comment = "\x93\xFA\x96\x7B\x8C\xEA\r\nA";     // 日本語 in code page 932, a line break
+  lavc.comment = std::string("Lavc59.37.100\0", 14);  // ffmpeg's comment: its name and a 00
   const Case cases[] = {
       {"optimized", optimized, {"SOF0Nf=3"}},
       {"restart", restart, {"DRILEN=4", "DRI=2"}},
       {"grey", grey, {"SOF0Nf=1", "SOF0Ci[0]=1", "SOSNs=1", "SOSCsi[0]=1"}},
       {"sjis", sjis, {"COMLEN=11", "COM=日本語  A"}},
+      {"lavc", lavc, {"COMLEN=16", std::string("COM=Lavc59.37.100\0", 18)}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
