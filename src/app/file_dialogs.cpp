@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include "app/file_commands.h"
 
 namespace vorn {
@@ -8,13 +10,16 @@ FileFilter JpegFilter() {
 
 namespace {
 
-window::FileDialogRequest MakeRequest(const std::string& title, const FileFilter& filter,
-                                      const std::string& proposedName) {
+// Both dialogs start in the folder of the file last chosen: the next file to open
+// or the repaired copy to save is most often beside it.
+window::FileDialogRequest MakeRequest(const AppState& owner, const std::string& title,
+                                      const FileFilter& filter, const std::string& proposedName) {
   window::FileDialogRequest request;
   request.title = title;
   request.filterLabel = filter.label;
   request.filterPattern = filter.pattern;
   request.proposedName = proposedName;
+  request.folder = std::filesystem::path(owner.form.Fname.text).parent_path().string();
   request.bufferSize = kPathBufferSize;
   return request;
 }
@@ -22,13 +27,13 @@ window::FileDialogRequest MakeRequest(const std::string& title, const FileFilter
 }  // namespace
 
 std::string OpenFileDialog(AppState& owner, const FileFilter& filter) {
-  window::FileDialogRequest request = MakeRequest("ファイルを開く", filter, "");
+  window::FileDialogRequest request = MakeRequest(owner, "ファイルを開く", filter, "");
   request.mustExist = true;
   return owner.dialogs.OpenFileDialog(request);
 }
 
 std::string SaveFileDialog(AppState& owner, const FileFilter& filter) {
-  window::FileDialogRequest request = MakeRequest("ファイルを保存する", filter, owner.form.Fname.text);
+  window::FileDialogRequest request = MakeRequest(owner, "ファイルを保存する", filter, owner.form.Fname.text);
   // A repaired copy must be savable under a new name, so the chosen file need not
   // exist; replacing one that does is confirmed by the dialog.
   request.mustExist = false;

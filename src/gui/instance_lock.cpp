@@ -1,7 +1,9 @@
 #include "gui/instance_lock.h"
 
+#include <unistd.h>
+
 #include <QDir>
-#include <QStandardPaths>
+#include <QFileInfo>
 
 namespace vorn::gui {
 
@@ -21,9 +23,14 @@ bool InstanceLock::AnotherInstanceRunning() {
 }
 
 QString InstanceLock::DefaultPath() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty()) folder = QDir::tempPath();
-  return QDir(folder).filePath(QStringLiteral("vorn.lock"));
+  // The runtime folder is read from the environment, not asked of Qt, which warns on
+  // the terminal when it is not set (as under su, in a container or over ssh) and
+  // makes up one of its own. The temporary folder is shared by every user: there
+  // the name carries the user's id, so one user's window does not stop another's.
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    return QDir(runtime).filePath(QStringLiteral("vorn.lock"));
+  return QDir(QDir::tempPath()).filePath(QStringLiteral("vorn-%1.lock").arg(getuid()));
 }
 
 }  // namespace vorn::gui

@@ -9,7 +9,8 @@ namespace vorn::gui {
 
 class InstanceLock {
  public:
-  // The lock lives in the user's runtime folder (the temporary folder if there is none).
+  // The lock lives in the user's runtime folder, or in the temporary folder under a
+  // name with the user's id when there is none.
   InstanceLock();
   explicit InstanceLock(const QString& lockPath);
 

@@ -3,20 +3,23 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <QStyleFactory>
-#include <QTimer>
 
 #include "app/app_state.h"
 #include "app/file_commands.h"
 #include "app/wiring.h"
+#include "gui/application.h"
 #include "gui/instance_lock.h"
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
 
 int main(int argc, char** argv) {
+  if (const auto status = vorn::gui::AnswerInfoOption(argc, argv)) return *status;
+  vorn::gui::QuietenRuntimeFolderNote();
   QApplication application(argc, argv);
   // One look on every desktop: the layout is in pixels and was drawn for one.
   application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   application.setQuitOnLastWindowClosed(false);  // the model ends the program, not the last window
+  vorn::gui::LoadQtJapanese();
 
   vorn::gui::InstanceLock instance;
   vorn::gui::QtDialogs dialogs;
@@ -32,12 +35,13 @@ int main(int argc, char** argv) {
 
   // Qt has taken its own options out of the arguments; the first one left is the file.
   // It is made absolute, as a path chosen in the open dialog is, so that the save
-  // dialog later proposes the same file wherever it opens.
+  // dialog later proposes the same file wherever it opens. A message about it waits
+  // until the window stands where the window manager put it, to be centred there.
   const QStringList arguments = application.arguments();
   if (arguments.size() > 1) {
     const std::string path = QFileInfo(arguments.at(1)).absoluteFilePath().toStdString();
-    QTimer::singleShot(0, &window,
-                       [&window, &app, path] { window.Run([&app, path] { vorn::OpenAtStart(app, path); }); });
+    vorn::gui::RunWhenPlaced(
+        window, [&window, &app, path] { window.Run([&app, path] { vorn::OpenAtStart(app, path); }); });
   }
   return application.exec();
 }

@@ -1,7 +1,9 @@
 #include "gui/qt_dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "gui/display_text.h"
 
@@ -11,6 +13,19 @@ namespace {
 
 QString Utf8(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// A box as narrow as "正常！" leaves a window manager no room for the title "Vorn"
+// beside the frame's icon and buttons; 200 pixels leaves room in the common ones.
+constexpr int kMinimumBoxWidth = 200;
+
+// QMessageBox sizes itself from its layout, overriding any minimum width set on it;
+// a strut across the layout's columns is what it honours.
+void KeepWidth(QMessageBox& box, int width) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                grid->columnCount());
 }
 
 }  // namespace
@@ -26,6 +41,7 @@ window::Answer QtDialogs::MessageBox(const std::string& text, window::Buttons bu
                   owner_);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
+  KeepWidth(box, kMinimumBoxWidth);
   switch (buttons) {
     case window::Buttons::Ok:
       box.setStandardButtons(QMessageBox::Ok);
@@ -80,7 +96,7 @@ std::string QtDialogs::FileDialog(const window::FileDialogRequest& request, bool
   if (!filter.contains(Utf8(request.filterPattern)))
     filter += QStringLiteral(" (%1)").arg(Utf8(request.filterPattern));
 
-  QFileDialog dialog(owner_, Utf8(request.title), QString(), filter);
+  QFileDialog dialog(owner_, Utf8(request.title), Utf8(request.folder), filter);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);

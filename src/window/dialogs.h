@@ -20,6 +20,7 @@ struct FileDialogRequest {
   std::string filterLabel;    // "JPEGファイル(*.jpg)"
   std::string filterPattern;  // "*.jpg"
   std::string proposedName;
+  std::string folder;    // where the dialog starts; empty: where the dialog likes
   int bufferSize = 250;  // the chosen path has at most bufferSize - 1 characters
   bool mustExist = false;
   bool confirmOverwrite = false;
@@ -47,9 +48,9 @@ class ScriptedDialogs : public Dialogs {
   std::vector<Message> messages;
   std::vector<FileDialogRequest> openRequests;
   std::vector<FileDialogRequest> saveRequests;
-  std::deque<Answer> answers;          // answers for the next message boxes
-  std::deque<std::string> openPaths;   // results of the next open dialogs ("" = cancel)
-  std::deque<std::string> savePaths;   // results of the next save dialogs ("" = cancel)
+  std::deque<Answer> answers;         // answers for the next message boxes
+  std::deque<std::string> openPaths;  // results of the next open dialogs ("" = cancel)
+  std::deque<std::string> savePaths;  // results of the next save dialogs ("" = cancel)
   std::function<void(const std::string&)> onMessage;
 
   Answer MessageBox(const std::string& text, Buttons buttons) override;

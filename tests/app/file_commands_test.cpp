@@ -71,9 +71,14 @@ TEST_F(FileCommands, DialogsCarryTitlesFilterBufferAndOptionsAndCancelDoesNothin
   form.LOAD.Click();
   form.Fname.text = dir + "/shown.jpg";
   SAVE_Click(app);
-  ASSERT_EQ(dialogs.openRequests.size() + dialogs.saveRequests.size(), 2u);
+  form.LOAD.Click();
+  ASSERT_EQ(dialogs.openRequests.size() + dialogs.saveRequests.size(), 3u);
   const window::FileDialogRequest& open = dialogs.openRequests[0];
   const window::FileDialogRequest& save = dialogs.saveRequests[0];
+  // Both start in the folder of the current file, once there is one.
+  EXPECT_EQ(open.folder, "");
+  EXPECT_EQ(save.folder, dir);
+  EXPECT_EQ(dialogs.openRequests[1].folder, dir);
   EXPECT_EQ(open.title, "ファイルを開く");
   EXPECT_EQ(save.title, "ファイルを保存する");
   for (const auto* r : {&open, &save})

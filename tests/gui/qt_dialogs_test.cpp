@@ -7,9 +7,13 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTest>
+#include <QTranslator>
 #include <functional>
 #include <string>
 
+#include "gui/application.h"
+#include "gui/main_window.h"
 #include "support/run_cli.h"
 
 namespace vorn::gui {
@@ -92,6 +96,54 @@ TEST(QtDialogs, ClosingABoxWithoutAButtonIsTheNegativeAnswer) {
   EXPECT_EQ(dialogs.MessageBox("入力エラー", window::Buttons::Ok), window::Answer::Ok);
 }
 
+// Qt's own buttons speak Japanese as the window does, and a box with a short text
+// is still wide enough for a window manager to draw the title "Vorn" in its frame.
+TEST(QtDialogs, StandardButtonsAreJapaneseAndBoxesWideEnoughForTheTitle) {
+  QTranslator* japanese = LoadQtJapanese();
+  ASSERT_NE(japanese, nullptr) << "Qt's Japanese texts (qt6-translations-l10n) are not installed";
+  AnsweredDialogs dialogs;
+  QString cancel;
+  int width = 0;
+  dialogs.answer = [&](QDialog& dialog) {
+    auto& box = static_cast<QMessageBox&>(dialog);
+    box.show();
+    width = box.width();
+    if (QAbstractButton* button = box.button(QMessageBox::Cancel)) cancel = button->text();
+    return Press(dialog, QMessageBox::Ok);
+  };
+  dialogs.MessageBox("終了します", window::Buttons::OkCancel);
+  EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+  for (const char* text : {"正常！", "入力エラー"}) {
+    dialogs.MessageBox(text, window::Buttons::Ok);
+    EXPECT_GE(width, 200) << text;
+  }
+  QCoreApplication::removeTranslator(japanese);
+  delete japanese;
+}
+
+// `vorn FILE` on a file that gives a warning: the box waits until the window stands
+// where the window manager put it, and is centred on it there.
+TEST(QtDialogs, AMessageAtStartIsCentredOnThePlacedWindow) {
+  window::WindowModel form;
+  MainWindow window(form);
+  AnsweredDialogs dialogs;
+  dialogs.SetOwner(&window, [&] { window.SyncFromModel(); });
+  QPoint boxCentre;
+  dialogs.answer = [&](QDialog& dialog) {
+    dialog.show();
+    boxCentre = dialog.frameGeometry().center();
+    return Press(dialog, QMessageBox::Ok);
+  };
+  window.move(300, 120);
+  window.show();
+  RunWhenPlaced(window,
+                [&] { dialogs.MessageBox("画像開始がありません（ワーニング）", window::Buttons::Ok); });
+  EXPECT_EQ(dialogs.shown, 0);  // not before the window is shown where it stays
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.shown == 1; }));
+  EXPECT_LE((boxCentre - window.frameGeometry().center()).manhattanLength(), 4)
+      << boxCentre.x() << "," << boxCentre.y();
+}
+
 TEST(QtDialogs, OpenDialogHasTheTitleTheOneFilterAndWantsAnExistingFile) {
   AnsweredDialogs dialogs;
   dialogs.UseNativeDialogs(false);
@@ -104,11 +156,13 @@ TEST(QtDialogs, OpenDialogHasTheTitleTheOneFilterAndWantsAnExistingFile) {
     EXPECT_EQ(files.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(files.fileMode(), QFileDialog::ExistingFile);
     EXPECT_TRUE(files.testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(files.directory().absolutePath(), QString::fromStdString(folder));  // the current file's
     files.selectFile(chosen);
     return int(QDialog::Accepted);
   };
   window::FileDialogRequest request = Request("ファイルを開く");
   request.mustExist = true;
+  request.folder = folder;
   EXPECT_EQ(dialogs.OpenFileDialog(request), chosen.toStdString());
 
   dialogs.answer = [](QDialog&) { return int(QDialog::Rejected); };
