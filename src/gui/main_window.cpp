@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include <QCloseEvent>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <string_view>
@@ -57,6 +58,9 @@ MainWindow::MainWindow(window::WindowModel& form, QWidget* parent) : QWidget(par
       this);
   layout->setMenuBar(menuBar_);
   views_.push_back(menuBar_);
+  // F10 opens the first menu, as on most desktops; the arrow keys go on from there.
+  connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+          [this] { menuBar_->setActiveAction(menuBar_->actions().value(0)); });
   SyncFromModel();
 }
 

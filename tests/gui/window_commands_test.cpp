@@ -138,6 +138,9 @@ TEST_F(WindowCommands, MenuItemsFollowTheButtonsAndTheirKeysRunThem) {
   QTest::keySequence(window_.get(), QKeySequence(QStringLiteral("Ctrl+S")));
   EXPECT_EQ(dialogs_.saveRequests.size(), 1u);
   EXPECT_TRUE(dialogs_.messages.empty());
+
+  QTest::keyClick(window_.get(), Qt::Key_F10);  // the menus are reached by keys too
+  EXPECT_EQ(bar->activeAction(), bar->actions().value(0));
 }
 
 TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
