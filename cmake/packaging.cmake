@@ -144,11 +144,13 @@ checks and repairs files from the command line.")
 
 # Depends: what the programs link, as dpkg-shlibdeps (package dpkg-dev) finds it,
 # or Debian 12's names when it is not there. Qt loads the platform plugins only at
-# run time, so no linker look-up finds them.
+# run time, so no linker look-up finds them. CPack picks the programs to hand to
+# dpkg-shlibdeps with the file command (package file), and stops without it.
 set(vorn_runtime_depends "qt6-qpa-plugins")
 option(VORN_PACKAGE_SHLIBDEPS "Compute the package's Depends with dpkg-shlibdeps (package dpkg-dev)" ON)
 find_program(VORN_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(VORN_PACKAGE_SHLIBDEPS AND VORN_DPKG_SHLIBDEPS)
+find_program(VORN_FILE_COMMAND file)
+if(VORN_PACKAGE_SHLIBDEPS AND VORN_DPKG_SHLIBDEPS AND VORN_FILE_COMMAND)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   message(STATUS "Package Depends: Debian 12's library packages, not dpkg-shlibdeps's")

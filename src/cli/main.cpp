@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/about.h"
 #include "cli/cli_session.h"
 
 namespace {
@@ -13,7 +14,8 @@ const char* const kUsage =
     "       vorn-cli mcu [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli trace [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli bitcheck [--start HEX] [--main-image] FILE COL ROW\n"
-    "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n";
+    "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n"
+    "       vorn-cli --help | --version\n";
 
 }  // namespace
 
@@ -23,6 +25,10 @@ int main(int argc, char** argv) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     (args.empty() ? std::cerr : std::cout) << kUsage;
     return args.empty() ? kExitError : kExitOk;
+  }
+  if (args[0] == "--version") {
+    std::cout << "vorn-cli " << vorn::ProgramVersion() << '\n';
+    return kExitOk;
   }
   const std::string command = args[0];
   args.erase(args.begin());

@@ -305,13 +305,27 @@ TEST(AnalyzeCli, UsageAndFileErrorsExitTwo) {
       {"analyze", "--start"},
       {"analyze", TempDir() + "/missing.jpg"},
       {"analyze", empty},
+      {},
+      {"repaint", empty},
   };
   for (const Strings& args : calls) {
     const CliResult r = RunCli(args);
-    EXPECT_EQ(r.exitCode, 2) << args.back();
-    EXPECT_EQ(r.out, "") << args.back();
-    EXPECT_FALSE(r.err.empty()) << args.back();
+    const std::string call = args.empty() ? "(nothing)" : args.back();
+    EXPECT_EQ(r.exitCode, 2) << call;
+    EXPECT_EQ(r.out, "") << call;
+    EXPECT_FALSE(r.err.empty()) << call;
   }
+}
+
+TEST(AnalyzeCli, HelpAndVersionGoToStandardOutput) {
+  const CliResult help = RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* command : {"analyze", "decode", "mcu", "trace", "bitcheck", "fix", "--version"})
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
+  const CliResult version = RunCli({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "vorn-cli " VORN_PROJECT_VERSION "\n");
+  EXPECT_EQ(help.err + version.err, "");
 }
 
 }  // namespace
