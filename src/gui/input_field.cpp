@@ -1,6 +1,7 @@
 #include "gui/input_field.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 
 namespace vorn::gui {
 
@@ -26,6 +27,22 @@ void InputField::SyncFromModel() {
     setFocus(Qt::OtherFocusReason);
     selectAll();
   }
+}
+
+bool InputField::event(QEvent* event) {
+  // The field holds two characters, and a click on the dump puts the focus here: the
+  // undo and redo keys would only undo the typing and never reach the window's
+  // 元に戻す and やり直し. Left unclaimed, they run those commands as everywhere else.
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeyCombination combination = key->keyCombination();
+    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+        combination == QKeyCombination(Qt::ControlModifier, Qt::Key_Y)) {
+      event->ignore();
+      return false;
+    }
+  }
+  return QLineEdit::event(event);
 }
 
 void InputField::focusInEvent(QFocusEvent* event) {

@@ -24,6 +24,7 @@ class InputField : public QLineEdit, public ModelView {
   bool HoldsFocus() const { return holdsFocus_; }
 
  protected:
+  bool event(QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 

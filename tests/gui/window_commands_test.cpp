@@ -143,6 +143,28 @@ TEST_F(WindowCommands, MenuItemsFollowTheButtonsAndTheirKeysRunThem) {
   EXPECT_EQ(bar->activeAction(), bar->actions().value(0));
 }
 
+// A click on the dump leaves the focus in the input field; the undo and redo keys
+// still run the window's commands from there, not the field's own undo of typing.
+TEST_F(WindowCommands, UndoAndRedoKeysReachTheCommandsFromTheInputField) {
+  std::vector<std::string> runs;
+  app_.form.UNDO.onClick = [&runs] { runs.push_back("UNDO"); };
+  app_.form.REDO.onClick = [&runs] { runs.push_back("REDO"); };
+  app_.form.UNDO.enabled = app_.form.REDO.enabled = true;
+  window_->SyncFromModel();
+  auto* input = Widget<QLineEdit>("DMPI");
+  const struct {
+    const char* keys;
+    const char* command;
+  } rows[] = {{"Ctrl+Z", "UNDO"}, {"Ctrl+Y", "REDO"}, {"Ctrl+Shift+Z", "REDO"}};
+  for (const auto& row : rows) {
+    input->setFocus();
+    ASSERT_TRUE(input->hasFocus());
+    runs.clear();
+    QTest::keySequence(input, QKeySequence(QString::fromLatin1(row.keys)));
+    EXPECT_EQ(runs, std::vector<std::string>{row.command}) << row.keys;
+  }
+}
+
 TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
   const std::string upper = SmallJpeg("DROPPED.JPG");
   const std::string jpeg = SmallJpeg("other.jpeg");
