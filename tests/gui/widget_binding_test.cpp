@@ -134,6 +134,15 @@ TEST_F(WidgetBinding, ListClickAndDoubleClickGiveTheLineIndexInOrder) {
   QTest::keyClick(log, Qt::Key_Up);  // at the top already: no click
   QTest::keyClick(log, Qt::Key_Return);
   EXPECT_EQ(events_, (std::vector<std::string>{"click 1", "click 0", "double 0"}));
+
+  // Reached by Tab with nothing selected, the first Down selects the first line.
+  events_.clear();
+  w_.LOG.Clear();
+  for (const char* line : {"00000000 SOI", "00000002 APP0"}) w_.LOG.AddItem(line);
+  window_->SyncFromModel();
+  log->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(log, Qt::Key_Down);
+  EXPECT_EQ(events_, std::vector<std::string>{"click 0"});
 }
 
 // A path of 180 characters in the two-line field: two whole lines, the end of the
