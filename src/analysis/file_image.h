@@ -1,17 +1,45 @@
 // The whole file, held in memory; every position in the program is an offset into it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "window/large_buffer.h"
 
 namespace vorn {
 
 // Files larger than this cannot be addressed by the 32-bit positions used throughout.
 inline constexpr int64_t kMaxFileLength = 2147483647;
 
+// The bytes of a file: a vector in memory that a photo of megabytes fills without a
+// page fault per 4 KB (see large_buffer.h). Takes and compares plain byte vectors
+// too; it never turns into one silently, as that would copy the file.
+class ByteStore : public std::vector<uint8_t, LargeBufferAllocator<uint8_t>> {
+ public:
+  using Base = std::vector<uint8_t, LargeBufferAllocator<uint8_t>>;
+  using Base::Base;
+  ByteStore() = default;
+  ByteStore(const std::vector<uint8_t>& bytes) : Base(bytes.begin(), bytes.end()) {}
+  ByteStore& operator=(const std::vector<uint8_t>& bytes) {
+    assign(bytes.begin(), bytes.end());
+    return *this;
+  }
+  ByteStore& operator=(std::initializer_list<uint8_t> bytes) {
+    assign(bytes.begin(), bytes.end());
+    return *this;
+  }
+  friend bool operator==(const ByteStore& a, const std::vector<uint8_t>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+  }
+};
+
 struct FileImage {
-  std::vector<uint8_t> bytes;  // indices 0 .. FileLength() - 1
+  ByteStore bytes;  // indices 0 .. FileLength() - 1
 
   int32_t FileLength() const { return static_cast<int32_t>(bytes.size()); }
   bool Contains(int64_t pos) const { return pos >= 0 && pos < static_cast<int64_t>(bytes.size()); }
@@ -35,10 +63,18 @@ inline constexpr int kFileTooLarge = 6;
 
 // Reads the whole file at path into out. On failure (including an empty file and
 // one longer than kMaxFileLength) out is untouched.
-FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
+FileError ReadWholeFile(const std::string& path, ByteStore& out);
 // Replaces the file at path with bytes, atomically: a temporary file in the same
 // folder is written, flushed and renamed over the target. On failure the target
 // is unchanged.
-FileError WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+FileError WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// WriteWholeFile for content made while it is written: content is called once with
+// a function that appends a piece to the file and returns false once a write has
+// failed (content should then stop). content returns whether it wrote everything;
+// false, or any failed write, leaves the target unchanged, as every other failure.
+using FilePieceWriter = std::function<bool(std::span<const uint8_t> piece)>;
+using FileContentWriter = std::function<bool(const FilePieceWriter& write)>;
+FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content);
 
 }  // namespace vorn

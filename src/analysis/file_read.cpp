@@ -22,7 +22,7 @@ constexpr size_t kChunk = 1 << 20;
 
 }  // namespace
 
-FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+FileError ReadWholeFile(const std::string& path, ByteStore& out) {
   const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return FileErrorFromErrno(errno);
   struct stat info {};
@@ -31,24 +31,26 @@ FileError ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
   if (S_ISREG(info.st_mode) && info.st_size > kMaxFileLength) return {kFileTooLarge};
 
   // Read until the end rather than trusting the size: the file may change while it
-  // is read, and only regular files report a size at all.
-  std::vector<uint8_t> bytes;
-  if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<size_t>(info.st_size) + kChunk);
+  // is read, and only regular files report a size at all. A regular file is read
+  // into room for its size and one byte more (which shows whether it grew), so
+  // that its pages are touched once and no byte is moved.
+  ByteStore bytes;
+  if (S_ISREG(info.st_mode)) bytes.resize(static_cast<size_t>(info.st_size) + 1);
+  size_t used = 0;
   for (;;) {
-    const size_t used = bytes.size();
-    if (used > static_cast<size_t>(kMaxFileLength)) return {kFileTooLarge};
-    bytes.resize(used + kChunk);
-    const ssize_t got = ::read(file.fd, bytes.data() + used, kChunk);
+    if (used == bytes.size()) {
+      if (used > static_cast<size_t>(kMaxFileLength)) return {kFileTooLarge};
+      bytes.resize(used + kChunk);
+    }
+    const ssize_t got = ::read(file.fd, bytes.data() + used, bytes.size() - used);
     if (got < 0) {
-      if (errno == EINTR) {
-        bytes.resize(used);
-        continue;
-      }
+      if (errno == EINTR) continue;
       return FileErrorFromErrno(errno);
     }
-    bytes.resize(used + static_cast<size_t>(got));
     if (got == 0) break;
+    used += static_cast<size_t>(got);
   }
+  bytes.resize(used);
   if (bytes.size() > static_cast<size_t>(kMaxFileLength)) return {kFileTooLarge};
   if (bytes.empty()) return {kEmptyFile};
   out = std::move(bytes);

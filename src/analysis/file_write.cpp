@@ -51,7 +51,7 @@ bool IsReadOnly(const std::string& path, const struct stat& st) {
   return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
 }
 
-bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -88,7 +88,7 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-FileError WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content) {
   if (path.empty()) return {kBadFileName};
   const std::string target = ResolveTarget(path);
   const std::string folder = FolderOf(target);
@@ -112,7 +112,14 @@ FileError WriteWholeFile(const std::string& path, const std::vector<uint8_t>& by
     [[maybe_unused]] const int chownResult = fchown(fd, targetStat.st_uid, targetStat.st_gid);
     if (fchmod(fd, targetStat.st_mode & 07777) != 0) err = errno;
   }
-  if (err == 0 && !WriteAll(fd, bytes)) err = errno;
+  if (err == 0) {
+    const bool complete = content([&](std::span<const uint8_t> piece) {
+      if (err == 0 && !WriteAll(fd, piece)) err = errno;
+      return err == 0;
+    });
+    // A writer that gives up without a failed write has failed all the same.
+    if (!complete && err == 0) err = EIO;
+  }
   if (err == 0 && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && rename(tempPath.c_str(), target.c_str()) != 0) err = errno;
@@ -122,6 +129,10 @@ FileError WriteWholeFile(const std::string& path, const std::vector<uint8_t>& by
   }
   SyncFolder(folder);
   return {};
+}
+
+FileError WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
+  return WriteWholeFileFrom(path, [bytes](const FilePieceWriter& write) { return write(bytes); });
 }
 
 }  // namespace vorn

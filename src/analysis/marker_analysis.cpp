@@ -69,7 +69,7 @@ constexpr CountCheck kCountChecks[] = {
 // reached (the analysis stops).
 bool ScanMarkers(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
-  const std::vector<uint8_t>& bytes = ctx.file.bytes;
+  const ByteStore& bytes = ctx.file.bytes;
   const int64_t last = static_cast<int64_t>(bytes.size()) - 2;
   for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
     if (bytes[i] != kFill) continue;

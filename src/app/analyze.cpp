@@ -32,7 +32,7 @@ bool AnalyzeMarkers(AppState& app) {
 }
 
 LoadResult LoadFileImage(AppState& app, const std::string& path, bool render, MainImageAnswer mainImage) {
-  std::vector<uint8_t> bytes;
+  ByteStore bytes;
   const FileError error = ReadWholeFile(path, bytes);
   if (!error.ok()) return {error, false};
   app.file.bytes = std::move(bytes);

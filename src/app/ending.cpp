@@ -8,8 +8,8 @@ namespace {
 // Gives the memory of the file image and of the decoded picture back at once; an
 // empty image with zero size can never be read past.
 void ReleaseBuffers(AppState& app) {
-  std::vector<uint8_t>().swap(app.file.bytes);
-  std::vector<uint32_t>().swap(app.decode.ImagePixels);
+  ByteStore().swap(app.file.bytes);
+  PixelStore().swap(app.decode.ImagePixels);
   app.decode.ImageWidth = 0;
   app.decode.ImageHeight = 0;
   app.decode.McuStarts = McuStartTable{};

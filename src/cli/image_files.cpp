@@ -38,7 +38,7 @@ struct FileCloser {
 
 // libpng reports failures by longjmp; everything with a destructor lives in the
 // caller so that the jump skips none.
-bool WritePngRows(FILE* file, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+bool WritePngRows(FILE* file, const PixelStore& pixels, int32_t width, int32_t height,
                   std::vector<uint8_t>& row) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!png) return false;
@@ -66,7 +66,7 @@ bool WritePngRows(FILE* file, const std::vector<uint32_t>& pixels, int32_t width
   return true;
 }
 
-bool CheckSize(const std::vector<uint32_t>& pixels, int32_t width, int32_t height, std::string& error) {
+bool CheckSize(const PixelStore& pixels, int32_t width, int32_t height, std::string& error) {
   if (width < 1 || height < 1 || pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
     error = "no picture to write";
     return false;
@@ -82,7 +82,7 @@ ImageFormat ImageFormatOf(const std::string& path) {
   return ImageFormat::Unknown;
 }
 
-bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+bool WriteBmp(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
               std::string& error) {
   if (!CheckSize(pixels, width, height, error)) return false;
   // At most 4000 x 4000 x 4 bytes: the sizes fit the header's 32-bit fields.
@@ -121,7 +121,7 @@ bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int3
   return true;
 }
 
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+bool WritePng(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
               std::string& error) {
   if (!CheckSize(pixels, width, height, error)) return false;
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));

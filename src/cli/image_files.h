@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "window/large_buffer.h"
+
 namespace vorn::cli {
 
 enum class ImageFormat { Unknown, Bmp, Png };
@@ -15,9 +17,9 @@ ImageFormat ImageFormatOf(const std::string& path);
 
 // pixels: width x height values 0x00RRGGBB, rows bottom-up (row 0 is the bottom
 // line). Both return false with error set when the file cannot be written.
-bool WriteBmp(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+bool WriteBmp(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
               std::string& error);
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, int32_t width, int32_t height,
+bool WritePng(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
               std::string& error);
 
 }  // namespace vorn::cli

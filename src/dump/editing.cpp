@@ -45,7 +45,7 @@ EditOutcome StoreDumpInput(DumpContext& ctx) {
   const std::string text = ctx.form.DMPI.text;
   if (text == cell.text || d.DumpPage != d.SelectedPage) return EditOutcome::Unchanged;
 
-  std::vector<uint8_t>& bytes = ctx.file.bytes;
+  ByteStore& bytes = ctx.file.bytes;
   const int64_t length = ctx.file.FileLength();
   const int64_t a = CellPosition(d.DumpPage, d.SelectedCell);
   if (a < length) {

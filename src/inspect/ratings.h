@@ -6,18 +6,19 @@
 #include <vector>
 
 #include "inspect/tracer.h"
+#include "window/large_buffer.h"
 
 namespace vorn {
 
 // The decoded picture and where the traced MCUs lie in it.
 struct RatingContext {
-  const std::vector<uint32_t>* imagePixels = nullptr;  // X x Y, rows bottom-up, 0x00RRGGBB
-  int32_t width = 0;                                   // X
-  int32_t height = 0;                                  // Y
-  int32_t mcuWidth = 0;                                // McuWidth
-  int32_t mcuHeight = 0;                               // McuHeight
-  int32_t column = 0;                                  // MCU column of traced MCU 0
-  int32_t row = 0;                                     // MCU row of traced MCU 0
+  const PixelStore* imagePixels = nullptr;  // X x Y, rows bottom-up, 0x00RRGGBB
+  int32_t width = 0;                        // X
+  int32_t height = 0;                       // Y
+  int32_t mcuWidth = 0;                     // McuWidth
+  int32_t mcuHeight = 0;                    // McuHeight
+  int32_t column = 0;                       // MCU column of traced MCU 0
+  int32_t row = 0;                          // MCU row of traced MCU 0
 };
 
 // Picture position (MCU column and row) of traced MCU m: consecutive columns,

@@ -52,13 +52,19 @@ void ListBox::DblClick(int index) {
 
 bool Picture::Resize(int w, int h) {
   if (w < 0 || h < 0) return false;
-  shared = nullptr;
-  try {
-    std::vector<uint32_t> fresh(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-    pixels.swap(fresh);
-  } catch (const std::bad_alloc&) {
-    return false;
+  const size_t size = static_cast<size_t>(w) * static_cast<size_t>(h);
+  if (!shared && pixels.size() == size) {
+    // The same size again (the view, at every drawing): the surface is kept.
+    std::fill(pixels.begin(), pixels.end(), 0u);
+  } else {
+    try {
+      decltype(pixels) fresh(size, 0);
+      pixels.swap(fresh);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
   }
+  shared = nullptr;
   width = w;
   height = h;
   ++revision;
@@ -69,15 +75,15 @@ void Picture::Clear() {
   if (shared) {
     // Black needs no surface: it is allocated only when something is drawn.
     shared = nullptr;
-    std::vector<uint32_t>().swap(pixels);
+    decltype(pixels)().swap(pixels);
   } else {
     std::fill(pixels.begin(), pixels.end(), 0u);
   }
   ++revision;
 }
 
-void Picture::ShowBottomUp(const std::vector<uint32_t>* block, int w, int h) {
-  std::vector<uint32_t>().swap(pixels);
+void Picture::ShowBottomUp(const PixelStore* block, int w, int h) {
+  decltype(pixels)().swap(pixels);
   shared = block;
   width = std::max(w, 0);
   height = std::max(h, 0);
@@ -87,7 +93,7 @@ void Picture::ShowBottomUp(const std::vector<uint32_t>* block, int w, int h) {
 bool Picture::OwnSurface() {
   const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (!shared && pixels.size() == size) return true;
-  std::vector<uint32_t> own;
+  decltype(pixels) own;
   try {
     own.assign(size, 0);
   } catch (const std::bad_alloc&) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "window/large_buffer.h"
+
 namespace vorn::window {
 
 // Colours are 0x00RRGGBB.
@@ -79,9 +81,9 @@ struct Picture {
   int height = 0;
   // width * height, row-major from the top. Empty while the picture shows a shared
   // block, or after it was cleared from one (then it reads all black).
-  std::vector<uint32_t> pixels;
-  const std::vector<uint32_t>* shared = nullptr;  // bottom-up rows of width pixels
-  uint64_t revision = 0;                          // bumped by every change, so views know to repaint
+  std::vector<uint32_t, LargeBufferAllocator<uint32_t>> pixels;
+  const PixelStore* shared = nullptr;  // bottom-up rows of width pixels
+  uint64_t revision = 0;               // bumped by every change, so views know to repaint
   std::function<void(int button, int shift, float x, float y)> onMouseDown;
 
   // Sets the size; the content becomes black. Returns false when the surface
@@ -93,7 +95,7 @@ struct Picture {
   // without copying it. Every read goes through *block, so pixels beyond its current
   // end read black; the vector must outlive the picture or be detached from it by
   // Resize or Clear. The first write gives the picture a surface of its own (a copy).
-  void ShowBottomUp(const std::vector<uint32_t>* block, int w, int h);
+  void ShowBottomUp(const PixelStore* block, int w, int h);
   // Copies a w x h rectangle at (sx, sy) of src to (dx, dy) here. Source pixels
   // outside src read as black. Returns false when the copy cannot be made.
   bool CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy);

@@ -18,7 +18,7 @@ TEST(ReadWholeFile, ReadsEveryByte) {
   std::vector<uint8_t> bytes(3 * 1024 * 1024 + 17);  // more than one read's worth
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
   ASSERT_TRUE(WriteFileBytes(path, bytes));
-  std::vector<uint8_t> out;
+  ByteStore out;
   EXPECT_TRUE(ReadWholeFile(path, out).ok());
   EXPECT_EQ(out, bytes);
 }
@@ -43,7 +43,7 @@ TEST(ReadWholeFile, RefusalsLeaveTheBufferUntouched) {
       {huge, kFileTooLarge},
   };
   for (const Case& c : cases) {
-    std::vector<uint8_t> out = before;
+    ByteStore out = before;
     EXPECT_EQ(ReadWholeFile(c.path, out).code, c.code) << c.path;
     EXPECT_EQ(out, before);
   }
@@ -87,7 +87,7 @@ TEST(LoadFileImage, ARefusedFileChangesNothing) {
   ASSERT_TRUE(LoadFileImage(h.app, good, false).completed);
   h.analysis.AnalysisStart = 2;
   h.form.STANA.text = "2";
-  const std::vector<uint8_t> bytes = h.file.bytes;
+  const ByteStore bytes = h.file.bytes;
   const std::vector<std::string> lines = h.Lines();
   for (const std::string& path : {empty, dir + "/none.jpg"}) {
     const LoadResult r = LoadFileImage(h.app, path, false);

@@ -68,7 +68,7 @@ Shown ShownBy(const WindowSession& s) {
   shown.imageEnabled = f.IMAGE.enabled;
   shown.saveEnabled = f.SAVE.enabled;
   shown.imageInvalid = s.app.ImageInvalid;
-  shown.pixels = s.decode.ImagePixels;
+  shown.pixels.assign(s.decode.ImagePixels.begin(), s.decode.ImagePixels.end());
   return shown;
 }
 

@@ -233,7 +233,7 @@ struct DecodedFlatFile : AnalysedFile {
 
 TEST(CorrectionPreview, FourTwoZeroAtScaleTwoShowsTheFirstThreeMcus) {
   DecodedFlatFile h(64, 32, 3);  // MCUs of 16 x 16, four to a row
-  const std::vector<uint8_t> before = h.file.bytes;
+  const ByteStore before = h.file.bytes;
   h.form.LIMAGE.caption = "補正ｲﾒｰｼﾞx2";
   h.form.LOG.Click(0);
   EXPECT_EQ(h.file.bytes, before);

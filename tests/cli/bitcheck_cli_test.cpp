@@ -25,7 +25,7 @@ const std::string kOriginal = kSamples + "sample.jpg";
 std::vector<uint32_t> DecodedPixels(const std::string& path) {
   testing::WindowSession window;
   EXPECT_TRUE(window.LoadFile(path)) << path;
-  return window.decode.ImagePixels;
+  return {window.decode.ImagePixels.begin(), window.decode.ImagePixels.end()};
 }
 
 TEST(BitcheckCli, RepairingTheDamagedSampleWithTheFirstCandidateGivesTheOriginal) {

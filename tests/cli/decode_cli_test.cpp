@@ -43,7 +43,7 @@ EncodeOptions Photo420() {
 std::vector<uint32_t> ImagePixelsOf(const std::string& path) {
   WindowSession window;
   window.LoadFile(path);
-  return window.decode.ImagePixels;
+  return {window.decode.ImagePixels.begin(), window.decode.ImagePixels.end()};
 }
 
 struct PngPicture {

@@ -186,7 +186,7 @@ TEST(BitcheckRealFiles, TheDamagedSampleListsItsTrueBitFirst) {
   }
   ASSERT_EQ(original[0xE62] ^ damaged[0xE62], 0x01);
   ASSERT_TRUE(w.Load(damaged));
-  const std::vector<uint32_t> picture = w.decode.ImagePixels;
+  const PixelStore picture = w.decode.ImagePixels;
   w.PressMcu(3, 6);
   ASSERT_TRUE(w.form.BITCHK.Click());
   ASSERT_GE(w.form.LOG.Count(), 1);
@@ -218,7 +218,7 @@ class BitcheckEdges : public ::testing::Test {
 
 TEST_F(BitcheckEdges, NoTrialCanCompleteThreeMcusAtTheLastMcu) {
   w.PressMcu(2, 0);
-  const std::vector<uint8_t> before = w.file.bytes;
+  const ByteStore before = w.file.bytes;
   w.form.LOG.lines = {"stale"};
   ASSERT_TRUE(w.form.BITCHK.Click());
   EXPECT_EQ(w.form.LOG.Count(), 0);

@@ -15,7 +15,7 @@ using testing::Rgb;
 struct TestPicture {
   int32_t width;
   int32_t height;
-  std::vector<uint32_t> pixels;
+  PixelStore pixels;
   TestPicture(int32_t w, int32_t h, uint32_t fill) : width(w), height(h), pixels(size_t(w) * h, fill) {}
   void Set(int32_t x, int32_t line, uint32_t colour) {
     pixels[size_t(height - 1 - line) * width + x] = colour;
@@ -159,7 +159,7 @@ TEST(RatingsTrial, IsTheSumOfTheFourAndSafeOnAMismatchedPicture) {
   EXPECT_EQ(TrialScore(f.buffer, f.context), 5 + 8 + 16);
 
   // A picture that does not hold X x Y pixels is never read.
-  std::vector<uint32_t> tooSmall(10);
+  PixelStore tooSmall(10);
   f.context.imagePixels = &tooSmall;
   EXPECT_EQ(TopEdgeScore(f.buffer, f.context), 0);
   EXPECT_EQ(LeftEdgeScore(f.buffer, f.context), 0);

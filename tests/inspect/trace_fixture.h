@@ -29,7 +29,7 @@ inline void AddCode(HuffCodeTable& table, std::string_view bits, int run, int si
 // Writes bits ('0'/'1', anything else skipped) from (pos, bit) on, most significant
 // bit first, leaving the other bits of each byte as they were.
 struct BitPlacer {
-  std::vector<uint8_t>& bytes;
+  ByteStore& bytes;
   int32_t pos;
   int bit = 0;
 

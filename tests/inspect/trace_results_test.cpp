@@ -165,7 +165,7 @@ TEST(TraceResults, ColourMcuOfSixBlocksFillsSixteenBySixteen) {
 TEST(TraceResults, TrialByteIsSeenWithoutChangingTheFile) {
   TraceFixture f;
   f.At(0x30).Put("00 00 00").Pad();  // 0x03: DC size 2, extra 00 (-3), EOB
-  const std::vector<uint8_t> before = f.file.bytes;
+  const ByteStore before = f.file.bytes;
   // 0x23 reads 00 10 00: extra bits 10, DC +2.
   f.trial = ByteOverride{0x30, 0x23};
   EXPECT_EQ(f.Trace(0, false), TraceResult::Done);

@@ -1,12 +1,12 @@
 #include "support/libjpeg_peer.h"
 
+#include <jpeglib.h>
+
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-
-#include <jpeglib.h>
 
 namespace vorn::testing {
 
@@ -41,7 +41,9 @@ std::vector<uint8_t> PhotoLikePixels(int width, int height, int components, uint
       double r = 40 + 150 * u + blob + 30 * std::sin(fx * 20 * v) + (disc ? 60 : 0) + n;
       double g = 60 + 120 * v + 0.5 * blob + 25 * std::cos(fy * 15 * u) - (disc ? 40 : 0) + n;
       double b = 150 - 90 * u + 50 * v * u + (disc ? -70 : 0) + n;
-      auto clamp = [](double c) { return static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, c)))); };
+      auto clamp = [](double c) {
+        return static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, c))));
+      };
       uint8_t* p = &out[(static_cast<size_t>(y) * width + x) * components];
       if (components == 1) {
         p[0] = clamp(0.299 * r + 0.587 * g + 0.114 * b);
@@ -105,7 +107,7 @@ std::vector<uint8_t> EncodePhotoLike(const EncodeOptions& options, uint32_t seed
   return EncodeJpeg(PhotoLikePixels(options.width, options.height, options.components, seed), options);
 }
 
-DecodedPicture DecodeWithLibjpeg(const std::vector<uint8_t>& jpeg) {
+DecodedPicture DecodeWithLibjpeg(std::span<const uint8_t> jpeg) {
   DecodedPicture out;
   jpeg_decompress_struct cinfo{};
   ErrorManager err{};

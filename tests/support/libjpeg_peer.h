@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ struct DecodedPicture {
   bool ok = false;
 };
 // Decodes with libjpeg: integer slow IDCT, no fancy upsampling, RGB output.
-DecodedPicture DecodeWithLibjpeg(const std::vector<uint8_t>& jpeg);
+DecodedPicture DecodeWithLibjpeg(std::span<const uint8_t> jpeg);
 
 // Writes bytes to path (for CLI tests and fixtures); returns false on failure.
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

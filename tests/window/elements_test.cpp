@@ -1,8 +1,8 @@
+#include "window/elements.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "window/elements.h"
 
 namespace vorn::window {
 namespace {
@@ -43,7 +43,7 @@ TEST(TextField, KeepsAtMostTwoCharacters) {
 
 TEST(Picture, BottomUpBlockFlipsRowsAndCopyClipsToSource) {
   Picture src;
-  const std::vector<uint32_t> block = {1, 2, 3, 4};  // bottom row first
+  const PixelStore block = {1, 2, 3, 4};  // bottom row first
   src.ShowBottomUp(&block, 2, 2);
   EXPECT_EQ(src.Pixel(0, 0), 3u);
   EXPECT_EQ(src.Pixel(1, 1), 2u);

@@ -7,10 +7,10 @@ namespace vorn::window {
 namespace {
 
 // 3 x 2, bottom row first: the top line reads 4 5 6, the bottom line 1 2 3.
-const std::vector<uint32_t> kBlock = {1, 2, 3, 4, 5, 6};
+const PixelStore kBlock = {1, 2, 3, 4, 5, 6};
 
 TEST(SharedPicture, ReadsTheBlockBottomUpAndFollowsItsChanges) {
-  std::vector<uint32_t> block = kBlock;
+  PixelStore block = kBlock;
   Picture p;
   p.ShowBottomUp(&block, 3, 2);
   EXPECT_EQ(p.width, 3);
@@ -27,7 +27,7 @@ TEST(SharedPicture, ReadsTheBlockBottomUpAndFollowsItsChanges) {
 }
 
 TEST(SharedPicture, DrawingCopiesAndClearOrResizeDetach) {
-  std::vector<uint32_t> block = kBlock;
+  PixelStore block = kBlock;
   Picture p;
   p.ShowBottomUp(&block, 3, 2);
   p.SetPixel(0, 0, 99);

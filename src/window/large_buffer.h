@@ -1,0 +1,71 @@
+// Memory for the picture-sized stores: the decoded picture (up to 64 MB), the MCU
+// start table and the file image.
+//
+// The first touch of a page costs a page fault. A 4000 x 3000 picture spans 12000
+// pages of 4 KB, and on a virtual machine each fault can cost tens of microseconds:
+// more than the whole decode. Large blocks are therefore mapped on 2 MB boundaries
+// and offered to the kernel for transparent huge pages (madvise MADV_HUGEPAGE), which
+// takes 512 times fewer faults; without huge pages they are plain pages as before.
+//
+// The pixel store also leaves its elements as they are when it grows (no zero
+// fill): whoever sizes it writes every pixel it later reads, so a zero fill would
+// only touch the memory twice.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace vorn {
+
+// At least this many bytes go to their own 2 MB-aligned mapping (a quarter of what
+// they may take: a fault per 4 KB would cost more).
+inline constexpr size_t kLargeBlockBytes = size_t{256} << 10;
+
+// Throws std::bad_alloc when the memory cannot be had.
+void* AllocateLargeBlock(size_t bytes);
+// bytes: as given to AllocateLargeBlock.
+void FreeLargeBlock(void* block, size_t bytes) noexcept;
+
+// unfilled: growing a vector leaves trivial elements unwritten (default-
+// initialisation) instead of zeroing them.
+template <class T, bool unfilled = false>
+struct LargeBufferAllocator {
+  using value_type = T;
+  template <class U>
+  struct rebind {
+    using other = LargeBufferAllocator<U, unfilled>;
+  };
+
+  LargeBufferAllocator() = default;
+  template <class U>
+  LargeBufferAllocator(const LargeBufferAllocator<U, unfilled>&) noexcept {}
+
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(AllocateLargeBlock(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) noexcept { FreeLargeBlock(p, n * sizeof(T)); }
+
+  template <class U>
+  void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    if constexpr (unfilled)
+      ::new (static_cast<void*>(p)) U;
+    else
+      ::new (static_cast<void*>(p)) U();
+  }
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+
+  friend bool operator==(const LargeBufferAllocator&, const LargeBufferAllocator&) { return true; }
+};
+
+// 32-bit pixels 0x00RRGGBB. resize() leaves new pixels unwritten.
+using PixelStore = std::vector<uint32_t, LargeBufferAllocator<uint32_t, true>>;
+
+}  // namespace vorn
