@@ -14,27 +14,43 @@ namespace {
 
 const char* const kPictureTooLarge = "画像が大き過ぎます\rディスプレイを１６ビットカラーにしてみてください";
 
-// Forgets the last decode. Picture3 shows ImagePixels itself (one buffer, not a
-// copy), so it is detached before the buffer goes; freeing the old buffer before
-// the new one is made keeps a 4000 x 4000 picture from ever needing 128 MB.
-void DropDecodedPicture(AppState& app) {
-  DecodeState& d = app.decode;
-  app.form.Picture3.Clear();
-  std::vector<uint32_t>().swap(d.ImagePixels);
-  d.McuStarts = McuStartTable{};
+// Forgets what the last decode found; its stores stay for the next.
+void ForgetDecode(DecodeState& d) {
   d.Geometry = McuGeometry{};
   d.ImageWidth = 0;
   d.ImageHeight = 0;
   d.LastStatus.reset();
 }
 
-// Creates ImagePixels (the off-screen picture) and McuStarts, all zero.
-bool CreateImageStores(DecodeState& d, int32_t width, int32_t height, const McuGeometry& geometry) {
+// Forgets the last decode and gives its stores back. Picture3 shows ImagePixels
+// itself (one buffer, not a copy), so it is detached before the buffer goes.
+void DropDecodedPicture(AppState& app) {
+  DecodeState& d = app.decode;
+  app.form.Picture3.Clear();
+  PixelStore().swap(d.ImagePixels);
+  d.McuStarts = McuStartTable{};
+  ForgetDecode(d);
+}
+
+// Sizes ImagePixels (the off-screen picture) and McuStarts for the frame. Stores of
+// the right size are kept as they are (the decode writes every pixel and entry);
+// others are given back before the new ones are made, so that a 4000 x 4000
+// picture never needs 128 MB.
+bool SizeImageStores(AppState& app, int32_t width, int32_t height, const McuGeometry& geometry) {
+  DecodeState& d = app.decode;
   const int64_t bytes = int64_t{width} * height * 4;
   if (bytes > d.PictureByteLimit) return false;
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   try {
-    d.ImagePixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    d.McuStarts.Reset(geometry.McusPerRow, geometry.McuRows + 1);  // one surplus MCU row
+    if (d.ImagePixels.size() != pixels) {
+      app.form.Picture3.Clear();
+      PixelStore().swap(d.ImagePixels);
+      d.ImagePixels.resize(pixels);
+    }
+    if (!d.McuStarts.Fits(geometry.McusPerRow, geometry.McuRows + 1)) {
+      d.McuStarts = McuStartTable{};
+      d.McuStarts.Reset(geometry.McusPerRow, geometry.McuRows + 1);  // one surplus MCU row
+    }
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -49,10 +65,11 @@ void RenderImage(AppState& app) {
   const int32_t height = app.rec.frame.FrameHeight;
   const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
 
-  DropDecodedPicture(app);
+  ForgetDecode(d);
   // From here until a decode fills the stores, no picture stands behind the view:
   // McuStarts of an earlier file must not be taken for this one's.
   if (!geometry.Valid() || width < 1 || height < 1) {
+    DropDecodedPicture(app);
     // A zero sampling factor of component 0 leaves no MCU size to decode or scroll
     // by: the view is cleared and RenderImage ends without a message.
     app.form.Picture1.Clear();
@@ -60,7 +77,7 @@ void RenderImage(AppState& app) {
     SetImageInvalid(app, true);
     return;
   }
-  if (!CreateImageStores(d, width, height, geometry)) {
+  if (!SizeImageStores(app, width, height, geometry)) {
     DropDecodedPicture(app);
     SetImageInvalid(app, true);
     app.Message(kPictureTooLarge);

@@ -44,6 +44,20 @@ void ConvertSegmentScalar(const int32_t* luma, const int32_t* cb, const int32_t*
   }
 }
 
+// Segment `segment` (8 pixels wide) of MCU row i: its luma and chroma samples, and
+// how many of its pixels lie within the first `width` of the row.
+struct Segment {
+  const int32_t* luma;
+  const int32_t* cb;
+  const int32_t* cr;
+  int n;
+};
+inline Segment SegmentOf(const SampleBlocks& samples, int h0, int v0, int i, int segment, int width) {
+  const int o = h0 * v0, chroma = (i / v0) * 8 + segment * (8 / h0);
+  return {samples[(i / 8) * h0 + segment].data() + (i % 8) * 8, samples[o].data() + chroma,
+          samples[o + 1].data() + chroma, std::min(8, width - segment * 8)};
+}
+
 #if VORN_X86
 __attribute__((target("avx2"))) inline __m128i LimitRoundedAvx2(__m256d v) {
   const __m256d r = _mm256_round_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
@@ -68,8 +82,9 @@ __attribute__((target("avx2"))) inline __m256d LoadAvx2(const int32_t* p, int32_
       _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi32(bias)));
 }
 
-__attribute__((target("avx2"))) void ConvertSegmentAvx2(const int32_t* luma, const int32_t* cb,
-                                                        const int32_t* cr, int repeat, int n, uint32_t* out) {
+__attribute__((target("avx2"))) inline void ConvertSegmentAvx2(const int32_t* luma, const int32_t* cb,
+                                                               const int32_t* cr, int repeat, int n,
+                                                               uint32_t* out) {
   int j = 0;
   if (repeat == 1) {
     for (; j + 4 <= n; j += 4)
@@ -91,25 +106,82 @@ __attribute__((target("avx2"))) void ConvertSegmentAvx2(const int32_t* luma, con
   }
   ConvertSegmentScalar(luma, cb, cr, repeat, j, n, out);
 }
+
+// GCC 12's AVX-512 headers build their "undefined" registers from themselves, which
+// its own uninitialised-use check reports once inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Eight pixels from luma and chroma - 128 as doubles: the operations of
+// FourPixelsAvx2 on eight lanes. Compiled for AVX-512 F without FMA, and with
+// contraction off, so that no product is fused into a sum either way.
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) inline __m256i LimitRoundedAvx512(__m512d v) {
+  const __m512d r = _mm512_roundscale_pd(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  return _mm512_cvttpd_epi32(_mm512_min_pd(_mm512_max_pd(r, _mm512_setzero_pd()), _mm512_set1_pd(255.0)));
+}
+
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) inline __m256i EightPixelsAvx512(__m512d yv,
+                                                                                                 __m512d b,
+                                                                                                 __m512d r) {
+  const __m256i red = LimitRoundedAvx512(_mm512_add_pd(yv, _mm512_mul_pd(_mm512_set1_pd(1.402), r)));
+  const __m256i green =
+      LimitRoundedAvx512(_mm512_sub_pd(_mm512_sub_pd(yv, _mm512_mul_pd(_mm512_set1_pd(0.34414), b)),
+                                       _mm512_mul_pd(_mm512_set1_pd(0.71414), r)));
+  const __m256i blue = LimitRoundedAvx512(_mm512_add_pd(yv, _mm512_mul_pd(_mm512_set1_pd(1.772), b)));
+  return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(green, 8)), blue);
+}
+
+// Eight samples less bias as doubles; with repeat 2 the first four, each twice.
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) inline __m512d LoadAvx512(const int32_t* p,
+                                                                                          int32_t bias,
+                                                                                          int repeat) {
+  __m256i v = repeat == 1 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))
+                          : _mm256_permutevar8x32_epi32(
+                                _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  return _mm512_cvtepi32_pd(_mm256_sub_epi32(v, _mm256_set1_epi32(bias)));
+}
+
+// Rows 0 .. height - 1 of the MCU, their first `width` pixels, row i at out + i * step.
+__attribute__((target("avx512f"), optimize("fp-contract=off"))) void ConvertRowsAvx512(
+    const SampleBlocks& samples, int h0, int v0, int height, int width, uint32_t* out, ptrdiff_t step) {
+  for (int i = 0; i < height; ++i, out += step)
+    for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
+      const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
+      if (g.n < 8) {
+        ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.n, out + segment * 8);
+        continue;
+      }
+      _mm256_storeu_si256(
+          reinterpret_cast<__m256i*>(out + segment * 8),
+          EightPixelsAvx512(LoadAvx512(g.luma, 0, 1), LoadAvx512(g.cb, 128, h0), LoadAvx512(g.cr, 128, h0)));
+    }
+}
+#pragma GCC diagnostic pop
+
+__attribute__((target("avx2"))) void ConvertRowsAvx2(const SampleBlocks& samples, int h0, int v0, int height,
+                                                     int width, uint32_t* out, ptrdiff_t step) {
+  for (int i = 0; i < height; ++i, out += step)
+    for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
+      const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
+      ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.n, out + segment * 8);
+    }
+}
 #endif
 
-// Row i of the MCU, its first n pixels (n <= 8 x h0), into out.
-void ConvertMcuRow(const SampleBlocks& samples, int32_t h0, int32_t v0, int i, int n, uint32_t* out) {
-  const int o = h0 * v0;
-  const int chromaRow = (i / v0) * 8;
-  for (int segment = 0; segment < h0 && segment * 8 < n; ++segment) {
-    const int32_t* luma = samples[(i / 8) * h0 + segment].data() + (i % 8) * 8;
-    const int32_t* cb = samples[o].data() + chromaRow + segment * (8 / h0);
-    const int32_t* cr = samples[o + 1].data() + chromaRow + segment * (8 / h0);
-    const int width = std::min(8, n - segment * 8);
+// Rows 0 .. height - 1 of the MCU, their first `width` pixels (width <= 8 x h0),
+// row i at out + i * step.
+void ConvertMcuRows(const SampleBlocks& samples, int32_t h0, int32_t v0, int height, int width, uint32_t* out,
+                    ptrdiff_t step) {
 #if VORN_X86
-    if (HasAvx2()) {
-      ConvertSegmentAvx2(luma, cb, cr, h0, width, out + segment * 8);
-      continue;
-    }
+  if (HasAvx512()) return ConvertRowsAvx512(samples, h0, v0, height, width, out, step);
+  if (HasAvx2()) return ConvertRowsAvx2(samples, h0, v0, height, width, out, step);
 #endif
-    ConvertSegmentScalar(luma, cb, cr, h0, 0, width, out + segment * 8);
-  }
+  for (int i = 0; i < height; ++i, out += step)
+    for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
+      const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
+      ConvertSegmentScalar(g.luma, g.cb, g.cr, h0, 0, g.n, out + segment * 8);
+    }
 }
 
 bool ValidSampling(int32_t h0, int32_t v0) {
@@ -166,7 +238,7 @@ struct Placement {
   int32_t x0, y0, width, height;
 };
 enum class Where { kInside, kOutside, kInvalid };
-Where Place(const std::vector<uint32_t>& pixels, int32_t X, int32_t Y, int32_t h0, int32_t v0, int32_t column,
+Where Place(const PixelStore& pixels, int32_t X, int32_t Y, int32_t h0, int32_t v0, int32_t column,
             int32_t row, Placement& p) {
   if (!ValidSampling(h0, v0) || static_cast<int64_t>(X) * Y > static_cast<int64_t>(pixels.size()) ||
       column < 0 || row < 0)
@@ -180,29 +252,46 @@ Where Place(const std::vector<uint32_t>& pixels, int32_t X, int32_t Y, int32_t h
   return Where::kInside;
 }
 
-uint32_t* Line(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const Placement& p, int i) {
+uint32_t* Line(PixelStore& pixels, int32_t X, int32_t Y, const Placement& p, int i) {
   return &pixels[static_cast<size_t>(Y - 1 - (p.y0 + i)) * X + p.x0];
 }
 
 }  // namespace
 
-bool StoreMcuPixels(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const SampleBlocks& samples,
-                    int32_t h0, int32_t v0, int32_t column, int32_t row) {
+bool StoreMcuPixels(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
+                    int32_t v0, int32_t column, int32_t row) {
   Placement p;
   const Where where = Place(pixels, X, Y, h0, v0, column, row, p);
   if (where != Where::kInside) return where == Where::kOutside;
   if (!AllInRange(samples, h0 * v0 + 2))
     return PixelByPixel(samples, h0, v0, p.height, p.width,
                         [&](int i, int j, uint32_t rgb) { Line(pixels, X, Y, p, i)[j] = rgb; });
-  for (int i = 0; i < p.height; ++i) ConvertMcuRow(samples, h0, v0, i, p.width, Line(pixels, X, Y, p, i));
+  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, X, Y, p, 0), -static_cast<ptrdiff_t>(X));
   return true;
 }
 
-void StoreMcuPixelsInRange(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const SampleBlocks& samples,
-                           int32_t h0, int32_t v0, int32_t column, int32_t row) {
+void StoreMcuPixelsInRange(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
+                           int32_t v0, int32_t column, int32_t row) {
   Placement p;
   if (Place(pixels, X, Y, h0, v0, column, row, p) != Where::kInside) return;
-  for (int i = 0; i < p.height; ++i) ConvertMcuRow(samples, h0, v0, i, p.width, Line(pixels, X, Y, p, i));
+  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, X, Y, p, 0), -static_cast<ptrdiff_t>(X));
+}
+
+void BlackenMcusFrom(PixelStore& pixels, int32_t X, int32_t Y, const McuGeometry& geometry, int32_t column,
+                     int32_t row) {
+  if (X < 1 || Y < 1 || !geometry.Valid() ||
+      static_cast<int64_t>(X) * Y > static_cast<int64_t>(pixels.size()) || column < 0 || row < 0)
+    return;
+  const int64_t top = int64_t{row} * geometry.McuHeight;  // first image line of the MCU row
+  if (top >= Y) return;
+  const int32_t bottom = static_cast<int32_t>(std::min<int64_t>(top + geometry.McuHeight, Y));
+  // Image lines from `bottom` down are the rows 0 .. Y - 1 - bottom of the block.
+  std::fill_n(pixels.begin(), static_cast<size_t>(Y - bottom) * X, 0u);
+  const int64_t left = int64_t{column} * geometry.McuWidth;
+  if (left >= X) return;
+  for (int32_t y = static_cast<int32_t>(top); y < bottom; ++y)
+    std::fill(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(Y - 1 - y) * X + left),
+              pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(Y - 1 - y) * X + X), 0u);
 }
 
 bool ConvertMcu(const SampleBlocks& samples, int32_t h0, int32_t v0, uint32_t* out) {
@@ -211,7 +300,7 @@ bool ConvertMcu(const SampleBlocks& samples, int32_t h0, int32_t v0, uint32_t* o
   if (!AllInRange(samples, h0 * v0 + 2))
     return PixelByPixel(samples, h0, v0, 8 * v0, width,
                         [&](int i, int j, uint32_t rgb) { out[i * width + j] = rgb; });
-  for (int i = 0; i < 8 * v0; ++i) ConvertMcuRow(samples, h0, v0, i, width, out + i * width);
+  ConvertMcuRows(samples, h0, v0, 8 * v0, width, out, width);
   return true;
 }
 

@@ -1,9 +1,14 @@
 #include "decode/decode_scan.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "decode/block_plan.h"
+#include "decode/colour.h"
 #include "decode/idct.h"
+#include "decode/mcu_pipeline.h"
 #include "decode/scan_decoder.h"
 
 namespace vorn {
@@ -20,11 +25,42 @@ bool StoresFit(const FrameRecord& frame, const McuGeometry& geometry, const Deco
              static_cast<size_t>(geometry.McusPerRow) * static_cast<size_t>(geometry.McuRows + 1);
 }
 
+// Below this many MCUs a picture decodes in a few milliseconds, and a second thread
+// would cost more to start than it saves.
+constexpr int64_t kMcusForTwoThreads = 4096;
+
+bool UseTwoThreads(DecodeThreads threads, const McuGeometry& geometry) {
+  if (threads != DecodeThreads::Automatic) return threads == DecodeThreads::Two;
+  return int64_t{geometry.McusPerRow} * geometry.McuRows >= kMcusForTwoThreads &&
+         std::thread::hardware_concurrency() > 1;
+}
+
+// What the decode did not reach ends as in stores created all zero: the pixels of
+// the MCUs from (column, row) on, and the McuStarts entries after that MCU's.
+void ClearUnreached(DecodeState& decode, const FrameRecord& frame, const McuGeometry& geometry,
+                    int32_t column, int32_t row) {
+  BlackenMcusFrom(decode.ImagePixels, frame.FrameWidth, frame.FrameHeight, geometry, column, row);
+  auto& entries = decode.McuStarts.Entries;
+  const int64_t next = int64_t{row} * geometry.McusPerRow + column + 1;
+  if (next < static_cast<int64_t>(entries.size()))
+    std::fill(entries.begin() + next, entries.end(), McuStart{});
+}
+
 void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixTable& matrix,
                  ScanTables& tables) {
   PrepareIdctKernel(matrix, tables.kernel);
-  for (int q = 0; q < 3; ++q)
+  for (int q = 0; q < 3; ++q) {
     for (int p = 0; p < 64; ++p) tables.quant[q][kNaturalOrder[p]] = rec.quant.QuantValues[q][p];
+    tables.storeQuant[q] = tables.quant[q];
+    tables.storeQuant[q][0] = 1;
+  }
+  tables.storeQuant[3].fill(1);
+  for (int b = 0; b < plan.McuBlockCount; ++b) {
+    const int q = plan.Quant(b);
+    tables.blockQuant[b] = tables.storeQuant[q >= 0 && q <= 2 ? q : 3].data();
+  }
+  const int64_t largest = *std::max_element(tables.kernel.columnMax.begin(), tables.kernel.columnMax.end());
+  tables.uncheckedSum = largest > 0 ? INT32_MAX / largest : INT64_MAX;
   std::array<std::array<bool, 4>, 2> built{};
   for (int b = 0; b < plan.McuBlockCount; ++b) {
     for (int cls = 0; cls < 2; ++cls) {
@@ -42,25 +78,36 @@ void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixT
 
 }  // namespace
 
-DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode) {
+DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode,
+                        DecodeThreads threads) {
   // The tracer reads these as this decode leaves them, so they are set first,
   // whatever happens after.
   decode.BitMask = {128, 64, 32, 16, 8, 4, 2, 1};
   BuildIdctMatrix(decode.IdctMatrix);
-  if (!BuildBlockPlan(rec.frame, rec.scan, decode.Plan)) return DecodeStatus::Failure;
+  const bool planned = BuildBlockPlan(rec.frame, rec.scan, decode.Plan);
   const McuGeometry geometry = ComputeMcuGeometry(rec.frame);
   if (!StoresFit(rec.frame, geometry, decode)) return DecodeStatus::Failure;
 
   McuStart& first = decode.McuStarts.At(0, 0);
   first = McuStart{};
+  if (!planned) {
+    // Nothing is decoded, and not even the first entry is recorded.
+    ClearUnreached(decode, rec.frame, geometry, 0, 0);
+    return DecodeStatus::Failure;
+  }
   first.BytePos = rec.scan.ScanDataStart - 1;
   first.BitIndex = 7;
 
   // About 40 KB of tables: on the heap, not the stack.
   auto tables = std::make_unique<ScanTables>();
   BuildTables(rec, decode.Plan, decode.IdctMatrix, *tables);
-  ScanDecoder decoder(file, rec, scanDataEnd, *tables, geometry, decode);
-  return decoder.Run();
+  McuPipeline pixels(tables->kernel, decode.ImagePixels, rec.frame, geometry, decode.Plan.McuBlockCount,
+                     UseTwoThreads(threads, geometry));
+  ScanDecoder decoder(file, rec, scanDataEnd, *tables, geometry, decode, pixels);
+  const DecodeStatus status = decoder.Run();
+  pixels.Finish();
+  ClearUnreached(decode, rec.frame, geometry, decoder.NextColumn(), decoder.NextRow());
+  return status;
 }
 
 }  // namespace vorn

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/records.h"
+#include "window/large_buffer.h"
 
 namespace vorn {
 
@@ -40,12 +41,17 @@ struct McuStart {
 struct McuStartTable {
   int32_t Columns = 0;
   int32_t Rows = 0;  // McuRows + 1
-  std::vector<McuStart> Entries;
+  std::vector<McuStart, LargeBufferAllocator<McuStart>> Entries;
 
+  // Sizes the table, every entry zero.
   void Reset(int32_t cols, int32_t rowCount) {
     Columns = cols;
     Rows = rowCount;
     Entries.assign(static_cast<size_t>(cols) * static_cast<size_t>(rowCount), McuStart{});
+  }
+  bool Fits(int32_t cols, int32_t rowCount) const {
+    return Columns == cols && Rows == rowCount &&
+           Entries.size() == static_cast<size_t>(cols) * static_cast<size_t>(rowCount);
   }
   bool Contains(int32_t c, int32_t r) const { return c >= 0 && r >= 0 && c < Columns && r < Rows; }
   McuStart& At(int32_t c, int32_t r) { return Entries[static_cast<size_t>(r) * Columns + c]; }
@@ -71,8 +77,9 @@ struct DecodeState {
   int32_t ViewHeight = 433;
   McuGeometry Geometry;
   // X x Y pixels 0x00RRGGBB, rows bottom-up (row r is image line Y - 1 - r):
-  // exactly the pixel block of a 32-bit BI_RGB bitmap.
-  std::vector<uint32_t> ImagePixels;
+  // exactly the pixel block of a 32-bit BI_RGB bitmap. Kept from one picture to the
+  // next of the same size: every decode writes every pixel.
+  PixelStore ImagePixels;
   int32_t ImageWidth = 0;
   int32_t ImageHeight = 0;
   McuStartTable McuStarts;

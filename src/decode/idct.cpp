@@ -63,13 +63,80 @@ __attribute__((target("avx2"))) void UncheckedProductAvx2(const int32_t* columns
   _mm256_store_si256(out + 7, s7);
   for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;  // vectorised by the compiler
 }
+
+// The coefficients k = v*8 + u of one parity class (u odd or not, v odd or not).
+constexpr uint64_t ParityClass(int uOdd, int vOdd) {
+  uint64_t mask = 0;
+  for (int k = 0; k < 64; ++k)
+    if (k % 2 == uOdd && (k / 8) % 2 == vOdd) mask |= uint64_t{1} << k;
+  return mask;
+}
+
+// The 16 sums of the upper left quarter (rows 0, 1 in top, rows 2, 3 in bottom,
+// four samples each) over the non-zero coefficients of one parity class.
+struct Quarter {
+  __m256i top, bottom;
+};
+__attribute__((target("avx2"))) inline Quarter QuarterSums(const int32_t* quarters, const int32_t* natural,
+                                                           uint64_t nonZero) {
+  Quarter q{_mm256_setzero_si256(), _mm256_setzero_si256()};
+  for (; nonZero != 0; nonZero &= nonZero - 1) {
+    const int k = std::countr_zero(nonZero);
+    const __m256i c = _mm256_set1_epi32(natural[k]);
+    const __m256i* weights = reinterpret_cast<const __m256i*>(quarters + k * 16);
+    q.top = _mm256_add_epi32(q.top, _mm256_mullo_epi32(c, _mm256_load_si256(weights)));
+    q.bottom = _mm256_add_epi32(q.bottom, _mm256_mullo_epi32(c, _mm256_load_si256(weights + 1)));
+  }
+  return q;
+}
+
+// Two rows of the upper quarter sums of each class (rows y and y + 1, or 7 - y and
+// 6 - y) into the four mirrored places: with E = S00 + S01 and O = S10 + S11 (first
+// digit u odd, second v odd) the upper left samples are E + O and the upper right
+// E - O (x mirrored, reversed); with E' = S00 - S01, O' = S10 - S11 the lower ones.
+__attribute__((target("avx2"))) inline void MirrorRows(__m256i s00, __m256i s10, __m256i s01, __m256i s11,
+                                                       int32_t* upperRow, int32_t* lowerRow) {
+  const __m256i even = _mm256_add_epi32(s00, s01), odd = _mm256_add_epi32(s10, s11);
+  const __m256i evenLow = _mm256_sub_epi32(s00, s01), oddLow = _mm256_sub_epi32(s10, s11);
+  const __m256i upperLeft = _mm256_add_epi32(even, odd);
+  const __m256i upperRight = _mm256_shuffle_epi32(_mm256_sub_epi32(even, odd), 0x1B);
+  const __m256i lowerLeft = _mm256_add_epi32(evenLow, oddLow);
+  const __m256i lowerRight = _mm256_shuffle_epi32(_mm256_sub_epi32(evenLow, oddLow), 0x1B);
+  // Lanes 0..3 hold the first of the two rows, 4..7 the second.
+  _mm256_store_si256(reinterpret_cast<__m256i*>(upperRow),
+                     _mm256_permute2x128_si256(upperLeft, upperRight, 0x20));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(upperRow + 8),
+                     _mm256_permute2x128_si256(upperLeft, upperRight, 0x31));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lowerRow),
+                     _mm256_permute2x128_si256(lowerLeft, lowerRight, 0x20));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(lowerRow - 8),
+                     _mm256_permute2x128_si256(lowerLeft, lowerRight, 0x31));
+}
+
+// The product for a mirrored matrix: per coefficient two 8-lane multiplies and adds
+// instead of eight. The sums are the same integers (every partial sum, in any
+// order, is bounded as in UncheckedProductAvx2).
+__attribute__((target("avx2"))) void MirroredProductAvx2(const int32_t* quarters, const int32_t* natural,
+                                                         uint64_t nonZero, int32_t* samples) {
+  const Quarter s00 = QuarterSums(quarters, natural, nonZero & ParityClass(0, 0));
+  const Quarter s10 = QuarterSums(quarters, natural, nonZero & ParityClass(1, 0));
+  const Quarter s01 = QuarterSums(quarters, natural, nonZero & ParityClass(0, 1));
+  const Quarter s11 = QuarterSums(quarters, natural, nonZero & ParityClass(1, 1));
+  alignas(32) int32_t sum[64];
+  MirrorRows(s00.top, s10.top, s01.top, s11.top, sum + 0 * 8, sum + 7 * 8);              // rows 0, 1 and 7, 6
+  MirrorRows(s00.bottom, s10.bottom, s01.bottom, s11.bottom, sum + 2 * 8, sum + 5 * 8);  // 2, 3 and 5, 4
+  for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;  // vectorised by the compiler
+}
 #endif
 
-void UncheckedProduct(const int32_t* columns, const int32_t* natural, uint64_t nonZero, int32_t* samples) {
+void UncheckedProduct(const IdctKernel& kernel, const int32_t* natural, uint64_t nonZero, int32_t* samples) {
 #if VORN_X86
-  if (HasAvx2()) return UncheckedProductAvx2(columns, natural, nonZero, samples);
+  if (HasAvx2()) {
+    if (kernel.mirrored) return MirroredProductAvx2(kernel.quarters.data(), natural, nonZero, samples);
+    return UncheckedProductAvx2(kernel.columns.data(), natural, nonZero, samples);
+  }
 #endif
-  UncheckedProductScalar(columns, natural, nonZero, samples);
+  UncheckedProductScalar(kernel.columns.data(), natural, nonZero, samples);
 }
 
 // The definition itself: every product and every partial sum in natural k order
@@ -128,7 +195,7 @@ bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& n
     samples.fill(natural[0] * kernel.columns[0] / 4000000 + 128);
     return true;
   }
-  UncheckedProduct(kernel.columns.data(), natural.data(), nonZero, samples.data());
+  UncheckedProduct(kernel, natural.data(), nonZero, samples.data());
   return true;
 }
 

@@ -32,6 +32,12 @@ struct IdctKernel {
   alignas(64) std::array<int32_t, 64 * 64> columns{};  // [k * 64 + h]
   std::array<int64_t, 64> columnMax{};
   bool flatColumn0 = false;  // every entry of column 0 the same (half of 1000000)
+  // Every column k = v*8 + u mirrors as the cosines do: the entry of sample
+  // (7 - x, y) is (-1)^u times that of (x, y), and of (x, 7 - y) (-1)^v times. Then
+  // a coefficient adds to the 16 sums of the upper left quarter of its parity
+  // class, and the 64 samples come from those four quarters with signs.
+  bool mirrored = false;
+  alignas(64) std::array<int32_t, 64 * 16> quarters{};  // [k * 16 + y * 4 + x], x, y < 4
 };
 void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel);
 

@@ -33,6 +33,21 @@ void PrepareIdctKernel(const IdctMatrixTable& matrix, IdctKernel& kernel) {
   }
   kernel.flatColumn0 = std::all_of(kernel.columns.begin(), kernel.columns.begin() + 64,
                                    [&](int32_t m) { return m == kernel.columns[0]; });
+  // The cosine table mirrors exactly and rounding keeps signs, so the matrix built
+  // here always mirrors; checked anyway, as the kernel takes any matrix.
+  kernel.mirrored = true;
+  for (int k = 0; k < 64; ++k) {
+    const int32_t uSign = k % 2 == 0 ? 1 : -1, vSign = (k / 8) % 2 == 0 ? 1 : -1;
+    const int32_t* column = kernel.columns.data() + k * 64;
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x) {
+        const int32_t m = column[y * 8 + x];
+        if (column[y * 8 + 7 - x] != uSign * m || column[(7 - y) * 8 + x] != vSign * m)
+          kernel.mirrored = false;
+      }
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) kernel.quarters[k * 16 + y * 4 + x] = column[y * 8 + x];
+  }
 }
 
 }  // namespace vorn

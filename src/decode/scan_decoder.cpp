@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 
-#include "analysis/mcu_sampling.h"
 #include "decode/bit_rules.h"
-#include "decode/colour.h"
 #include "decode/decode_scan.h"
 
 namespace vorn {
@@ -16,20 +15,23 @@ namespace {
 // held, a code word and its value can be taken whole.
 constexpr int kWholeCodeWord = 16 + kLargestSize;
 
+// A decoded value (at most 15 bits and a sign; a DC with its predictor, 16 bits)
+// times a 16-bit quantization value: within 2^30, so the product always fits the
+// 32 bits that the dequantisation must not leave.
+inline int32_t Dequantise(int32_t value, int32_t quant) {
+  return value * quant;
+}
+
 }  // namespace
 
 ScanDecoder::ScanDecoder(const FileImage& file, const Records& rec, int32_t scanDataEnd,
-                         const ScanTables& tables, const McuGeometry& geometry, DecodeState& decode)
-    : rec_(rec),
-      tables_(tables),
+                         const ScanTables& tables, const McuGeometry& geometry, DecodeState& decode,
+                         McuPipeline& pixels)
+    : tables_(tables),
       geometry_(geometry),
       decode_(decode),
+      pixels_(pixels),
       loader_(file.bytes.data(), file.FileLength(), rec.scan.ScanDataStart, scanDataEnd) {
-  if (decode.Plan.McuBlockCount == 1) {
-    // Neutral chroma for a grey-scale picture: blocks 1 and 2 are read as Cb and Cr.
-    samples_[1].fill(128);
-    samples_[2].fill(128);
-  }
   StartBlock();
 }
 
@@ -40,6 +42,11 @@ void ScanDecoder::StartBlock() {
   coefficientClass_ = 0;
   coefficientIndex_ = 0;
   table_ = tables_.dc[blockIndex_];
+  block_ = &pixels_.Block(blockIndex_);
+  natural_ = block_->values.data();
+  nonZero_ = 0;
+  quant_ = tables_.blockQuant[blockIndex_];
+  absSum_ = 0;
 }
 
 DecodeStatus ScanDecoder::Run() {
@@ -125,8 +132,9 @@ bool ScanDecoder::StoreCoefficient(int32_t value) {
   if (coefficientIndex_ > 63) return false;
   if (value != 0) {
     const int k = kNaturalOrder[coefficientIndex_];
-    natural_[k] = value;
+    natural_[k] = Dequantise(value, quant_[k]);
     nonZero_ |= uint64_t{1} << k;
+    absSum_ += std::abs(natural_[k]);
   }
   if (++coefficientIndex_ == 64) return CompleteBlock();
   readingCode_ = true;
@@ -144,19 +152,25 @@ bool ScanDecoder::WholeCodeWords() {
   int index = coefficientIndex_;
   int cls = coefficientClass_;
   uint64_t nonZero = nonZero_;
-  int32_t* natural = natural_.data();
+  int32_t* natural = natural_;
+  const int32_t* quant = quant_;
+  int64_t absSum = absSum_;
   auto save = [&] {
     window_ = w;
     table_ = table;
     coefficientIndex_ = index;
     coefficientClass_ = cls;
     nonZero_ = nonZero;
+    absSum_ = absSum;
   };
   auto load = [&] {
     table = table_;
     index = coefficientIndex_;
     cls = coefficientClass_;
     nonZero = nonZero_;
+    natural = natural_;
+    quant = quant_;
+    absSum = absSum_;
   };
   for (;;) {
     if (w.bits < kWholeCodeWord) {
@@ -191,10 +205,11 @@ bool ScanDecoder::WholeCodeWords() {
     table = tables_.ac[blockIndex_];
     if (size != 0) {
       if (index > 63) return false;
-      const int32_t value = ExtendSign(w.Take(size), size);
       const int k = kNaturalOrder[index];
-      natural[k] = value;  // never 0: a value of size S >= 1 has S bits
+      const int32_t value = Dequantise(ExtendSign(w.Take(size), size), quant[k]);
+      natural[k] = value;
       nonZero |= uint64_t{1} << k;
+      absSum += std::abs(value);
     } else if (index > 63) {
       return false;
     }
@@ -212,28 +227,32 @@ bool ScanDecoder::WholeCodeWords() {
 bool ScanDecoder::CompleteBlock() {
   const McuBlockPlan& plan = decode_.Plan;
   const int c = plan.Component(blockIndex_);
-  const int32_t dc = natural_[0] + dcPredictor_[c];
+  const int32_t difference = natural_[0];
+  const int32_t dc = difference + dcPredictor_[c];
   if (!FitsInt16(dc)) return false;
   dcPredictor_[c] = dc;
-  natural_[0] = dc;
-  nonZero_ = dc != 0 ? nonZero_ | 1 : nonZero_ & ~uint64_t{1};
-
   const int q = plan.Quant(blockIndex_);
   if (q < 0 || q > 2) return false;
-  // Decoded values are 16-bit (the DC sum just checked, AC values at most 15 bits)
-  // and quantization values are 16-bit, so no product leaves 32 bits; checked anyway.
-  int64_t bound = 0;
-  for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) {
-    const int k = std::countr_zero(rest);
-    const int64_t v = static_cast<int64_t>(natural_[k]) * tables_.quant[q][k];
-    if (v < INT32_MIN || v > INT32_MAX) return false;
-    natural_[k] = static_cast<int32_t>(v);
-    bound += (v < 0 ? -v : v) * tables_.kernel.columnMax[k];
+  natural_[0] = Dequantise(dc, tables_.quant[q][0]);
+  absSum_ += std::abs(natural_[0]) - std::abs(difference);
+  nonZero_ = dc != 0 ? nonZero_ | 1 : nonZero_ & ~uint64_t{1};
+  block_->nonZero = nonZero_;
+  if (absSum_ > tables_.uncheckedSum) {
+    // The quick bound does not hold: the exact one, and where even that leaves 32
+    // bits, the checked product, which may fail. It runs here, so that the failure
+    // comes at this block, and hands on the samples.
+    int64_t bound = 0;
+    for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) {
+      const int k = std::countr_zero(rest);
+      bound += std::abs(static_cast<int64_t>(natural_[k])) * tables_.kernel.columnMax[k];
+    }
+    if (bound > INT32_MAX) {
+      SampleBlock samples;
+      if (!TransformNatural(tables_.kernel, block_->values, nonZero_, bound, samples)) return false;
+      block_->values = samples;
+      block_->transformed = true;
+    }
   }
-  const bool transformed = TransformNatural(tables_.kernel, natural_, nonZero_, bound, samples_[blockIndex_]);
-  for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
-  nonZero_ = 0;
-  if (!transformed) return false;
 
   if (++blockIndex_ == plan.McuBlockCount) {
     blockIndex_ = 0;
@@ -244,10 +263,7 @@ bool ScanDecoder::CompleteBlock() {
 }
 
 bool ScanDecoder::CompleteMcu() {
-  const FrameRecord& frame = rec_.frame;
-  const McuSampling s = ComponentSampling(frame, 0);
-  StoreMcuPixelsInRange(decode_.ImagePixels, frame.FrameWidth, frame.FrameHeight, samples_, s.h, s.v,
-                        mcuColumn_, mcuRow_);
+  pixels_.McuComplete(mcuColumn_, mcuRow_);
   if (++mcuColumn_ >= geometry_.McusPerRow) {
     mcuColumn_ = 0;
     ++mcuRow_;

@@ -19,6 +19,7 @@
 #include "decode/decode_state.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
+#include "decode/mcu_pipeline.h"
 #include "decode/scan_bits.h"
 
 namespace vorn {
@@ -27,6 +28,15 @@ struct ScanTables {
   IdctKernel kernel;
   // Per quantization slot, the values in natural order.
   std::array<std::array<int32_t, 64>, 3> quant{};
+  // Coefficients are dequantised as they are stored: per block, its slot's values
+  // with entry 0 at 1 (the DC takes its predictor first and is dequantised when the
+  // block completes); all 1 for a block whose selector names no slot (it fails when
+  // it completes).
+  std::array<std::array<int32_t, 64>, 4> storeQuant{};
+  std::array<const int32_t*, 6> blockQuant{};
+  // A block whose sum of |dequantised coefficient| is at most this has a transform
+  // bound within 32 bits (the sum times the largest column maximum).
+  int64_t uncheckedSum = 0;
   // Per class and identifier; only those a block names are built.
   std::array<std::array<HuffmanLookup, 4>, 2> huffman;
   // Per block: its DC and AC tables, null when the selector names none.
@@ -36,13 +46,18 @@ struct ScanTables {
 
 class ScanDecoder {
  public:
-  // decode holds the plan, the pixels and McuStarts, checked by the caller to fit
-  // the geometry; tables are built for that plan.
+  // decode holds the plan and McuStarts, checked by the caller to fit the geometry;
+  // tables are built for that plan. Completed MCUs go to pixels.
   ScanDecoder(const FileImage& file, const Records& rec, int32_t scanDataEnd, const ScanTables& tables,
-              const McuGeometry& geometry, DecodeState& decode);
+              const McuGeometry& geometry, DecodeState& decode, McuPipeline& pixels);
 
   // Runs to the end of the data, a foreign marker or a failure: the status.
   DecodeStatus Run();
+  // The MCU that would have come next: every MCU before it in raster order is
+  // complete, and its McuStarts entry is the last one written (none when it lies
+  // beyond the table).
+  int32_t NextColumn() const { return mcuColumn_; }
+  int32_t NextRow() const { return mcuRow_; }
 
  private:
   bool WholeCodeWords();
@@ -53,10 +68,10 @@ class ScanDecoder {
   bool CompleteMcu();
   void StartBlock();
 
-  const Records& rec_;
   const ScanTables& tables_;
   const McuGeometry geometry_;
   DecodeState& decode_;
+  McuPipeline& pixels_;
   ScanBits loader_;
   BitWindow window_;
 
@@ -72,10 +87,13 @@ class ScanDecoder {
   std::array<int32_t, 3> dcPredictor_{};
   const HuffmanLookup* table_ = nullptr;  // the table the next code word is looked up in
 
-  // The current block's coefficients in natural order, and which are not 0.
-  std::array<int32_t, 64> natural_{};
+  // The current block, lent by the pipeline: its coefficients in natural order (all
+  // zero at the start of the block), and which are not 0.
+  PendingBlock* block_ = nullptr;
+  int32_t* natural_ = nullptr;
   uint64_t nonZero_ = 0;
-  SampleBlocks samples_{};
+  const int32_t* quant_ = nullptr;  // the block's storeQuant
+  int64_t absSum_ = 0;              // sum of |natural_[k]|
 };
 
 }  // namespace vorn

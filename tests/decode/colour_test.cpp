@@ -49,12 +49,12 @@ reference::Blocks AsReference(const SampleBlocks& s) {
 // the whole range a transform can give (-408 .. 664) and a little beyond.
 TEST(Colour, StoreMcuPixelsMatchesThePixelLoop) {
   std::mt19937 rng(5);
-  for (bool plain : {false, true}) {
-    UsePlainLoops() = plain;  // the vector and the plain rows alike
+  for (SimdLevel level : {SimdLevel::Plain, SimdLevel::Avx2, SimdLevel::Avx512}) {
+    SimdCeiling() = level;  // the plain and vector rows alike
     for (int h0 = 1; h0 <= 2; ++h0)
       for (int v0 = 1; v0 <= 2; ++v0)
         for (const auto& [X, Y] : std::vector<std::pair<int, int>>{{37, 21}, {32, 16}, {9, 33}}) {
-          std::vector<uint32_t> fast(static_cast<size_t>(X) * Y, 0xDEADBEEF), literal = fast, inRange = fast;
+          PixelStore fast(static_cast<size_t>(X) * Y, 0xDEADBEEF), literal = fast, inRange = fast;
           for (int row = 0; row * 8 * v0 < Y + 16; ++row)
             for (int column = 0; column * 8 * h0 < X + 16; ++column) {
               const SampleBlocks s = RandomBlocks(rng, -420, 680);
@@ -67,12 +67,12 @@ TEST(Colour, StoreMcuPixelsMatchesThePixelLoop) {
           ASSERT_EQ(inRange, literal);
         }
   }
-  UsePlainLoops() = false;
+  SimdCeiling() = SimdLevel::Avx512;
 }
 
 // The right-most MCU of a 100-pixel-wide 4:2:0 picture stores columns 96..99 only.
 TEST(Colour, EdgeMcuOfAHundredPixelWidePicture) {
-  std::vector<uint32_t> pixels(100 * 16, 0);
+  PixelStore pixels(100 * 16, 0);
   SampleBlocks s;
   for (auto& block : s) block.fill(128);
   ASSERT_TRUE(StoreMcuPixels(pixels, 100, 16, s, 2, 2, 6, 0));
@@ -98,7 +98,7 @@ TEST(Colour, WholeSampleRangeAgreesBitForBit) {
   SampleBlocks s;
   uint32_t fast[64], literal[64];
   for (int base = -408; base <= 664; base += 64) {
-    UsePlainLoops() = (base + 408) % 128 == 0;  // the vector and the plain rows alike
+    SimdCeiling() = static_cast<SimdLevel>((base + 408) / 64 % 3);  // the plain and vector rows alike
     for (int shift = 0; shift < 1073; shift += 7) {
       for (int p = 0; p < 64; ++p) {
         const int y = -408 + (base + 408 + p) % 1073;
@@ -111,7 +111,7 @@ TEST(Colour, WholeSampleRangeAgreesBitForBit) {
       ASSERT_TRUE(std::equal(fast, fast + 64, literal)) << base << " " << shift;
     }
   }
-  UsePlainLoops() = false;
+  SimdCeiling() = SimdLevel::Avx512;
 }
 
 // Out-of-range samples: the failure comes at the same pixel, with the same pixels
@@ -123,7 +123,7 @@ TEST(Colour, RangeFailuresStopAtTheSamePixel) {
     SampleBlocks s = RandomBlocks(rng, 0, 255);
     s[rng() % (h0 * v0 + 2)][rng() % 64] = rng() % 2 ? 40000 : -32641;
     const int X = 5 + static_cast<int>(rng() % 20), Y = 5 + static_cast<int>(rng() % 20);
-    std::vector<uint32_t> fast(static_cast<size_t>(X) * Y, 7), literal = fast;
+    PixelStore fast(static_cast<size_t>(X) * Y, 7), literal = fast;
     const bool ok = StoreMcuPixels(fast, X, Y, s, h0, v0, 0, 0);
     ASSERT_EQ(ok, reference::StoreMcuPixels(literal, X, Y, AsReference(s), h0, v0, 0, 0));
     ASSERT_EQ(fast, literal);
@@ -136,7 +136,7 @@ TEST(Colour, RangeFailuresStopAtTheSamePixel) {
 
 TEST(Colour, RefusesImpossibleLayoutsAndStores) {
   SampleBlocks s{};
-  std::vector<uint32_t> pixels(64, 0);
+  PixelStore pixels(64, 0);
   uint32_t out[256];
   EXPECT_FALSE(StoreMcuPixels(pixels, 8, 8, s, 3, 1, 0, 0));
   EXPECT_FALSE(StoreMcuPixels(pixels, 16, 16, s, 1, 1, 0, 0));  // too few pixels for 16 x 16

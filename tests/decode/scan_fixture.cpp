@@ -73,22 +73,35 @@ DecodeState FreshDecodeState(const Records& rec) {
   return d;
 }
 
+void FillWithLeftovers(DecodeState& d) {
+  std::fill(d.ImagePixels.begin(), d.ImagePixels.end(), 0xDEADBEEF);
+  for (McuStart& e : d.McuStarts.Entries) e = McuStart{{7, 7, 7}, 77, 7};
+}
+
 DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast) {
-  fast = FreshDecodeState(rec);
   DecodeState slow = FreshDecodeState(rec);
-  const DecodeStatus status = DecodeScan(file, rec, end, fast);
-  EXPECT_EQ(static_cast<int>(status), reference::DecodeScan(file, rec, end, slow));
-  EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ";
-  EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
-  EXPECT_EQ(fast.Plan.McuBlockTable, slow.Plan.McuBlockTable);
-  for (size_t i = 0; i < fast.McuStarts.Entries.size(); ++i) {
-    const McuStart& a = fast.McuStarts.Entries[i];
-    const McuStart& b = slow.McuStarts.Entries[i];
-    if (a.BytePos != b.BytePos || a.BitIndex != b.BitIndex || a.Dc[0] != b.Dc[0] || a.Dc[1] != b.Dc[1] ||
-        a.Dc[2] != b.Dc[2]) {
-      ADD_FAILURE() << "McuStarts entry " << i << ": " << a.BytePos << "/" << a.BitIndex << " against "
-                    << b.BytePos << "/" << b.BitIndex;
-      break;
+  const int want = reference::DecodeScan(file, rec, end, slow);
+  DecodeStatus status = DecodeStatus::Ok;
+  // Both ways of converting the MCUs, each into stores that still hold another
+  // picture: every pixel and entry the decode does not reach must end as zero.
+  for (DecodeThreads threads : {DecodeThreads::Two, DecodeThreads::One}) {
+    fast = FreshDecodeState(rec);
+    FillWithLeftovers(fast);
+    status = DecodeScan(file, rec, end, fast, threads);
+    const char* mode = threads == DecodeThreads::One ? "one thread" : "two threads";
+    EXPECT_EQ(static_cast<int>(status), want) << mode;
+    EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ, " << mode;
+    EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
+    EXPECT_EQ(fast.Plan.McuBlockTable, slow.Plan.McuBlockTable);
+    for (size_t i = 0; i < fast.McuStarts.Entries.size(); ++i) {
+      const McuStart& a = fast.McuStarts.Entries[i];
+      const McuStart& b = slow.McuStarts.Entries[i];
+      if (a.BytePos != b.BytePos || a.BitIndex != b.BitIndex || a.Dc[0] != b.Dc[0] || a.Dc[1] != b.Dc[1] ||
+          a.Dc[2] != b.Dc[2]) {
+        ADD_FAILURE() << "McuStarts entry " << i << ": " << a.BytePos << "/" << a.BitIndex << " against "
+                      << b.BytePos << "/" << b.BitIndex << ", " << mode;
+        break;
+      }
     }
   }
   return status;

@@ -78,8 +78,8 @@ bool YccToRgb(int32_t y, int32_t cb, int32_t cr, uint32_t& rgb) {
   return true;
 }
 
-bool StoreMcuPixels(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const Blocks& samples, int32_t h0,
-                    int32_t v0, int32_t column, int32_t row) {
+bool StoreMcuPixels(PixelStore& pixels, int32_t X, int32_t Y, const Blocks& samples, int32_t h0, int32_t v0,
+                    int32_t column, int32_t row) {
   const int32_t x0 = column * h0 * 8;
   const int32_t y0 = row * v0 * 8;
   const int o = h0 * v0;

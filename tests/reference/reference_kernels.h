@@ -31,8 +31,8 @@ bool InverseTransformBlock(const IdctMatrixTable& matrix, std::array<int32_t, 64
 bool YccToRgb(int32_t y, int32_t cb, int32_t cr, uint32_t& rgb);
 
 // The pixel loop of one MCU into a bottom-up X x Y picture, pixel by pixel.
-bool StoreMcuPixels(std::vector<uint32_t>& pixels, int32_t X, int32_t Y, const Blocks& samples, int32_t h0,
-                    int32_t v0, int32_t column, int32_t row);
+bool StoreMcuPixels(PixelStore& pixels, int32_t X, int32_t Y, const Blocks& samples, int32_t h0, int32_t v0,
+                    int32_t column, int32_t row);
 
 // The whole MCU, rows top-down, no clipping.
 bool ConvertMcu(const Blocks& samples, int32_t h0, int32_t v0, uint32_t* out);
