@@ -1,6 +1,7 @@
 #include "analysis/marker_analysis.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "analysis/hex.h"
@@ -72,7 +73,10 @@ bool ScanMarkers(AnalysisContext& ctx) {
   const ByteStore& bytes = ctx.file.bytes;
   const int64_t last = static_cast<int64_t>(bytes.size()) - 2;
   for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
-    if (bytes[i] != kFill) continue;
+    // Straight to the next FF (megabytes of scan data hold few).
+    const void* fill = std::memchr(bytes.data() + i, kFill, static_cast<size_t>(last - i + 1));
+    if (fill == nullptr) break;
+    i = static_cast<const uint8_t*>(fill) - bytes.data();
     const uint8_t c = bytes[i + 1];
     // Stuffed zeros, fill bytes and restart markers are never listed; in a fill
     // run FF FF .. FF c the marker is found at the last FF.

@@ -33,6 +33,25 @@ void UncheckedProductScalar(const int32_t* columns, const int32_t* natural, uint
 }
 
 #if VORN_X86
+// samples[h] = sum[h] div 4000000 + 128 (truncating) for all 64, eight at a time:
+// |s| div 4000000 is |s| x M div 2^53 with M = ceil(2^53 / 4000000) = 2251799814,
+// exact for every |s| <= 2^31 (the product's excess |s| x 1259008 / 2^53 stays below
+// the 1 / 4000000 that separates a quotient from the next integer); the sign is put
+// back after.
+__attribute__((target("avx2"))) inline void LevelSamplesAvx2(const int32_t* sum, int32_t* samples) {
+  const __m256i magic = _mm256_set1_epi64x(2251799814);
+  const __m256i level = _mm256_set1_epi32(128);
+  for (int h = 0; h < 64; h += 8) {
+    const __m256i s = _mm256_load_si256(reinterpret_cast<const __m256i*>(sum + h));
+    const __m256i magnitude = _mm256_abs_epi32(s);  // INT32_MIN gives 2^31, read unsigned
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(magnitude, magic), 53);
+    const __m256i odd = _mm256_slli_epi64(
+        _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(magnitude, 32), magic), 53), 32);
+    const __m256i quotient = _mm256_sign_epi32(_mm256_blend_epi32(even, odd, 0xAA), s);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(samples + h), _mm256_add_epi32(quotient, level));
+  }
+}
+
 // The same with the 64 sums in eight AVX2 registers: per coefficient eight
 // 8-lane multiplies and adds.
 __attribute__((target("avx2"))) void UncheckedProductAvx2(const int32_t* columns, const int32_t* natural,
@@ -61,7 +80,7 @@ __attribute__((target("avx2"))) void UncheckedProductAvx2(const int32_t* columns
   _mm256_store_si256(out + 5, s5);
   _mm256_store_si256(out + 6, s6);
   _mm256_store_si256(out + 7, s7);
-  for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;  // vectorised by the compiler
+  LevelSamplesAvx2(sum, samples);
 }
 
 // The coefficients k = v*8 + u of one parity class (u odd or not, v odd or not).
@@ -125,7 +144,7 @@ __attribute__((target("avx2"))) void MirroredProductAvx2(const int32_t* quarters
   alignas(32) int32_t sum[64];
   MirrorRows(s00.top, s10.top, s01.top, s11.top, sum + 0 * 8, sum + 7 * 8);              // rows 0, 1 and 7, 6
   MirrorRows(s00.bottom, s10.bottom, s01.bottom, s11.bottom, sum + 2 * 8, sum + 5 * 8);  // 2, 3 and 5, 4
-  for (int h = 0; h < 64; ++h) samples[h] = sum[h] / 4000000 + 128;  // vectorised by the compiler
+  LevelSamplesAvx2(sum, samples);
 }
 #endif
 

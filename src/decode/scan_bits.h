@@ -46,7 +46,7 @@ class ScanBits {
   // data/fileLength: the whole file image; first, last: the scan's first and last
   // byte (last < first: an empty scan).
   ScanBits(const uint8_t* data, int32_t fileLength, int32_t first, int32_t last)
-      : data_(data), fileLength_(fileLength), last_(last), next_(first) {}
+      : data_(data), fileLength_(fileLength), last_(last), first_(first), next_(first) {}
 
   // Loads data bytes into w until it holds more than 56 bits or an event stops
   // loading.
@@ -62,7 +62,13 @@ class ScanBits {
   // index in it (0 = most significant). Only after at least one bit was taken.
   void LastTaken(const BitWindow& w, int32_t& position, int32_t& bitIndex) const {
     const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
-    position = positions_[((taken - 1) >> 3) & 15];
+    const uint64_t byte = (taken - 1) >> 3;  // its index among the data bytes
+    // Its file position: the data bytes before it, and the bytes skipped after the
+    // FFs among them. The buffer holds at most 64 bits, so the byte is one of the
+    // last nine loaded, and sixteen remembered FFs reach back past it.
+    uint64_t skipped = skipped_;
+    while (skipped > 0 && skipped_ - skipped < 16 && skippedAfter_[(skipped - 1) & 15] >= byte) --skipped;
+    position = static_cast<int32_t>(first_ + static_cast<int64_t>(byte + skipped));
     bitIndex = static_cast<int32_t>((taken - 1) & 7);
   }
 
@@ -83,7 +89,6 @@ class ScanBits {
     if (((inverse - kOnes) & ~inverse & kHighs) != 0) return false;
     w.buffer |= (word & keep) >> w.bits;
     w.bits += 8 * n;
-    for (int i = 0; i < n; ++i) positions_[(loaded_ + i) & 15] = static_cast<int32_t>(next_ + i);
     loaded_ += n;
     next_ += n;
     return true;
@@ -99,9 +104,6 @@ class ScanBits {
       return;
     }
     const uint8_t b = data_[next_];
-    // The buffer holds at most 64 bits, so the last bit taken lies in one of the last
-    // nine bytes loaded: sixteen remembered positions are plenty.
-    positions_[loaded_ & 15] = static_cast<int32_t>(next_);
     ++loaded_;
     w.buffer |= static_cast<uint64_t>(b) << (56 - w.bits);
     w.bits += 8;
@@ -115,6 +117,9 @@ class ScanBits {
     }
     const uint8_t marker = data_[next_ + 1];
     next_ += 2;
+    // The byte after the FF is skipped (a foreign marker ends the loading anyway).
+    skippedAfter_[skipped_ & 15] = loaded_ - 1;
+    ++skipped_;
     if (marker == marker::kStuffedZero) return;
     event_ = marker::IsRestartMarker(marker) ? Event::kRestart : Event::kForeignMarker;
   }
@@ -122,10 +127,13 @@ class ScanBits {
   const uint8_t* data_;
   int64_t fileLength_;
   int64_t last_;
+  int64_t first_;
   int64_t next_;  // file position of the next byte to load
   Event event_ = Event::kNone;
-  uint64_t loaded_ = 0;  // data bytes loaded so far
-  std::array<int32_t, 16> positions_{};
+  uint64_t loaded_ = 0;   // data bytes loaded so far
+  uint64_t skipped_ = 0;  // bytes skipped after an FF so far
+  // The data byte index of the FF before each of the last sixteen skipped bytes.
+  std::array<uint64_t, 16> skippedAfter_{};
 };
 
 }  // namespace vorn

@@ -110,17 +110,33 @@ bool Picture::OwnSurface() {
 
 bool Picture::CopyFrom(const Picture& src, int sx, int sy, int w, int h, int dx, int dy) {
   if (!OwnSurface()) return false;
+  // Target columns [x0, x1) read source columns x0 - dx + sx ..; of those, the ones
+  // inside the source are [in0, in1), the rest read black.
+  const int x0 = std::max(dx, 0), x1 = std::min(dx + w, width);
+  const int in0 = std::clamp(dx - sx, x0, std::max(x0, x1)),
+            in1 = std::clamp(dx - sx + src.width, in0, std::max(x0, x1));
   for (int y = 0; y < h; ++y) {
     const int ty = dy + y;
-    if (ty < 0 || ty >= height) continue;
-    for (int x = 0; x < w; ++x) {
-      const int tx = dx + x;
-      if (tx < 0 || tx >= width) continue;
-      pixels[static_cast<size_t>(ty) * width + tx] = src.Pixel(sx + x, sy + y);
+    if (ty < 0 || ty >= height || x0 >= x1) continue;
+    uint32_t* to = pixels.data() + static_cast<size_t>(ty) * width;
+    const uint32_t* from = src.Row(sy + y);
+    if (from == nullptr) {  // outside, or not all there: pixel by pixel
+      for (int tx = x0; tx < x1; ++tx) to[tx] = src.Pixel(tx - dx + sx, sy + y);
+      continue;
     }
+    std::fill(to + x0, to + in0, 0u);
+    std::copy(from + (in0 - dx + sx), from + (in1 - dx + sx), to + in0);
+    std::fill(to + in1, to + x1, 0u);
   }
   ++revision;
   return true;
+}
+
+const uint32_t* Picture::Row(int y) const {
+  if (y < 0 || y >= height || width <= 0) return nullptr;
+  const size_t first = static_cast<size_t>(shared ? height - 1 - y : y) * width;
+  const size_t available = shared ? shared->size() : pixels.size();
+  return first + width <= available ? (shared ? shared->data() : pixels.data()) + first : nullptr;
 }
 
 void Picture::FillRect(int x0, int y0, int x1, int y1, uint32_t colour) {

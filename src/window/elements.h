@@ -103,6 +103,9 @@ struct Picture {
   void FillRect(int x0, int y0, int x1, int y1, uint32_t colour);
   // Pixels outside the surface read as 0 and are not written.
   uint32_t Pixel(int x, int y) const;
+  // Line y from the top, width pixels; null when y is outside or the line is not all
+  // there (a shared block that shrank, a cleared picture: the line reads black).
+  const uint32_t* Row(int y) const;
   void SetPixel(int x, int y, uint32_t colour);
   void Repaint() { ++revision; }
 

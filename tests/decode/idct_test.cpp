@@ -176,5 +176,45 @@ TEST(Idct, NearTheOverflowBounds) {
   ExpectSame(c, q);
 }
 
+// Any matrix works: one that mirrors as the cosines do takes the quarter product,
+// one that does not the full one. A made-up mirrored matrix puts sums exactly on and
+// next to multiples of 4000000 (column 0 all 500000, column 1 +-1000000 by the side
+// of x, column 2 all 1), where truncation must not slip.
+TEST(Idct, MirroredAndOtherMatricesAtTheDivisorsMultiples) {
+  IdctMatrixTable m{};
+  for (int h = 0; h < 64; ++h) {
+    m[h * 64 + 0] = 500000;
+    m[h * 64 + 1] = h % 8 < 4 ? 1000000 : -1000000;
+    m[h * 64 + 2] = 1;
+  }
+  IdctMatrixTable skewed = m;
+  skewed[5 * 64 + 2] = 2;  // sample (5, 0) no longer mirrors sample (2, 0)
+  for (const IdctMatrixTable* matrix : {&m, &skewed}) {
+    IdctKernel kernel;
+    PrepareIdctKernel(*matrix, kernel);
+    EXPECT_EQ(kernel.mirrored, matrix == &m);
+    for (SimdLevel level : {SimdLevel::Plain, SimdLevel::Avx2}) {
+      SimdCeiling() = level;
+      for (int32_t dc : {0, 8, -8, 16, 4294})
+        for (int32_t ac : {0, 4, -4, 2, -1})
+          for (int32_t tiny : {0, 1, -1, 2}) {
+            Coefficients c{};
+            c[kZigZag[0]] = dc;
+            c[kZigZag[1]] = ac;
+            c[kZigZag[2]] = tiny;
+            Coefficients literal = c;
+            Result want, got;
+            want.ok = reference::InverseTransformBlock(*matrix, literal, Ones(), want.samples);
+            got.ok = InverseTransformBlock(kernel, c, Ones(), got.samples);
+            ASSERT_EQ(got.ok, want.ok) << dc << " " << ac << " " << tiny;
+            if (want.ok) {
+              ASSERT_EQ(got.samples, want.samples) << dc << " " << ac << " " << tiny;
+            }
+          }
+    }
+  }
+  SimdCeiling() = SimdLevel::Avx512;
+}
+
 }  // namespace
 }  // namespace vorn
