@@ -75,8 +75,9 @@ class McuPipeline {
   const int blocksPerMcu_;
   int mcusPerBatch_ = 1;
   int slots_ = 1;
-  std::vector<PendingBlock> ring_;  // slots_ x mcusPerBatch_ x blocksPerMcu_
-  PendingBlock* blocks_;            // the MCU slot being filled (Block(b) adds filling_)
+  std::vector<PendingBlock, LargeBufferAllocator<PendingBlock>>
+      ring_;              // slots_ x mcusPerBatch_ x blocksPerMcu_
+  PendingBlock* blocks_;  // the MCU slot being filled (Block(b) adds filling_)
   std::vector<Batch> batches_;
   SampleBlocks samples_{};
 
