@@ -1,5 +1,6 @@
 #include "decode/mcu_pipeline.h"
 
+#include <algorithm>
 #include <bit>
 #include <system_error>
 
@@ -10,19 +11,23 @@ namespace vorn {
 
 namespace {
 
+// A block packs into 3 words and its values: 64 at the most.
+constexpr int32_t kSamples = 65;  // the count of a block that holds its samples
+constexpr size_t kMostWords = 3 + 64;
+
 // A batch is handed over with one atomic store, and a wake-up only when the other
-// side sleeps, which costs a system call (expensive on a virtual machine): 384
-// blocks (64 MCUs of 4:2:0, 128 of 4:4:4) make that rare beside the work, and four
-// slots keep either side from waiting on the other's short stalls, in 450 KB.
-constexpr int kBlocksPerBatch = 384;
-constexpr int kSlots = 4;
+// side sleeps, which costs a system call (expensive on a virtual machine). A slot
+// of 64 KB holds a few hundred MCUs of a photo (a block of one takes 15 words on
+// average), and eight slots, 512 KB, hold milliseconds of work.
+constexpr size_t kSlotWords = 16 << 10;
+constexpr uint32_t kSlots = 8;
 constexpr uint32_t kFinished = uint32_t{1} << 31;
 
 // Waits until counter no longer holds seen, and returns what it holds then. The
-// other side is usually a few microseconds from its next step: spin that long
-// before going to sleep.
+// other side is often a few microseconds from its next step: spin that long
+// before going to sleep, which gives the core to whatever else wants it.
 uint32_t WaitWhile(const std::atomic<uint32_t>& counter, uint32_t seen) {
-  for (int spin = 0; spin < 4096; ++spin) {
+  for (int spin = 0; spin < 200; ++spin) {
     const uint32_t now = counter.load(std::memory_order_acquire);
     if (now != seen) return now;
 #if defined(__x86_64__) || defined(__i386__)
@@ -31,16 +36,6 @@ uint32_t WaitWhile(const std::atomic<uint32_t>& counter, uint32_t seen) {
   }
   counter.wait(seen, std::memory_order_acquire);
   return counter.load(std::memory_order_acquire);
-}
-
-void ClearBlock(PendingBlock& block) {
-  if (block.transformed) {
-    block.values.fill(0);
-    block.transformed = false;
-  } else {
-    for (uint64_t rest = block.nonZero; rest != 0; rest &= rest - 1) block.values[std::countr_zero(rest)] = 0;
-  }
-  block.nonZero = 0;
 }
 
 }  // namespace
@@ -53,50 +48,78 @@ McuPipeline::McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const Fra
     samples_[1].fill(128);
     samples_[2].fill(128);
   }
-  if (threaded) {
-    mcusPerBatch_ = kBlocksPerBatch / blocksPerMcu_;
-    slots_ = kSlots;
-  }
-  ring_.resize(static_cast<size_t>(slots_ * mcusPerBatch_ * blocksPerMcu_));
-  batches_.resize(static_cast<size_t>(slots_));
-  blocks_ = ring_.data();
+  const size_t mcuWords = kMostWords * static_cast<size_t>(blocksPerMcu_);
   if (threaded) {
     try {
+      slotWords_ = kSlotWords;
+      slots_ = kSlots;
+      ring_.resize(slotWords_ * slots_);
+      batches_.resize(slots_);
       worker_ = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-      // No second thread to be had: every MCU is converted as it completes.
-      mcusPerBatch_ = 1;
+    } catch (const std::exception&) {
+      // No second thread (or no ring) to be had: every MCU is converted as it
+      // completes.
       slots_ = 1;
     }
   }
+  if (!worker_.joinable()) {
+    slotWords_ = mcuWords;
+    ring_.resize(slotWords_);
+    batches_.resize(1);
+  }
+  filling_ = Slot(0);
+  batch_ = &batches_[0];
 }
 
 McuPipeline::~McuPipeline() {
   Finish();
 }
 
-void McuPipeline::ConvertMcu(PendingBlock* blocks, int32_t column, int32_t row) {
-  for (int b = 0; b < blocksPerMcu_; ++b) {
-    PendingBlock& block = blocks[b];
-    if (block.transformed) {
-      samples_[b] = block.values;
-    } else {
-      // Bound 0: the decoder found the block's bound within 32 bits, so the
-      // unchecked product gives exactly the checked one's samples.
-      TransformNatural(kernel_, block.values, block.nonZero, 0, samples_[b]);
-    }
-    ClearBlock(block);
+void McuPipeline::AddBlock(std::array<int32_t, 64>& natural, uint64_t nonZero) {
+  int32_t* to = filling_ + batch_->words;
+  to[0] = static_cast<int32_t>(static_cast<uint32_t>(nonZero));
+  to[1] = static_cast<int32_t>(static_cast<uint32_t>(nonZero >> 32));
+  int32_t count = 0;
+  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+    const int k = std::countr_zero(rest);
+    to[3 + count++] = natural[k];
+    natural[k] = 0;
   }
-  const McuSampling s = ComponentSampling(frame_, 0);
-  StoreMcuPixelsInRange(pixels_, frame_.FrameWidth, frame_.FrameHeight, samples_, s.h, s.v, column, row);
+  to[2] = count;
+  batch_->words += 3 + static_cast<size_t>(count);
+}
+
+void McuPipeline::AddSamples(const SampleBlock& samples) {
+  int32_t* to = filling_ + batch_->words;
+  to[0] = to[1] = 0;
+  to[2] = kSamples;
+  std::copy(samples.begin(), samples.end(), to + 3);
+  batch_->words += 3 + 64;
 }
 
 void McuPipeline::ConvertBatch(uint32_t slot) {
   const Batch& batch = batches_[slot];
-  PendingBlock* blocks = ring_.data() + static_cast<size_t>(slot) * mcusPerBatch_ * blocksPerMcu_;
+  const int32_t* from = Slot(slot);
   int32_t column = batch.column, row = batch.row;
-  for (int32_t m = 0; m < batch.count; ++m, blocks += blocksPerMcu_) {
-    ConvertMcu(blocks, column, row);
+  const McuSampling s = ComponentSampling(frame_, 0);
+  for (int32_t m = 0; m < batch.mcus; ++m) {
+    for (int b = 0; b < blocksPerMcu_; ++b) {
+      const uint64_t nonZero = static_cast<uint32_t>(from[0]) | uint64_t{static_cast<uint32_t>(from[1])}
+                                                                    << 32;
+      const int32_t count = from[2];
+      const int32_t* values = from + 3;
+      from = values + (count == kSamples ? 64 : count);
+      if (count == kSamples) {
+        std::copy(values, values + 64, samples_[b].begin());
+        continue;
+      }
+      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = *values++;
+      // Bound 0: the decoder found the block's bound within 32 bits, so the
+      // unchecked product gives exactly the checked one's samples.
+      TransformNatural(kernel_, natural_, nonZero, 0, samples_[b]);
+      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
+    }
+    StoreMcuPixelsInRange(pixels_, frame_.FrameWidth, frame_.FrameHeight, samples_, s.h, s.v, column, row);
     if (++column >= geometry_.McusPerRow) {
       column = 0;
       ++row;
@@ -105,18 +128,17 @@ void McuPipeline::ConvertBatch(uint32_t slot) {
 }
 
 void McuPipeline::McuComplete(int32_t column, int32_t row) {
+  if (batch_->mcus++ == 0) {
+    batch_->column = column;
+    batch_->row = row;
+  }
   if (!worker_.joinable()) {
-    ConvertMcu(blocks_, column, row);
+    ConvertBatch(0);
+    *batch_ = Batch{};
     return;
   }
-  const uint32_t slot = published_.load(std::memory_order_relaxed) % static_cast<uint32_t>(slots_);
-  Batch& batch = batches_[slot];
-  if (filling_ == 0) {
-    batch.column = column;
-    batch.row = row;
-  }
-  batch.count = ++filling_;
-  if (filling_ == mcusPerBatch_) Publish();
+  // Room for one more MCU of the largest blocks, or the batch goes.
+  if (slotWords_ - batch_->words < kMostWords * static_cast<size_t>(blocksPerMcu_)) Publish();
 }
 
 // Hands the batch being filled to the worker and waits for a free slot to fill next.
@@ -124,11 +146,11 @@ void McuPipeline::Publish() {
   const uint32_t published = published_.load(std::memory_order_relaxed) + 1;
   published_.store(published, std::memory_order_release);
   published_.notify_one();
-  filling_ = 0;
-  for (uint32_t converted = converted_.load(std::memory_order_acquire);
-       published - converted >= static_cast<uint32_t>(slots_);)
+  for (uint32_t converted = converted_.load(std::memory_order_acquire); published - converted >= slots_;)
     converted = WaitWhile(converted_, converted);
-  blocks_ = ring_.data() + static_cast<size_t>(published % slots_) * mcusPerBatch_ * blocksPerMcu_;
+  filling_ = Slot(published % slots_);
+  batch_ = &batches_[published % slots_];
+  *batch_ = Batch{};
 }
 
 void McuPipeline::Work() {
@@ -138,7 +160,7 @@ void McuPipeline::Work() {
       if (published & kFinished) return;
       published = WaitWhile(published_, published);
     }
-    ConvertBatch(next % static_cast<uint32_t>(slots_));
+    ConvertBatch(next % slots_);
     converted_.store(next + 1, std::memory_order_release);
     converted_.notify_one();
   }
@@ -149,8 +171,7 @@ void McuPipeline::Finish() {
   finished_ = true;
   if (!worker_.joinable()) return;
   uint32_t published = published_.load(std::memory_order_relaxed);
-  if (filling_ > 0) ++published;  // the last, partly filled batch
-  filling_ = 0;
+  if (batch_->mcus > 0) ++published;  // the last, partly filled batch
   published_.store(published | kFinished, std::memory_order_release);
   published_.notify_one();
   worker_.join();

@@ -1,14 +1,16 @@
 // The back end of the scan decoder: from the dequantised coefficients of completed
 // MCUs to pixels (inverse transform, colour conversion, store).
 //
-// The scan decoder writes each block's coefficients straight into a block the
-// pipeline lends it and hands every MCU on once it is complete. The pipeline turns
-// the MCUs into pixels in the same order: at once on the calling thread, or, for a
-// large picture, on a second thread that takes batches of MCUs from a bounded ring,
-// so that the Huffman decoding of the next MCUs and the transform of the last ones
-// run side by side.
+// The scan decoder hands on every block it completes and says when an MCU is
+// complete. The pipeline turns the MCUs into pixels in the same order: at once on
+// the calling thread, or, for a large picture, on a second thread that takes
+// batches of MCUs from a bounded ring, so that the Huffman decoding of the next
+// MCUs and the transform of the last ones run side by side. The ring holds the
+// blocks packed (only their non-zero coefficients), so that a few megabytes hold
+// several milliseconds of work: either thread can be descheduled for a while
+// without stopping the other.
 //
-// Nothing here can fail: the decoder decides every failure before it hands an MCU
+// Nothing here can fail: the decoder decides every failure before it hands a block
 // on (it checks the overflow bounds and runs the checked transform itself for the
 // rare block whose bound needs it). The pixels are therefore exactly those of the
 // same MCUs transformed and stored one at a time, with either mode.
@@ -17,7 +19,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -27,16 +28,6 @@
 #include "window/large_buffer.h"
 
 namespace vorn {
-
-// One block of a completed MCU, on its way to the transform. Lent to the decoder
-// all zero; the pipeline zeroes it again once it has used it.
-struct PendingBlock {
-  // Natural order (y*8 + x): dequantised coefficients, or, when `transformed`, the
-  // samples already.
-  alignas(32) std::array<int32_t, 64> values{};
-  uint64_t nonZero = 0;  // which coefficients are not 0 (bit k for natural position k)
-  bool transformed = false;
-};
 
 class McuPipeline {
  public:
@@ -49,8 +40,12 @@ class McuPipeline {
   McuPipeline(const McuPipeline&) = delete;
   McuPipeline& operator=(const McuPipeline&) = delete;
 
-  // Block b of the MCU being decoded.
-  PendingBlock& Block(int b) { return blocks_[static_cast<size_t>(filling_ * blocksPerMcu_ + b)]; }
+  // The next block of the MCU being decoded: dequantised coefficients in natural
+  // order, nonZero with bit k set for each k whose coefficient is not 0 (all others
+  // must be 0), and a transform bound within 32 bits. Leaves natural all zero.
+  void AddBlock(std::array<int32_t, 64>& natural, uint64_t nonZero);
+  // The next block, transformed already (its bound needed the checked product).
+  void AddSamples(const SampleBlock& samples);
   // The MCU being decoded, at (column, row), is complete: convert and store it.
   void McuComplete(int32_t column, int32_t row);
   // Returns once every MCU handed on is stored.
@@ -60,10 +55,11 @@ class McuPipeline {
   struct Batch {
     int32_t column = 0;  // the first MCU
     int32_t row = 0;
-    int32_t count = 0;
+    int32_t mcus = 0;
+    size_t words = 0;  // of the slot used
   };
 
-  void ConvertMcu(PendingBlock* blocks, int32_t column, int32_t row);
+  int32_t* Slot(uint32_t slot) { return ring_.data() + static_cast<size_t>(slot) * slotWords_; }
   void ConvertBatch(uint32_t slot);
   void Publish();
   void Work();
@@ -73,20 +69,22 @@ class McuPipeline {
   const FrameRecord& frame_;
   const McuGeometry geometry_;
   const int blocksPerMcu_;
-  int mcusPerBatch_ = 1;
-  int slots_ = 1;
-  std::vector<PendingBlock, LargeBufferAllocator<PendingBlock>>
-      ring_;              // slots_ x mcusPerBatch_ x blocksPerMcu_
-  PendingBlock* blocks_;  // the MCU slot being filled (Block(b) adds filling_)
+  size_t slotWords_ = 0;
+  uint32_t slots_ = 1;
+  // Per block: the mask's low and high words, the count of values, and the values
+  // (the non-zero coefficients in ascending k; or, with count kSamples, 64 samples).
+  std::vector<int32_t, LargeBufferAllocator<int32_t>> ring_;
   std::vector<Batch> batches_;
+  int32_t* filling_ = nullptr;  // the slot being filled
+  Batch* batch_ = nullptr;      // its batch
   SampleBlocks samples_{};
+  std::array<int32_t, 64> natural_{};  // the converting side's block, all zero between blocks
 
   // Threaded mode: batches published and converted so far (published_ carries
   // kFinished once no more will come). The decoder fills slot published % slots.
   std::thread worker_;
   std::atomic<uint32_t> published_{0};
   std::atomic<uint32_t> converted_{0};
-  int filling_ = 0;  // MCUs of the current batch filled so far (0 in the direct mode)
   bool finished_ = false;
 };
 

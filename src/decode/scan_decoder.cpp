@@ -42,8 +42,6 @@ void ScanDecoder::StartBlock() {
   coefficientClass_ = 0;
   coefficientIndex_ = 0;
   table_ = tables_.dc[blockIndex_];
-  block_ = &pixels_.Block(blockIndex_);
-  natural_ = block_->values.data();
   nonZero_ = 0;
   quant_ = tables_.blockQuant[blockIndex_];
   absSum_ = 0;
@@ -152,7 +150,7 @@ bool ScanDecoder::WholeCodeWords() {
   int index = coefficientIndex_;
   int cls = coefficientClass_;
   uint64_t nonZero = nonZero_;
-  int32_t* natural = natural_;
+  int32_t* natural = natural_.data();
   const int32_t* quant = quant_;
   int64_t absSum = absSum_;
   auto save = [&] {
@@ -168,7 +166,6 @@ bool ScanDecoder::WholeCodeWords() {
     index = coefficientIndex_;
     cls = coefficientClass_;
     nonZero = nonZero_;
-    natural = natural_;
     quant = quant_;
     absSum = absSum_;
   };
@@ -236,7 +233,7 @@ bool ScanDecoder::CompleteBlock() {
   natural_[0] = Dequantise(dc, tables_.quant[q][0]);
   absSum_ += std::abs(natural_[0]) - std::abs(difference);
   nonZero_ = dc != 0 ? nonZero_ | 1 : nonZero_ & ~uint64_t{1};
-  block_->nonZero = nonZero_;
+  bool checked = false;
   if (absSum_ > tables_.uncheckedSum) {
     // The quick bound does not hold: the exact one, and where even that leaves 32
     // bits, the checked product, which may fail. It runs here, so that the failure
@@ -248,11 +245,13 @@ bool ScanDecoder::CompleteBlock() {
     }
     if (bound > INT32_MAX) {
       SampleBlock samples;
-      if (!TransformNatural(tables_.kernel, block_->values, nonZero_, bound, samples)) return false;
-      block_->values = samples;
-      block_->transformed = true;
+      if (!TransformNatural(tables_.kernel, natural_, nonZero_, bound, samples)) return false;
+      pixels_.AddSamples(samples);
+      for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
+      checked = true;
     }
   }
+  if (!checked) pixels_.AddBlock(natural_, nonZero_);
 
   if (++blockIndex_ == plan.McuBlockCount) {
     blockIndex_ = 0;

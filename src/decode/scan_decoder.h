@@ -87,10 +87,8 @@ class ScanDecoder {
   std::array<int32_t, 3> dcPredictor_{};
   const HuffmanLookup* table_ = nullptr;  // the table the next code word is looked up in
 
-  // The current block, lent by the pipeline: its coefficients in natural order (all
-  // zero at the start of the block), and which are not 0.
-  PendingBlock* block_ = nullptr;
-  int32_t* natural_ = nullptr;
+  // The current block's coefficients in natural order, and which are not 0.
+  std::array<int32_t, 64> natural_{};
   uint64_t nonZero_ = 0;
   const int32_t* quant_ = nullptr;  // the block's storeQuant
   int64_t absSum_ = 0;              // sum of |natural_[k]|
