@@ -49,15 +49,12 @@ void ClearUnreached(DecodeState& decode, const FrameRecord& frame, const McuGeom
 void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixTable& matrix,
                  ScanTables& tables) {
   PrepareIdctKernel(matrix, tables.kernel);
-  for (int q = 0; q < 3; ++q) {
-    for (int p = 0; p < 64; ++p) tables.quant[q][kNaturalOrder[p]] = rec.quant.QuantValues[q][p];
-    tables.storeQuant[q] = tables.quant[q];
-    tables.storeQuant[q][0] = 1;
-  }
-  tables.storeQuant[3].fill(1);
+  for (int q = 0; q < 3; ++q)
+    std::copy(rec.quant.QuantValues[q].begin(), rec.quant.QuantValues[q].end(), tables.quant[q].begin());
+  tables.quant[3].fill(1);
   for (int b = 0; b < plan.McuBlockCount; ++b) {
     const int q = plan.Quant(b);
-    tables.blockQuant[b] = tables.storeQuant[q >= 0 && q <= 2 ? q : 3].data();
+    tables.blockQuant[b] = tables.quant[q >= 0 && q <= 2 ? q : 3].data();
   }
   const int64_t largest = *std::max_element(tables.kernel.columnMax.begin(), tables.kernel.columnMax.end());
   tables.uncheckedSum = largest > 0 ? INT32_MAX / largest : INT64_MAX;
@@ -67,7 +64,10 @@ void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixT
       const int selector = plan.McuBlockTable[cls * 6 + b];
       const HuffmanLookup* table = nullptr;
       if (selector >= 0 && selector <= 3) {
-        if (!built[cls][selector]) tables.huffman[cls][selector].Build(rec.huff.HuffTable[cls][selector]);
+        if (!built[cls][selector]) {
+          tables.huffman[cls][selector].Build(rec.huff.HuffTable[cls][selector]);
+          if (cls == 1) tables.huffman[cls][selector].BuildValues();
+        }
         built[cls][selector] = true;
         table = &tables.huffman[cls][selector];
       }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decode/bit_rules.h"
+
 namespace vorn {
 
 void HuffmanLookup::Build(const HuffCodeTable& table) {
@@ -37,6 +39,18 @@ void HuffmanLookup::Build(const HuffCodeTable& table) {
       const int shift = kPeekBits - length;
       std::fill(fast_.begin() + (code << shift), fast_.begin() + ((code + 1) << shift), entry);
     }
+  }
+}
+
+void HuffmanLookup::BuildValues() {
+  for (uint32_t prefix = 0; prefix < values_.size(); ++prefix) {
+    values_[prefix] = 0;
+    if (fast_[prefix] == 0) continue;
+    const Code c = Unpack(fast_[prefix]);
+    if (c.size == 0 || c.length + c.size > kPeekBits) continue;
+    const uint32_t bits = (prefix >> (kPeekBits - c.length - c.size)) & ((1u << c.size) - 1);
+    values_[prefix] = (c.length + c.size) | c.run << 8 |
+                      static_cast<int32_t>(static_cast<uint32_t>(ExtendSign(bits, c.size)) << 16);
   }
 }
 

@@ -12,8 +12,9 @@ namespace vorn {
 namespace {
 
 // A block packs into 3 words and its values: 64 at the most.
-constexpr int32_t kSamples = 65;  // the count of a block that holds its samples
 constexpr size_t kMostWords = 3 + 64;
+// Bit 0 of a block's zig-zag mask (never a position it names): samples follow.
+constexpr uint64_t kSamples = 1;
 
 // A batch is handed over with one atomic store, and a wake-up only when the other
 // side sleeps, which costs a system call (expensive on a virtual machine). A slot
@@ -75,25 +76,18 @@ McuPipeline::~McuPipeline() {
   Finish();
 }
 
-void McuPipeline::AddBlock(std::array<int32_t, 64>& natural, uint64_t nonZero) {
-  int32_t* to = filling_ + batch_->words;
-  to[0] = static_cast<int32_t>(static_cast<uint32_t>(nonZero));
-  to[1] = static_cast<int32_t>(static_cast<uint32_t>(nonZero >> 32));
-  int32_t count = 0;
-  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
-    const int k = std::countr_zero(rest);
-    to[3 + count++] = natural[k];
-    natural[k] = 0;
-  }
-  to[2] = count;
-  batch_->words += 3 + static_cast<size_t>(count);
+void McuPipeline::BlockDone(uint64_t zigZag) {
+  int32_t* entry = Block();
+  entry[0] = static_cast<int32_t>(static_cast<uint32_t>(zigZag));
+  entry[1] = static_cast<int32_t>(static_cast<uint32_t>(zigZag >> 32));
+  batch_->words += 3 + static_cast<size_t>(std::popcount(zigZag));
 }
 
-void McuPipeline::AddSamples(const SampleBlock& samples) {
-  int32_t* to = filling_ + batch_->words;
-  to[0] = to[1] = 0;
-  to[2] = kSamples;
-  std::copy(samples.begin(), samples.end(), to + 3);
+void McuPipeline::BlockTransformed(const SampleBlock& samples) {
+  int32_t* entry = Block();
+  entry[0] = kSamples;
+  entry[1] = 0;
+  std::copy(samples.begin(), samples.end(), entry + 3);
   batch_->words += 3 + 64;
 }
 
@@ -104,16 +98,22 @@ void McuPipeline::ConvertBatch(uint32_t slot) {
   const McuSampling s = ComponentSampling(frame_, 0);
   for (int32_t m = 0; m < batch.mcus; ++m) {
     for (int b = 0; b < blocksPerMcu_; ++b) {
-      const uint64_t nonZero = static_cast<uint32_t>(from[0]) | uint64_t{static_cast<uint32_t>(from[1])}
-                                                                    << 32;
-      const int32_t count = from[2];
+      const uint64_t zigZag = static_cast<uint32_t>(from[0]) | uint64_t{static_cast<uint32_t>(from[1])} << 32;
       const int32_t* values = from + 3;
-      from = values + (count == kSamples ? 64 : count);
-      if (count == kSamples) {
+      if (zigZag & kSamples) {
         std::copy(values, values + 64, samples_[b].begin());
+        from = values + 64;
         continue;
       }
-      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = *values++;
+      const int32_t dc = from[2];
+      natural_[0] = dc;
+      uint64_t nonZero = dc != 0 ? 1 : 0;
+      for (uint64_t rest = zigZag; rest != 0; rest &= rest - 1) {
+        const int k = kNaturalOrder[std::countr_zero(rest)];
+        natural_[k] = *values++;
+        nonZero |= uint64_t{1} << k;
+      }
+      from = values;
       // Bound 0: the decoder found the block's bound within 32 bits, so the
       // unchecked product gives exactly the checked one's samples.
       TransformNatural(kernel_, natural_, nonZero, 0, samples_[b]);

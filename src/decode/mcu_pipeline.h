@@ -40,12 +40,16 @@ class McuPipeline {
   McuPipeline(const McuPipeline&) = delete;
   McuPipeline& operator=(const McuPipeline&) = delete;
 
-  // The next block of the MCU being decoded: dequantised coefficients in natural
-  // order, nonZero with bit k set for each k whose coefficient is not 0 (all others
-  // must be 0), and a transform bound within 32 bits. Leaves natural all zero.
-  void AddBlock(std::array<int32_t, 64>& natural, uint64_t nonZero);
-  // The next block, transformed already (its bound needed the checked product).
-  void AddSamples(const SampleBlock& samples);
+  // Where the decoder writes the next block of the MCU being decoded, as it decodes
+  // it: entry[2] its dequantised DC, and from entry[3] on the dequantised AC
+  // coefficients that are not 0 (or may be), in zig-zag order. Room for 64 values.
+  int32_t* Block() { return filling_ + batch_->words; }
+  // The block is complete: zigZag has bit p set for each zig-zag position 1..63
+  // whose value it wrote, and its transform bound is within 32 bits.
+  void BlockDone(uint64_t zigZag);
+  // The block is complete and transformed already (its bound needed the checked
+  // product): these samples take the place of its coefficients.
+  void BlockTransformed(const SampleBlock& samples);
   // The MCU being decoded, at (column, row), is complete: convert and store it.
   void McuComplete(int32_t column, int32_t row);
   // Returns once every MCU handed on is stored.
@@ -71,8 +75,8 @@ class McuPipeline {
   const int blocksPerMcu_;
   size_t slotWords_ = 0;
   uint32_t slots_ = 1;
-  // Per block: the mask's low and high words, the count of values, and the values
-  // (the non-zero coefficients in ascending k; or, with count kSamples, 64 samples).
+  // Per block: the zig-zag mask's low and high words (bit 0 set: 64 samples follow
+  // the DC word instead), the DC, and the AC values of the mask's positions.
   std::vector<int32_t, LargeBufferAllocator<int32_t>> ring_;
   std::vector<Batch> batches_;
   int32_t* filling_ = nullptr;  // the slot being filled

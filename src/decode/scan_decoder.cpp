@@ -42,7 +42,10 @@ void ScanDecoder::StartBlock() {
   coefficientClass_ = 0;
   coefficientIndex_ = 0;
   table_ = tables_.dc[blockIndex_];
-  nonZero_ = 0;
+  block_ = pixels_.Block();
+  block_[2] = 0;  // the DC difference, until a code word gives one
+  out_ = block_ + 3;
+  zigZag_ = 0;
   quant_ = tables_.blockQuant[blockIndex_];
   absSum_ = 0;
 }
@@ -128,11 +131,12 @@ bool ScanDecoder::OnCode(int run, int size) {
 
 bool ScanDecoder::StoreCoefficient(int32_t value) {
   if (coefficientIndex_ > 63) return false;
-  if (value != 0) {
-    const int k = kNaturalOrder[coefficientIndex_];
-    natural_[k] = Dequantise(value, quant_[k]);
-    nonZero_ |= uint64_t{1} << k;
-    absSum_ += std::abs(natural_[k]);
+  if (value != 0 && coefficientIndex_ == 0) {
+    block_[2] = value;  // the DC difference: its predictor comes first
+  } else if (value != 0) {
+    *out_ = Dequantise(value, quant_[coefficientIndex_]);
+    absSum_ += std::abs(*out_++);
+    zigZag_ |= uint64_t{1} << coefficientIndex_;
   }
   if (++coefficientIndex_ == 64) return CompleteBlock();
   readingCode_ = true;
@@ -143,14 +147,15 @@ bool ScanDecoder::StoreCoefficient(int32_t value) {
 
 // The hot loop: the same steps as OnCode and StoreCoefficient for whole code words,
 // with the state in locals (the compiler keeps them in registers) and written back
-// before a block is completed or the loop is left.
+// before a block is completed or the loop is left. Most AC code words of a photo
+// are short and so are their values: one lookup gives both.
 bool ScanDecoder::WholeCodeWords() {
   BitWindow w = window_;
   const HuffmanLookup* table = table_;
   int index = coefficientIndex_;
   int cls = coefficientClass_;
-  uint64_t nonZero = nonZero_;
-  int32_t* natural = natural_.data();
+  int32_t* out = out_;
+  uint64_t zigZag = zigZag_;
   const int32_t* quant = quant_;
   int64_t absSum = absSum_;
   auto save = [&] {
@@ -158,25 +163,48 @@ bool ScanDecoder::WholeCodeWords() {
     table_ = table;
     coefficientIndex_ = index;
     coefficientClass_ = cls;
-    nonZero_ = nonZero;
+    out_ = out;
+    zigZag_ = zigZag;
     absSum_ = absSum;
   };
   auto load = [&] {
     table = table_;
     index = coefficientIndex_;
     cls = coefficientClass_;
-    nonZero = nonZero_;
+    out = out_;
+    zigZag = zigZag_;
     quant = quant_;
     absSum = absSum_;
+  };
+  auto store = [&](int32_t value) {
+    *out = Dequantise(value, quant[index]);
+    absSum += std::abs(*out++);
+    zigZag |= uint64_t{1} << index;
   };
   for (;;) {
     if (w.bits < kWholeCodeWord) {
       loader_.Fill(w);
       if (w.bits < kWholeCodeWord) break;
     }
+    const uint32_t firstBits = static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits));
+    if (cls == 1) {
+      if (const int32_t e = table->ValueEntry(firstBits)) {
+        // A short AC code word and its value, size 1 or more.
+        w.Take(e & 0xFF);
+        index += (e >> 8) & 0xFF;
+        if (index > 63) return false;
+        store(e >> 16);
+        if (++index == 64) {
+          save();
+          if (!CompleteBlock()) return false;
+          load();
+          if (table == nullptr) return true;  // the next block names no table
+        }
+        continue;
+      }
+    }
     int length, run, size;
-    if (const uint32_t e =
-            table->ShortEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits)))) {
+    if (const uint32_t e = table->ShortEntry(firstBits)) {
       const HuffmanLookup::Code code = HuffmanLookup::Unpack(e);
       length = code.length;
       run = code.run;
@@ -198,24 +226,26 @@ bool ScanDecoder::WholeCodeWords() {
     }
     index += run;
     if (index > 64 || size > kLargestSize) return false;
-    cls = 1;
-    table = tables_.ac[blockIndex_];
     if (size != 0) {
       if (index > 63) return false;
-      const int k = kNaturalOrder[index];
-      const int32_t value = Dequantise(ExtendSign(w.Take(size), size), quant[k]);
-      natural[k] = value;
-      nonZero |= uint64_t{1} << k;
-      absSum += std::abs(value);
+      const int32_t value = ExtendSign(w.Take(size), size);
+      if (index == 0)
+        block_[2] = value;  // the DC difference: its predictor comes first
+      else
+        store(value);
     } else if (index > 63) {
       return false;
+    }
+    if (cls == 0) {
+      cls = 1;
+      table = tables_.ac[blockIndex_];
     }
     if (++index == 64) {
       save();
       if (!CompleteBlock()) return false;
       load();
-      if (table == nullptr) return true;
     }
+    if (table == nullptr) break;  // the AC table (or the next block's DC table) is missing
   }
   save();
   return true;
@@ -224,34 +254,41 @@ bool ScanDecoder::WholeCodeWords() {
 bool ScanDecoder::CompleteBlock() {
   const McuBlockPlan& plan = decode_.Plan;
   const int c = plan.Component(blockIndex_);
-  const int32_t difference = natural_[0];
-  const int32_t dc = difference + dcPredictor_[c];
+  const int32_t dc = block_[2] + dcPredictor_[c];
   if (!FitsInt16(dc)) return false;
   dcPredictor_[c] = dc;
   const int q = plan.Quant(blockIndex_);
   if (q < 0 || q > 2) return false;
-  natural_[0] = Dequantise(dc, tables_.quant[q][0]);
-  absSum_ += std::abs(natural_[0]) - std::abs(difference);
-  nonZero_ = dc != 0 ? nonZero_ | 1 : nonZero_ & ~uint64_t{1};
-  bool checked = false;
-  if (absSum_ > tables_.uncheckedSum) {
+  block_[2] = Dequantise(dc, tables_.quant[q][0]);
+  absSum_ += std::abs(block_[2]);
+  if (absSum_ <= tables_.uncheckedSum) {
+    pixels_.BlockDone(zigZag_);
+  } else {
     // The quick bound does not hold: the exact one, and where even that leaves 32
     // bits, the checked product, which may fail. It runs here, so that the failure
     // comes at this block, and hands on the samples.
-    int64_t bound = 0;
-    for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) {
-      const int k = std::countr_zero(rest);
-      bound += std::abs(static_cast<int64_t>(natural_[k])) * tables_.kernel.columnMax[k];
+    std::array<int32_t, 64> natural{};
+    uint64_t nonZero = dc != 0 ? 1 : 0;
+    natural[0] = block_[2];
+    const int32_t* value = block_ + 3;
+    for (uint64_t rest = zigZag_; rest != 0; rest &= rest - 1) {
+      const int k = kNaturalOrder[std::countr_zero(rest)];
+      natural[k] = *value++;
+      nonZero |= uint64_t{1} << k;
     }
-    if (bound > INT32_MAX) {
+    int64_t bound = 0;
+    for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+      const int k = std::countr_zero(rest);
+      bound += std::abs(static_cast<int64_t>(natural[k])) * tables_.kernel.columnMax[k];
+    }
+    if (bound <= INT32_MAX) {
+      pixels_.BlockDone(zigZag_);
+    } else {
       SampleBlock samples;
-      if (!TransformNatural(tables_.kernel, natural_, nonZero_, bound, samples)) return false;
-      pixels_.AddSamples(samples);
-      for (uint64_t rest = nonZero_; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
-      checked = true;
+      if (!TransformNatural(tables_.kernel, natural, nonZero, bound, samples)) return false;
+      pixels_.BlockTransformed(samples);
     }
   }
-  if (!checked) pixels_.AddBlock(natural_, nonZero_);
 
   if (++blockIndex_ == plan.McuBlockCount) {
     blockIndex_ = 0;

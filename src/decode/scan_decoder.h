@@ -26,13 +26,10 @@ namespace vorn {
 
 struct ScanTables {
   IdctKernel kernel;
-  // Per quantization slot, the values in natural order.
-  std::array<std::array<int32_t, 64>, 3> quant{};
-  // Coefficients are dequantised as they are stored: per block, its slot's values
-  // with entry 0 at 1 (the DC takes its predictor first and is dequantised when the
-  // block completes); all 1 for a block whose selector names no slot (it fails when
-  // it completes).
-  std::array<std::array<int32_t, 64>, 4> storeQuant{};
+  // Per quantization slot, the values in zig-zag order; slot 3 all 1.
+  std::array<std::array<int32_t, 64>, 4> quant{};
+  // Coefficients are dequantised as they are stored: per block, its slot's values,
+  // or slot 3 for a block whose selector names no slot (it fails when it completes).
   std::array<const int32_t*, 6> blockQuant{};
   // A block whose sum of |dequantised coefficient| is at most this has a transform
   // bound within 32 bits (the sum times the largest column maximum).
@@ -87,11 +84,14 @@ class ScanDecoder {
   std::array<int32_t, 3> dcPredictor_{};
   const HuffmanLookup* table_ = nullptr;  // the table the next code word is looked up in
 
-  // The current block's coefficients in natural order, and which are not 0.
-  std::array<int32_t, 64> natural_{};
-  uint64_t nonZero_ = 0;
-  const int32_t* quant_ = nullptr;  // the block's storeQuant
-  int64_t absSum_ = 0;              // sum of |natural_[k]|
+  // The current block, written straight into the pipeline (see McuPipeline::Block):
+  // the entry, where its next AC value goes, which zig-zag positions hold one, and
+  // the sum of their magnitudes.
+  int32_t* block_ = nullptr;
+  int32_t* out_ = nullptr;
+  uint64_t zigZag_ = 0;
+  const int32_t* quant_ = nullptr;  // the block's dequantisation values
+  int64_t absSum_ = 0;
 };
 
 }  // namespace vorn

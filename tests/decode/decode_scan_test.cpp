@@ -287,6 +287,9 @@ TEST(DecodeScan, OutOfRangeSelectorsFailWhenUsed) {
   rec = Grey(8, 8);
   rec.scan.AcTableSelector[0] = 7;
   EXPECT_EQ(Decode(rec, {0x00}).status, DecodeStatus::Failure);  // DC 00 = size 0, then an AC bit
+  // The same with enough data for whole code words at once (it once read through
+  // the missing table there).
+  EXPECT_EQ(Decode(rec, std::vector<uint8_t>(16, 0x00)).status, DecodeStatus::Failure);
 }
 
 // A DC sum beyond 16 bits and a coefficient past position 63 are failures.
