@@ -43,8 +43,9 @@ int RunDecode(std::vector<std::string> args) {
   const bool written = format == ImageFormat::Bmp
                            ? WriteBmp(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error)
                            : WritePng(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error);
-  std::cout << "status " << static_cast<int>(*d.LastStatus) << '\n';
+  // The status only once the picture is in place: a failed write reports no status.
   if (!written) return UsageError("decode: " + error);
+  std::cout << "status " << static_cast<int>(*d.LastStatus) << '\n';
   return d.LastStatus == DecodeStatus::Ok ? kExitOk : kExitStopped;
 }
 

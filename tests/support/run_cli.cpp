@@ -1,8 +1,10 @@
 #include "support/run_cli.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,8 +50,12 @@ TempRoot& Root() {
 
 }  // namespace
 
-std::vector<std::string> CliResult::OutLines() const { return SplitLines(out); }
-std::vector<std::string> CliResult::ErrLines() const { return SplitLines(err); }
+std::vector<std::string> CliResult::OutLines() const {
+  return SplitLines(out);
+}
+std::vector<std::string> CliResult::ErrLines() const {
+  return SplitLines(err);
+}
 
 std::string TempDir() {
   static int counter = 0;
@@ -58,7 +64,7 @@ std::string TempDir() {
   return dir.string();
 }
 
-CliResult RunCli(const std::vector<std::string>& args) {
+CliResult RunCli(const std::vector<std::string>& args, long fileSizeLimit) {
   const std::string dir = TempDir();
   const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
   CliResult result;
@@ -71,6 +77,11 @@ CliResult RunCli(const std::vector<std::string>& args) {
     for (auto& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(127);
+    if (fileSizeLimit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);  // kept across exec
+      const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
     execv(exe.c_str(), argv.data());
     _exit(127);
   }

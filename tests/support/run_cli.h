@@ -14,8 +14,10 @@ struct CliResult {
   std::vector<std::string> ErrLines() const;
 };
 
-// args are passed to vorn-cli as they are (no shell).
-CliResult RunCli(const std::vector<std::string>& args);
+// args are passed to vorn-cli as they are (no shell). fileSizeLimit >= 0 caps the
+// size of every file the process writes (RLIMIT_FSIZE, with SIGXFSZ ignored so
+// that a write beyond it fails with EFBIG): a full file system, unprivileged.
+CliResult RunCli(const std::vector<std::string>& args, long fileSizeLimit = -1);
 
 // A fresh empty directory under the test temp dir, removed at process exit.
 std::string TempDir();
