@@ -3,6 +3,10 @@
 
 #include "app/render.h"
 #include "app/render_fixture.h"
+#include "reference/reference_decoder.h"
+#include "support/analysed_jpeg.h"
+#include "support/libjpeg_peer.h"
+#include "support/window_session.h"
 
 namespace vorn::testing {
 namespace {
@@ -137,6 +141,63 @@ TEST_F(RenderStatus, StoresFitTheFrameAndPictureThreeShowsThemWithoutACopy) {
     for (int x = 0; x < 16; ++x) ASSERT_EQ(p3.Pixel(x, y), ImagePixel(x, y)) << x << "," << y;
   EXPECT_EQ(p3.Pixel(0, 0), kGrey129);   // image line 0 is the top ...
   EXPECT_EQ(decode.ImagePixels[0], 0u);  // ... and the last row of the block
+}
+
+std::vector<uint8_t> Photo(int width, int height, int sampling, int restartInterval, uint32_t seed) {
+  EncodeOptions o;
+  o.width = width;
+  o.height = height;
+  o.h0 = o.v0 = sampling;
+  o.restartInterval = restartInterval;
+  return EncodePhotoLike(o, seed);
+}
+
+// The scan cut after half its data, the file still ending in EOI: the decode ends
+// early and the rest of the picture is black.
+std::vector<uint8_t> CutScan(std::vector<uint8_t> jpeg) {
+  jpeg.resize(jpeg.size() - (jpeg.size() - 700) / 2);
+  jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+  return jpeg;
+}
+
+// One window loads files of other sizes in turn, so that each decode lands in the
+// stores the last one left (kept when the size is the same, made anew otherwise),
+// by one thread or two (4:4:4 at 640 x 520 is large enough for two). Every picture,
+// status and McuStarts table is what the reference decoder gives the file in fresh
+// stores: nothing of an earlier picture shows through.
+TEST(RenderStoreReuse, EveryLoadShowsItsOwnPictureWhateverCameBefore) {
+  const std::vector<uint8_t> large = Photo(640, 520, 1, 37, 1);
+  const struct {
+    const char* name;
+    std::vector<uint8_t> jpeg;
+  } loads[] = {
+      {"large, restart interval 37", large},
+      {"smaller, 4:2:0", Photo(160, 120, 2, 0, 2)},
+      {"large again", large},
+      {"same size, cut short", CutScan(Photo(640, 520, 1, 0, 3))},
+      {"same pixel count, other shape", Photo(520, 640, 1, 5, 4)},
+      {"same size, 4:2:0 cut short", CutScan(Photo(520, 640, 2, 0, 5))},
+  };
+  WindowSession s;
+  for (const auto& load : loads) {
+    SCOPED_TRACE(load.name);
+    ASSERT_TRUE(s.Load(load.jpeg));
+    const AnalysedJpeg analysed = AnalyseJpeg(load.jpeg);
+    DecodeState want;
+    CreateDecodeStores(analysed.rec, want);
+    const int status = reference::DecodeScan(analysed.file, analysed.rec, analysed.scanDataEnd, want);
+    ASSERT_TRUE(s.decode.LastStatus.has_value());
+    EXPECT_EQ(static_cast<int>(*s.decode.LastStatus), status);
+    EXPECT_TRUE(s.decode.ImagePixels == want.ImagePixels);
+    ASSERT_EQ(s.decode.McuStarts.Entries.size(), want.McuStarts.Entries.size());
+    for (size_t i = 0; i < want.McuStarts.Entries.size(); ++i) {
+      const McuStart& a = s.decode.McuStarts.Entries[i];
+      const McuStart& b = want.McuStarts.Entries[i];
+      ASSERT_TRUE(a.BytePos == b.BytePos && a.BitIndex == b.BitIndex && a.Dc[0] == b.Dc[0] &&
+                  a.Dc[1] == b.Dc[1] && a.Dc[2] == b.Dc[2])
+          << "McuStarts entry " << i;
+    }
+  }
 }
 
 }  // namespace
