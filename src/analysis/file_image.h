@@ -61,12 +61,16 @@ inline constexpr int kEmptyFile = 62;
 // fit the 32-bit positions used throughout).
 inline constexpr int kFileTooLarge = 6;
 
-// Reads the whole file at path into out. On failure (including an empty file and
-// one longer than kMaxFileLength) out is untouched.
+// Reads the whole file at path into out. On failure (including an empty file, one
+// longer than kMaxFileLength, and a name that is neither a regular file nor a FIFO,
+// refused as access) out is untouched.
 FileError ReadWholeFile(const std::string& path, ByteStore& out);
 // Replaces the file at path with bytes, atomically: a temporary file in the same
 // folder is written, flushed and renamed over the target. On failure the target
-// is unchanged.
+// is unchanged. A symbolic link (also one naming no file yet) is followed and kept;
+// a file with several hard links is rewritten in place, so that every name sees
+// the new bytes, and gets its old content back when that fails. A name that is not
+// a regular file (folder, device, FIFO) is refused as access.
 FileError WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // WriteWholeFile for content made while it is written: content is called once with

@@ -20,14 +20,24 @@ struct Descriptor {
 
 constexpr size_t kChunk = 1 << 20;
 
+// Only a file's bytes can be analysed: a device would be read until the size limit
+// (/dev/zero) or never end, and opening one can have effects of its own. A FIFO
+// is read like a file, for a user who pipes a picture in.
+bool IsReadable(mode_t mode) {
+  return S_ISREG(mode) || S_ISFIFO(mode);
+}
+
 }  // namespace
 
 FileError ReadWholeFile(const std::string& path, ByteStore& out) {
+  struct stat named {};
+  if (::stat(path.c_str(), &named) == 0 && !IsReadable(named.st_mode)) return {kAccessRefused};
   const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return FileErrorFromErrno(errno);
   struct stat info {};
   if (::fstat(file.fd, &info) != 0) return FileErrorFromErrno(errno);
-  if (S_ISDIR(info.st_mode)) return FileErrorFromErrno(EISDIR);
+  // Checked again on what was opened: the name may have been replaced in between.
+  if (!IsReadable(info.st_mode)) return {kAccessRefused};
   if (S_ISREG(info.st_mode) && info.st_size > kMaxFileLength) return {kFileTooLarge};
 
   // Read until the end rather than trusting the size: the file may change while it

@@ -1,7 +1,9 @@
 // Saving replaces the target atomically: the bytes go to a temporary file in the same
 // folder (same file system, so the rename cannot turn into a copy), which is flushed
 // to the disk and then renamed over the target. Whatever fails on the way, the
-// user's existing file is never truncated or half-written.
+// user's existing file is never truncated or half-written. A file with several
+// names (hard links) is rewritten in place instead, behind a flushed copy of its old
+// content (RewriteInPlace).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,12 +37,24 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A symbolic link is kept: the file it points to is the one replaced.
-std::string ResolveTarget(const std::string& path) {
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+// A symbolic link is kept: the file it names is the one written, whether it exists
+// or not (a dangling link gets its file). Each link is followed as the system
+// would: relative to the folder that holds it, at most kMaxLinks deep.
+constexpr int kMaxLinks = 40;
+
+FileError ResolveTarget(const std::string& path, std::string& target) {
+  target = path;
+  for (int depth = 0;; ++depth) {
+    struct stat st {};
+    if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+    if (depth == kMaxLinks) return FileErrorFromErrno(ELOOP);
+    std::string next(PATH_MAX, '\0');
+    const ssize_t n = readlink(target.c_str(), next.data(), next.size());
+    if (n < 0) return FileErrorFromErrno(errno);
+    if (n == 0 || static_cast<size_t>(n) == next.size()) return {kBadFileName};
+    next.resize(static_cast<size_t>(n));
+    target = next.front() == '/' ? next : FolderOf(target) + "/" + next;
+  }
 }
 
 // The owner may lack write permission, or (as root, whom permissions do not stop)
@@ -62,6 +76,33 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+bool WriteAllAt(int fd, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAllAt(int fd, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  uint8_t piece[1 << 16];
+  for (;;) {
+    const ssize_t n = pread(fd, piece, sizeof piece, static_cast<off_t>(bytes.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    bytes.insert(bytes.end(), piece, piece + n);
+  }
 }
 
 // Creates an unused temporary name next to the target. O_EXCL keeps an existing
@@ -86,18 +127,67 @@ void SyncFolder(const std::string& folder) {
   close(fd);
 }
 
+// Puts bytes as the whole content of the open file fd, flushed to the disk.
+bool Overwrite(int fd, std::span<const uint8_t> bytes) {
+  return WriteAllAt(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+}
+
+// A file with several names (hard links) is one file under each of them: a rename
+// would give the new bytes to this name alone and leave every other name on the old
+// file. Such a file is rewritten in place, so that all its names see the new bytes,
+// and only after a copy of its old content has been written and flushed beside it:
+// when the rewrite fails, the old content is put back and the copy removed; when
+// even that fails (or the machine stops half-way), the copy is left for the user.
+// The new content is gathered first, so that a writer that gives up leaves the file
+// untouched.
+FileError RewriteInPlace(const std::string& target, const std::string& folder,
+                         const FileContentWriter& content) {
+  std::vector<uint8_t> bytes;
+  const bool complete = content([&bytes](std::span<const uint8_t> piece) {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+    return true;
+  });
+  if (!complete) return WriteError(EIO);
+  const int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return WriteError(errno);
+  std::vector<uint8_t> old;
+  int err = ReadAllAt(fd, old) ? 0 : errno;
+
+  std::string keepPath;
+  const int keep = err == 0 ? CreateTemporary(folder, NameOf(target), keepPath) : -1;
+  if (err == 0 && keep < 0) err = errno;
+  if (keep >= 0) {
+    if (!WriteAll(keep, old) || fsync(keep) != 0) err = errno;
+    if (close(keep) != 0 && err == 0) err = errno;
+    if (err != 0) unlink(keepPath.c_str());
+  }
+  if (err == 0 && !Overwrite(fd, bytes)) {
+    err = errno;
+    if (!Overwrite(fd, old)) keepPath.clear();  // the copy is all that is left of it
+  }
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (!keepPath.empty()) unlink(keepPath.c_str());
+  if (err != 0) return WriteError(err);
+  SyncFolder(folder);
+  return {};
+}
+
 }  // namespace
 
 FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content) {
   if (path.empty()) return {kBadFileName};
-  const std::string target = ResolveTarget(path);
+  std::string target;
+  if (const FileError e = ResolveTarget(path, target); !e.ok()) return e;
   const std::string folder = FolderOf(target);
 
   struct stat targetStat {};
   const bool targetExists = stat(target.c_str(), &targetStat) == 0;
   if (targetExists) {
-    if (S_ISDIR(targetStat.st_mode)) return {kAccessRefused};
+    // Only a file's content can be replaced: a folder, device, FIFO or socket under
+    // the name is refused, never replaced by a file.
+    if (!S_ISREG(targetStat.st_mode)) return {kAccessRefused};
     if (IsReadOnly(target, targetStat)) return {kAccessRefused};
+    if (targetStat.st_nlink > 1) return RewriteInPlace(target, folder, content);
   }
 
   std::string tempPath;

@@ -1,7 +1,9 @@
 // Reading a file whole, and what a load changes and what a refused load leaves alone.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "analysis/analysis_harness.h"
 #include "app/file_commands.h"
@@ -23,6 +25,18 @@ TEST(ReadWholeFile, ReadsEveryByte) {
   EXPECT_EQ(out, bytes);
 }
 
+TEST(ReadWholeFile, AFifoIsReadLikeAFile) {
+  const std::string path = TempDir() + "/pipe.jpg";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::vector<uint8_t> bytes(200 * 1024);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i % 253);
+  std::thread writer([&] { WriteFileBytes(path, bytes); });
+  ByteStore out;
+  EXPECT_TRUE(ReadWholeFile(path, out).ok());
+  writer.join();
+  EXPECT_EQ(out, bytes);
+}
+
 TEST(ReadWholeFile, RefusalsLeaveTheBufferUntouched) {
   const std::string dir = TempDir();
   const std::string empty = dir + "/empty.jpg";
@@ -39,6 +53,9 @@ TEST(ReadWholeFile, RefusalsLeaveTheBufferUntouched) {
   } cases[] = {
       {dir + "/missing.jpg", 53},  // file not found
       {dir, kAccessRefused},       // a folder cannot be read as a file
+      // Nor can a device: refused before it is opened, not read to the size limit.
+      {"/dev/zero", kAccessRefused},
+      {"/dev/null", kAccessRefused},
       {empty, kEmptyFile},
       {huge, kFileTooLarge},
   };

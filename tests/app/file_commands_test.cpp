@@ -187,6 +187,14 @@ TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
             0);
 }
 
+TEST_F(FileCommands, ADeviceIsRefusedAsAccessAtOnceAndChangesNothing) {
+  Load(pathA);
+  dialogs.messages.clear();
+  Load("/dev/zero");  // would be read up to the 2 GB limit
+  EXPECT_EQ(dialogs.Texts(), Texts{kReadOnly});
+  EXPECT_EQ(file.bytes, a);
+}
+
 TEST_F(FileCommands, DropLoadsTheFirstFileOnlyWhenItEndsInJpgInAnyCase) {
   EXPECT_EQ(form.onPicture1DragOver(true), window::DropEffect::Copy);
   EXPECT_EQ(form.onPicture1DragOver(false), window::DropEffect::None);

@@ -1,9 +1,12 @@
 // Whole-file writing: the target is replaced atomically and a refused write never
 // touches it.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include "analysis/file_errors.h"
@@ -51,13 +54,63 @@ TEST(WriteWholeFile, NewFilesGetTheUmaskAndReplacedFilesKeepPermissionsAndGetExa
   EXPECT_EQ(EntryCount(dir), 3);  // no temporary file left behind
 }
 
-TEST(WriteWholeFile, ThroughASymbolicLinkReplacesTheLinkedFileAndKeepsTheLink) {
+TEST(WriteWholeFile, ThroughASymbolicLinkWritesTheNamedFileAndKeepsTheLinkEvenWhenItDangles) {
   const std::string dir = TempDir();
+  fs::create_directory(dir + "/sub");
   ASSERT_TRUE(WriteFileBytes(dir + "/real.jpg", kLong));
   fs::create_symlink("real.jpg", dir + "/link.jpg");
-  ASSERT_TRUE(WriteWholeFile(dir + "/link.jpg", kShort).ok());
-  EXPECT_TRUE(fs::is_symlink(dir + "/link.jpg"));
-  EXPECT_EQ(ReadFileBytes(dir + "/real.jpg"), kShort);
+  fs::create_symlink("nothere.jpg", dir + "/dangling.jpg");    // ln -s nothere.jpg out.jpg
+  fs::create_symlink("../chain.jpg", dir + "/sub/first.jpg");  // relative to its own folder
+  fs::create_symlink("sub/last.jpg", dir + "/chain.jpg");
+  fs::create_symlink(dir + "/sub/absolute.jpg", dir + "/absolute.jpg");
+  fs::create_symlink("loop.jpg", dir + "/loop.jpg");
+  for (const char* link : {"/link.jpg", "/dangling.jpg", "/sub/first.jpg", "/absolute.jpg"}) {
+    ASSERT_TRUE(WriteWholeFile(dir + link, kShort).ok()) << link;
+    EXPECT_TRUE(fs::is_symlink(dir + link)) << link;
+  }
+  for (const char* named : {"/real.jpg", "/nothere.jpg", "/sub/last.jpg", "/sub/absolute.jpg"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir + named))) << named;
+    EXPECT_EQ(ReadFileBytes(dir + named), kShort) << named;
+  }
+  const FileError loop = WriteWholeFile(dir + "/loop.jpg", kShort);
+  EXPECT_FALSE(loop.ok() || loop.code == kAccessRefused);
+  EXPECT_TRUE(fs::is_symlink(dir + "/loop.jpg"));
+  EXPECT_EQ(EntryCount(dir), 8);
+}
+
+TEST(WriteWholeFile, AFileWithSeveralHardLinksGetsTheNewBytesUnderEveryNameOrKeepsItsOld) {
+  const std::string dir = TempDir();
+  ASSERT_TRUE(WriteFileBytes(dir + "/a.jpg", kLong));
+  fs::create_hard_link(dir + "/a.jpg", dir + "/b.jpg");
+  ASSERT_EQ(chmod((dir + "/a.jpg").c_str(), 0604), 0);
+  struct stat before {};
+  ASSERT_EQ(stat((dir + "/a.jpg").c_str(), &before), 0);
+  ASSERT_TRUE(WriteWholeFile(dir + "/a.jpg", kShort).ok());
+  struct stat after {};
+  ASSERT_EQ(stat((dir + "/a.jpg").c_str(), &after), 0);
+  EXPECT_EQ(ReadFileBytes(dir + "/b.jpg"), kShort);
+  EXPECT_EQ(ReadFileBytes(dir + "/a.jpg"), kShort);
+  EXPECT_TRUE(after.st_ino == before.st_ino && after.st_nlink == 2 && (after.st_mode & 07777) == 0604);
+  EXPECT_EQ(EntryCount(dir), 2);
+
+  // A rewrite that fails half-way (here at a file size limit, as on a full disk)
+  // leaves the old content under both names and no copy behind.
+  ASSERT_TRUE(WriteFileBytes(dir + "/a.jpg", kLong));
+  const std::vector<uint8_t> longer(kLong.size() + 4096, 0x5A);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{kLong.size() + 100, kLong.size() + 100};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(255);
+    _exit(WriteWholeFile(dir + "/a.jpg", longer).code & 0xFF);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_FALSE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 255) << WEXITSTATUS(status);
+  EXPECT_EQ(ReadFileBytes(dir + "/a.jpg"), kLong);
+  EXPECT_EQ(ReadFileBytes(dir + "/b.jpg"), kLong);
+  EXPECT_EQ(EntryCount(dir), 2);
 }
 
 TEST(WriteWholeFile, ReadOnlyFileFolderOrDirectoryIsRefusedAsAccessAndLeftAlone) {
@@ -70,6 +123,10 @@ TEST(WriteWholeFile, ReadOnlyFileFolderOrDirectoryIsRefusedAsAccessAndLeftAlone)
   EXPECT_EQ(ReadFileBytes(dir + "/locked.jpg"), kLong);
   fs::create_directory(dir + "/folder.jpg");
   EXPECT_EQ(WriteWholeFile(dir + "/folder.jpg", kShort).code, kAccessRefused);
+  // A FIFO (or a device) under the name has no content to replace: it stays.
+  ASSERT_EQ(mkfifo((dir + "/pipe.jpg").c_str(), 0666), 0);
+  EXPECT_EQ(WriteWholeFile(dir + "/pipe.jpg", kShort).code, kAccessRefused);
+  EXPECT_TRUE(fs::is_fifo(dir + "/pipe.jpg"));
 
   // As an ordinary user: someone else's file (the folder would allow the rename) and
   // a folder without write permission.
@@ -85,7 +142,7 @@ TEST(WriteWholeFile, ReadOnlyFileFolderOrDirectoryIsRefusedAsAccessAndLeftAlone)
   ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
   EXPECT_EQ(testing::RunUnprivileged(dir, write("/mine.jpg")), kAccessRefused);
   chmod(dir.c_str(), 0755);
-  EXPECT_EQ(EntryCount(dir), 3);
+  EXPECT_EQ(EntryCount(dir), 4);
 }
 
 TEST(WriteWholeFile, MissingFolderIsAnotherFailure) {
