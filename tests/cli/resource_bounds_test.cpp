@@ -111,8 +111,11 @@ std::vector<Input> AdversarialInputs() {
   inputs.push_back(
       {"many-restart-markers",
        LargestFrame(Repeat({0x00, 0xFF, 0xD0, 0x00, 0xFF, 0xD1, 0x00, 0xFF, 0xD2}, kInputSize - 800), 1)});
-  // Random scan data: decoding runs into one error path after another.
-  inputs.push_back({"random-scan", LargestFrame(RandomBytes(kInputSize - 800, 7))});
+  // Random scan data without FF bytes (which would end the scan as markers): the
+  // decode, the trace and every trial of the search run into error paths.
+  Bytes noise = RandomBytes(kInputSize - 800, 7);
+  std::replace(noise.begin(), noise.end(), uint8_t{0xFF}, uint8_t{0xFE});
+  inputs.push_back({"random-scan", LargestFrame(noise)});
   // Stuffed zeros only: FF 00 as far as the data goes.
   inputs.push_back({"stuffed-zeros", LargestFrame(Repeat({0xFF, 0x00}, kInputSize - 800))});
   // Random bytes as the whole file.
