@@ -139,8 +139,9 @@ bool Overwrite(int fd, std::span<const uint8_t> bytes) {
 // when the rewrite fails, the old content is put back and the copy removed; when
 // even that fails (or the machine stops half-way), the copy is left for the user.
 // The new content is gathered first, so that a writer that gives up leaves the file
-// untouched.
-FileError RewriteInPlace(const std::string& target, const std::string& folder,
+// untouched. The copy gets the file's permissions before it gets its bytes, so that
+// a private file's content is never readable by others through it.
+FileError RewriteInPlace(const std::string& target, const std::string& folder, mode_t mode,
                          const FileContentWriter& content) {
   std::vector<uint8_t> bytes;
   const bool complete = content([&bytes](std::span<const uint8_t> piece) {
@@ -157,7 +158,7 @@ FileError RewriteInPlace(const std::string& target, const std::string& folder,
   const int keep = err == 0 ? CreateTemporary(folder, NameOf(target), keepPath) : -1;
   if (err == 0 && keep < 0) err = errno;
   if (keep >= 0) {
-    if (!WriteAll(keep, old) || fsync(keep) != 0) err = errno;
+    if (fchmod(keep, mode & 0777) != 0 || !WriteAll(keep, old) || fsync(keep) != 0) err = errno;
     if (close(keep) != 0 && err == 0) err = errno;
     if (err != 0) unlink(keepPath.c_str());
   }
@@ -187,7 +188,7 @@ FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& c
     // the name is refused, never replaced by a file.
     if (!S_ISREG(targetStat.st_mode)) return {kAccessRefused};
     if (IsReadOnly(target, targetStat)) return {kAccessRefused};
-    if (targetStat.st_nlink > 1) return RewriteInPlace(target, folder, content);
+    if (targetStat.st_nlink > 1) return RewriteInPlace(target, folder, targetStat.st_mode, content);
   }
 
   std::string tempPath;

@@ -111,6 +111,27 @@ TEST(WriteWholeFile, AFileWithSeveralHardLinksGetsTheNewBytesUnderEveryNameOrKee
   EXPECT_EQ(ReadFileBytes(dir + "/a.jpg"), kLong);
   EXPECT_EQ(ReadFileBytes(dir + "/b.jpg"), kLong);
   EXPECT_EQ(EntryCount(dir), 2);
+
+  // A process that dies half-way through the rewrite (killed here by the size
+  // limit's signal) leaves the copy of the old content, no more readable than the
+  // file itself: a private file's bytes never become readable by others.
+  ASSERT_EQ(chmod((dir + "/a.jpg").c_str(), 0600), 0);
+  const pid_t killed = fork();
+  if (killed == 0) {
+    umask(022);
+    const rlimit none{0, 0};
+    const rlimit limit{kLong.size() + 100, kLong.size() + 100};
+    if (setrlimit(RLIMIT_CORE, &none) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(255);
+    _exit(WriteWholeFile(dir + "/a.jpg", longer).code & 0xFF);
+  }
+  waitpid(killed, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  std::vector<std::string> copies;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().filename().string().front() == '.') copies.push_back(entry.path().string());
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(copies[0]), kLong);
+  EXPECT_EQ(ModeOf(copies[0]), 0600u);
 }
 
 TEST(WriteWholeFile, ReadOnlyFileFolderOrDirectoryIsRefusedAsAccessAndLeftAlone) {
