@@ -22,11 +22,14 @@ int UsageError(const std::string& message) {
   return kExitError;
 }
 
+std::string ReadFailureReason(const FileError& error) {
+  if (error.code == kFileTooLarge) return "larger than 2147483647 bytes";
+  if (error.code == kEmptyFile) return "the file is empty";
+  return "error " + std::to_string(error.code);
+}
+
 int ReadFailure(const std::string& path, const FileError& error) {
-  std::string reason = "error " + std::to_string(error.code);
-  if (error.code == kFileTooLarge) reason = "larger than 2147483647 bytes";
-  if (error.code == kEmptyFile) reason = "the file is empty";
-  return UsageError("cannot read " + path + " (" + reason + ")");
+  return UsageError("cannot read " + path + " (" + ReadFailureReason(error) + ")");
 }
 
 std::string OneLine(std::string text) {

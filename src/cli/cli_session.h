@@ -45,6 +45,8 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
 int UsageError(const std::string& message);
 // Says that path could not be read and why; returns kExitError.
 int ReadFailure(const std::string& path, const FileError& error);
+// Why a file could not be read: "error 53", "the file is empty" ...
+std::string ReadFailureReason(const FileError& error);
 
 // The text on one output line: the line breaks a message or a comment may hold
 // become spaces.
@@ -62,5 +64,7 @@ int RunMcu(std::vector<std::string> args);
 int RunTrace(std::vector<std::string> args);
 int RunBitcheck(std::vector<std::string> args);
 int RunFix(std::vector<std::string> args);
+int RunCheck(std::vector<std::string> args);
+int RunRepair(std::vector<std::string> args);
 
 }  // namespace vorn::cli

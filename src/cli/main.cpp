@@ -15,6 +15,8 @@ const char* const kUsage =
     "       vorn-cli trace [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli bitcheck [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n"
+    "       vorn-cli check [--json] FILE...\n"
+    "       vorn-cli repair [--json] [--max-edits N] FILE -o OUT.jpg\n"
     "       vorn-cli --help | --version\n";
 
 }  // namespace
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
   if (command == "trace") return RunTrace(args);
   if (command == "bitcheck") return RunBitcheck(args);
   if (command == "fix") return RunFix(args);
+  if (command == "check") return RunCheck(args);
+  if (command == "repair") return RunRepair(args);
   std::cerr << "vorn-cli: unknown command " << command << '\n' << kUsage;
   return kExitError;
 }

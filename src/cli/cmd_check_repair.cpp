@@ -1,0 +1,287 @@
+// vorn-cli check [--json] FILE...: whether the scan of each file is whole, checked
+// in parallel, one line a file in argument order.
+// vorn-cli repair [--json] [--max-edits N] FILE -o OUT.jpg: the verified repair,
+// written (as the save command writes) only when the scan then checks clean.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include "analysis/hex.h"
+#include "app/analyze.h"
+#include "app/file_commands.h"
+#include "app/repair_commands.h"
+#include "cli/cli_session.h"
+
+namespace vorn::cli {
+
+namespace {
+
+// Analyses bytes as a load would, but only up to the data of the first scan: nothing
+// in the scan data (a damaged one may hold any marker) and nothing after the image
+// stops the analysis. The session's file image holds bytes afterwards.
+struct Prepared {
+  bool completed = false;
+  std::string firstMessage;  // of an analysis that stopped
+  std::unique_ptr<ScanModel> model;
+  std::string problem;  // the analysis completed, but the scan cannot be decoded
+};
+
+Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
+  AppState& app = session.state;
+  Prepared prepared;
+  const int64_t scanData = FirstScanData(bytes);
+  if (scanData >= 0) {
+    app.file.bytes.assign(bytes.begin(), bytes.begin() + scanData);
+    app.file.bytes.push_back(0xFF);
+    app.file.bytes.push_back(0xD9);
+  } else {
+    app.file.bytes = bytes;
+  }
+  const size_t before = session.dialogs.messages.size();
+  app.analysis.AnalysisStart = 0;
+  prepared.completed = AnalyzeMarkers(app);
+  app.file.bytes = bytes;
+  if (!prepared.completed) {
+    if (session.dialogs.messages.size() > before)
+      prepared.firstMessage = OneLine(session.dialogs.messages[before].text);
+    return prepared;
+  }
+  prepared.model = ScanModelOf(app, prepared.problem);
+  return prepared;
+}
+
+// The whole file as the engine reads it.
+FileError ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
+  ByteStore store;
+  const FileError error = ReadWholeFile(path, store);
+  if (error.ok()) bytes.assign(store.begin(), store.end());
+  return error;
+}
+
+enum class Status { Ok, Damaged, Stopped, Unreadable };
+
+struct Checked {
+  Status status = Status::Ok;
+  DamageReport report;
+  std::string message;  // Stopped, Unreadable
+};
+
+Checked CheckOne(const std::string& path) {
+  Checked checked;
+  CliSession session;
+  session.dialogs.onMessage = nullptr;  // files are checked side by side: no messages
+  std::vector<uint8_t> bytes;
+  const FileError error = ReadBytes(path, bytes);
+  if (!error.ok()) {
+    checked.status = Status::Unreadable;
+    checked.message = ReadFailureReason(error);
+    return checked;
+  }
+  const Prepared prepared = Prepare(session, bytes);
+  if (!prepared.completed) {
+    checked.status = Status::Stopped;
+    checked.message = prepared.firstMessage;
+    return checked;
+  }
+  if (!prepared.model) {
+    checked.status = Status::Damaged;
+    checked.report.health = ScanHealth::Damaged;
+    checked.report.reason = "the scan cannot be decoded: " + prepared.problem;
+    checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
+    return checked;
+  }
+  ScanPass pass;
+  checked.report = LocateDamage(*prepared.model, bytes, pass);
+  checked.status = checked.report.health == ScanHealth::Clean ? Status::Ok : Status::Damaged;
+  return checked;
+}
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c < 0x20) {
+      const char* digits = "0123456789abcdef";
+      out += "\\u00";
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+std::string CheckLine(const std::string& path, const Checked& c) {
+  switch (c.status) {
+    case Status::Ok:
+      return path + ": ok";
+    case Status::Damaged:
+      return path + ": damaged MCU (" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) +
+             ") at " + BitPosText(c.report.position) + ": " + c.report.reason;
+    case Status::Stopped:
+      return path + ": stopped: " + c.message;
+    case Status::Unreadable:
+      return path + ": unreadable: " + c.message;
+  }
+  return path;
+}
+
+std::string CheckJson(const std::string& path, const Checked& c) {
+  static const char* const kStatus[] = {"ok", "damaged", "stopped", "unreadable"};
+  const bool analysed = c.status == Status::Ok || c.status == Status::Damaged;
+  const bool damaged = c.status == Status::Damaged;
+  std::string out = "{\"file\":" + Json(path) + ",\"status\":\"" + kStatus[static_cast<int>(c.status)] + "\"";
+  out += ",\"mcu\":" + (damaged
+                            ? "[" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) + "]"
+                            : std::string("null"));
+  out += ",\"position\":" + (damaged ? Json(BitPosText(c.report.position)) : std::string("null"));
+  out += ",\"reason\":" + (damaged                  ? Json(c.report.reason)
+                           : c.status == Status::Ok ? "null"
+                                                    : Json(c.message));
+  out += ",\"mcus_decoded\":" + (analysed ? std::to_string(c.report.mcusDecoded) : std::string("null"));
+  out += ",\"mcus_expected\":" + (analysed ? std::to_string(c.report.mcusExpected) : std::string("null"));
+  return out + "}";
+}
+
+int Threads() {
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+}
+
+}  // namespace
+
+int RunCheck(std::vector<std::string> args) {
+  bool json = false;
+  std::vector<std::string> files;
+  for (const std::string& a : args) {
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--main-image") {
+      // Always so: a camera file is checked on its main image.
+    } else if (a.size() > 1 && a[0] == '-') {
+      return UsageError("check: unknown option " + a);
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.empty()) return UsageError("check: usage: check [--json] FILE...");
+
+  std::vector<Checked> results(files.size());
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  std::mutex progressLock;
+  const bool progress = isatty(STDERR_FILENO) != 0;
+  auto work = [&] {
+    for (size_t i = next++; i < files.size(); i = next++) {
+      results[i] = CheckOne(files[i]);
+      const size_t n = ++done;
+      if (progress) {
+        std::lock_guard<std::mutex> lock(progressLock);
+        std::cerr << "\rchecked " << n << " of " << files.size() << std::flush;
+      }
+    }
+  };
+  std::vector<std::thread> pool;
+  const int threads = std::min<int>(Threads(), static_cast<int>(files.size()));
+  for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  if (progress) std::cerr << "\r\033[K" << std::flush;
+
+  bool allOk = true, unreadable = false;
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::cout << (json ? CheckJson(files[i], results[i]) : CheckLine(files[i], results[i])) << '\n';
+    allOk = allOk && results[i].status == Status::Ok;
+    unreadable = unreadable || results[i].status == Status::Unreadable;
+  }
+  if (unreadable) return kExitError;
+  return allOk ? kExitOk : kExitStopped;
+}
+
+int RunRepair(std::vector<std::string> args) {
+  bool json = false;
+  int32_t maxEdits = 4;
+  std::string output;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--main-image") {
+      // Always so: a camera file is repaired on its main image.
+    } else if (a == "--max-edits") {
+      if (i + 1 >= args.size() || !ParseDecimal(args[i + 1], maxEdits))
+        return UsageError("repair: --max-edits needs a number");
+      ++i;
+    } else if (a == "-o") {
+      if (i + 1 >= args.size()) return UsageError("repair: -o needs a file name");
+      output = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return UsageError("repair: unknown option " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 1 || output.empty())
+    return UsageError("repair: usage: repair [--json] [--max-edits N] FILE -o OUT.jpg");
+  const std::string& path = positional[0];
+
+  CliSession session;
+  session.dialogs.onMessage = nullptr;
+  AppState& app = session.state;
+  std::vector<uint8_t> bytes;
+  const FileError error = ReadBytes(path, bytes);
+  if (!error.ok()) return ReadFailure(path, error);
+  const Prepared prepared = Prepare(session, bytes);
+
+  std::vector<ScanEdit> applied;
+  RepairResult result = RepairResult::NotRepaired;
+  std::vector<uint8_t> repaired = bytes;
+  if (!prepared.completed) {
+    std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
+  } else if (!prepared.model) {
+    std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
+  } else {
+    SearchControl control;
+    control.threads = Threads();
+    const RepairRun run = RepairScan(*prepared.model, repaired, maxEdits, control);
+    applied = run.applied;
+    result = run.result;
+  }
+
+  bool written = false;
+  if (result == RepairResult::Repaired) {
+    // The save command itself writes, through a save dialog answered with OUT.
+    app.file.bytes = repaired;
+    app.form.Fname.text = path;
+    session.dialogs.savePaths.push_back(output);
+    const size_t before = session.dialogs.messages.size();
+    SAVE_Click(app);
+    written = session.dialogs.messages.size() == before;
+    for (size_t i = before; i < session.dialogs.messages.size(); ++i)
+      std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
+  }
+  const char* text = result == RepairResult::Repaired ? "repaired"
+                     : result == RepairResult::Clean  ? "clean"
+                                                      : "not repaired";
+  if (json) {
+    std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
+    for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
+    line += "],\"output\":" + (written ? Json(output) : std::string("null")) + "}";
+    std::cout << line << '\n';
+  } else {
+    for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';
+    std::cout << "result: " << text << '\n';
+  }
+  if (result == RepairResult::Repaired && !written) return kExitError;
+  return result == RepairResult::NotRepaired ? kExitStopped : kExitOk;
+}
+
+}  // namespace vorn::cli

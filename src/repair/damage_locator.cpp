@@ -1,0 +1,329 @@
+#include "repair/damage_locator.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "analysis/hex.h"
+#include "repair/picture_fit.h"
+
+namespace vorn {
+
+namespace {
+
+// A decode that lost its track fails within this many MCUs, nearly always.
+constexpr int32_t kLocalReach = 12;
+// Where the picture shows a run of MCUs out of step, the damage lies a few MCUs
+// before it at most.
+constexpr int32_t kShiftedMargin = 6;
+
+std::string MarkerText(uint8_t code) {
+  if (marker::IsRestartMarker(code)) return "RST" + std::to_string(code - marker::kRST0);
+  if (code == marker::kEOI) return "EOI";
+  return "FF" + Hex2(code);
+}
+
+std::string At(BitPos p) {
+  return Hex8(static_cast<int32_t>(p >> 3));
+}
+
+std::string McuText(const ScanModel& model, int32_t mcu) {
+  const int32_t perRow = model.geometry.McusPerRow;
+  return "(" + std::to_string(mcu % perRow) + "," + std::to_string(mcu / perRow) + ")";
+}
+
+// Why a stretch of interval `interval` that stopped so is not that interval.
+std::string Reason(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
+  const int32_t start = model.IntervalStart(interval);
+  const int32_t end = model.IntervalEnd(interval);
+  const int32_t expected = end - start;
+  const int32_t decoded = stop.mcu - start;
+  const std::string where = model.intervals > 1 ? " in restart interval " + std::to_string(interval) : "";
+  switch (stop.kind) {
+    case StopKind::BadCode:
+      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": no code word matches at " + At(stop.at);
+    case StopKind::CoefficientOverrun:
+      return "decoding fails at MCU " + McuText(model, stop.mcu) +
+             ": a coefficient past the end of its block";
+    case StopKind::DcRange:
+      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": a DC value out of range";
+    case StopKind::Implausible:
+      return "MCU " + McuText(model, stop.mcu) + " holds what no encoder writes: a coefficient larger than " +
+             "8-bit samples give, or a run of zeros with nothing after it";
+    case StopKind::TransformOverflow:
+      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": the inverse transform overflows";
+    case StopKind::MarkerInsideMcu:
+      return MarkerText(stop.marker) + " at " + At(stop.at) + " inside MCU " + McuText(model, stop.mcu);
+    case StopKind::ForeignMarker:
+      return "foreign marker " + MarkerText(stop.marker) + " at " + At(stop.at) + " inside the data";
+    case StopKind::EndOfFile:
+      return "the file ends inside the scan data";
+    case StopKind::Limit:
+      return "too many MCUs" + where + ": more than " + std::to_string(decoded) + ", " +
+             std::to_string(expected) + " expected";
+    case StopKind::SinkStopped:
+      return "decoding stopped";
+    case StopKind::AtMarker:
+      break;
+  }
+  if (!marker::IsRestartMarker(stop.marker) && stop.marker != marker::kEOI)
+    return "foreign marker " + MarkerText(stop.marker) + " at " + At(stop.at) + " inside the data";
+  const uint8_t wanted = model.MarkerAfter(interval);
+  if (decoded < expected) {
+    return "too few MCUs" + where + ": " + std::to_string(decoded) + " of " + std::to_string(expected) +
+           " before " + MarkerText(stop.marker) + " at " + At(stop.at);
+  }
+  if (decoded > expected) {
+    return "too many MCUs" + where + ": " + std::to_string(decoded) + " of " + std::to_string(expected) +
+           " before " + MarkerText(stop.marker) + " at " + At(stop.at);
+  }
+  if (!stop.paddingOnes)
+    return "padding bits before " + MarkerText(stop.marker) + " at " + At(stop.at) + " are not all 1";
+  if (stop.marker != wanted) {
+    if (marker::IsRestartMarker(stop.marker) && marker::IsRestartMarker(wanted))
+      return "restart marker out of sequence: " + MarkerText(stop.marker) + " at " + At(stop.at) + ", " +
+             MarkerText(wanted) + " expected";
+    return MarkerText(stop.marker) + " at " + At(stop.at) + " where " + MarkerText(wanted) + " belongs";
+  }
+  return "the interval ends wrongly";
+}
+
+// Data that is no whole MCU between the interval's last MCU and its marker: the
+// greedy decode ran past the last MCU and failed before the marker.
+bool DataLeftBeforeMarker(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
+  return stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit &&
+         stop.mcu == model.IntervalEnd(interval);
+}
+
+// The first bit of an MCU's data, as the pointer names it: the bit after the mark.
+BitPos FirstBit(const McuMark& mark) {
+  return mark.mark + 1;
+}
+
+// How strongly MCU m's top and left edges break with the picture before it: the mean
+// |r| per sample pair over all components.
+int32_t BreakScore(const ScanModel& model, const ComponentPlanes& planes, int32_t m) {
+  const int32_t perRow = model.geometry.McusPerRow;
+  const int32_t column = m % perRow, row = m / perRow;
+  int64_t total = 0;
+  int64_t pairs = 0;
+  for (int c = 0; c < planes.count; ++c) {
+    const auto i = static_cast<size_t>(c);
+    const int32_t w = 8 * model.h[i], h = 8 * model.v[i];
+    const int32_t x0 = column * w, y0 = row * h;
+    const int32_t xEnd = std::min(x0 + w, planes.visibleWidth[i]);
+    const int32_t yEnd = std::min(y0 + h, planes.visibleHeight[i]);
+    if (y0 >= 2 && y0 + 1 < planes.visibleHeight[i]) {
+      for (int32_t x = x0; x < xEnd; ++x, ++pairs)
+        total += std::abs(EdgeStep(planes.At(c, x, y0 - 2), planes.At(c, x, y0 - 1), planes.At(c, x, y0),
+                                   planes.At(c, x, y0 + 1)));
+    }
+    if (x0 >= 2 && x0 + 1 < planes.visibleWidth[i]) {
+      for (int32_t y = y0; y < yEnd; ++y, ++pairs)
+        total += std::abs(EdgeStep(planes.At(c, x0 - 2, y), planes.At(c, x0 - 1, y), planes.At(c, x0, y),
+                                   planes.At(c, x0 + 1, y)));
+    }
+  }
+  return pairs == 0 ? 0 : static_cast<int32_t>(total / pairs);
+}
+
+// MCUs of [first, last] where the picture most likely starts to go wrong, best first:
+// where the mean break score of the MCUs that follow rises most above that of the MCUs
+// before.
+std::vector<int32_t> LikelyStarts(const ScanModel& model, const ScanPass& pass, int32_t first, int32_t last,
+                                  int count) {
+  std::vector<int32_t> starts;
+  last = std::min(last, model.totalMcus - 1);
+  if (last < first) return starts;
+  const int32_t n = last - first + 1;
+  std::vector<int64_t> prefix(static_cast<size_t>(n) + 1, 0);
+  for (int32_t k = 0; k < n; ++k)
+    prefix[static_cast<size_t>(k) + 1] =
+        prefix[static_cast<size_t>(k)] + BreakScore(model, pass.planes, first + k);
+  const int32_t span = std::max(1, std::min(model.geometry.McusPerRow, 32));
+  std::vector<std::pair<int64_t, int32_t>> rises;
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t after = std::min(span, n - k);
+    const int32_t before = std::min(span, k);
+    const int64_t meanAfter =
+        (prefix[static_cast<size_t>(k + after)] - prefix[static_cast<size_t>(k)]) * 16 / after;
+    const int64_t meanBefore =
+        before == 0
+            ? 0
+            : (prefix[static_cast<size_t>(k)] - prefix[static_cast<size_t>(k - before)]) * 16 / before;
+    rises.emplace_back(meanAfter - meanBefore, first + k);
+  }
+  std::sort(rises.begin(), rises.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  for (const auto& [rise, m] : rises) {
+    bool near = false;
+    for (int32_t s : starts) near = near || std::abs(s - m) < 4;
+    if (near) continue;
+    starts.push_back(m);
+    if (static_cast<int>(starts.size()) == count) break;
+  }
+  return starts;
+}
+
+// How much better MCU m's top edge fits the picture above when that is taken `shift`
+// MCU columns to the side: after a decode lost or gained MCUs and found its way
+// again, every MCU shows the one `shift` places further on, until a whole row of
+// them has passed and the rows above are out of step alike.
+int64_t ShiftGain(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift) {
+  const int32_t perRow = model.geometry.McusPerRow;
+  const int32_t column = m % perRow, row = m / perRow;
+  if (row == 0 || column + shift < 0 || column + shift >= perRow) return 0;
+  int64_t gain = 0;
+  for (int c = 0; c < planes.count; ++c) {
+    const auto i = static_cast<size_t>(c);
+    const int32_t w = 8 * model.h[i], h = 8 * model.v[i];
+    const int32_t x0 = column * w, y0 = row * h;
+    const int32_t dx = shift * w;
+    if (y0 + 1 >= planes.visibleHeight[i]) continue;
+    for (int32_t x = x0; x < std::min(x0 + w, planes.visibleWidth[i]); ++x) {
+      if (x + dx < 0 || x + dx >= planes.visibleWidth[i]) continue;
+      const int32_t b = planes.At(c, x, y0), b2 = planes.At(c, x, y0 + 1);
+      const int32_t straight = std::abs(EdgeStep(planes.At(c, x, y0 - 2), planes.At(c, x, y0 - 1), b, b2));
+      const int32_t moved =
+          std::abs(EdgeStep(planes.At(c, x + dx, y0 - 2), planes.At(c, x + dx, y0 - 1), b, b2));
+      gain += straight - moved;
+    }
+  }
+  return gain;
+}
+
+// MCUs of [first, last] where a decode that came out `shift` MCUs short most likely
+// went astray, best first: the starts of the runs of a row of MCUs whose top edges
+// fit best when the rows above are taken `shift` columns on.
+std::vector<int32_t> ShiftedStarts(const ScanModel& model, const ScanPass& pass, int32_t first, int32_t last,
+                                   int32_t shift, int count) {
+  std::vector<int32_t> starts;
+  last = std::min(last, model.totalMcus - 1);
+  if (last < first || shift == 0) return starts;
+  const int32_t n = last - first + 1;
+  std::vector<int64_t> prefix(static_cast<size_t>(n) + 1, 0);
+  for (int32_t k = 0; k < n; ++k)
+    prefix[static_cast<size_t>(k) + 1] =
+        prefix[static_cast<size_t>(k)] + ShiftGain(model, pass.planes, first + k, shift);
+  const int32_t run = std::max(1, model.geometry.McusPerRow);
+  std::vector<std::pair<int64_t, int32_t>> gains;
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t end = std::min(n, k + run);
+    gains.emplace_back(prefix[static_cast<size_t>(end)] - prefix[static_cast<size_t>(k)], first + k);
+  }
+  std::sort(gains.begin(), gains.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  for (const auto& [gain, m] : gains) {
+    if (gain <= 0) break;
+    bool near = false;
+    for (int32_t s : starts) near = near || std::abs(s - m) < 4;
+    if (near) continue;
+    starts.push_back(m);
+    if (static_cast<int>(starts.size()) == count) break;
+  }
+  return starts;
+}
+
+// A window of trials starting at MCU first, over the data of MCUs first .. last
+// (bytes from first's first bit to lastByte).
+SearchWindow WindowOver(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                        int32_t first, int64_t lastByte) {
+  SearchWindow w;
+  w.firstMcu = first;
+  w.firstByte = StartPointOf(model, bytes, pass, first).next >> 3;
+  w.lastByte = std::min<int64_t>(lastByte, static_cast<int64_t>(bytes.size()) - 1);
+  w.lastMcu = first;
+  while (w.lastMcu + 1 < static_cast<int32_t>(pass.marks.size()) - 1 &&
+         pass.marks[static_cast<size_t>(w.lastMcu + 1)].mark >= 0 &&
+         (pass.marks[static_cast<size_t>(w.lastMcu + 1)].mark >> 3) <= w.lastByte)
+    ++w.lastMcu;
+  return w;
+}
+
+// The last byte of MCU m's data, when the pass knows where the next MCU begins.
+int64_t McuLastByte(const ScanPass& pass, int32_t m, int64_t fallback) {
+  if (m + 1 < static_cast<int32_t>(pass.marks.size()) && pass.marks[static_cast<size_t>(m + 1)].mark >= 0)
+    return pass.marks[static_cast<size_t>(m + 1)].mark >> 3;
+  return fallback;
+}
+
+}  // namespace
+
+DamageReport LocateDamage(const ScanModel& model, const std::vector<uint8_t>& bytes, ScanPass& pass) {
+  DamageReport report;
+  report.mcusExpected = model.totalMcus;
+  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  RunScanPass(model, plain, true, pass);
+  const SegmentOutcome* failure = pass.Failure();
+  if (failure == nullptr) {
+    report.health = ScanHealth::Clean;
+    report.mcusDecoded = model.totalMcus;
+    return report;
+  }
+
+  report.health = ScanHealth::Damaged;
+  report.syntaxIntact = false;
+  const int32_t interval = failure->interval;
+  const DecodeStop& stop = failure->stop;
+  const int32_t start = model.IntervalStart(interval);
+  const int32_t end = model.IntervalEnd(interval);
+  report.mcusDecoded = std::min(stop.mcu, end);
+  report.reason =
+      DataLeftBeforeMarker(model, interval, stop)
+          ? "data left after the last MCU" +
+                std::string(model.intervals > 1 ? " of restart interval " + std::to_string(interval) : "") +
+                " beyond the padding bits"
+          : Reason(model, interval, stop);
+  const int64_t stopByte = stop.at >> 3;
+  const int32_t failing = std::clamp(stop.mcu, start, std::max(start, std::min(end, model.totalMcus) - 1));
+
+  // A marker that belongs to no scan data, or a failure in the middle of it, is
+  // near the damage; a wrong count at the end of the data is not.
+  const bool foreign =
+      stop.kind == StopKind::AtMarker && !marker::IsRestartMarker(stop.marker) && stop.marker != marker::kEOI;
+  const bool local = foreign || (stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit &&
+                                 !DataLeftBeforeMarker(model, interval, stop));
+  int32_t suspect = failing;
+  if (local) {
+    // The decode went wrong at, or some MCUs before, where it failed.
+    const int32_t from = std::max(start, failing - kLocalReach);
+    report.windows.push_back(WindowOver(model, bytes, pass, from, stopByte + 2));
+    const std::vector<int32_t> starts = LikelyStarts(model, pass, from, failing, 1);
+    if (!starts.empty()) suspect = starts[0];
+  } else if (end - start <= 8) {
+    // A short interval: all of it.
+    report.windows.push_back(WindowOver(model, bytes, pass, start, stopByte));
+    suspect = start;
+  } else {
+    // The count came out wrong: the picture shows where the decode left the track,
+    // and, after it found its way again, everything moved by the MCUs it lost or
+    // gained.
+    const int32_t last = std::min(stop.mcu, end) - 1;
+    const int32_t shift = stop.kind == StopKind::AtMarker ? end - stop.mcu : -1;
+    std::vector<int32_t> starts = ShiftedStarts(model, pass, start, last, shift, 2);
+    if (shift == -1) {
+      for (int32_t s : ShiftedStarts(model, pass, start, last, -2, 1)) starts.push_back(s);
+    }
+    for (int32_t s : LikelyStarts(model, pass, start, last, 2)) {
+      bool near = false;
+      for (int32_t t : starts) near = near || std::abs(s - t) < 4;
+      if (!near) starts.push_back(s);
+    }
+    for (int32_t s : starts) {
+      const int32_t from = std::max(start, s - kShiftedMargin);
+      const SearchWindow w = WindowOver(model, bytes, pass, from, McuLastByte(pass, s + 1, stopByte));
+      bool same = false;
+      for (const SearchWindow& other : report.windows) same = same || other.firstByte == w.firstByte;
+      if (!same) report.windows.push_back(w);
+    }
+    if (!starts.empty()) suspect = starts[0];
+  }
+  report.mcu = suspect;
+  report.column = suspect % model.geometry.McusPerRow;
+  report.row = suspect / model.geometry.McusPerRow;
+  report.position = FirstBit(pass.marks[static_cast<size_t>(suspect)]);
+  return report;
+}
+
+}  // namespace vorn

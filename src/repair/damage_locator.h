@@ -1,0 +1,33 @@
+// The damage locator: a strict pass over the scan, and where the damage most likely
+// begins. A scan that decodes but shows a block far out of keeping with the picture
+// around it is reported too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "repair/edit_search.h"
+#include "repair/scan_model.h"
+#include "repair/scan_pass.h"
+
+namespace vorn {
+
+enum class ScanHealth { Clean, Damaged };
+
+struct DamageReport {
+  ScanHealth health = ScanHealth::Clean;
+  int32_t mcu = 0;  // the first suspect MCU
+  int32_t column = 0, row = 0;
+  BitPos position = 0;  // the first bit of its data
+  std::string reason;
+  int32_t mcusDecoded = 0;  // MCUs that decoded in order before the first fault
+  int32_t mcusExpected = 0;
+  bool syntaxIntact = true;           // the damage is seen only in the picture
+  std::vector<SearchWindow> windows;  // where to look for the repair, in turn
+};
+
+// Runs the strict pass (with planes) into pass and reports.
+DamageReport LocateDamage(const ScanModel& model, const std::vector<uint8_t>& bytes, ScanPass& pass);
+
+}  // namespace vorn

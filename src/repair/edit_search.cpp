@@ -1,0 +1,453 @@
+#include "repair/edit_search.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "repair/picture_fit.h"
+
+namespace vorn {
+
+namespace {
+
+// A decode whose MCU boundaries are known, from MCU firstMcu on, to where its
+// stretch of data ended.
+struct KnownPath {
+  int32_t firstMcu = 0;
+  int32_t overflowMcu = INT32_MAX;  // the first MCU whose transform overflows on this path
+  mutable int64_t hits = 0;
+  std::vector<BitPos> marks;  // original positions, increasing
+  std::vector<std::array<int16_t, 3>> dc;
+  DecodeStop end;
+  std::array<int32_t, 3> dcMin{32767, 32767, 32767};
+  std::array<int32_t, 3> dcMax{-32768, -32768, -32768};
+
+  void Add(BitPos mark, const std::array<int16_t, 3>& d) {
+    marks.push_back(mark);
+    dc.push_back(d);
+    for (int c = 0; c < 3; ++c) {
+      dcMin[static_cast<size_t>(c)] =
+          std::min<int32_t>(dcMin[static_cast<size_t>(c)], d[static_cast<size_t>(c)]);
+      dcMax[static_cast<size_t>(c)] =
+          std::max<int32_t>(dcMax[static_cast<size_t>(c)], d[static_cast<size_t>(c)]);
+    }
+  }
+  int Find(BitPos p) const {
+    const auto it = std::lower_bound(marks.begin(), marks.end(), p);
+    return it != marks.end() && *it == p ? static_cast<int>(it - marks.begin()) : -1;
+  }
+};
+
+enum class Verdict : uint8_t { Unknown, Verified, Rejected };
+
+// What a trial needs to know of the file around it; shared read-only by the threads.
+struct SearchContext {
+  const ScanModel& model;
+  const std::vector<uint8_t>& bytes;
+  const ScanPass& pass;
+  const SearchWindow& window;
+  int32_t interval = 0;
+  int32_t limit = 0;
+  KnownPath reference;            // the unedited file's decode from window.firstMcu
+  std::vector<ScanPoint> points;  // its symbol boundaries, in order
+  std::vector<int> laterClean;    // per pass segment: it and all after it are complete
+
+  SearchContext(const ScanModel& m, const std::vector<uint8_t>& b, const ScanPass& p, const SearchWindow& w)
+      : model(m), bytes(b), pass(p), window(w) {}
+
+  // Whether every interval after the one that ends at the restart marker at byte
+  // `marker` decodes completely (nothing follows EOI).
+  bool AfterMarkerClean(int64_t marker, uint8_t code) const {
+    if (code == 0xD9) return true;
+    const BitPos start = MakeBitPos(marker + 2, 0);
+    for (size_t i = 0; i < pass.segments.size(); ++i)
+      if (pass.segments[i].start == start) return laterClean[i] != 0;
+    return false;
+  }
+
+  // A stretch of this interval that stopped so: complete, with clean intervals after.
+  bool Completes(const DecodeStop& stop) const {
+    return IntervalComplete(model, interval, stop) && AfterMarkerClean(stop.at >> 3, stop.marker);
+  }
+
+  // A trial at MCU `mcu` with predictors dc meets path at index j: from there both
+  // read the same bits.
+  Verdict Judge(const KnownPath& path, int j, int32_t mcu, const std::array<int16_t, 3>& dc) const {
+    bool sameDc = true;
+    bool dcFits = true;
+    for (size_t c = 0; c < 3; ++c) {
+      const int32_t delta = dc[c] - path.dc[static_cast<size_t>(j)][c];
+      sameDc = sameDc && delta == 0;
+      dcFits = dcFits && path.dcMin[c] + delta >= -32768 && path.dcMax[c] + delta <= 32767;
+    }
+    // A block ahead whose transform overflows: alike with the same values.
+    if (path.firstMcu + j <= path.overflowMcu && path.overflowMcu != INT32_MAX)
+      return sameDc ? Verdict::Rejected : Verdict::Unknown;
+    switch (path.end.kind) {
+      case StopKind::AtMarker:
+        break;
+      case StopKind::DcRange:
+      case StopKind::TransformOverflow:
+        // The same values fail alike; other predictors may not.
+        return sameDc ? Verdict::Rejected : Verdict::Unknown;
+      case StopKind::SinkStopped:
+        return Verdict::Unknown;
+      default:
+        return Verdict::Rejected;  // the same bits fail, or never meet a marker in time
+    }
+    // The DC values move by the difference of the predictors; where they might leave
+    // 16 bits (or the transform overflow), decode on.
+    if (!sameDc && !dcFits) return Verdict::Unknown;
+    DecodeStop moved = path.end;
+    moved.mcu = path.end.mcu + (mcu - (path.firstMcu + j));
+    return Completes(moved) ? Verdict::Verified : Verdict::Rejected;
+  }
+};
+
+// Follows a trial's MCU boundaries past the edit and ends it where it meets a known
+// decode; records them (in original positions) for the next trials.
+class TrialSink {
+ public:
+  static constexpr bool kSymbols = false;
+  static constexpr bool kCoefficients = true;  // to see a transform overflow
+
+  TrialSink(const SearchContext& ctx, const std::vector<KnownPath>& memo, const PatchedBytes& patched,
+            KnownPath& record)
+      : ctx_(ctx), memo_(memo), patched_(patched), record_(record) {}
+  void OnSymbol(const ScanPoint&) {}
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    return TransformFits(ctx_.model, block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    const int64_t byte = mark >> 3;
+    if (byte < patched_.EditEnd()) return true;
+    const BitPos original = MakeBitPos(patched_.ToOriginal(byte), static_cast<int>(mark & 7));
+    if (Meet(ctx_.reference, original, mcu, dc)) return false;
+    for (const KnownPath& path : memo_)
+      if (Meet(path, original, mcu, dc)) return false;
+    if (record_.marks.empty()) record_.firstMcu = mcu;
+    record_.Add(original, dc);
+    return true;
+  }
+  Verdict verdict = Verdict::Unknown;
+
+ private:
+  bool Meet(const KnownPath& path, BitPos original, int32_t mcu, const std::array<int16_t, 3>& dc) {
+    const int j = path.Find(original);
+    if (j < 0) return false;
+    ++path.hits;
+    verdict = ctx_.Judge(path, j, mcu, dc);
+    return verdict != Verdict::Unknown;
+  }
+
+  const SearchContext& ctx_;
+  const std::vector<KnownPath>& memo_;
+  const PatchedBytes& patched_;
+  KnownPath& record_;
+};
+
+// Records the unedited decode: its MCU boundaries and its symbol boundaries.
+class ReferenceSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  ReferenceSink(const ScanModel& model, KnownPath& path, std::vector<ScanPoint>& points, BitPos pointsUntil)
+      : model_(model), path_(path), points_(points), until_(pointsUntil) {}
+  void OnSymbol(const ScanPoint& p) {
+    if (p.next <= until_) points_.push_back(p);
+  }
+  // An overflowing transform is noted, not an end: trials that get past the
+  // overflowing block (by changing it) meet the decode again after it.
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    if (path_.overflowMcu == INT32_MAX && !TransformFits(model_, block, natural, nonZero))
+      path_.overflowMcu = mcu_;
+    return true;
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    if (path_.marks.empty()) path_.firstMcu = mcu;
+    path_.Add(mark, dc);
+    mcu_ = mcu;
+    return true;
+  }
+  void Begin(int32_t mcu) { mcu_ = mcu; }
+
+ private:
+  const ScanModel& model_;
+  KnownPath& path_;
+  std::vector<ScanPoint>& points_;
+  BitPos until_;
+  int32_t mcu_ = 0;
+};
+
+// A trial that ran to a marker without meeting a known decode (or this far past its
+// edit before it failed) is kept as a known decode for the trials after it; when
+// the room is used up, it replaces the one met least.
+constexpr size_t kMemoMinMarks = 4;
+constexpr size_t kMemoLongFailure = 32;
+constexpr size_t kMemoPaths = 24;
+
+// The whole run is rated for the best edits only: this many in all, and at least
+// this many of each size of edit.
+constexpr size_t kWholeRunRated = 48;
+constexpr size_t kWholeRunPerSize = 16;
+
+class Worker {
+ public:
+  Worker(const SearchContext& ctx) : ctx_(ctx), decoder_(ctx.model) {}
+
+  // Whether the edit verifies.
+  bool Try(const ScanEdit& edit) {
+    const ScanPoint* start = StartFor(edit.position);
+    if (start == nullptr) return false;
+    const PatchedBytes patched(ctx_.bytes.data(), static_cast<int64_t>(ctx_.bytes.size()), edit);
+    record_.marks.clear();
+    record_.dc.clear();
+    record_.dcMin = {32767, 32767, 32767};
+    record_.dcMax = {-32768, -32768, -32768};
+    record_.overflowMcu = INT32_MAX;
+    TrialSink sink(ctx_, memo_, patched, record_);
+    const DecodeStop stop = decoder_.Run(patched, *start, ctx_.limit, sink);
+    ++trials_;
+    if (sink.verdict != Verdict::Unknown) return sink.verdict == Verdict::Verified;
+    // Ran to its own end: maybe the repair itself, or a chance resynchronisation
+    // that later trials will meet again.
+    DecodeStop end = stop;
+    if (end.kind == StopKind::AtMarker) end.at = MakeBitPos(patched.ToOriginal(end.at >> 3), 0);
+    const bool ok = end.kind == StopKind::AtMarker && ctx_.Completes(end);
+    const bool worth = end.kind == StopKind::AtMarker ? record_.marks.size() >= kMemoMinMarks
+                                                      : record_.marks.size() >= kMemoLongFailure;
+    if (worth) {
+      record_.end = end;
+      record_.hits = 0;
+      if (memo_.size() < kMemoPaths) {
+        memo_.push_back(record_);
+      } else {
+        auto least = std::min_element(memo_.begin(), memo_.end(),
+                                      [](const KnownPath& a, const KnownPath& b) { return a.hits < b.hits; });
+        *least = record_;
+      }
+    }
+    return ok;
+  }
+  int64_t Trials() const { return trials_; }
+
+ private:
+  // The last symbol boundary at least two bytes before p: the bytes read up to it,
+  // and how a data FF among them was read, do not depend on the edit.
+  const ScanPoint* StartFor(int64_t p) const {
+    const BitPos before = MakeBitPos(p - 1, 0);
+    const auto& points = ctx_.points;
+    auto it = std::upper_bound(points.begin(), points.end(), before,
+                               [](BitPos v, const ScanPoint& s) { return v < s.next; });
+    if (it == points.begin()) return nullptr;
+    return &*(it - 1);
+  }
+
+  const SearchContext& ctx_;
+  StrictDecoder decoder_;
+  std::vector<KnownPath> memo_;
+  KnownPath record_;
+  int64_t trials_ = 0;
+};
+
+}  // namespace
+
+void EditsAt(const std::vector<uint8_t>& bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out) {
+  const auto size = static_cast<int64_t>(bytes.size());
+  if (p <= 0 || p >= size) return;
+  const uint8_t b = bytes[static_cast<size_t>(p)];
+  const uint8_t previous = bytes[static_cast<size_t>(p - 1)];
+  const auto position = static_cast<int32_t>(p);
+  if (previous == 0xFF) return;  // a stuffed 00 or a marker's code: edited with its FF
+  if (b == 0xFF) {
+    if (p + 1 >= size) return;
+    const uint8_t code = bytes[static_cast<size_t>(p + 1)];
+    if (code == 0x00) return;  // a data FF
+    // A marker inside the data: a lost stuffed 00, or a marker that does not belong.
+    out.push_back(ScanEdit::Stuffing(position + 1));
+    out.push_back(ScanEdit::Marker(position, code));
+    return;
+  }
+  for (int bit = 0; bit < 8; ++bit) {
+    const auto v = static_cast<uint8_t>(b ^ (0x80 >> bit));
+    if (v != 0xFF) out.push_back(ScanEdit::Bit(position, bit, b));
+  }
+  for (int v = 0; v < 0xFF; ++v) {
+    const auto d = static_cast<uint8_t>(v ^ b);
+    if (d == 0 || (d & (d - 1)) == 0) continue;  // the byte itself, or one bit changed
+    out.push_back(ScanEdit::ReplaceByte(position, b, static_cast<uint8_t>(v)));
+  }
+  // Removing one of two equal bytes, or inserting a copy of the byte before, gives the
+  // same bytes as at the position before: tried there.
+  if (!(p > firstByte && previous == b)) out.push_back(ScanEdit::RemoveByte(position, b));
+  for (int v = 0; v < 0xFF; ++v) {
+    if (p > firstByte && v == previous) continue;
+    out.push_back(ScanEdit::InsertByte(position, static_cast<uint8_t>(v)));
+  }
+}
+
+namespace {
+
+// Tries every edit of one window; the verified edits go to found. False when cancelled.
+bool TryWindow(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+               const SearchWindow& window, const SearchControl& control, double progressBase,
+               double progressShare, std::vector<ScanEdit>& found, int64_t& trialCount) {
+  if (window.firstMcu < 0 || window.firstMcu >= model.totalMcus ||
+      pass.marks[static_cast<size_t>(window.firstMcu)].mark < 0)
+    return true;
+  SearchContext ctx(model, bytes, pass, window);
+  ctx.interval = model.IntervalOf(window.firstMcu);
+  ctx.limit = static_cast<int32_t>(
+      std::min<int64_t>(int64_t{model.IntervalEnd(ctx.interval)} + model.geometry.McusPerRow,
+                        int64_t{model.totalMcus} + model.geometry.McusPerRow));
+  ctx.laterClean.assign(pass.segments.size(), 0);
+  for (size_t i = pass.segments.size(); i-- > 0;) {
+    const bool next = i + 1 < pass.segments.size() ? ctx.laterClean[i + 1] != 0 : true;
+    const bool last = pass.segments[i].interval + 1 >= model.intervals;
+    const bool consecutive =
+        i + 1 < pass.segments.size() ? pass.segments[i + 1].interval == pass.segments[i].interval + 1 : last;
+    ctx.laterClean[i] = pass.segments[i].ok && next && consecutive ? 1 : 0;
+  }
+
+  // The unedited decode from the window's first MCU.
+  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  {
+    StrictDecoder decoder(model);
+    ReferenceSink sink(model, ctx.reference, ctx.points, MakeBitPos(window.lastByte + 1, 0));
+    sink.Begin(window.firstMcu);
+    ctx.reference.end =
+        decoder.Run(plain, StartPointOf(model, bytes, pass, window.firstMcu), ctx.limit, sink);
+  }
+
+  // The edits, position by position; each thread takes every other position.
+  std::vector<int64_t> positions;
+  for (int64_t p = std::max<int64_t>(window.firstByte, 1);
+       p <= window.lastByte && p < static_cast<int64_t>(bytes.size()); ++p)
+    positions.push_back(p);
+  const int threads = std::max(1, std::min(control.threads, 8));
+  std::vector<std::vector<ScanEdit>> verified(static_cast<size_t>(threads));
+  std::vector<int64_t> trials(static_cast<size_t>(threads), 0);
+  std::atomic<size_t> done{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&](int t, bool report) {
+    Worker worker(ctx);
+    std::vector<ScanEdit> edits;
+    for (size_t i = static_cast<size_t>(t); i < positions.size(); i += static_cast<size_t>(threads)) {
+      if (stopped.load(std::memory_order_relaxed) ||
+          (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))) {
+        stopped = true;
+        break;
+      }
+      edits.clear();
+      EditsAt(bytes, positions[i], window.firstByte, edits);
+      for (const ScanEdit& e : edits)
+        if (worker.Try(e)) verified[static_cast<size_t>(t)].push_back(e);
+      const size_t n = ++done;
+      if (report && control.progress)
+        control.progress(progressBase +
+                         progressShare * static_cast<double>(n) / static_cast<double>(positions.size()));
+    }
+    trials[static_cast<size_t>(t)] = worker.Trials();
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) pool.emplace_back(work, t, false);
+  work(0, true);
+  for (std::thread& th : pool) th.join();
+  for (int64_t n : trials) trialCount += n;
+  for (const auto& v : verified) found.insert(found.end(), v.begin(), v.end());
+  return !stopped;
+}
+
+}  // namespace
+
+SearchResult RateEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                       const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
+                       int threadCount, bool keepSamples) {
+  SearchResult result;
+  const int threads = std::max(1, std::min(threadCount, 8));
+  result.verified.resize(edits.size());
+  for (size_t i = 0; i < edits.size(); ++i) result.verified[i].edit = edits[i];
+  std::vector<std::thread> raters;
+  auto rate = [&](int t) {
+    PictureFit local(model, bytes, pass, firstMcu, span);
+    for (size_t i = static_cast<size_t>(t); i < result.verified.size(); i += static_cast<size_t>(threads))
+      local.Rate(&result.verified[i].edit, result.verified[i].rated, keepSamples);
+  };
+  for (int t = 1; t < threads; ++t) raters.emplace_back(rate, t);
+  rate(0);
+  for (std::thread& th : raters) th.join();
+  std::stable_sort(
+      result.verified.begin(), result.verified.end(), [](const VerifiedEdit& a, const VerifiedEdit& b) {
+        return a.rated.fit != b.rated.fit ? a.rated.fit < b.rated.fit : a.edit.Size() < b.edit.Size();
+      });
+  if (rateUnedited) {
+    PictureFit fit(model, bytes, pass, firstMcu, span);
+    result.nullRated = true;
+    fit.Rate(nullptr, result.null, keepSamples);
+  }
+  return result;
+}
+
+SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                         const std::vector<SearchWindow>& windows, bool syntaxIntact,
+                         const SearchControl& control) {
+  SearchResult result;
+  std::vector<ScanEdit> verified;
+  int64_t bytesTotal = 0;
+  for (const SearchWindow& w : windows) bytesTotal += std::max<int64_t>(0, w.lastByte - w.firstByte + 1);
+  double base = 0;
+  for (const SearchWindow& w : windows) {
+    const double share = bytesTotal > 0
+                             ? static_cast<double>(std::max<int64_t>(0, w.lastByte - w.firstByte + 1)) /
+                                   static_cast<double>(bytesTotal)
+                             : 0;
+    if (!TryWindow(model, bytes, pass, w, control, base, share, verified, result.trials)) {
+      result.cancelled = true;
+      return result;
+    }
+    base += share;
+  }
+  // Windows may overlap: each edit once.
+  std::sort(verified.begin(), verified.end(), [](const ScanEdit& a, const ScanEdit& b) {
+    if (a.position != b.position) return a.position < b.position;
+    if (a.Size() != b.Size()) return a.Size() < b.Size();
+    if (a.kind != b.kind) return a.kind < b.kind;
+    return a.value < b.value;
+  });
+  verified.erase(std::unique(verified.begin(), verified.end()), verified.end());
+
+  // Rate them all over the same MCUs: from the first window's first MCU to a row of
+  // MCUs past the last one's; first only over the MCUs the windows cover and a few
+  // after, then the whole run for the best of each size of edit.
+  int32_t first = model.totalMcus, last = 0, lastCovered = 0;
+  for (const SearchWindow& w : windows) {
+    first = std::min(first, w.firstMcu);
+    last = std::max(last, w.firstMcu);
+    lastCovered = std::max(lastCovered, w.lastMcu);
+  }
+  if (windows.empty() || (verified.empty() && !syntaxIntact)) return result;
+  const int32_t span = last - first + model.geometry.McusPerRow + 2;
+  const int32_t shortSpan = std::min(span, std::max(lastCovered, last) - first + 4);
+  if (shortSpan < span && verified.size() > kWholeRunRated) {
+    SearchResult quick =
+        RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads, false);
+    std::vector<ScanEdit> best;
+    std::array<size_t, 8> perSize{};
+    for (const VerifiedEdit& v : quick.verified) {
+      size_t& n = perSize[static_cast<size_t>(std::min(v.edit.Size(), 7))];
+      if (best.size() < kWholeRunRated || n < kWholeRunPerSize) best.push_back(v.edit);
+      ++n;
+    }
+    verified = std::move(best);
+  }
+  const int64_t trials = result.trials;
+  result = RateEdits(model, bytes, pass, verified, first, span, syntaxIntact, control.threads);
+  result.trials = trials;
+  return result;
+}
+
+}  // namespace vorn

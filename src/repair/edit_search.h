@@ -1,0 +1,70 @@
+// The verified search: every small edit within a window of the scan is tried, and
+// an edit counts only when the rest of the scan then decodes as an encoder writes
+// it (see strict_decoder.h). Verified edits are rated by how well the MCUs they
+// change fit the picture around them.
+//
+// A trial never copies the file: it reads it through a PatchedBytes and resumes the
+// decode at the last symbol before the edit. It ends as soon as its MCU boundaries
+// meet those of a decode already known (the damaged file's own, or an earlier
+// trial's that ran to the end): from there on the two read the same bits, so the
+// known decode's ending, moved by the difference in MCU count, is the trial's.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "repair/picture_fit.h"
+#include "repair/scan_edit.h"
+#include "repair/scan_model.h"
+#include "repair/scan_pass.h"
+
+namespace vorn {
+
+struct SearchWindow {
+  int32_t firstMcu = 0;   // trials start at this MCU's first bit
+  int32_t lastMcu = 0;    // the MCU that holds lastByte, about
+  int64_t firstByte = 0;  // edits are tried at positions firstByte .. lastByte
+  int64_t lastByte = -1;
+};
+
+struct VerifiedEdit {
+  ScanEdit edit;
+  RatedMcus rated;  // the MCUs the search rates, decoded with the edit
+};
+
+struct SearchResult {
+  std::vector<VerifiedEdit> verified;  // best first: by fit, then by edit size
+  int64_t trials = 0;
+  bool cancelled = false;
+  bool nullRated = false;  // syntax intact: the unedited file was rated too
+  RatedMcus null;
+};
+
+struct SearchControl {
+  int threads = 2;
+  const std::atomic<bool>* cancel = nullptr;
+  // Fraction of the trials done, 0..1; called from the calling thread only.
+  std::function<void(double)> progress;
+};
+
+// Tries the edits of every window on bytes (whose strict pass is pass, with planes)
+// and returns the best verified ones, all rated over the same MCUs: from the first
+// window's first MCU to a row of MCUs past the last one's (the MCUs the windows
+// cover first, for all of them, then the whole run for the best). syntaxIntact: the
+// file decodes as it is, which is rated too.
+SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                         const std::vector<SearchWindow>& windows, bool syntaxIntact,
+                         const SearchControl& control);
+
+// Rates edits (each verified) over MCUs firstMcu .. firstMcu + span - 1, best first;
+// rateUnedited: the file as it is too.
+SearchResult RateEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                       const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
+                       int threads, bool keepSamples = true);
+
+// Every edit the search tries at position p (which must lie inside bytes), in order.
+void EditsAt(const std::vector<uint8_t>& bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);
+
+}  // namespace vorn

@@ -1,0 +1,80 @@
+// How well decoded MCUs fit the picture around them: the measure by which verified
+// edits are ranked and faint-looking damage is told from the picture's own edges.
+//
+// The measure is taken across block edges, in each component's own samples: for a
+// pair of samples a | b on either side of an edge, with a2 and b2 the next ones
+// outward, r = 3b - b2 - 3a + a2 is the step across the edge less what the slope on
+// both sides predicts. Natural content changes smoothly or keeps its edges across
+// the block grid; a wrong coefficient adds a pattern that ends at the block's edges.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "repair/scan_edit.h"
+#include "repair/scan_model.h"
+#include "repair/scan_pass.h"
+
+namespace vorn {
+
+// The rating of a run of MCUs: per MCU, the fit of its top edge, of its left edge and
+// of the block edges inside it (lower fits better), and a hash of its samples.
+struct RatedMcus {
+  static constexpr int kParts = 3;  // top, left, inside
+  int64_t fit = 0;                  // the sum over all of them
+  uint64_t hash = 0;
+  std::vector<int64_t> partFit;  // kParts per MCU
+  std::vector<uint64_t> mcuHash;
+  std::vector<uint8_t> samples;  // when kept: every MCU's samples, component by component
+  std::vector<int16_t> steps;    // when kept: every rated step r, in a fixed order
+};
+
+// The largest difference of a sample between two ratings with samples kept (0 when
+// either has none).
+int32_t LargestDifference(const RatedMcus& a, const RatedMcus& b);
+
+// How much better a fits than b, step by step where they differ: each such step
+// votes between -1 and 1 by how much larger it is in one of them, so that the
+// picture's own strong edges (large in both) count for little.
+double FitVotes(const RatedMcus& a, const RatedMcus& b);
+
+// Whether a fits clearly better than b: votes worth a few broken steps.
+bool ClearlyBetter(const RatedMcus& a, const RatedMcus& b);
+
+// Rates MCUs firstMcu .. firstMcu + span - 1 (fewer at the last MCU), decoded with an
+// edit, against the picture the pass decoded before firstMcu: their top and left
+// edges and the block edges inside them.
+class PictureFit {
+ public:
+  PictureFit(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+             int32_t firstMcu, int32_t span);
+
+  // Rates the MCUs decoded with edit (null: the file as it is) into out, keeping
+  // their samples when asked.
+  void Rate(const ScanEdit* edit, RatedMcus& out, bool keepSamples = false);
+
+  int32_t Span() const { return span_; }
+
+ private:
+  const ScanModel& model_;
+  const std::vector<uint8_t>& bytes_;
+  const ScanPass& pass_;
+  int32_t firstMcu_;
+  int32_t span_;
+  int32_t firstRow_;
+  std::array<int32_t, 3> top_{};  // per component, the first sample row held
+  ComponentPlanes local_;  // the picture's rows from top_ over the span, the span decoded with the edit
+};
+
+// The first bit of MCU mcu's data, as the pass found it (after a restart marker for
+// the first MCU of an interval).
+ScanPoint StartPointOf(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                       int32_t mcu);
+
+// r across the edge between samples a2 a | b b2.
+inline int32_t EdgeStep(int32_t a2, int32_t a, int32_t b, int32_t b2) {
+  return 3 * b - b2 - 3 * a + a2;
+}
+
+}  // namespace vorn

@@ -1,0 +1,145 @@
+#include "repair/repair_scan.h"
+
+#include <algorithm>
+
+namespace vorn {
+
+namespace {
+
+// The best edits of each window that meet again, rated over the same MCUs.
+constexpr size_t kFinalistsPerWindow = 4;
+// Two pictures count as different only where some sample differs by this much.
+constexpr int32_t kDistinctLevels = 12;
+
+bool IsBit(const ScanEdit& e) {
+  return e.kind == EditKind::SetBit || e.kind == EditKind::ClearBit;
+}
+
+// Whether the byte replacement `wide` changes the bit that the one-bit edit `bit`
+// changes, at the same position (and more bits besides).
+bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
+  if (wide.kind != EditKind::Replace || wide.position != bit.position) return false;
+  const auto flipped = static_cast<uint8_t>(bit.value ^ bit.old);
+  return (static_cast<uint8_t>(wide.value ^ wide.old) & flipped) == flipped;
+}
+
+}  // namespace
+
+SearchResult SearchRepairs(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                           const DamageReport& report, const SearchControl& control,
+                           std::optional<ScanEdit>* choice) {
+  // Each window (a likely place of the damage) is searched and rated on its own. A
+  // window that begins after the damage may still verify edits (that make up for
+  // the MCUs lost before it) whose pictures look right from that window on; so when
+  // windows give repairs, their best edits meet again over MCUs from the first
+  // window's first MCU on, where those leave the damage in sight.
+  if (choice != nullptr) choice->reset();
+  std::vector<SearchResult> results;
+  std::vector<ScanEdit> finalists;
+  bool anyChoice = false;
+  for (size_t i = 0; i < report.windows.size(); ++i) {
+    SearchControl part = control;
+    if (control.progress) {
+      const double base = static_cast<double>(i) / static_cast<double>(report.windows.size());
+      const double share = 1.0 / static_cast<double>(report.windows.size());
+      part.progress = [&control, base, share](double f) { control.progress(base + share * f); };
+    }
+    SearchResult result = SearchEdits(model, bytes, pass, {report.windows[i]}, report.syntaxIntact, part);
+    if (result.cancelled) return result;
+    const std::optional<ScanEdit> chosen = ChooseRepair(result, report.syntaxIntact);
+    anyChoice = anyChoice || chosen.has_value();
+    if (chosen) finalists.push_back(*chosen);
+    for (size_t k = 0; k < result.verified.size() && k < kFinalistsPerWindow; ++k)
+      finalists.push_back(result.verified[k].edit);
+    results.push_back(std::move(result));
+  }
+  if (results.size() == 1) {
+    if (choice != nullptr) *choice = ChooseRepair(results[0], report.syntaxIntact);
+    return std::move(results[0]);
+  }
+  if (!anyChoice) {
+    for (SearchResult& r : results)
+      if (!r.verified.empty()) return std::move(r);
+    return results.empty() ? SearchResult{} : std::move(results[0]);
+  }
+  std::sort(finalists.begin(), finalists.end(), [](const ScanEdit& a, const ScanEdit& b) {
+    if (a.position != b.position) return a.position < b.position;
+    if (a.kind != b.kind) return a.kind < b.kind;
+    return a.value < b.value;
+  });
+  finalists.erase(std::unique(finalists.begin(), finalists.end()), finalists.end());
+  int32_t first = model.totalMcus, last = 0;
+  for (const SearchWindow& w : report.windows) {
+    first = std::min(first, w.firstMcu);
+    last = std::max(last, w.firstMcu);
+  }
+  SearchResult combined =
+      RateEdits(model, bytes, pass, finalists, first, last - first + model.geometry.McusPerRow + 2,
+                report.syntaxIntact, control.threads);
+  for (const SearchResult& r : results) combined.trials += r.trials;
+  if (choice != nullptr) *choice = ChooseRepair(combined, report.syntaxIntact);
+  return combined;
+}
+
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, bool syntaxIntact) {
+  if (search.cancelled || search.verified.empty()) return std::nullopt;
+  // Pictures a few levels apart (the DC of what follows moved by a step, the last
+  // bit of a small coefficient) cannot be told apart by how they fit: as evidence
+  // they count as the same.
+  const auto outfits = [](const RatedMcus& a, const RatedMcus& b) {
+    return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
+  };
+  // The best-fitting edit must fit clearly better than every edit that gives another
+  // picture; of the edits that give its picture, the smallest is taken. Where two
+  // pictures fit about as well, nothing tells which is the original's, with one
+  // exception: a byte replaced by a value that changes the bit of a one-bit edit and
+  // more (bits of small coefficients, a level or two in the picture) is far less
+  // likely than the one bit (one value of 255 against one bit of 8), so the one bit
+  // is taken over those.
+  const VerifiedEdit& best = search.verified.front();
+  const VerifiedEdit* choice = &best;
+  for (const VerifiedEdit& v : search.verified) {
+    if (v.rated.hash == best.rated.hash && v.edit.Size() < choice->edit.Size()) choice = &v;
+    if (IsBit(v.edit) && !IsBit(choice->edit) && Subsumes(choice->edit, v.edit) &&
+        !outfits(best.rated, v.rated))
+      choice = &v;
+  }
+  for (const VerifiedEdit& other : search.verified) {
+    if (other.rated.hash == choice->rated.hash) continue;
+    if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
+    if (!outfits(choice->rated, other.rated)) return std::nullopt;
+  }
+  if (syntaxIntact) {
+    if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;
+    if (!outfits(choice->rated, search.null)) return std::nullopt;
+  }
+  return choice->edit;
+}
+
+RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
+                     const SearchControl& control) {
+  RepairRun run;
+  for (int i = 0;; ++i) {
+    ScanPass pass;
+    const DamageReport report = LocateDamage(model, bytes, pass);
+    if (i == 0) run.first = report;
+    if (report.health == ScanHealth::Clean) {
+      run.result = run.applied.empty() ? RepairResult::Clean : RepairResult::Repaired;
+      return run;
+    }
+    if (i >= maxEdits) break;
+    std::optional<ScanEdit> edit;
+    const SearchResult search = SearchRepairs(model, bytes, pass, report, control, &edit);
+    if (search.cancelled) {
+      run.result = RepairResult::Cancelled;
+      return run;
+    }
+    if (!edit) break;
+    ApplyEdit(bytes, *edit);
+    run.applied.push_back(*edit);
+  }
+  run.result = RepairResult::NotRepaired;
+  return run;
+}
+
+}  // namespace vorn

@@ -1,0 +1,41 @@
+// Verified automatic repair of a scan: locate the damage, search the edits around
+// it, apply the best verified one, and again, until the scan checks clean.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "repair/damage_locator.h"
+#include "repair/edit_search.h"
+#include "repair/scan_model.h"
+
+namespace vorn {
+
+enum class RepairResult { Clean, Repaired, NotRepaired, Cancelled };
+
+struct RepairRun {
+  RepairResult result = RepairResult::NotRepaired;
+  std::vector<ScanEdit> applied;  // in order, each at positions of the bytes as they were then
+  DamageReport first;             // the damage as first located
+};
+
+// Searches the report's windows in turn, until one gives a repair (ChooseRepair);
+// returns that window's search and sets *choice (when given) to the repair, or
+// returns the first window's search that verified anything and resets *choice.
+SearchResult SearchRepairs(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+                           const DamageReport& report, const SearchControl& control,
+                           std::optional<ScanEdit>* choice = nullptr);
+
+// The edit to apply: the best-fitting verified edit, when it fits clearly better than
+// every verified edit that gives another picture, and, where the scan decoded
+// without it, clearly better than the file as it is. None otherwise.
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, bool syntaxIntact);
+
+// Repairs bytes in place: at most maxEdits edits. Clean: nothing was wrong (bytes
+// unchanged). Repaired: the scan checks clean now. NotRepaired and Cancelled: bytes
+// may hold edits that did not lead to a clean scan; the caller keeps its original.
+RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
+                     const SearchControl& control);
+
+}  // namespace vorn

@@ -1,0 +1,115 @@
+#include "repair/scan_model.h"
+
+#include "analysis/marker_codes.h"
+#include "analysis/zigzag.h"
+
+namespace vorn {
+
+bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& model, std::string& why) {
+  const FrameRecord& frame = rec.frame;
+  model.scanStart = rec.scan.ScanDataStart;
+  model.geometry = ComputeMcuGeometry(frame);
+  if (!model.geometry.Valid() || frame.FrameWidth < 1 || frame.FrameHeight < 1) {
+    why = "the frame has no MCU grid";
+    return false;
+  }
+  model.frameWidth = frame.FrameWidth;
+  model.frameHeight = frame.FrameHeight;
+  model.totalMcus = model.geometry.McusPerRow * model.geometry.McuRows;
+  model.restartInterval = restartInterval > 0 ? restartInterval : 0;
+  model.intervals =
+      model.restartInterval > 0 ? (model.totalMcus + model.restartInterval - 1) / model.restartInterval : 1;
+  model.components = frame.ComponentCount;
+  if (model.components < 1 || model.components > 3) {
+    why = "the frame has " + std::to_string(model.components) + " components";
+    return false;
+  }
+  std::array<bool, 4> dcBuilt{}, acBuilt{};
+  model.blockCount = 0;
+  model.hMax = model.vMax = 1;
+  for (int c = 0; c < model.components; ++c) {
+    const int h = frame.HSampling[c], v = frame.VSampling[c];
+    const int dc = rec.scan.DcTableSelector[c], ac = rec.scan.AcTableSelector[c], q = frame.QuantSelector[c];
+    if (h < 1 || v < 1 || h > 4 || v > 4) {
+      why = "a sampling factor is out of range";
+      return false;
+    }
+    if (dc < 0 || dc > 3 || ac < 0 || ac > 3 || q < 0 || q > 2) {
+      why = "a table selector names no table";
+      return false;
+    }
+    model.h[c] = h;
+    model.v[c] = v;
+    model.hMax = std::max(model.hMax, h);
+    model.vMax = std::max(model.vMax, v);
+    if (!dcBuilt[dc]) model.dcTables[dc].Build(rec.huff.HuffTable[0][dc]);
+    if (!acBuilt[ac]) model.acTables[ac].Build(rec.huff.HuffTable[1][ac]);
+    dcBuilt[dc] = acBuilt[ac] = true;
+    for (int y = 0; y < v; ++y) {
+      for (int x = 0; x < h; ++x) {
+        if (model.blockCount == kMaxRepairBlocks) {
+          why = "more than ten blocks per MCU";
+          return false;
+        }
+        ScanModel::Block& b = model.blocks[model.blockCount++];
+        b = ScanModel::Block{
+            c, x, y, q, &model.dcTables[dc], &model.acTables[ac], &model.largest[static_cast<size_t>(q)]};
+      }
+    }
+  }
+  model.quant = rec.quant.QuantValues;
+  for (size_t q = 0; q < 3; ++q)
+    for (size_t p = 0; p < 64; ++p) {
+      const int32_t step = std::max<int32_t>(1, model.quant[q][p]);
+      model.largest[q][p] = 1024 / step + 1;
+    }
+  for (int q = 0; q < 3; ++q)
+    for (int p = 0; p < 64; ++p)
+      model.quantNatural[static_cast<size_t>(q)][static_cast<size_t>(kNaturalOrder[static_cast<size_t>(p)])] =
+          model.quant[static_cast<size_t>(q)][static_cast<size_t>(p)];
+  IdctMatrixTable matrix;
+  BuildIdctMatrix(matrix);
+  PrepareIdctKernel(matrix, model.kernel);
+  return true;
+}
+
+int64_t FirstScanData(const std::vector<uint8_t>& bytes) {
+  const auto size = static_cast<int64_t>(bytes.size());
+  const auto at = [&](int64_t i) { return bytes[static_cast<size_t>(i)]; };
+  if (size < 4 || at(0) != marker::kFill || at(1) != marker::kSOI) return -1;
+  int64_t p = 2;
+  while (p + 1 < size) {
+    if (at(p) != marker::kFill) return -1;
+    const uint8_t code = at(p + 1);
+    if (code == marker::kFill) {  // a fill byte before a marker
+      ++p;
+      continue;
+    }
+    if (code == marker::kSOI || code == marker::kEOI || marker::IsRestartMarker(code) || code == 0x01 ||
+        code == marker::kStuffedZero)
+      return -1;  // no marker without a length belongs before the first scan
+    if (p + 3 >= size) return -1;
+    const int64_t length = at(p + 2) * 256 + at(p + 3);
+    if (length < 2) return -1;
+    if (code == marker::kSOS) return p + 2 + length <= size ? p + 2 + length : -1;
+    p += 2 + length;
+  }
+  return -1;
+}
+
+int32_t RestartIntervalOf(const FileImage& file, const AnalysisState& analysis, int32_t scanStart) {
+  int total = 0;
+  for (const int16_t count : analysis.MarkerCount) total += count;
+  total = std::min(total, kMaxLogLines);
+  int32_t interval = 0;
+  for (int j = 0; j < total; ++j) {
+    const MarkerEntry& e = analysis.MarkerTable[static_cast<size_t>(j)];
+    if (e.Code != marker::kDRI || e.Position >= scanStart) continue;
+    // FF DD, length (2 bytes), interval (2 bytes).
+    if (!file.Contains(int64_t{e.Position} + 5)) continue;
+    interval = file.At(int64_t{e.Position} + 4) * 256 + file.At(int64_t{e.Position} + 5);
+  }
+  return interval;
+}
+
+}  // namespace vorn

@@ -1,0 +1,174 @@
+#include "repair/scan_pass.h"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+
+#include "decode/idct.h"
+
+namespace vorn {
+
+void ComponentPlanes::Reset(const ScanModel& model) {
+  count = model.components;
+  for (int c = 0; c < 3; ++c) {
+    const auto i = static_cast<size_t>(c);
+    if (c >= count) {
+      width[i] = height[i] = visibleWidth[i] = visibleHeight[i] = 0;
+      samples[i].clear();
+      continue;
+    }
+    width[i] = model.geometry.McusPerRow * 8 * model.h[i];
+    height[i] = model.geometry.McuRows * 8 * model.v[i];
+    visibleWidth[i] = std::min(width[i], (model.frameWidth * model.h[i] + model.hMax - 1) / model.hMax);
+    visibleHeight[i] = std::min(height[i], (model.frameHeight * model.v[i] + model.vMax - 1) / model.vMax);
+    samples[i].assign(static_cast<size_t>(width[i]) * height[i], 0);
+  }
+}
+
+bool TransformBlock(const IdctKernel& kernel, const std::array<int32_t, 64>& quantNatural,
+                    std::array<int32_t, 64>& natural, uint64_t nonZero, SampleBlock& samples) {
+  int64_t bound = 0;
+  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+    const auto k = static_cast<size_t>(std::countr_zero(rest));
+    const int64_t v = static_cast<int64_t>(natural[k]) * quantNatural[k];
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    natural[k] = static_cast<int32_t>(v);
+    bound += (v < 0 ? -v : v) * kernel.columnMax[k];
+  }
+  return TransformNatural(kernel, natural, nonZero, bound, samples);
+}
+
+bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+  const ScanModel::Block& b = model.blocks[static_cast<size_t>(block)];
+  const std::array<int32_t, 64>& q = model.quantNatural[static_cast<size_t>(b.quant)];
+  int64_t bound = 0;
+  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+    const auto k = static_cast<size_t>(std::countr_zero(rest));
+    const int64_t v = static_cast<int64_t>(natural[k]) * q[k];
+    bound += (v < 0 ? -v : v) * model.kernel.columnMax[k];
+  }
+  if (bound <= INT32_MAX) return true;
+  SampleBlock samples;
+  return TransformBlock(model.kernel, q, natural, nonZero, samples);
+}
+
+bool PlaneSink::OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+  const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
+  SampleBlock s;
+  if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero, s))
+    return false;
+  const int c = b.component;
+  const int32_t column = mcu_ % model_.geometry.McusPerRow;
+  const int32_t row = mcu_ / model_.geometry.McusPerRow;
+  if (row >= model_.geometry.McuRows) return true;
+  const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
+  const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
+  for (int y = 0; y < 8; ++y) {
+    uint8_t* out = planes_.Row(c, y0 + y) + x0;
+    for (int x = 0; x < 8; ++x)
+      out[x] = static_cast<uint8_t>(std::clamp(s[static_cast<size_t>(y * 8 + x)], 0, 255));
+  }
+  return true;
+}
+
+namespace {
+
+// Records marks and, when drawing, the blocks.
+template <bool kDraw>
+class PassSink {
+ public:
+  static constexpr bool kSymbols = false;
+  static constexpr bool kCoefficients = kDraw;
+
+  PassSink(const ScanModel& model, ScanPass& pass, int32_t firstMcu)
+      : pass_(pass), planes_(model, pass.planes, firstMcu) {}
+  void OnSymbol(const ScanPoint&) {}
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    return planes_.OnBlock(block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    if (mcu < static_cast<int32_t>(pass_.marks.size()))
+      pass_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
+    if constexpr (kDraw) planes_.OnMcu(mcu, mark, dc);
+    return true;
+  }
+
+ private:
+  ScanPass& pass_;
+  PlaneSink planes_;
+};
+
+// The first restart marker at or after byte `from`: its position, or -1 when EOI or
+// the end of the file comes first.
+int64_t NextRestartMarker(const PatchedBytes& bytes, int64_t from) {
+  for (int64_t i = std::max<int64_t>(from, 0); i + 1 < bytes.Length(); ++i) {
+    if (bytes.At(i) != marker::kFill) continue;
+    const uint8_t code = bytes.At(i + 1);
+    if (marker::IsRestartMarker(code)) return i;
+    if (code == marker::kEOI) return -1;
+  }
+  return -1;
+}
+
+template <bool kDraw>
+void Pass(const ScanModel& model, const PatchedBytes& bytes, ScanPass& out) {
+  StrictDecoder decoder(model);
+  // Past the last MCU a stretch is decoded one MCU row further, to tell too many MCUs
+  // from data that is no MCU at all.
+  const int32_t limit = model.totalMcus + model.geometry.McusPerRow;
+  ScanPoint point;
+  point.next = MakeBitPos(model.scanStart, 0);
+  out.marks[0].mark = MakeBitPos(model.scanStart - 1, 7);
+  int32_t interval = 0;
+  int32_t lastOk = -1;  // the last interval that decoded completely
+  PassSink<kDraw> first(model, out, 0);
+  DecodeStop stop = decoder.Run(bytes, point, limit, first);
+  for (;;) {
+    const bool ok = IntervalComplete(model, interval, stop);
+    out.segments.push_back(SegmentOutcome{interval, model.IntervalStart(interval), point.next, stop, ok});
+    if (!ok && out.firstFailure < 0) out.firstFailure = static_cast<int>(out.segments.size()) - 1;
+    if (ok) lastOk = interval;
+    if (interval + 1 >= model.intervals) return;
+    // Go on after the restart marker that ends this stretch, or after the next one.
+    // After a failure the marker's number says which interval follows the last one
+    // that decoded (a stray marker inside an interval is followed by garbage).
+    int64_t rst = -1;
+    if (stop.kind == StopKind::AtMarker && marker::IsRestartMarker(stop.marker))
+      rst = stop.at >> 3;
+    else
+      rst = NextRestartMarker(bytes, stop.at >> 3);
+    if (rst < 0) return;
+    const int number = bytes.At(rst + 1) - marker::kRST0;
+    const int32_t next = ok ? interval + 1 : lastOk + 1 + (((number + 1) - (lastOk + 1)) % 8 + 8) % 8;
+    if (next >= model.intervals) return;
+    interval = next;
+    point = ScanPoint{};
+    point.mcu = model.IntervalStart(interval);
+    point.next = MakeBitPos(rst + 2, 0);
+    if (!ok) out.marks[static_cast<size_t>(point.mcu)] = McuMark{MakeBitPos(rst - 1, 7), {}};
+    PassSink<kDraw> sink(model, out, point.mcu);
+    stop = decoder.Run(bytes, point, limit, sink);
+  }
+}
+
+}  // namespace
+
+bool IntervalComplete(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
+  return stop.kind == StopKind::AtMarker && stop.mcu == model.IntervalEnd(interval) && stop.paddingOnes &&
+         stop.marker == model.MarkerAfter(interval);
+}
+
+void RunScanPass(const ScanModel& model, const PatchedBytes& bytes, bool withPlanes, ScanPass& out) {
+  out.marks.assign(static_cast<size_t>(model.totalMcus) + 1, McuMark{});
+  out.segments.clear();
+  out.firstFailure = -1;
+  if (withPlanes) {
+    out.planes.Reset(model);
+    Pass<true>(model, bytes, out);
+  } else {
+    out.planes = ComponentPlanes{};
+    Pass<false>(model, bytes, out);
+  }
+}
+
+}  // namespace vorn

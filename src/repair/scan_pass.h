@@ -1,0 +1,98 @@
+// One strict pass over the whole scan: where every MCU begins, how each restart
+// interval ends, and (when asked) the decoded samples of every component.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "repair/scan_model.h"
+#include "repair/strict_decoder.h"
+
+namespace vorn {
+
+// The decoded samples of each component over the whole MCU grid, limited to
+// 0..255 as they are shown.
+struct ComponentPlanes {
+  int count = 0;
+  std::array<int32_t, 3> width{}, height{};                // the MCU grid, in samples
+  std::array<int32_t, 3> visibleWidth{}, visibleHeight{};  // the picture's part of it
+  std::array<std::vector<uint8_t>, 3> samples;
+
+  void Reset(const ScanModel& model);
+  uint8_t At(int c, int32_t x, int32_t y) const {
+    return samples[static_cast<size_t>(c)][static_cast<size_t>(y) * width[static_cast<size_t>(c)] + x];
+  }
+  uint8_t* Row(int c, int32_t y) {
+    return samples[static_cast<size_t>(c)].data() + static_cast<size_t>(y) * width[static_cast<size_t>(c)];
+  }
+};
+
+// Where MCU m begins: the last bit before it (McuStarts' convention; for MCU 0 the
+// bit before the scan) and the DC predictors in force. mark -1: never reached.
+struct McuMark {
+  BitPos mark = -1;
+  std::array<int16_t, 3> dc{};
+};
+
+// How one stretch of data between markers decoded, as the interval it claims to be:
+// decoded MCU after MCU up to the marker that ends it (or a failure).
+struct SegmentOutcome {
+  int32_t interval = 0;
+  int32_t firstMcu = 0;
+  BitPos start = 0;  // its first bit
+  DecodeStop stop;
+  bool ok = false;  // exactly the interval's MCUs, 1-padding, the interval's marker
+};
+
+// Whether a stretch of interval `interval` that stopped so is exactly that interval.
+bool IntervalComplete(const ScanModel& model, int32_t interval, const DecodeStop& stop);
+
+struct ScanPass {
+  std::vector<McuMark> marks;  // MCUs 0 .. totalMcus (the last: the end of the data)
+  std::vector<SegmentOutcome> segments;
+  int firstFailure = -1;  // index into segments, -1 when every interval decoded
+  ComponentPlanes planes;
+
+  bool Clean() const { return firstFailure < 0 && !segments.empty(); }
+  const SegmentOutcome* Failure() const {
+    return firstFailure < 0 ? nullptr : &segments[static_cast<size_t>(firstFailure)];
+  }
+};
+
+// Decodes the scan of bytes interval by interval. After an interval that fails the
+// pass goes on at the next restart marker (numbered as the marker says), so that
+// every later interval is known too. With planes, every decoded block is drawn.
+void RunScanPass(const ScanModel& model, const PatchedBytes& bytes, bool withPlanes, ScanPass& out);
+
+// Dequantises and transforms a block as the window's decoder does: same samples,
+// same overflow failures. quantNatural: the block's table in natural order.
+bool TransformBlock(const IdctKernel& kernel, const std::array<int32_t, 64>& quantNatural,
+                    std::array<int32_t, 64>& natural, uint64_t nonZero, SampleBlock& samples);
+
+// Whether the block transforms without overflow, as TransformBlock would find, at the
+// cost of a sum over its non-zero coefficients in the usual case.
+bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& natural, uint64_t nonZero);
+
+// Draws decoded blocks into planes, MCU by MCU on the grid.
+class PlaneSink {
+ public:
+  static constexpr bool kSymbols = false;
+  static constexpr bool kCoefficients = true;
+
+  PlaneSink(const ScanModel& model, ComponentPlanes& planes, int32_t firstMcu)
+      : model_(model), planes_(planes), mcu_(firstMcu) {}
+  void OnSymbol(const ScanPoint&) {}
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero);
+  bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {
+    mcu_ = mcu;
+    return true;
+  }
+
+ private:
+  const ScanModel& model_;
+  ComponentPlanes& planes_;
+  int32_t mcu_;
+};
+
+}  // namespace vorn

@@ -1,0 +1,365 @@
+// The strict scan decoder of the repair engine.
+//
+// It decodes the entropy-coded data as the window's decoder does (same tables, same
+// code words, same failures) but holds the data to what an encoder writes: every
+// interval decodes exactly its MCUs, ends on an MCU boundary with fewer than eight
+// padding bits, all 1, and is followed by the right marker (RSTn in turn, EOI after
+// the last). A marker anywhere else ends the decode. It starts at any point between
+// two symbols, reads the file through a PatchedBytes (so a trial edit never copies
+// the file) and tells a sink about every symbol, block and MCU it completes, so that
+// callers can record, compare or draw what it decodes.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "analysis/marker_codes.h"
+#include "analysis/zigzag.h"
+#include "decode/bit_rules.h"
+#include "decode/scan_bits.h"
+#include "repair/scan_edit.h"
+#include "repair/scan_model.h"
+
+namespace vorn {
+
+// A bit of the file as one number: byte * 8 + bit index (0 = most significant).
+using BitPos = int64_t;
+inline BitPos MakeBitPos(int64_t byte, int bit) {
+  return byte * 8 + bit;
+}
+
+// Reads the data bytes of a patched file into a BitWindow: a data FF is followed by
+// a stuffed 00, which is skipped; any other byte after an FF makes that FF a marker,
+// at which loading stops until the caller passes it.
+class PatchedBits {
+ public:
+  enum class Event : uint8_t { kNone, kMarker, kOutsideFile };
+
+  // Starts at bit `skip` of the data byte at logical position `next`; w is emptied.
+  void Start(const PatchedBytes& bytes, int64_t next, int skip, BitWindow& w) {
+    src_ = bytes;
+    next_ = next;
+    event_ = Event::kNone;
+    loaded_ = 0;
+    w = BitWindow{};
+    Fill(w);
+    if (skip > 0 && w.bits >= skip) w.Take(skip);
+  }
+
+  void Fill(BitWindow& w) {
+    while (w.bits <= 56 && event_ == Event::kNone)
+      if (!LoadPlainBytes(w)) LoadByte(w);
+  }
+  Event Pending() const { return event_; }
+  int64_t MarkerPosition() const { return next_; }  // the marker's FF
+  uint8_t MarkerCode() const { return marker_; }
+  // Goes on loading after the marker.
+  void PassMarker() {
+    next_ += 2;
+    event_ = Event::kNone;
+  }
+
+  // The last bit taken from w (at least one must have been taken).
+  BitPos LastTaken(const BitWindow& w) const {
+    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
+    return MakeBitPos(positions_[((taken - 1) >> 3) & 15], static_cast<int>((taken - 1) & 7));
+  }
+  // The next bit w would give.
+  BitPos NextBit(const BitWindow& w) const {
+    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
+    if ((taken >> 3) >= loaded_) return MakeBitPos(next_, 0);
+    return MakeBitPos(positions_[(taken >> 3) & 15], static_cast<int>(taken & 7));
+  }
+  const PatchedBytes& Bytes() const { return src_; }
+
+ private:
+  bool LoadPlainBytes(BitWindow& w) {
+    const int n = (64 - w.bits) >> 3;
+    const uint8_t* p = nullptr;
+    if (next_ < 0 || src_.Run(next_, p) < 8) return false;
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    word = __builtin_bswap64(word);
+    const uint64_t keep = n == 8 ? ~uint64_t{0} : ~(~uint64_t{0} >> (8 * n));
+    const uint64_t inverse = ~word | ~keep;
+    constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+    if (((inverse - kOnes) & ~inverse & kHighs) != 0) return false;  // an FF among them
+    w.buffer |= (word & keep) >> w.bits;
+    w.bits += 8 * n;
+    for (int i = 0; i < n; ++i) positions_[(loaded_ + i) & 15] = next_ + i;
+    loaded_ += n;
+    next_ += n;
+    return true;
+  }
+
+  void LoadByte(BitWindow& w) {
+    if (!src_.Contains(next_)) {
+      event_ = Event::kOutsideFile;
+      return;
+    }
+    const uint8_t b = src_.At(next_);
+    if (b == marker::kFill) {
+      if (!src_.Contains(next_ + 1)) {
+        event_ = Event::kOutsideFile;
+        return;
+      }
+      const uint8_t code = src_.At(next_ + 1);
+      if (code != marker::kStuffedZero) {
+        marker_ = code;
+        event_ = Event::kMarker;
+        return;
+      }
+    }
+    positions_[loaded_ & 15] = next_;
+    ++loaded_;
+    w.buffer |= static_cast<uint64_t>(b) << (56 - w.bits);
+    w.bits += 8;
+    next_ += b == marker::kFill ? 2 : 1;
+  }
+
+  PatchedBytes src_;
+  int64_t next_ = 0;
+  Event event_ = Event::kNone;
+  uint8_t marker_ = 0;
+  uint64_t loaded_ = 0;
+  std::array<int64_t, 16> positions_{};
+};
+
+// Where a decode stands between two symbols: enough to resume it there.
+struct ScanPoint {
+  BitPos next = 0;  // the next bit to read
+  int32_t mcu = 0;  // the MCU being decoded
+  int8_t block = 0;
+  int8_t coef = 0;        // next zig-zag index of that block (0: its first symbol)
+  int16_t pendingDc = 0;  // the block's DC difference, added when it completes
+  std::array<int16_t, 3> dc{};
+};
+
+enum class StopKind : uint8_t {
+  AtMarker,            // a marker follows an MCU boundary (the data of this stretch ends)
+  Limit,               // the MCU limit was reached with data still to come
+  SinkStopped,         // the sink ended the decode
+  BadCode,             // no code word within 16 bits
+  CoefficientOverrun,  // a zero run or coefficient past position 63
+  DcRange,             // a DC value outside 16 bits
+  Implausible,         // what no encoder writes: a coefficient larger than 8-bit
+                       // samples give, or a run of zeros (ZRL) with nothing after it
+  TransformOverflow,   // the inverse transform overflowed (only when transforming)
+  MarkerInsideMcu,     // RSTn or EOI before the MCU's data ended
+  ForeignMarker,       // a marker other than RSTn and EOI in the data
+  EndOfFile,           // the file ends inside the data
+};
+
+struct DecodeStop {
+  StopKind kind = StopKind::AtMarker;
+  int32_t mcu = 0;          // the MCU being decoded (or about to be) when it stopped
+  BitPos at = 0;            // the next unread bit; at a marker, the marker's first bit
+  uint8_t marker = 0;       // the marker met, if any
+  bool paddingOnes = true;  // AtMarker: the bits before the marker are all 1
+};
+
+// A sink that wants nothing.
+struct NullSink {
+  static constexpr bool kSymbols = false;
+  static constexpr bool kCoefficients = false;
+  void OnSymbol(const ScanPoint&) {}
+  // The block's coefficients in natural order, DC predicted, and a mask of those
+  // that are not 0 (the others are 0). The sink may change them: the decoder clears
+  // the masked ones afterwards. False: a transform failed.
+  bool OnBlock(int /*block*/, std::array<int32_t, 64>& /*natural*/, uint64_t /*nonZero*/) { return true; }
+  // MCU `mcu` begins; mark is the last bit before it. False ends the decode.
+  bool OnMcu(int32_t /*mcu*/, BitPos /*mark*/, const std::array<int16_t, 3>& /*dc*/) { return true; }
+};
+
+class StrictDecoder {
+ public:
+  explicit StrictDecoder(const ScanModel& model) : model_(model) {}
+
+  const ScanModel& Model() const { return model_; }
+  PatchedBits& Reader() { return reader_; }
+
+  // Decodes from `start` over bytes, MCU after MCU, until a marker follows an MCU
+  // boundary, MCU `limit` would begin, the data fails or the sink stops it.
+  template <class Sink>
+  DecodeStop Run(const PatchedBytes& bytes, const ScanPoint& start, int32_t limit, Sink& sink) {
+    const int64_t byte = start.next >> 3;
+    reader_.Start(bytes, byte, static_cast<int>(start.next & 7), w_);
+    return Continue(start, limit, sink);
+  }
+
+  // After a stop AtMarker: passes the marker and decodes on from MCU `mcu` with the
+  // predictors reset, as after a restart marker.
+  template <class Sink>
+  DecodeStop PassMarker(int32_t mcu, int32_t limit, Sink& sink) {
+    reader_.PassMarker();
+    w_ = BitWindow{};
+    ScanPoint p;
+    p.mcu = mcu;
+    return Continue(p, limit, sink);
+  }
+
+ private:
+  template <class Sink>
+  DecodeStop Continue(const ScanPoint& start, int32_t limit, Sink& sink);
+  DecodeStop ShortOfBits(int32_t mcu) const;
+  // On an MCU boundary: a marker with fewer than eight bits before it ends the stretch.
+  bool MarkerAhead(BitWindow& w, DecodeStop& s);
+
+  const ScanModel& model_;
+  PatchedBits reader_;
+  BitWindow w_;
+  alignas(64) std::array<int32_t, 64> natural_{};
+};
+
+inline DecodeStop StrictDecoder::ShortOfBits(int32_t mcu) const {
+  DecodeStop s;
+  s.mcu = mcu;
+  s.at = reader_.NextBit(w_);
+  switch (reader_.Pending()) {
+    case PatchedBits::Event::kNone:
+      s.kind = StopKind::BadCode;
+      break;
+    case PatchedBits::Event::kOutsideFile:
+      s.kind = StopKind::EndOfFile;
+      break;
+    case PatchedBits::Event::kMarker:
+      s.marker = reader_.MarkerCode();
+      s.at = MakeBitPos(reader_.MarkerPosition(), 0);
+      s.kind = marker::IsRestartMarker(s.marker) || s.marker == marker::kEOI ? StopKind::MarkerInsideMcu
+                                                                             : StopKind::ForeignMarker;
+      break;
+  }
+  return s;
+}
+
+inline bool StrictDecoder::MarkerAhead(BitWindow& w, DecodeStop& s) {
+  if (w.bits >= 8) return false;
+  reader_.Fill(w);
+  if (w.bits >= 8 || reader_.Pending() != PatchedBits::Event::kMarker) return false;
+  s.kind = StopKind::AtMarker;
+  s.marker = reader_.MarkerCode();
+  s.at = MakeBitPos(reader_.MarkerPosition(), 0);
+  const uint64_t ones = w.bits == 0 ? 0 : ~uint64_t{0} << (64 - w.bits);
+  s.paddingOnes = (w.buffer & ones) == ones;
+  w.Take(w.bits);
+  w_ = w;
+  return true;
+}
+
+template <class Sink>
+DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& sink) {
+  const ScanModel& m = model_;
+  std::array<int32_t, 3> dc = {start.dc[0], start.dc[1], start.dc[2]};
+  int32_t mcu = start.mcu;
+  int block = start.block;
+  int k = start.coef;
+  int32_t dcDiff = start.pendingDc;
+  uint64_t nonZero = 0;                                 // of natural_, while transforming
+  if constexpr (Sink::kCoefficients) natural_.fill(0);  // a failed block may have left some
+  BitWindow w = w_;
+  auto stop = [&](StopKind kind) {
+    w_ = w;
+    DecodeStop s;
+    s.kind = kind;
+    s.mcu = mcu;
+    s.at = reader_.NextBit(w_);
+    return s;
+  };
+  for (;;) {
+    // One block, from symbol k on.
+    const ScanModel::Block& b = m.blocks[static_cast<size_t>(block)];
+    const HuffmanLookup* table = k == 0 ? b.dc : b.ac;
+    bool first = k == 0;
+    bool lastZeroRun = false;
+    for (;;) {
+      if (w.bits < 32) reader_.Fill(w);
+      if constexpr (Sink::kSymbols) {
+        w_ = w;
+        ScanPoint p;
+        p.next = reader_.NextBit(w_);
+        p.mcu = mcu;
+        p.block = static_cast<int8_t>(block);
+        p.coef = static_cast<int8_t>(k);
+        p.pendingDc = static_cast<int16_t>(dcDiff);
+        for (int c = 0; c < 3; ++c) p.dc[c] = static_cast<int16_t>(dc[c]);
+        sink.OnSymbol(p);
+      }
+      const uint32_t peek = w.Peek16();
+      HuffmanLookup::Code code;
+      if (const uint32_t e = table->ShortEntry(peek >> (16 - HuffmanLookup::kPeekBits)))
+        code = HuffmanLookup::Unpack(e);
+      else
+        code = table->PeekLong(peek);
+      if (code.length == 0 || code.length > w.bits) {
+        w_ = w;
+        return ShortOfBits(mcu);
+      }
+      w.Take(code.length);
+      if (!first && code.run == 0 && code.size == 0) {  // end of block
+        if (lastZeroRun) return stop(StopKind::Implausible);
+        break;
+      }
+      lastZeroRun = !first && code.run == 15 && code.size == 0;
+      if (k + code.run > 63) return stop(StopKind::CoefficientOverrun);
+      k += code.run;
+      int32_t value = 0;
+      if (code.size != 0) {
+        if (code.size > w.bits) {
+          w_ = w;
+          return ShortOfBits(mcu);
+        }
+        value = ExtendSign(w.Take(code.size), code.size);
+        if (k > 0 && std::abs(value) > (*b.largest)[static_cast<size_t>(k)])
+          return stop(StopKind::Implausible);
+      }
+      if (first) {
+        dcDiff = k == 0 ? value : 0;
+        first = false;
+        table = b.ac;
+      }
+      if constexpr (Sink::kCoefficients) {
+        if (value != 0) {
+          const int n = kNaturalOrder[static_cast<size_t>(k)];
+          natural_[static_cast<size_t>(n)] = value;
+          nonZero |= uint64_t{1} << n;
+        }
+      }
+      if (++k == 64) {
+        if (lastZeroRun) return stop(StopKind::Implausible);
+        break;
+      }
+    }
+    // The block is complete: DC prediction.
+    const int32_t sum = dc[static_cast<size_t>(b.component)] + dcDiff;
+    if (!FitsInt16(sum)) return stop(StopKind::DcRange);
+    if (std::abs(sum) > (*b.largest)[0]) return stop(StopKind::Implausible);
+    dc[static_cast<size_t>(b.component)] = sum;
+    dcDiff = 0;
+    k = 0;
+    if constexpr (Sink::kCoefficients) {
+      natural_[0] = sum;
+      nonZero = sum != 0 ? nonZero | 1 : nonZero & ~uint64_t{1};
+      const bool transformed = sink.OnBlock(block, natural_, nonZero);
+      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1)
+        natural_[static_cast<size_t>(std::countr_zero(rest))] = 0;
+      nonZero = 0;
+      if (!transformed) return stop(StopKind::TransformOverflow);
+    }
+    if (++block < m.blockCount) continue;
+    block = 0;
+    ++mcu;
+    w_ = w;
+    const std::array<int16_t, 3> dc16 = {static_cast<int16_t>(dc[0]), static_cast<int16_t>(dc[1]),
+                                         static_cast<int16_t>(dc[2])};
+    if (!sink.OnMcu(mcu, reader_.LastTaken(w_), dc16)) return stop(StopKind::SinkStopped);
+    DecodeStop s;
+    s.mcu = mcu;
+    if (MarkerAhead(w, s)) return s;
+    if (mcu >= limit) return stop(StopKind::Limit);
+  }
+}
+
+}  // namespace vorn

@@ -1,0 +1,66 @@
+// A file analysed as the window analyses it, with the repair engine's model of its
+// scan, for the repair tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/marker_analysis.h"
+#include "app/analyze.h"
+#include "app/repair_commands.h"
+#include "repair/repair_scan.h"
+#include "window/dialogs.h"
+
+namespace vorn::testing {
+
+struct AnalysedScan {
+  window::ScriptedDialogs dialogs;
+  std::unique_ptr<AppState> app = std::make_unique<AppState>(dialogs);
+  std::unique_ptr<ScanModel> model;
+
+  // Analyses bytes from position 0; false when the analysis stops or the scan has
+  // no model.
+  bool Load(const std::vector<uint8_t>& bytes) {
+    FillMarkerName(app->analysis);
+    app->file.bytes = bytes;
+    app->analysis.AnalysisStart = 0;
+    if (!AnalyzeMarkers(*app)) return false;
+    std::string problem;
+    model = ScanModelOf(*app, problem);
+    return model != nullptr;
+  }
+
+  DamageReport Locate(const std::vector<uint8_t>& bytes) {
+    ScanPass pass;
+    return LocateDamage(*model, bytes, pass);
+  }
+};
+
+// The damage kinds the repair undoes, made as a card or a transfer makes them.
+enum class Damage { Flip, Overwrite, Remove, Insert, LostStuffing };
+
+// bytes with the damage at position p (arg: the bit for Flip, the value for
+// Overwrite and Insert).
+inline std::vector<uint8_t> Damaged(std::vector<uint8_t> bytes, Damage kind, size_t p, int arg = 0) {
+  switch (kind) {
+    case Damage::Flip:
+      bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> arg));
+      break;
+    case Damage::Overwrite:
+      bytes[p] = static_cast<uint8_t>(arg);
+      break;
+    case Damage::Remove:
+    case Damage::LostStuffing:
+      bytes.erase(bytes.begin() + static_cast<ptrdiff_t>(p));
+      break;
+    case Damage::Insert:
+      bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(p), static_cast<uint8_t>(arg));
+      break;
+  }
+  return bytes;
+}
+
+}  // namespace vorn::testing

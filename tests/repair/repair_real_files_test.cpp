@@ -1,0 +1,143 @@
+// The verified repair on files libjpeg-turbo (the encoder behind cjpeg) wrote: each
+// kind of damage a card or a transfer makes, in several layouts, is undone to the
+// very bytes of the undamaged file; a clean file is never touched.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "repair/repair_fixture.h"
+#include "support/libjpeg_peer.h"
+
+namespace vorn {
+namespace {
+
+using testing::AnalysedScan;
+using testing::Damage;
+using testing::Damaged;
+using testing::EncodeOptions;
+
+EncodeOptions LayoutOf(const std::string& name) {
+  EncodeOptions o;
+  if (name == "420") {
+    o.width = 96, o.height = 64, o.h0 = 2, o.v0 = 2, o.quality = 85;
+  } else if (name == "444-rst3") {
+    o.width = 80, o.height = 48, o.h0 = 1, o.v0 = 1, o.quality = 90, o.restartInterval = 3;
+  } else if (name == "422") {
+    o.width = 96, o.height = 48, o.h0 = 2, o.v0 = 1, o.quality = 75;
+  } else {  // grey
+    o.width = 96, o.height = 64, o.components = 1, o.h0 = 1, o.v0 = 1, o.quality = 90;
+  }
+  return o;
+}
+
+struct DamageCase {
+  std::string layout;
+  Damage kind;
+  int offset;        // from the first byte of the scan data
+  int arg;           // the bit, or the byte written
+  std::string undo;  // the edit that undoes it, as repair prints it
+};
+
+std::string Name(const ::testing::TestParamInfo<DamageCase>& info) {
+  static const char* const kKinds[] = {"Flip", "Overwrite", "Remove", "Insert", "LostStuffing"};
+  std::string layout = info.param.layout;
+  for (char& c : layout)
+    if (c == '-') c = '_';
+  return std::string(kKinds[static_cast<int>(info.param.kind)]) + "_" + layout;
+}
+
+class RepairUndoesDamage : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(RepairUndoesDamage, ToTheUndamagedBytes) {
+  const DamageCase& c = GetParam();
+  const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  ASSERT_EQ(scan.Locate(original).health, ScanHealth::Clean);
+  const size_t p = static_cast<size_t>(scan.model->scanStart + c.offset);
+  ASSERT_LT(p + 2, original.size());
+  std::vector<uint8_t> bytes = Damaged(original, c.kind, p, c.arg);
+
+  const DamageReport report = scan.Locate(bytes);
+  EXPECT_EQ(report.health, ScanHealth::Damaged);
+  EXPECT_FALSE(report.reason.empty());
+  SearchControl control;
+  const RepairRun run = RepairScan(*scan.model, bytes, 4, control);
+  EXPECT_EQ(run.result, RepairResult::Repaired);
+  ASSERT_EQ(run.applied.size(), 1u);
+  EXPECT_EQ(EditNotation(run.applied[0]), c.undo);
+  EXPECT_EQ(bytes, original);
+}
+
+// Positions and values where the damage is visible and one repair stands out; the
+// expected edit is the damage undone, read off the undamaged bytes.
+std::vector<DamageCase> Cases() {
+  const auto hex2 = [](int v) {
+    const char* digits = "0123456789ABCDEF";
+    return std::string{digits[(v >> 4) & 15], digits[v & 15]};
+  };
+  const auto hex8 = [&](int v) { return hex2(v >> 24) + hex2(v >> 16) + hex2(v >> 8) + hex2(v); };
+  std::vector<DamageCase> cases = {
+      {"420", Damage::Flip, 241, 0, ""},
+      {"444-rst3", Damage::Flip, 395, 0, ""},
+      {"grey", Damage::Flip, 87, 7, ""},
+      {"420", Damage::Overwrite, 528, 2, ""},
+      {"444-rst3", Damage::Overwrite, 528, 224, ""},
+      {"420", Damage::Remove, 150, 0, ""},
+      {"420", Damage::Insert, 66, 52, ""},
+      {"422", Damage::Insert, 87, 145, ""},
+      {"grey", Damage::Insert, 73, 88, ""},
+      {"420", Damage::LostStuffing, 276, 0, ""},
+      {"444-rst3", Damage::LostStuffing, 1823, 0, ""},
+      {"grey", Damage::LostStuffing, 1249, 0, ""},
+  };
+  for (DamageCase& c : cases) {
+    const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
+    AnalysedScan scan;
+    if (!scan.Load(original)) continue;
+    const int p = scan.model->scanStart + c.offset;
+    const uint8_t was = original[static_cast<size_t>(p)];
+    switch (c.kind) {
+      case Damage::Flip:
+        c.undo = hex8(p) + "-" + std::to_string(c.arg) + ":" + hex2(was ^ (0x80 >> c.arg)) + "→" + hex2(was);
+        break;
+      case Damage::Overwrite:
+        c.undo = hex8(p) + ":" + hex2(c.arg) + "→" + hex2(was);
+        break;
+      case Damage::Remove:
+      case Damage::LostStuffing:
+        c.undo = hex8(p) + ":+" + hex2(was);
+        break;
+      case Damage::Insert:
+        c.undo = hex8(p) + ":-" + hex2(c.arg);
+        break;
+    }
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RepairUndoesDamage, ::testing::ValuesIn(Cases()), Name);
+
+TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
+  // Restart intervals, and data after EOI: a second small JPEG and zero bytes.
+  EncodeOptions o = LayoutOf("444-rst3");
+  std::vector<uint8_t> original = testing::EncodePhotoLike(o, 3);
+  const std::vector<uint8_t> trailer = testing::EncodePhotoLike(LayoutOf("grey"), 4);
+  original.insert(original.end(), trailer.begin(), trailer.end());
+  original.insert(original.end(), 100, 0x00);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(
+      std::vector<uint8_t>(original.begin(), original.end() - 100 - static_cast<ptrdiff_t>(trailer.size()))));
+  const DamageReport report = scan.Locate(original);
+  EXPECT_EQ(report.health, ScanHealth::Clean) << report.reason;
+  EXPECT_EQ(report.mcusDecoded, report.mcusExpected);
+  std::vector<uint8_t> bytes = original;
+  const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
+  EXPECT_EQ(run.result, RepairResult::Clean);
+  EXPECT_TRUE(run.applied.empty());
+  EXPECT_EQ(bytes, original);
+}
+
+}  // namespace
+}  // namespace vorn

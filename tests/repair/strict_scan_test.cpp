@@ -1,0 +1,169 @@
+// The strict checks on exact byte layouts: a scan is clean only when every restart
+// interval decodes exactly its MCUs, ends in 1-padding and is followed by the right
+// marker. The trials of the search are judged by the same checks, so a scan that
+// only resynchronises by chance (the wrong count, a restart out of sequence, data
+// left before EOI) is never accepted.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "repair/repair_fixture.h"
+#include "support/jpeg_builder.h"
+
+namespace vorn {
+namespace {
+
+using testing::AnalysedScan;
+using testing::BitWriter;
+using testing::JpegBuilder;
+
+// A grey 32 x 8 picture: four MCUs of one block, a restart interval of two.
+struct ScanLayout {
+  int firstMcus = 2;   // MCUs written before the restart marker
+  int secondMcus = 2;  // and after it
+  uint8_t restart = 0xD0;
+  bool zeroPadding = false;    // the first interval padded with 0 bits
+  bool dataBeforeEoi = false;  // sixteen 1 bits after the last MCU
+  bool eoiFirst = false;       // EOI where the restart marker belongs
+};
+
+std::vector<uint8_t> Interval(int mcus, int firstDc, bool zeroPadding, bool extraData) {
+  BitWriter w;
+  const testing::HuffmanSpec dc = testing::StandardLuminanceDc();
+  const testing::HuffmanSpec ac = testing::StandardLuminanceAc();
+  for (int m = 0; m < mcus; ++m) {
+    std::array<int, 63> acs{};
+    acs[0] = 5 - 3 * m;
+    acs[4] = m + 1;
+    w.PutBlock(dc, ac, m == 0 ? firstDc : -7, acs);
+  }
+  if (extraData) w.PutBits(0xFFFF, 16);
+  if (zeroPadding && w.BitCount() % 8 != 0) w.PutBits(0, 8 - w.BitCount() % 8);
+  return w.Finish();
+}
+
+std::vector<uint8_t> Build(const ScanLayout& l) {
+  JpegBuilder b;
+  b.Soi().App0Jfif().Dqt(0, testing::FlatQuant(8)).Sof0(32, 8, testing::Grey()).DhtStandard().Dri(2);
+  b.Sos(testing::GreyScan());
+  b.Raw(Interval(l.firstMcus, 12, l.zeroPadding, false));
+  if (l.eoiFirst) return b.Eoi().Bytes();
+  b.Marker(l.restart);
+  b.Raw(Interval(l.secondMcus, -20, false, l.dataBeforeEoi));
+  return b.Eoi().Bytes();
+}
+
+struct StrictCase {
+  std::string name;
+  ScanLayout layout;
+  std::string reason;  // empty: clean
+  int suspectColumn = 0;
+  bool mendable = false;  // one edit makes it the clean layout
+};
+
+class StrictScan : public ::testing::TestWithParam<StrictCase> {};
+
+TEST_P(StrictScan, ReportsTheFault) {
+  const StrictCase& c = GetParam();
+  const std::vector<uint8_t> bytes = Build(c.layout);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(bytes));
+  ASSERT_EQ(scan.model->restartInterval, 2);
+  const DamageReport report = scan.Locate(bytes);
+  EXPECT_EQ(report.mcusExpected, 4);
+  if (c.reason.empty()) {
+    EXPECT_EQ(report.health, ScanHealth::Clean) << report.reason;
+    EXPECT_EQ(report.mcusDecoded, 4);
+    return;
+  }
+  EXPECT_EQ(report.health, ScanHealth::Damaged);
+  EXPECT_NE(report.reason.find(c.reason), std::string::npos) << report.reason;
+  EXPECT_EQ(report.column, c.suspectColumn);
+  EXPECT_EQ(report.row, 0);
+
+  // Nothing a single edit of the data does makes a scan whole whose MCUs or markers
+  // are out of step, and the file is left as it was; padding bits set to 1 are the
+  // clean layout again.
+  std::vector<uint8_t> edited = bytes;
+  const RepairRun run = RepairScan(*scan.model, edited, 4, SearchControl{});
+  if (c.mendable) {
+    EXPECT_EQ(run.result, RepairResult::Repaired);
+    EXPECT_EQ(run.applied.size(), 1u);
+    EXPECT_EQ(edited, Build({}));
+    return;
+  }
+  EXPECT_EQ(run.result, RepairResult::NotRepaired);
+  EXPECT_TRUE(run.applied.empty());
+  EXPECT_EQ(edited, bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, StrictScan,
+    ::testing::Values(
+        StrictCase{"Clean", {}, ""},
+        StrictCase{"TooFewMcus", {1, 2}, "too few MCUs in restart interval 0: 1 of 2 before RST0"},
+        StrictCase{"TooManyMcus", {3, 1}, "too many MCUs in restart interval 0: 3 of 2 before RST0"},
+        StrictCase{"RestartOutOfSequence", {2, 2, 0xD1}, "restart marker out of sequence: RST1"},
+        StrictCase{"PaddingNotOnes", {2, 2, 0xD0, true}, "padding bits before RST0", 0, true},
+        StrictCase{"DataBeforeEoi",
+                   {2, 2, 0xD0, false, true},
+                   "data left after the last MCU of restart interval 1 beyond the padding bits",
+                   2},
+        StrictCase{"EoiForRestart", {2, 2, 0xD0, false, false, true}, "EOI at"}),
+    [](const ::testing::TestParamInfo<StrictCase>& info) { return info.param.name; });
+
+TEST(StrictScan, ReadsWhatTheWindowDecoderReadsFromAnyPoint) {
+  // A point between two symbols, taken from a decode of the whole scan, starts a
+  // decode that meets the same MCU boundaries.
+  const std::vector<uint8_t> bytes = Build({});
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(bytes));
+  ScanPass pass;
+  RunScanPass(*scan.model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), false, pass);
+  ASSERT_TRUE(pass.Clean());
+  const ScanPoint second = StartPointOf(*scan.model, bytes, pass, 1);
+  struct Marks : NullSink {
+    std::vector<BitPos> marks;
+    bool OnMcu(int32_t, BitPos mark, const std::array<int16_t, 3>&) {
+      marks.push_back(mark);
+      return true;
+    }
+  } sink;
+  StrictDecoder decoder(*scan.model);
+  const DecodeStop stop =
+      decoder.Run(PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), second, 4, sink);
+  EXPECT_EQ(stop.kind, StopKind::AtMarker);
+  EXPECT_EQ(stop.marker, 0xD0);
+  EXPECT_EQ(stop.mcu, 2);
+  ASSERT_EQ(sink.marks.size(), 1u);
+  EXPECT_EQ(sink.marks[0], pass.marks[2].mark);
+}
+
+TEST(ScanEdits, ReadInPlaceAsTheyAreWritten) {
+  const std::vector<uint8_t> bytes = {0x10, 0x20, 0x30, 0x40, 0x50};
+  const std::vector<std::pair<ScanEdit, std::vector<uint8_t>>> cases = {
+      {ScanEdit::Bit(1, 2, 0x20), {0x10, 0x00, 0x30, 0x40, 0x50}},
+      {ScanEdit::ReplaceByte(2, 0x30, 0xAB), {0x10, 0x20, 0xAB, 0x40, 0x50}},
+      {ScanEdit::RemoveByte(0, 0x10), {0x20, 0x30, 0x40, 0x50}},
+      {ScanEdit::InsertByte(4, 0x77), {0x10, 0x20, 0x30, 0x40, 0x77, 0x50}},
+      {ScanEdit::Stuffing(2), {0x10, 0x20, 0x00, 0x30, 0x40, 0x50}},
+      {ScanEdit::Marker(3, 0x50), {0x10, 0x20, 0x30}},
+  };
+  for (const auto& [edit, expected] : cases) {
+    std::vector<uint8_t> applied = bytes;
+    ApplyEdit(applied, edit);
+    EXPECT_EQ(applied, expected) << EditNotation(edit);
+    const PatchedBytes patched(bytes.data(), static_cast<int64_t>(bytes.size()), edit);
+    ASSERT_EQ(patched.Length(), static_cast<int64_t>(expected.size())) << EditNotation(edit);
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(patched.At(static_cast<int64_t>(i)), expected[i]);
+  }
+  EXPECT_EQ(EditNotation(ScanEdit::Bit(0xE62, 7, 0x7E)), "00000E62-7:7E→7F");
+  EXPECT_EQ(EditNotation(ScanEdit::ReplaceByte(0xE62, 0x7E, 0x3A)), "00000E62:7E→3A");
+  EXPECT_EQ(EditNotation(ScanEdit::InsertByte(0xE62, 0x3A)), "00000E62:+3A");
+  EXPECT_EQ(EditNotation(ScanEdit::RemoveByte(0xE62, 0x7E)), "00000E62:-7E");
+  EXPECT_EQ(EditNotation(ScanEdit::Marker(0xE62, 0xC4)), "00000E62:-FFC4");
+}
+
+}  // namespace
+}  // namespace vorn
