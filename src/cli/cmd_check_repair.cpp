@@ -13,6 +13,7 @@
 #include "analysis/hex.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
+#include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
 
@@ -41,9 +42,17 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   } else {
     app.file.bytes = bytes;
   }
-  const size_t before = session.dialogs.messages.size();
+  size_t before = session.dialogs.messages.size();
   app.analysis.AnalysisStart = 0;
   prepared.completed = AnalyzeMarkers(app);
+  if (!prepared.completed) {
+    // A camera file: the markers of its EXIF thumbnail stopped the analysis, which
+    // starts again at the main image, as the window does when told Yes.
+    const size_t restartFrom = session.dialogs.messages.size();
+    const MainImageRestart restart = RestartAtMainImage(app, MainImageAnswer::Yes, false);
+    prepared.completed = restart == MainImageRestart::Completed;
+    if (restart == MainImageRestart::Stopped) before = restartFrom;
+  }
   app.file.bytes = bytes;
   if (!prepared.completed) {
     if (session.dialogs.messages.size() > before)

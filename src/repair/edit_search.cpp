@@ -419,6 +419,13 @@ SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& byt
     return a.value < b.value;
   });
   verified.erase(std::unique(verified.begin(), verified.end()), verified.end());
+  // A marker that does not belong takes two bytes written from nowhere; an FF whose
+  // stuffed 00 was lost or overwritten takes one byte. Where a one-byte edit makes the
+  // scan whole, removing the marker is not the likelier story, however its picture fits.
+  const bool smallerVerified = std::any_of(
+      verified.begin(), verified.end(), [](const ScanEdit& e) { return e.kind != EditKind::RemoveMarker; });
+  if (smallerVerified)
+    std::erase_if(verified, [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker; });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
   // MCUs past the last one's; first only over the MCUs the windows cover and a few

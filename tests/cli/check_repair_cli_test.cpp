@@ -26,20 +26,37 @@ std::vector<uint8_t> Photo() {
   return testing::EncodePhotoLike(o, 7);
 }
 
-// The first byte of the scan data: after the SOS segment.
+// The first byte of the scan data: after the SOS segment, segments followed by their
+// lengths from the SOI on (so that a thumbnail inside APP1 is stepped over).
 size_t ScanStart(const std::vector<uint8_t>& bytes) {
-  for (size_t i = 0; i + 3 < bytes.size(); ++i)
-    if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA) return i + 2 + bytes[i + 2] * 256u + bytes[i + 3];
+  size_t p = 2;
+  while (p + 3 < bytes.size() && bytes[p] == 0xFF) {
+    const size_t next = p + 2 + bytes[p + 2] * 256u + bytes[p + 3];
+    if (bytes[p + 1] == 0xDA) return next;
+    p = next;
+  }
   return 0;
+}
+
+// A camera file's layout around photo: SOI, the EXIF APP1 of the thumbnail fixture
+// (a JPEG thumbnail inside it), then the photo without its SOI and APP0.
+std::vector<uint8_t> CameraFile(const std::vector<uint8_t>& photo) {
+  const std::vector<uint8_t> exif =
+      ReadFileBytes(std::string(VORN_SOURCE_DIR) + "/tests/fixtures/exif_thumbnail.jpg");
+  const size_t app1End = 4 + exif[4] * 256u + exif[5];
+  const size_t app0End = 4 + photo[4] * 256u + photo[5];
+  std::vector<uint8_t> out(exif.begin(), exif.begin() + static_cast<ptrdiff_t>(app1End));
+  out.insert(out.end(), photo.begin() + static_cast<ptrdiff_t>(app0End), photo.end());
+  return out;
 }
 
 // The photo with a stuffed 00 lost: the first FF 00 of the data from 276 bytes in.
 struct LostStuffing {
-  std::vector<uint8_t> original = Photo();
+  std::vector<uint8_t> original;
   std::vector<uint8_t> damaged;
   size_t ff = 0;  // the data FF, now followed by the next data byte
 
-  LostStuffing() {
+  explicit LostStuffing(std::vector<uint8_t> photo = Photo()) : original(std::move(photo)) {
     for (ff = ScanStart(original) + 275; ff + 1 < original.size(); ++ff)
       if (original[ff] == 0xFF && original[ff + 1] == 0x00) break;
     damaged = original;
@@ -152,6 +169,38 @@ TEST(RepairCli, WritesNothingUnlessRepaired) {
   }
   for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg"})
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
+}
+
+TEST(CheckRepairCli, CameraFileIsCheckedAndRepairedOnItsMainImage) {
+  // Restart intervals, an EXIF thumbnail (whose markers stop an analysis from the
+  // start) and data after EOI: a second JPEG and zero bytes.
+  testing::EncodeOptions o;
+  o.width = 80, o.height = 48, o.h0 = 1, o.v0 = 1, o.quality = 90, o.restartInterval = 3;
+  std::vector<uint8_t> camera = CameraFile(testing::EncodePhotoLike(o, 3));
+  const std::vector<uint8_t> trailer = Photo();
+  camera.insert(camera.end(), trailer.begin(), trailer.end());
+  camera.insert(camera.end(), 100, 0x00);
+  const std::string dir = TempDir();
+  const std::string clean = WriteTempFile(camera, "camera.jpg");
+  const auto checked = RunCli({"check", "--json", clean});
+  EXPECT_EQ(checked.exitCode, 0) << checked.out;
+  // 80 x 48 at 4:4:4: 10 x 6 MCUs.
+  EXPECT_EQ(checked.out, "{\"file\":\"" + clean +
+                             "\",\"status\":\"ok\",\"mcu\":null,\"position\":null,\"reason\":null,"
+                             "\"mcus_decoded\":60,\"mcus_expected\":60}\n");
+  const auto untouched = RunCli({"repair", clean, "-o", dir + "/untouched.jpg"});
+  EXPECT_EQ(untouched.exitCode, 0);
+  EXPECT_EQ(untouched.out, "result: clean\n");
+  EXPECT_FALSE(std::filesystem::exists(dir + "/untouched.jpg"));
+
+  const LostStuffing d(camera);
+  const std::string damaged = WriteTempFile(d.damaged, "damaged-camera.jpg");
+  EXPECT_EQ(RunCli({"check", damaged}).exitCode, 1);
+  const auto repaired = RunCli({"repair", damaged, "-o", dir + "/repaired.jpg"});
+  EXPECT_EQ(repaired.exitCode, 0) << repaired.err;
+  EXPECT_EQ(repaired.OutLines(), (std::vector<std::string>{d.Hex8(d.ff + 1) + ":+00", "result: repaired"}))
+      << repaired.out;
+  EXPECT_EQ(ReadFileBytes(dir + "/repaired.jpg"), camera);
 }
 
 TEST(CheckRepairCli, UsageErrorsExitWithTwo) {
