@@ -51,9 +51,10 @@ struct SearchContext {
   const SearchWindow& window;
   int32_t interval = 0;
   int32_t limit = 0;
-  KnownPath reference;            // the unedited file's decode from window.firstMcu
-  std::vector<ScanPoint> points;  // its symbol boundaries, in order
-  std::vector<int> laterClean;    // per pass segment: it and all after it are complete
+  KnownPath reference;               // the unedited file's decode from window.firstMcu
+  std::vector<ScanPoint> points;     // its symbol boundaries, in order
+  std::vector<int> laterClean;       // per pass segment: it and all after it are complete
+  std::array<int32_t, 3> dcLimit{};  // per component, the largest DC an encoder writes
 
   SearchContext(const ScanModel& m, const std::vector<uint8_t>& b, const ScanPass& p, const SearchWindow& w)
       : model(m), bytes(b), pass(p), window(w) {}
@@ -81,7 +82,7 @@ struct SearchContext {
     for (size_t c = 0; c < 3; ++c) {
       const int32_t delta = dc[c] - path.dc[static_cast<size_t>(j)][c];
       sameDc = sameDc && delta == 0;
-      dcFits = dcFits && path.dcMin[c] + delta >= -32768 && path.dcMax[c] + delta <= 32767;
+      dcFits = dcFits && path.dcMin[c] + delta >= -dcLimit[c] && path.dcMax[c] + delta <= dcLimit[c];
     }
     // A block ahead whose transform overflows: alike with the same values.
     if (path.firstMcu + j <= path.overflowMcu && path.overflowMcu != INT32_MAX)
@@ -300,6 +301,10 @@ bool TryWindow(const ScanModel& model, const std::vector<uint8_t>& bytes, const 
       pass.marks[static_cast<size_t>(window.firstMcu)].mark < 0)
     return true;
   SearchContext ctx(model, bytes, pass, window);
+  for (int b = 0; b < model.blockCount; ++b) {
+    const ScanModel::Block& block = model.blocks[static_cast<size_t>(b)];
+    ctx.dcLimit[static_cast<size_t>(block.component)] = std::min<int32_t>(32767, (*block.largest)[0]);
+  }
   ctx.interval = model.IntervalOf(window.firstMcu);
   ctx.limit = static_cast<int32_t>(
       std::min<int64_t>(int64_t{model.IntervalEnd(ctx.interval)} + model.geometry.McusPerRow,

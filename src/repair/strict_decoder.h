@@ -144,8 +144,9 @@ enum class StopKind : uint8_t {
   SinkStopped,         // the sink ended the decode
   BadCode,             // no code word within 16 bits
   CoefficientOverrun,  // a zero run or coefficient past position 63
-  DcRange,             // a DC value outside 16 bits
-  Implausible,         // what no encoder writes: a coefficient larger than 8-bit
+  DcRange,             // a DC value outside 16 bits, or larger than 8-bit samples give
+                       // (it depends on the predictors, not only on the bits)
+  Implausible,         // what no encoder writes: an AC coefficient larger than 8-bit
                        // samples give, or a run of zeros (ZRL) with nothing after it
   TransformOverflow,   // the inverse transform overflowed (only when transforming)
   MarkerInsideMcu,     // RSTn or EOI before the MCU's data ended
@@ -334,8 +335,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     }
     // The block is complete: DC prediction.
     const int32_t sum = dc[static_cast<size_t>(b.component)] + dcDiff;
-    if (!FitsInt16(sum)) return stop(StopKind::DcRange);
-    if (std::abs(sum) > (*b.largest)[0]) return stop(StopKind::Implausible);
+    if (!FitsInt16(sum) || std::abs(sum) > (*b.largest)[0]) return stop(StopKind::DcRange);
     dc[static_cast<size_t>(b.component)] = sum;
     dcDiff = 0;
     k = 0;
