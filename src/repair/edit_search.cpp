@@ -16,28 +16,64 @@ namespace {
 // A decode whose MCU boundaries are known, from MCU firstMcu on, to where its
 // stretch of data ended.
 struct KnownPath {
+  using DcRange = std::array<int16_t, 6>;  // per component, the least and the largest DC value
+
   int32_t firstMcu = 0;
   int32_t overflowMcu = INT32_MAX;  // the first MCU whose transform overflows on this path
   mutable int64_t hits = 0;
   std::vector<BitPos> marks;  // original positions, increasing
   std::vector<std::array<int16_t, 3>> dc;
+  std::vector<DcRange> blockDc;  // per mark, the DC values of the blocks of the MCU before it;
+                                 // after Finish, those of all the MCUs after it
   DecodeStop end;
-  std::array<int32_t, 3> dcMin{32767, 32767, 32767};
-  std::array<int32_t, 3> dcMax{-32768, -32768, -32768};
 
-  void Add(BitPos mark, const std::array<int16_t, 3>& d) {
+  static DcRange EmptyRange() { return {32767, 32767, 32767, -32768, -32768, -32768}; }
+  static void Widen(DcRange& r, int c, int32_t value) {
+    r[static_cast<size_t>(c)] = static_cast<int16_t>(std::min<int32_t>(r[static_cast<size_t>(c)], value));
+    r[static_cast<size_t>(c) + 3] =
+        static_cast<int16_t>(std::max<int32_t>(r[static_cast<size_t>(c) + 3], value));
+  }
+
+  void Clear() {
+    marks.clear();
+    dc.clear();
+    blockDc.clear();
+    overflowMcu = INT32_MAX;
+  }
+  void Add(BitPos mark, const std::array<int16_t, 3>& d, const DcRange& blocks) {
     marks.push_back(mark);
     dc.push_back(d);
-    for (int c = 0; c < 3; ++c) {
-      dcMin[static_cast<size_t>(c)] =
-          std::min<int32_t>(dcMin[static_cast<size_t>(c)], d[static_cast<size_t>(c)]);
-      dcMax[static_cast<size_t>(c)] =
-          std::max<int32_t>(dcMax[static_cast<size_t>(c)], d[static_cast<size_t>(c)]);
+    blockDc.push_back(blocks);
+  }
+  // Turns the per-MCU ranges into the ranges of everything that follows each mark.
+  void Finish() {
+    DcRange after = EmptyRange();
+    for (size_t k = blockDc.size(); k-- > 0;) {
+      const DcRange own = blockDc[k];
+      blockDc[k] = after;
+      for (int c = 0; c < 3; ++c) {
+        if (own[static_cast<size_t>(c)] > own[static_cast<size_t>(c) + 3]) continue;  // no block
+        Widen(after, c, own[static_cast<size_t>(c)]);
+        Widen(after, c, own[static_cast<size_t>(c) + 3]);
+      }
     }
   }
   int Find(BitPos p) const {
     const auto it = std::lower_bound(marks.begin(), marks.end(), p);
     return it != marks.end() && *it == p ? static_cast<int>(it - marks.begin()) : -1;
+  }
+};
+
+// Collects the DC values of the blocks of one MCU, per component.
+struct BlockDcRange {
+  KnownPath::DcRange range = KnownPath::EmptyRange();
+  void OnBlock(const ScanModel& model, int block, int32_t value) {
+    KnownPath::Widen(range, model.blocks[static_cast<size_t>(block)].component, value);
+  }
+  KnownPath::DcRange Take() {
+    const KnownPath::DcRange r = range;
+    range = KnownPath::EmptyRange();
+    return r;
   }
 };
 
@@ -79,11 +115,16 @@ struct SearchContext {
   Verdict Judge(const KnownPath& path, int j, int32_t mcu, const std::array<int16_t, 3>& dc) const {
     bool sameDc = true;
     bool dcFits = true;
+    const KnownPath::DcRange& ahead = path.blockDc[static_cast<size_t>(j)];
     for (size_t c = 0; c < 3; ++c) {
       const int32_t delta = dc[c] - path.dc[static_cast<size_t>(j)][c];
       sameDc = sameDc && delta == 0;
-      dcFits = dcFits && path.dcMin[c] + delta >= -dcLimit[c] && path.dcMax[c] + delta <= dcLimit[c];
+      if (ahead[c] <= ahead[c + 3])
+        dcFits = dcFits && ahead[c] + delta >= -dcLimit[c] && ahead[c + 3] + delta <= dcLimit[c];
     }
+    // On the same bits every later DC value moves by the difference of the
+    // predictors: one that leaves what an encoder writes fails the trial there.
+    if (!dcFits) return Verdict::Rejected;
     // A block ahead whose transform overflows: alike with the same values.
     if (path.firstMcu + j <= path.overflowMcu && path.overflowMcu != INT32_MAX)
       return sameDc ? Verdict::Rejected : Verdict::Unknown;
@@ -99,9 +140,6 @@ struct SearchContext {
       default:
         return Verdict::Rejected;  // the same bits fail, or never meet a marker in time
     }
-    // The DC values move by the difference of the predictors; where they might leave
-    // 16 bits (or the transform overflow), decode on.
-    if (!sameDc && !dcFits) return Verdict::Unknown;
     DecodeStop moved = path.end;
     moved.mcu = path.end.mcu + (mcu - (path.firstMcu + j));
     return Completes(moved) ? Verdict::Verified : Verdict::Rejected;
@@ -120,9 +158,11 @@ class TrialSink {
       : ctx_(ctx), memo_(memo), patched_(patched), record_(record) {}
   void OnSymbol(const ScanPoint&) {}
   bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    blocks_.OnBlock(ctx_.model, block, natural[0]);
     return TransformFits(ctx_.model, block, natural, nonZero);
   }
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    const KnownPath::DcRange blocks = blocks_.Take();
     const int64_t byte = mark >> 3;
     if (byte < patched_.EditEnd()) return true;
     const BitPos original = MakeBitPos(patched_.ToOriginal(byte), static_cast<int>(mark & 7));
@@ -130,7 +170,7 @@ class TrialSink {
     for (const KnownPath& path : memo_)
       if (Meet(path, original, mcu, dc)) return false;
     if (record_.marks.empty()) record_.firstMcu = mcu;
-    record_.Add(original, dc);
+    record_.Add(original, dc, blocks);
     return true;
   }
   Verdict verdict = Verdict::Unknown;
@@ -148,6 +188,7 @@ class TrialSink {
   const std::vector<KnownPath>& memo_;
   const PatchedBytes& patched_;
   KnownPath& record_;
+  BlockDcRange blocks_;
 };
 
 // Records the unedited decode: its MCU boundaries and its symbol boundaries.
@@ -164,13 +205,14 @@ class ReferenceSink {
   // An overflowing transform is noted, not an end: trials that get past the
   // overflowing block (by changing it) meet the decode again after it.
   bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    blocks_.OnBlock(model_, block, natural[0]);
     if (path_.overflowMcu == INT32_MAX && !TransformFits(model_, block, natural, nonZero))
       path_.overflowMcu = mcu_;
     return true;
   }
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
     if (path_.marks.empty()) path_.firstMcu = mcu;
-    path_.Add(mark, dc);
+    path_.Add(mark, dc, blocks_.Take());
     mcu_ = mcu;
     return true;
   }
@@ -182,6 +224,7 @@ class ReferenceSink {
   std::vector<ScanPoint>& points_;
   BitPos until_;
   int32_t mcu_ = 0;
+  BlockDcRange blocks_;
 };
 
 // A trial that ran to a marker without meeting a known decode (or this far past its
@@ -205,11 +248,7 @@ class Worker {
     const ScanPoint* start = StartFor(edit.position);
     if (start == nullptr) return false;
     const PatchedBytes patched(ctx_.bytes.data(), static_cast<int64_t>(ctx_.bytes.size()), edit);
-    record_.marks.clear();
-    record_.dc.clear();
-    record_.dcMin = {32767, 32767, 32767};
-    record_.dcMax = {-32768, -32768, -32768};
-    record_.overflowMcu = INT32_MAX;
+    record_.Clear();
     TrialSink sink(ctx_, memo_, patched, record_);
     const DecodeStop stop = decoder_.Run(patched, *start, ctx_.limit, sink);
     ++trials_;
@@ -224,6 +263,7 @@ class Worker {
     if (worth) {
       record_.end = end;
       record_.hits = 0;
+      record_.Finish();
       if (memo_.size() < kMemoPaths) {
         memo_.push_back(record_);
       } else {
@@ -326,6 +366,7 @@ bool TryWindow(const ScanModel& model, const std::vector<uint8_t>& bytes, const 
     sink.Begin(window.firstMcu);
     ctx.reference.end =
         decoder.Run(plain, StartPointOf(model, bytes, pass, window.firstMcu), ctx.limit, sink);
+    ctx.reference.Finish();
   }
 
   // The edits, position by position; each thread takes every other position.

@@ -210,7 +210,6 @@ namespace {
 // vote instead. Clearly better: votes worth a few broken steps.
 constexpr double kStepFloor = 64;
 constexpr double kEdgeFloor = 2048;
-constexpr double kClearVotes = 2.0;
 
 }  // namespace
 

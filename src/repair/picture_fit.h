@@ -39,6 +39,9 @@ int32_t LargestDifference(const RatedMcus& a, const RatedMcus& b);
 // picture's own strong edges (large in both) count for little.
 double FitVotes(const RatedMcus& a, const RatedMcus& b);
 
+// Votes worth a few broken steps.
+inline constexpr double kClearVotes = 2.0;
+
 // Whether a fits clearly better than b: votes worth a few broken steps.
 bool ClearlyBetter(const RatedMcus& a, const RatedMcus& b);
 
