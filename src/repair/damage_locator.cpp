@@ -291,6 +291,15 @@ DamageReport LocateDamage(const ScanModel& model, const std::vector<uint8_t>& by
     report.windows.push_back(WindowOver(model, bytes, pass, from, stopByte + 2));
     const std::vector<int32_t> starts = LikelyStarts(model, pass, from, failing, 1);
     if (!starts.empty()) suspect = starts[0];
+    // A decode that lost its track may go on for many MCUs before it fails (a DC
+    // value moved by a wrong bit drifts until it leaves the range): where the
+    // picture before the window starts to go wrong is searched too.
+    if (from > start) {
+      for (const int32_t s : LikelyStarts(model, pass, start, from - 1, 1)) {
+        const int32_t earlier = std::max(start, s - kShiftedMargin);
+        report.windows.push_back(WindowOver(model, bytes, pass, earlier, McuLastByte(pass, s + 1, stopByte)));
+      }
+    }
   } else if (end - start <= 8) {
     // A short interval: all of it.
     report.windows.push_back(WindowOver(model, bytes, pass, start, stopByte));
