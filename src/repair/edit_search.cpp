@@ -474,17 +474,17 @@ SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& byt
     std::erase_if(verified, [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker; });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
-  // MCUs past the last one's; first only over the MCUs the windows cover and a few
-  // after, then the whole run for the best of each size of edit.
-  int32_t first = model.totalMcus, last = 0, lastCovered = 0;
+  // MCUs past the last MCU the windows cover (where the edits change the picture);
+  // first only over the MCUs the windows cover and a few after, then the whole run
+  // for the best of each size of edit.
+  int32_t first = model.totalMcus, last = 0;
   for (const SearchWindow& w : windows) {
     first = std::min(first, w.firstMcu);
-    last = std::max(last, w.firstMcu);
-    lastCovered = std::max(lastCovered, w.lastMcu);
+    last = std::max(last, w.lastMcu);
   }
   if (windows.empty() || (verified.empty() && !syntaxIntact)) return result;
   const int32_t span = last - first + model.geometry.McusPerRow + 2;
-  const int32_t shortSpan = std::min(span, std::max(lastCovered, last) - first + 4);
+  const int32_t shortSpan = std::min(span, last - first + 4);
   if (shortSpan < span && verified.size() > kWholeRunRated) {
     SearchResult quick =
         RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads, false);

@@ -51,8 +51,8 @@ struct SearchControl {
 
 // Tries the edits of every window on bytes (whose strict pass is pass, with planes)
 // and returns the best verified ones, all rated over the same MCUs: from the first
-// window's first MCU to a row of MCUs past the last one's (the MCUs the windows
-// cover first, for all of them, then the whole run for the best). syntaxIntact: the
+// window's first MCU to a row of MCUs past the last MCU the windows cover (those
+// MCUs first, for all of them, then the whole run for the best). syntaxIntact: the
 // file decodes as it is, which is rated too.
 SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
                          const std::vector<SearchWindow>& windows, bool syntaxIntact,

@@ -71,7 +71,7 @@ SearchResult SearchRepairs(const ScanModel& model, const std::vector<uint8_t>& b
   int32_t first = model.totalMcus, last = 0;
   for (const SearchWindow& w : report.windows) {
     first = std::min(first, w.firstMcu);
-    last = std::max(last, w.firstMcu);
+    last = std::max(last, w.lastMcu);
   }
   SearchResult combined =
       RateEdits(model, bytes, pass, finalists, first, last - first + model.geometry.McusPerRow + 2,
