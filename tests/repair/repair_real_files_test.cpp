@@ -91,6 +91,10 @@ std::vector<DamageCase> Cases() {
       {"420", Damage::LostStuffing, 276, 0, ""},
       {"444-rst3", Damage::LostStuffing, 1823, 0, ""},
       {"grey", Damage::LostStuffing, 1249, 0, ""},
+      {"422", Damage::Flip, 330, 3, ""},
+      {"422", Damage::Overwrite, 40, 77, ""},
+      {"444-rst3", Damage::Remove, 736, 0, ""},
+      {"444-rst3", Damage::Insert, 185, 90, ""},
   };
   for (DamageCase& c : cases) {
     const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
@@ -118,6 +122,26 @@ std::vector<DamageCase> Cases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, RepairUndoesDamage, ::testing::ValuesIn(Cases()), Name);
+
+// Where the search cannot tell the original from other repairs, nothing is applied;
+// a repair that is applied gives the very bytes of the original. A byte removed here
+// let a bit two bytes before it (a chance resynchronisation that decodes the whole
+// scan) pass for the repair.
+TEST(RepairNeverGivesAnotherPicture, WhereRepairsLookAlike) {
+  const std::vector<std::pair<std::string, int>> removals = {{"422", 274}, {"422", 300}, {"422", 378}};
+  for (const auto& [layout, offset] : removals) {
+    const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(layout), 7);
+    AnalysedScan scan;
+    ASSERT_TRUE(scan.Load(original));
+    std::vector<uint8_t> bytes =
+        Damaged(original, Damage::Remove, static_cast<size_t>(scan.model->scanStart + offset));
+    ASSERT_EQ(scan.Locate(bytes).health, ScanHealth::Damaged);
+    const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
+    if (run.result == RepairResult::Repaired) {
+      EXPECT_EQ(bytes, original) << layout << " " << offset;
+    }
+  }
+}
 
 TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
   // Restart intervals, and data after EOI: a second small JPEG and zero bytes.
