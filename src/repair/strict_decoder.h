@@ -245,7 +245,7 @@ inline bool StrictDecoder::MarkerAhead(BitWindow& w, DecodeStop& s) {
   s.at = MakeBitPos(reader_.MarkerPosition(), 0);
   const uint64_t ones = w.bits == 0 ? 0 : ~uint64_t{0} << (64 - w.bits);
   s.paddingOnes = (w.buffer & ones) == ones;
-  w.Take(w.bits);
+  w = BitWindow{};  // the padding is passed (all of it: Take cannot take none)
   w_ = w;
   return true;
 }
