@@ -1,3 +1,4 @@
+#include "analysis/segment_parsers.h"
 #include "app/display_state.h"
 #include "app/dump_handlers.h"
 #include "app/render.h"
@@ -6,6 +7,29 @@
 namespace vorn {
 
 namespace {
+
+// Bytes inserted or removed inside the scan move everything after them: the end of
+// the entropy-coded data and the markers the analysis found there. The decode and
+// the trace read up to that end, so it follows the change; the rest of the analysis
+// (the headers before the scan) stays valid.
+void FollowLengthChange(AnalysisState& analysis, const HistoryEntry& applied) {
+  const int32_t growth = int32_t{applied.PutBack} - int32_t{applied.TakeOut};
+  if (growth == 0) return;
+  const int64_t end = int64_t{applied.Address} + applied.TakeOut;
+  for (int i = 0; i < analysis.MarkerTableCount; ++i) {
+    MarkerEntry& e = analysis.MarkerTable[static_cast<size_t>(i)];
+    if (e.Position >= end) e.Position += growth;
+  }
+  if (int64_t{analysis.ScanDataEnd} + 1 >= applied.Address)
+    SetScanDataEnd(analysis, analysis.ScanDataEnd + 1 + growth);
+}
+
+// Shows the change's position and draws the picture again as after a correction.
+void ShowChanged(AppState& app, const HistoryEntry& applied) {
+  FollowLengthChange(app.analysis, applied);
+  JumpToPosition(app.file, app.dump, app.form, applied.Address);
+  ClearDecodeFields(app);
+}
 
 // UNDO and REDO are mirror images: take the newest record of `from`, record the
 // present state on `to`, restore, show the position and redraw without a new
@@ -17,17 +41,13 @@ void StepHistory(AppState& app, HistoryStack& from, HistoryStack& to, window::Co
     return;
   }
   const HistoryEntry record = from.Entries[0];
-  toCommand.enabled = true;
-  to.Push({record.Address, app.file.At(record.Address), app.file.FileLength()});
-  // Resize before storing, so that a record pointing past the present end never
-  // writes outside the image. Corrections keep the length, so this is normally a
-  // no-op.
-  if (record.Length > 0) app.file.bytes.resize(static_cast<size_t>(record.Length));
-  if (app.file.Contains(record.Address)) app.file.bytes[static_cast<size_t>(record.Address)] = record.Byte;
-  JumpToPosition(app.file, app.dump, app.form, record.Address);
+  const std::optional<HistoryEntry> reverse = ReplayRecord(app.file, record);
   from.Pop();
   if (from.Empty()) fromCommand.enabled = false;
-  ClearDecodeFields(app);
+  if (!reverse) return;  // a record that no longer fits the file is dropped
+  toCommand.enabled = true;
+  to.Push(*reverse);
+  ShowChanged(app, record);
   RenderImage(app);
 }
 
@@ -39,6 +59,16 @@ void UNDO_Click(AppState& app) {
 
 void REDO_Click(AppState& app) {
   StepHistory(app, app.dump.RedoStack, app.dump.UndoStack, app.form.REDO, app.form.UNDO);
+}
+
+bool ApplyChange(AppState& app, const HistoryEntry& change) {
+  const std::optional<HistoryEntry> reverse = ReplayRecord(app.file, change);
+  if (!reverse) return false;
+  PushUndo(app.dump, app.form, *reverse);
+  ShowChanged(app, change);
+  app.dump.RedoStack.Clear();
+  RenderImage(app);
+  return true;
 }
 
 }  // namespace vorn

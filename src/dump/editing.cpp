@@ -82,9 +82,13 @@ bool SelectDumpCell(const FileImage& file, DumpState& dump, window::WindowModel&
 }
 
 void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length) {
+  PushUndo(dump, form, HistoryEntry{address, byte, length});
+}
+
+void PushUndo(DumpState& dump, window::WindowModel& form, const HistoryEntry& record) {
   form.UNDO.enabled = true;
   form.REDO.enabled = false;
-  dump.UndoStack.Push({address, byte, length});
+  dump.UndoStack.Push(record);
 }
 
 }  // namespace vorn

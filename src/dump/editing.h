@@ -41,5 +41,6 @@ bool SelectDumpCell(const FileImage& file, DumpState& dump, window::WindowModel&
 
 // Records a correction: UNDO enabled, REDO disabled, the record pushed.
 void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length);
+void PushUndo(DumpState& dump, window::WindowModel& form, const HistoryEntry& record);
 
 }  // namespace vorn

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "app/dump_handlers.h"
 #include "dump/dump_harness.h"
 
 namespace vorn::testing {
 namespace {
+
+std::string Hex2Of(uint8_t v) {
+  static const char* kDigits = "0123456789ABCDEF";
+  return {kDigits[v >> 4], kDigits[v & 15]};
+}
 
 // A candidate list of one line for (position, bit), then the user's click and
 // double click on it.
@@ -129,6 +135,96 @@ TEST(Correction, EmptyHistoryCannotBeReplayed) {
   EXPECT_EQ(h.file.bytes, (std::vector<uint8_t>{0x01, 0x02}));
   EXPECT_FALSE(h.form.UNDO.enabled);
   EXPECT_FALSE(h.form.REDO.enabled);
+}
+
+// Repairs that insert or remove bytes: each row changes a counting file of 600 bytes,
+// whose expected bytes are built here by hand from the original.
+struct LengthChangeRow {
+  const char* name;
+  HistoryEntry change;  // Length is filled in from the file
+  int32_t erased;       // bytes of the original at change.Address that go
+  std::vector<uint8_t> inserted;
+};
+
+class LengthChange : public ::testing::TestWithParam<LengthChangeRow> {};
+
+TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
+  const LengthChangeRow& row = GetParam();
+  DumpHarness h;
+  const std::vector<uint8_t> original = CountingBytes(600);
+  h.Open(original);
+  h.analysis.ScanDataEnd = 0x1F0;  // the change lies inside the scan data
+  h.form.SAVE.enabled = true;
+  std::vector<uint8_t> changed = original;
+  changed.erase(changed.begin() + row.change.Address, changed.begin() + row.change.Address + row.erased);
+  changed.insert(changed.begin() + row.change.Address, row.inserted.begin(), row.inserted.end());
+  HistoryEntry change = row.change;
+  change.Length = static_cast<int32_t>(changed.size());
+  const int32_t growth = static_cast<int32_t>(changed.size()) - 600;
+
+  ASSERT_TRUE(ApplyChange(h.app, change));
+  EXPECT_EQ(h.file.bytes, changed);
+  EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0 + growth);
+  EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
+  EXPECT_EQ(h.dump.SelectedCell, row.change.Address % 256);
+  EXPECT_TRUE(h.form.UNDO.enabled);
+  EXPECT_FALSE(h.form.REDO.enabled);
+  EXPECT_FALSE(h.form.SAVE.enabled);
+
+  h.Press(h.form.DMPFDOWN);  // look elsewhere first: undo jumps back
+  ASSERT_TRUE(h.Press(h.form.UNDO));
+  EXPECT_EQ(h.file.bytes, original);
+  EXPECT_EQ(h.file.FileLength(), 600);
+  EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0);
+  EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
+  EXPECT_EQ(h.form.DMPI.text, Hex2Of(original[static_cast<size_t>(row.change.Address)]));
+  EXPECT_FALSE(h.form.UNDO.enabled);
+  EXPECT_TRUE(h.form.REDO.enabled);
+
+  ASSERT_TRUE(h.Press(h.form.REDO));
+  EXPECT_EQ(h.file.bytes, changed);
+  EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0 + growth);
+  EXPECT_TRUE(h.form.UNDO.enabled);
+  EXPECT_FALSE(h.form.REDO.enabled);
+  ASSERT_TRUE(h.Press(h.form.UNDO));
+  EXPECT_EQ(h.file.bytes, original);
+}
+
+// Address, Byte, Length, Byte2, TakeOut, PutBack.
+INSTANTIATE_TEST_SUITE_P(
+    Correction, LengthChange,
+    ::testing::Values(LengthChangeRow{"InsertedByte", {0x123, 0x3A, 0, 0, 0, 1}, 0, {0x3A}},
+                      LengthChangeRow{"RemovedByte", {0x123, 0, 0, 0, 1, 0}, 1, {}},
+                      LengthChangeRow{"RemovedMarker", {0x1E0, 0, 0, 0, 2, 0}, 2, {}},
+                      LengthChangeRow{"StuffingAfterFf", {0x100, 0x00, 0, 0, 0, 1}, 0, {0x00}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Correction, ALengthChangeThatDoesNotFitChangesNothing) {
+  DumpHarness h;
+  h.Open(CountingBytes(20));
+  // Past the end, and a length that does not follow from the change.
+  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{19, 0, 19, 0, 2, 0}));
+  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{4, 0, 20, 0, 1, 0}));
+  EXPECT_EQ(h.file.bytes, CountingBytes(20));
+  EXPECT_TRUE(h.dump.UndoStack.Empty());
+  EXPECT_FALSE(h.form.UNDO.enabled);
+}
+
+TEST(Correction, BytesAndLengthChangesUndoInTurn) {
+  DumpHarness h;
+  const std::vector<uint8_t> original = CountingBytes(64);
+  h.Open(original);
+  Correct(h, 10, 0);  // 0A -> 8A
+  ASSERT_TRUE(ApplyChange(h.app, HistoryEntry{5, 0, 63, 0, 1, 0}));
+  Correct(h, 20, 0);  // after the removal, position 20 holds 0x15
+  ASSERT_EQ(h.file.bytes[20], 0x95);
+  ASSERT_TRUE(h.Press(h.form.UNDO));
+  ASSERT_TRUE(h.Press(h.form.UNDO));
+  EXPECT_EQ(h.file.FileLength(), 64);
+  EXPECT_EQ(h.file.bytes[10], 0x8A);
+  ASSERT_TRUE(h.Press(h.form.UNDO));
+  EXPECT_EQ(h.file.bytes, original);
+  EXPECT_FALSE(h.form.UNDO.enabled);
 }
 
 }  // namespace
