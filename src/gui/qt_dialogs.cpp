@@ -1,8 +1,10 @@
 #include "gui/qt_dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSpacerItem>
 
 #include "gui/display_text.h"
@@ -28,7 +30,40 @@ void KeepWidth(QMessageBox& box, int width) {
                 grid->columnCount());
 }
 
+// Steps of the progress bar; a step of a thousandth is finer than the eye follows.
+constexpr int kProgressSteps = 1000;
+// Work done sooner than this shows no box at all.
+constexpr int kProgressDelayMs = 400;
+
+class QtProgress : public window::ProgressBox {
+ public:
+  QtProgress(QWidget* owner, const QString& text)
+      : dialog_(text, Utf8(window::kCancelCaption), 0, kProgressSteps, owner) {
+    dialog_.setWindowTitle(Utf8(window::kMessageTitle));
+    dialog_.setWindowModality(Qt::WindowModal);
+    dialog_.setMinimumDuration(kProgressDelayMs);
+    dialog_.setAutoClose(false);
+    dialog_.setAutoReset(false);
+    dialog_.setValue(0);
+  }
+  void Advance(double fraction) override {
+    const double clamped = fraction < 0 ? 0 : (fraction > 1 ? 1 : fraction);
+    dialog_.setValue(static_cast<int>(clamped * kProgressSteps));
+    // The work runs on the window's thread: the press on the button is taken here.
+    QCoreApplication::processEvents();
+  }
+  bool Cancelled() const override { return dialog_.wasCanceled(); }
+
+ private:
+  QProgressDialog dialog_;
+};
+
 }  // namespace
+
+std::unique_ptr<window::ProgressBox> QtDialogs::OpenProgress(const std::string& text) {
+  if (beforeShow_) beforeShow_();
+  return std::make_unique<QtProgress>(owner_, DisplayText(text));
+}
 
 void QtDialogs::SetOwner(QWidget* owner, std::function<void()> beforeShow) {
   owner_ = owner;

@@ -21,6 +21,7 @@ class QtDialogs : public window::Dialogs {
   window::Answer MessageBox(const std::string& text, window::Buttons buttons) override;
   std::string OpenFileDialog(const window::FileDialogRequest& request) override;
   std::string SaveFileDialog(const window::FileDialogRequest& request) override;
+  std::unique_ptr<window::ProgressBox> OpenProgress(const std::string& text) override;
 
  protected:
   // Shows the dialog modally and returns its result; tests answer it here.

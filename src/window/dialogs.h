@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,21 @@ struct FileDialogRequest {
   bool confirmOverwrite = false;
 };
 
+// A modal box over the window while work goes on: a text, how much is done, and a
+// cancel button. The work calls Advance now and then from the window's thread, which
+// lets the window repaint and take the press on the button; the box closes when it
+// is destroyed.
+class ProgressBox {
+ public:
+  virtual ~ProgressBox() = default;
+  // Shows the fraction done, 0..1.
+  virtual void Advance(double fraction) = 0;
+  // Whether the user has asked to cancel.
+  virtual bool Cancelled() const = 0;
+};
+
+inline constexpr const char* kCancelCaption = "キャンセル";
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -34,6 +50,8 @@ class Dialogs {
   // The chosen path, or an empty text when cancelled.
   virtual std::string OpenFileDialog(const FileDialogRequest& request) = 0;
   virtual std::string SaveFileDialog(const FileDialogRequest& request) = 0;
+  // Opens a progress box with the text and the button "キャンセル".
+  virtual std::unique_ptr<ProgressBox> OpenProgress(const std::string& text) = 0;
 };
 
 // Answers by script: queued answers first, then OK / Yes. Records every message
@@ -52,10 +70,16 @@ class ScriptedDialogs : public Dialogs {
   std::deque<std::string> openPaths;  // results of the next open dialogs ("" = cancel)
   std::deque<std::string> savePaths;  // results of the next save dialogs ("" = cancel)
   std::function<void(const std::string&)> onMessage;
+  std::vector<std::string> progressTexts;  // the text of every progress box opened
+  std::vector<double> progressSteps;       // every fraction shown, in order
+  // The next progress box counts as cancelled once it has shown this many steps (0:
+  // from the start); -1: it is never cancelled.
+  int cancelProgressAfter = -1;
 
   Answer MessageBox(const std::string& text, Buttons buttons) override;
   std::string OpenFileDialog(const FileDialogRequest& request) override;
   std::string SaveFileDialog(const FileDialogRequest& request) override;
+  std::unique_ptr<ProgressBox> OpenProgress(const std::string& text) override;
 
   // The texts of all messages so far, in order.
   std::vector<std::string> Texts() const;
