@@ -16,6 +16,7 @@ namespace vorn {
 // an empty tag.
 inline const std::string kMarkerListTag = "0";     // the analysis' marker lines
 inline const std::string kCandidateListTag = "1";  // the single-bit check's candidates
+inline const std::string kRepairListTag = "2";     // the verified repairs
 
 // Adds a line at index LogLineCount with its LineAddress and advances LogLineCount.
 // LOG never grows past kMaxLogLines lines: further lines are dropped (returns false).

@@ -9,6 +9,7 @@
 #include "app/display_state.h"
 #include "app/inspect_handlers.h"
 #include "app/render.h"
+#include "app/repair_handlers.h"
 #include "dump/dump_view.h"
 #include "dump/editing.h"
 #include "inspect/candidates.h"
@@ -28,6 +29,13 @@ const BitCandidateEntry* CandidateOfLine(const AppState& app, int index) {
   const BitCandidateEntry& c = app.inspect.BitCandidate[static_cast<size_t>(index)];
   if (!app.file.Contains(c.Position) || c.BitIndex < 0 || c.BitIndex > 7) return nullptr;
   return &c;
+}
+
+// The repair behind line `index` of a repair list.
+const RepairCandidateEntry* RepairOfLine(const AppState& app, int index) {
+  const auto& repairs = app.inspect.RepairCandidate;
+  return index >= 0 && static_cast<size_t>(index) < repairs.size() ? &repairs[static_cast<size_t>(index)]
+                                                                   : nullptr;
 }
 
 // Sets the candidate's bit, with an undo record, and redraws without a new analysis.
@@ -51,6 +59,10 @@ void ApplyCorrection(AppState& app, const BitCandidateEntry& c) {
 void LOG_Click(AppState& app, int index) {
   if (!IsListedLine(app, index)) return;
   JumpToPosition(app.file, app.dump, app.form, app.analysis.LineAddress[static_cast<size_t>(index)]);
+  if (app.form.LOG.tag == kRepairListTag) {
+    if (const RepairCandidateEntry* r = RepairOfLine(app, index)) PreviewRepair(app, *r);
+    return;
+  }
   if (app.form.LOG.tag != kCandidateListTag) return;
   if (const BitCandidateEntry* c = CandidateOfLine(app, index))
     PreviewCorrection(app, c->Position, c->BitIndex);
@@ -67,6 +79,9 @@ void LOG_DblClick(AppState& app, int index) {
     ChangeAnalysisStart(app, shown ? static_cast<int32_t>(selected) : -1);
   } else if (app.form.LOG.tag == kCandidateListTag) {
     if (const BitCandidateEntry* c = CandidateOfLine(app, index)) ApplyCorrection(app, *c);
+  } else if (app.form.LOG.tag == kRepairListTag) {
+    // A copy: the redraw after the change empties the list.
+    if (const RepairCandidateEntry* r = RepairOfLine(app, index)) ApplyRepair(app, RepairCandidateEntry{*r});
   }
 }
 

@@ -3,7 +3,15 @@
 namespace vorn {
 
 PointerTrace TraceInputsOf(const AppState& app, ByteOverride trial) {
-  const McuPointerState& pointer = app.inspect.McuPointer;
+  return TraceInputsAt(app, app.inspect.McuPointer, trial);
+}
+
+PointerTrace TraceInputsAt(const AppState& app, const McuPointerState& pointer, ByteOverride trial) {
+  // A trial that inserts or removes bytes in the scan moves its end.
+  const int32_t scanDataEnd = app.analysis.ScanDataEnd;
+  const int32_t end = trial.position >= 0 && trial.position <= int64_t{scanDataEnd} + 1
+                          ? scanDataEnd + trial.Growth()
+                          : scanDataEnd;
   const bool known = app.decode.McuStarts.Contains(pointer.Column, pointer.Row);
   const McuStart start = known ? app.decode.McuStarts.At(pointer.Column, pointer.Row) : McuStart{};
   return {TraceInputs{app.file,
@@ -11,7 +19,7 @@ PointerTrace TraceInputsOf(const AppState& app, ByteOverride trial) {
                       app.decode.Plan,
                       app.decode.BitMask,
                       app.decode.IdctMatrix,
-                      app.analysis.ScanDataEnd,
+                      end,
                       pointer,
                       {start.Dc[0], start.Dc[1], start.Dc[2]},
                       trial},

@@ -16,6 +16,8 @@ struct PointerTrace {
   bool known = false;
 };
 PointerTrace TraceInputsOf(const AppState& app, ByteOverride trial = {});
+// The same from another MCU than the pointer's.
+PointerTrace TraceInputsAt(const AppState& app, const McuPointerState& pointer, ByteOverride trial = {});
 
 // Traces MCUs 0 .. lastMcu from app.inspect.McuPointer into pixels (which must hold
 // at least lastMcu + 1 MCUs of McuWidth x McuHeight). With listing on, refills LOG

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace vorn {
 
@@ -21,10 +22,22 @@ struct BitCandidateEntry {
   int32_t Reach = 0;
 };
 
+// A repair the verified search found, as its line in LOG stands for it: at Position,
+// Removed bytes of the file give way to Inserted bytes of Value (a changed bit or
+// byte is one byte replaced).
+struct RepairCandidateEntry {
+  int32_t Position = 0;
+  uint8_t Removed = 1;   // 0..2
+  uint8_t Inserted = 1;  // 0..1
+  uint8_t Value = 0;
+  bool operator==(const RepairCandidateEntry&) const = default;
+};
+
 struct InspectState {
   McuPointerState McuPointer;
   std::array<int32_t, 3> McuEnd{};
   std::array<BitCandidateEntry, 9> BitCandidate{};
+  std::vector<RepairCandidateEntry> RepairCandidate;  // line i of a repair list is entry i
 };
 
 }  // namespace vorn

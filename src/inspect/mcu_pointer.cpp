@@ -8,6 +8,27 @@ McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row)
   return McuPointerState{bitIndex == 0 ? start.BytePos + 1 : start.BytePos, bitIndex, column, row};
 }
 
+bool McuBeforeByte(const McuStartTable& starts, int32_t position, int32_t& column, int32_t& row) {
+  const int64_t changedBit = int64_t{position} * 8;
+  int64_t previous = -1;
+  bool found = false;
+  // The last row of the table is a surplus one, after the picture's MCUs.
+  for (int32_t r = 0; r + 1 < starts.Rows; ++r) {
+    for (int32_t c = 0; c < starts.Columns; ++c) {
+      const McuStart& start = starts.At(c, r);
+      const McuPointerState pointer = PointerToMcu(start, c, r);
+      const int64_t first = int64_t{pointer.BytePos} * 8 + pointer.BitIndex;
+      // An MCU the decode never reached has an empty start, before its predecessor.
+      if (start.BytePos <= 0 || first < previous || first > changedBit) return found;
+      previous = first;
+      column = c;
+      row = r;
+      found = true;
+    }
+  }
+  return found;
+}
+
 void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y) {
   const auto invert = [&](int32_t px, int32_t py) {
     if (px < X && py < Y) view.SetPixel(px, py, view.Pixel(px, py) ^ 0xFFFFFFu);

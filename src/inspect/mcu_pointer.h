@@ -14,6 +14,12 @@ namespace vorn {
 // a marker there is not skipped).
 McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row);
 
+// The last MCU, in raster order, whose data begins at or before the first bit of
+// byte `position`: a trace from it takes in a change of that byte. Only the MCUs the
+// last decode reached count (their starts follow each other; an MCU it never reached
+// has no start). False when no MCU begins that early.
+bool McuBeforeByte(const McuStartTable& starts, int32_t position, int32_t& column, int32_t& row);
+
 // Inverts each pixel of the outline of the cell [x0, x1] x [y0, y1] of the view
 // once, where the view shows the X x Y picture.
 void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y);

@@ -73,9 +73,7 @@ class Tracer {
   void AddLine(const std::string& text);
   Step StartNextLine();
 
-  uint8_t ByteAt(int32_t p) const {
-    return p == in_.trial.position ? in_.trial.value : in_.file.bytes[static_cast<size_t>(p)];
-  }
+  uint8_t ByteAt(int32_t p) const { return in_.trial.At(in_.file, p); }
 
   const TraceInputs& in_;
   std::unique_ptr<TraceTables> tables_;
@@ -167,7 +165,7 @@ TraceResult Tracer::Run() {
 Step Tracer::ResumeAfterDataFf() {
   const int32_t previous = readPosition_ - 1;
   if (bitIndex_ != 0 || previous < in_.rec.scan.ScanDataStart || previous > in_.scanDataEnd ||
-      !in_.file.Contains(previous) || ByteAt(previous) != marker::kFill)
+      !in_.trial.Contains(in_.file, previous) || ByteAt(previous) != marker::kFill)
     return kGoOn;
   readPosition_ = previous;
   if (const Step r = AfterFf()) return r;
@@ -176,7 +174,7 @@ Step Tracer::ResumeAfterDataFf() {
 }
 
 Step Tracer::LoadByte() {
-  if (!in_.file.Contains(readPosition_)) return TraceResult::Failure;
+  if (!in_.trial.Contains(in_.file, readPosition_)) return TraceResult::Failure;
   byte_ = ByteAt(readPosition_);
   return kGoOn;
 }
@@ -184,7 +182,7 @@ Step Tracer::LoadByte() {
 // readPosition_ is on a data FF: looks at the byte after it and stays there.
 Step Tracer::AfterFf() {
   ++readPosition_;
-  if (!in_.file.Contains(readPosition_)) return TraceResult::Failure;
+  if (!in_.trial.Contains(in_.file, readPosition_)) return TraceResult::Failure;
   const uint8_t next = ByteAt(readPosition_);
   if (next == marker::kStuffedZero) return kGoOn;
   if (marker::IsRestartMarker(next)) {

@@ -47,11 +47,25 @@ enum class TraceResult : int16_t {
   EndOfData = 3,      // ScanDataEnd passed first
 };
 
-// A trial byte seen by the tracer in place of the file's byte, so that a search can
-// try a change without writing to (or copying) the file image.
+// A trial change seen by the tracer in place of the file's bytes, so that a search
+// or a preview can try it without writing to (or copying) the file image: the
+// `removed` bytes at position give way to `inserted` bytes of value (by default one
+// byte replaced). Positions after the change are those of the changed file.
 struct ByteOverride {
   int32_t position = -1;  // -1: none
   uint8_t value = 0;
+  uint8_t removed = 1;   // 0..2
+  uint8_t inserted = 1;  // 0..1
+
+  // How much the file grows with the change (negative: shrinks).
+  int32_t Growth() const { return position < 0 ? 0 : int32_t{inserted} - int32_t{removed}; }
+  bool Contains(const FileImage& file, int64_t p) const { return p >= 0 && p < file.FileLength() + Growth(); }
+  // The byte at p of the changed file, which must contain p.
+  uint8_t At(const FileImage& file, int64_t p) const {
+    if (position < 0 || p < position) return file.bytes[static_cast<size_t>(p)];
+    if (p < int64_t{position} + inserted) return value;
+    return file.bytes[static_cast<size_t>(p - inserted + removed)];
+  }
 };
 
 // What one trace reads: the file, the tables and the block plan, bit masks and
