@@ -7,6 +7,8 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTranslator>
 #include <functional>
@@ -200,6 +202,32 @@ TEST(QtDialogs, LongPathsAreNotCut) {
     return int(QDialog::Accepted);
   };
   EXPECT_EQ(dialogs.SaveFileDialog(Request("ファイルを保存する")), longPath);
+}
+
+// The progress box sits over the owner window with the title, the text and the
+// Japanese cancel button, shows the work's fraction, and reports the press on the
+// button; it goes when the work ends.
+TEST(QtDialogs, ProgressBoxShowsHowFarTheWorkIsAndTakesTheCancel) {
+  QWidget owner;
+  QtDialogs dialogs;
+  dialogs.SetOwner(&owner, {});
+  std::unique_ptr<window::ProgressBox> box = dialogs.OpenProgress("修復候補を検索しています…");
+  auto* dialog = owner.findChild<QProgressDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Vorn"));
+  EXPECT_EQ(dialog->labelText(), QStringLiteral("修復候補を検索しています…"));
+  EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+  auto* cancel = dialog->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+  box->Advance(0.25);
+  EXPECT_EQ(dialog->value(), dialog->maximum() / 4);
+  EXPECT_FALSE(box->Cancelled());
+  cancel->click();
+  box->Advance(0.5);
+  EXPECT_TRUE(box->Cancelled());
+  box.reset();
+  EXPECT_EQ(owner.findChild<QProgressDialog*>(), nullptr);
 }
 
 }  // namespace
