@@ -12,6 +12,11 @@ void SetSaveEnabled(window::WindowModel& form, bool enabled) {
   form.SAVE.enabled = enabled;
 }
 
+void SetRepairEnabled(window::WindowModel& form, bool enabled) {
+  form.LOCATE.enabled = enabled;
+  form.REPAIR.enabled = enabled;
+}
+
 void ResetDisplay(AppState& app) {
   window::WindowModel& form = app.form;
   form.Picture1.Clear();
@@ -27,6 +32,7 @@ void ResetDisplay(AppState& app) {
     l->text.clear();
   for (window::Command* c : {&form.MCUCHK, &form.BITCHK, &form.UNDO, &form.REDO}) c->enabled = false;
   SetSaveEnabled(form, false);
+  SetRepairEnabled(form, false);
   app.dump.UndoStack.Clear();
 }
 
@@ -38,6 +44,7 @@ void ClearDecodeFields(AppState& app) {
   form.MCUCHK.enabled = false;
   form.BITCHK.enabled = false;
   SetSaveEnabled(form, false);
+  SetRepairEnabled(form, false);
   ClearLog(form.LOG, app.analysis);
 }
 

@@ -13,13 +13,18 @@ void SetImageInvalid(AppState& app, bool invalid);
 // bytes or the display differ from it.
 void SetSaveEnabled(window::WindowModel& form, bool enabled);
 
+// LOCATE and REPAIR (the repair menu) work on an analysed file whose picture is shown:
+// enabled by a rendering that drew it, disabled by whatever makes it stale.
+void SetRepairEnabled(window::WindowModel& form, bool enabled);
+
 // Before an analysis: the pictures black, ImageInvalid set, both scroll ranges 0,
-// the MCU fields empty, MCUCHK, BITCHK, SAVE, UNDO and REDO disabled, and the undo
+// the MCU fields empty, MCUCHK, BITCHK, SAVE, UNDO, REDO, LOCATE and REPAIR
+// disabled, and the undo
 // history emptied (the redo history is left as it is).
 void ResetDisplay(AppState& app);
 
-// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK and
-// SAVE, and empties LOG (its tag stays).
+// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK, SAVE,
+// LOCATE and REPAIR, and empties LOG (its tag stays).
 void ClearDecodeFields(AppState& app);
 
 // After every stored direct edit: decode fields cleared, UNDO and REDO disabled and

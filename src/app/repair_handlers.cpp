@@ -1,11 +1,15 @@
 #include "app/repair_handlers.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "analysis/message_log.h"
 #include "app/dump_handlers.h"
 #include "app/inspect_handlers.h"
+#include "app/repair_commands.h"
 #include "app/trace_scan.h"
+#include "app/wiring.h"
 #include "inspect/correction_preview.h"
 #include "inspect/mcu_pointer.h"
 
@@ -35,7 +39,106 @@ bool Fits(const FileImage& file, const RepairCandidateEntry& repair) {
          repair.Removed + repair.Inserted > 0;
 }
 
+constexpr const char* kNoDamage = "破損は見つかりませんでした";
+constexpr const char* kUndecodable = "このスキャンデータは解読できないため修復できません";
+constexpr const char* kSearching = "修復候補を検索しています…";
+constexpr const char* kNothingVerified = "検証できる修復候補は見つかりませんでした";
+
+const char* KindText(EditKind kind) {
+  switch (kind) {
+    case EditKind::SetBit:
+      return "ビット 0→1";
+    case EditKind::ClearBit:
+      return "ビット 1→0";
+    case EditKind::Replace:
+      return "バイト置換";
+    case EditKind::Remove:
+      return "バイト削除";
+    case EditKind::Insert:
+      return "バイト挿入";
+    case EditKind::RestoreStuffing:
+      return "FFの後の00を補う";
+    case EditKind::RemoveMarker:
+      return "マーカー削除";
+    case EditKind::None:
+      break;
+  }
+  return "";
+}
+
+// The located damage of the analysed file, with the model and pass it was found on.
+struct Located {
+  std::unique_ptr<ScanModel> model;
+  ScanPass pass;
+  DamageReport report;
+};
+
+// Null model (after the message) when the scan cannot be decoded at all.
+Located Locate(AppState& app) {
+  Located out;
+  std::string problem;
+  out.model = ScanModelOf(app, problem);
+  if (!out.model) {
+    app.Message(kUndecodable);
+    return out;
+  }
+  out.report = LocateDamage(*out.model, app.file.bytes, out.pass);
+  return out;
+}
+
 }  // namespace
+
+void LOCATE_Click(AppState& app) {
+  const Located located = Locate(app);
+  if (!located.model) return;
+  if (located.report.health == ScanHealth::Clean) {
+    app.Message(kNoDamage);
+    return;
+  }
+  PressMcuAt(app, located.report.column, located.report.row);
+}
+
+void REPAIR_Click(AppState& app) {
+  const Located located = Locate(app);
+  if (!located.model) return;
+  if (located.report.health == ScanHealth::Clean) {
+    app.Message(kNoDamage);
+    return;
+  }
+  std::atomic<bool> cancel{false};
+  std::optional<ScanEdit> choice;
+  SearchResult search;
+  {
+    const std::unique_ptr<window::ProgressBox> box = app.dialogs.OpenProgress(kSearching);
+    SearchControl control;
+    control.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    control.cancel = &cancel;
+    control.progress = [&](double fraction) {
+      box->Advance(fraction);
+      if (box->Cancelled()) cancel = true;
+    };
+    search = SearchRepairs(*located.model, app.file.bytes, located.pass, located.report, control, &choice);
+    if (box->Cancelled()) cancel = true;
+  }
+  if (search.cancelled || cancel) return;  // cancelled: nothing changes
+  if (search.verified.empty()) {
+    app.Message(kNothingVerified);
+    return;
+  }
+  ListRepairCandidates(app, RepairLines(search, choice));
+}
+
+std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optional<ScanEdit>& choice) {
+  std::vector<RepairLine> lines;
+  for (const VerifiedEdit& v : search.verified) {
+    if (lines.size() >= kListedRepairs) break;
+    const ScanEdit& e = v.edit;
+    std::string text = EditNotation(e) + " " + KindText(e.kind) + " 不整合度 " + std::to_string(v.rated.fit);
+    if (choice && *choice == e) text += " 推奨";
+    lines.push_back({RepairCandidateEntry{e.position, e.removed, e.inserted, e.value}, std::move(text)});
+  }
+  return lines;
+}
 
 bool PressMcuAt(AppState& app, int32_t column, int32_t row) {
   const McuGeometry& g = app.decode.Geometry;
@@ -83,6 +186,11 @@ bool ApplyRepair(AppState& app, const RepairCandidateEntry& repair) {
   const HistoryEntry change{repair.Position, repair.Value,   static_cast<int32_t>(length), 0,
                             repair.Removed,  repair.Inserted};
   return ApplyChange(app, change);
+}
+
+void WireRepairHandlers(AppState& app) {
+  app.form.LOCATE.onClick = [&app] { LOCATE_Click(app); };
+  app.form.REPAIR.onClick = [&app] { REPAIR_Click(app); };
 }
 
 }  // namespace vorn

@@ -7,6 +7,7 @@ void WireHandlers(AppState& app) {
   WireDecodeHandlers(app);
   WireDumpHandlers(app);
   WireInspectHandlers(app);
+  WireRepairHandlers(app);
   WireAppHandlers(app);
 }
 

@@ -12,6 +12,7 @@ void WireAnalysisHandlers(AppState& app);  // DQTUP, DQTDOWN, DHTUP, DHTDOWN
 void WireDecodeHandlers(AppState& app);    // IMAGE, LIMAGE, MODE, HScroll1, VScroll1
 void WireDumpHandlers(AppState& app);      // paging, DMP, DMPI, UNDO, REDO, LOG
 void WireInspectHandlers(AppState& app);   // Picture1 press, MCUCHK, BITCHK
+void WireRepairHandlers(AppState& app);    // LOCATE, REPAIR
 void WireAppHandlers(AppState& app);       // LOAD, SAVE, QUIT, ABOUT, close, drop
 
 // All of the above.

@@ -1,6 +1,5 @@
 #include "gui/qt_dialogs.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -48,9 +47,10 @@ class QtProgress : public window::ProgressBox {
   }
   void Advance(double fraction) override {
     const double clamped = fraction < 0 ? 0 : (fraction > 1 ? 1 : fraction);
+    // Once the box shows, a modal progress dialog takes the window's events here (the
+    // press on its button among them) while blocking input to the window under it;
+    // before it shows, no event is taken, so no other command can run meanwhile.
     dialog_.setValue(static_cast<int>(clamped * kProgressSteps));
-    // The work runs on the window's thread: the press on the button is taken here.
-    QCoreApplication::processEvents();
   }
   bool Cancelled() const override { return dialog_.wasCanceled(); }
 

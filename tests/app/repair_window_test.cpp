@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "analysis/message_log.h"
@@ -109,6 +110,121 @@ INSTANTIATE_TEST_SUITE_P(Window, RepairList,
                                            RepairRow{"ByteLost", 2, 1, {}, {2, 0, 1, 0}},
                                            RepairRow{"ByteOverwritten", 3, 1, {0x00}, {3, 1, 1, 0}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The positions of the restart markers in a scan that has one after every MCU: the
+// data of MCU k lies between marker k - 1 (the scan's start for k = 0) and marker k.
+std::vector<int32_t> RestartMarkers(const std::vector<uint8_t>& jpeg, int32_t scanStart) {
+  std::vector<int32_t> markers;
+  for (size_t p = static_cast<size_t>(scanStart); p + 1 < jpeg.size(); ++p)
+    if (jpeg[p] == 0xFF && jpeg[p + 1] >= 0xD0 && jpeg[p + 1] <= 0xD7)
+      markers.push_back(static_cast<int32_t>(p));
+  return markers;
+}
+
+TEST(RepairMenu, EnabledWithARenderedPictureAndDisabledByADirectEdit) {
+  DamagedPhoto h(Photo(2, 2));
+  EXPECT_FALSE(h.form.LOCATE.enabled);
+  EXPECT_FALSE(h.form.REPAIR.enabled);
+  ASSERT_TRUE(h.Load(h.original));
+  EXPECT_TRUE(h.form.LOCATE.enabled);
+  EXPECT_TRUE(h.form.REPAIR.enabled);
+  h.form.DMP_ClickEvent(5);
+  h.form.DMPI.SetText("00");
+  h.form.DMPI.LoseFocus();
+  EXPECT_FALSE(h.form.LOCATE.enabled);
+  EXPECT_FALSE(h.form.REPAIR.enabled);
+}
+
+TEST(RepairMenu, LocateChoosesTheDamagedMcuAsAPressWould) {
+  EncodeOptions options = Photo(2, 2);  // 16 x 16 MCUs, three to a row
+  options.height = 48;
+  options.restartInterval = 1;
+  DamagedPhoto h(options);
+  const std::vector<int32_t> markers = RestartMarkers(h.original, h.scanStart);
+  ASSERT_EQ(markers.size(), 8u);  // nine MCUs
+  // MCU 4, (1, 1), loses a byte in the middle of its data.
+  h.LoadDamaged((markers[3] + 2 + markers[4]) / 2, 1, {});
+  ASSERT_TRUE(h.form.LOCATE.Click());
+  EXPECT_EQ(h.form.MCUX.text, "1");
+  EXPECT_EQ(h.form.MCUY.text, "1");
+  EXPECT_TRUE(h.form.BITCHK.enabled);
+  EXPECT_TRUE(h.form.MCUCHK.enabled);
+  // The same as a press on that MCU.
+  const McuPointerState located = h.inspect.McuPointer;
+  const int32_t selected = h.dump.DumpPage * 256 + h.dump.SelectedCell;
+  h.PressMcu(0, 0);
+  h.PressMcu(1, 1);
+  EXPECT_EQ(located.BytePos, h.inspect.McuPointer.BytePos);
+  EXPECT_EQ(located.BitIndex, h.inspect.McuPointer.BitIndex);
+  EXPECT_EQ(selected, located.BytePos);
+  EXPECT_EQ(h.file.bytes, h.damaged);
+}
+
+TEST(RepairMenu, CleanFileIsReportedAndLeftAlone) {
+  DamagedPhoto h(Photo(2, 1));
+  ASSERT_TRUE(h.Load(h.original));
+  const int lines = h.form.LOG.Count();
+  for (window::Command* command : {&h.form.LOCATE, &h.form.REPAIR}) {
+    ASSERT_TRUE(command->Click());
+    EXPECT_EQ(h.LastMessage(), "破損は見つかりませんでした");
+  }
+  EXPECT_EQ(h.file.bytes, h.original);
+  EXPECT_EQ(h.form.LOG.Count(), lines);
+  EXPECT_EQ(h.form.LOG.tag, kMarkerListTag);
+  EXPECT_FALSE(h.form.UNDO.enabled);
+}
+
+// A bit flipped in the middle of a photo's scan, where it breaks the decode.
+struct FlippedBit : DamagedPhoto {
+  FlippedBit() : DamagedPhoto(Options()) {
+    position = scanStart + static_cast<int32_t>(original.size() - static_cast<size_t>(scanStart)) / 2;
+    LoadDamaged(position, 1, {static_cast<uint8_t>(original[static_cast<size_t>(position)] ^ 0x10)});
+  }
+  static EncodeOptions Options() {
+    EncodeOptions o = Photo(2, 2);
+    o.width = 64;
+    o.height = 48;
+    return o;
+  }
+  int32_t position = 0;
+};
+
+TEST(RepairMenu, RepairListsTheVerifiedRepairAndItsDoubleClickRestoresTheOriginal) {
+  FlippedBit h;
+  ASSERT_TRUE(h.form.REPAIR.Click());
+  EXPECT_EQ(h.dialogs.progressTexts, std::vector<std::string>{"修復候補を検索しています…"});
+  EXPECT_FALSE(h.dialogs.progressSteps.empty());
+  ASSERT_GE(h.form.LOG.Count(), 1);
+  EXPECT_EQ(h.form.LOG.tag, kRepairListTag);
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%08X-3:%02X→%02X ", static_cast<unsigned>(h.position),
+                h.damaged[static_cast<size_t>(h.position)], h.original[static_cast<size_t>(h.position)]);
+  EXPECT_EQ(h.form.LOG.lines[0].rfind(expected, 0), 0u) << h.form.LOG.lines[0];
+  EXPECT_EQ(h.analysis.LineAddress[0], h.position);
+  EXPECT_EQ(h.file.bytes, h.damaged);  // listing changes nothing
+
+  h.form.LOG.Click(0);
+  h.form.LOG.DblClick(0);
+  EXPECT_EQ(h.file.bytes, h.original);
+  ASSERT_TRUE(h.form.UNDO.Click());
+  EXPECT_EQ(h.file.bytes, h.damaged);
+}
+
+TEST(RepairMenu, CancelledSearchChangesNothing) {
+  FlippedBit h;
+  const int lines = h.form.LOG.Count();
+  const std::string tag = h.form.LOG.tag;
+  const size_t messages = h.dialogs.messages.size();
+  h.dialogs.cancelProgressAfter = 1;
+  ASSERT_TRUE(h.form.REPAIR.Click());
+  EXPECT_EQ(h.dialogs.progressTexts.size(), 1u);
+  EXPECT_EQ(h.file.bytes, h.damaged);
+  EXPECT_EQ(h.form.LOG.Count(), lines);
+  EXPECT_EQ(h.form.LOG.tag, tag);
+  EXPECT_EQ(h.dialogs.messages.size(), messages);
+  EXPECT_FALSE(h.form.UNDO.enabled);
+  EXPECT_TRUE(h.form.REPAIR.enabled);
+}
 
 }  // namespace
 }  // namespace vorn::testing
