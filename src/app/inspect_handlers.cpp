@@ -16,14 +16,6 @@
 
 namespace vorn {
 
-namespace {
-
-// Sampling factors are at most 2, so an MCU is at most 16 x 16 pixels and three of
-// them at scale 2 fill the 96 x 32 preview exactly.
-constexpr int32_t kMaxMcuSide = 16;
-
-}  // namespace
-
 void Picture1_MouseDown(AppState& app, int /*button*/, int /*shift*/, float x, float y) {
   if (app.ImageInvalid) return;
   const int32_t X = app.rec.frame.FrameWidth;
@@ -100,7 +92,7 @@ void BITCHK_Click(AppState& app) {
 
 void PreviewCorrection(AppState& app, int32_t position, int32_t bitIndex) {
   const McuGeometry& g = app.decode.Geometry;
-  if (!g.Valid() || g.McuWidth > kMaxMcuSide || g.McuHeight > kMaxMcuSide) return;
+  if (!g.Valid() || g.McuWidth > kMaxPreviewMcuSide || g.McuHeight > kMaxPreviewMcuSide) return;
   if (!app.file.Contains(position) || bitIndex < 0 || bitIndex > 7) return;
   McuBuffer buffer;
   buffer.Reset(g.McuWidth, g.McuHeight, kPreviewMcus);

@@ -17,9 +17,6 @@ namespace vorn {
 
 namespace {
 
-// Sampling factors are at most 2: three MCUs at scale 2 fill the 96 x 32 preview.
-constexpr int32_t kMaxMcuSide = 16;
-
 // The view position (in MCUs) that shows MCU `index`: the MCU itself at the view's
 // edge, or the scroll maximum, where the window already reaches past the picture.
 int32_t ScrollTo(window::ScrollBar& bar, int32_t index) {
@@ -166,7 +163,9 @@ void ListRepairCandidates(AppState& app, const std::vector<RepairLine>& lines) {
 
 void PreviewRepair(AppState& app, const RepairCandidateEntry& repair) {
   const McuGeometry& g = app.decode.Geometry;
-  if (!g.Valid() || g.McuWidth > kMaxMcuSide || g.McuHeight > kMaxMcuSide || !Fits(app.file, repair)) return;
+  if (!g.Valid() || g.McuWidth > kMaxPreviewMcuSide || g.McuHeight > kMaxPreviewMcuSide ||
+      !Fits(app.file, repair))
+    return;
   int32_t column = 0, row = 0;
   if (!McuBeforeByte(app.decode.McuStarts, repair.Position, column, row)) return;
   const McuPointerState from = PointerToMcu(app.decode.McuStarts.At(column, row), column, row);
