@@ -124,6 +124,9 @@ TEST_F(WindowCommands, MenuItemsFollowTheButtonsAndTheirKeysRunThem) {
   QTest::keySequence(window_.get(), QKeySequence(QStringLiteral("Ctrl+O")));
   ASSERT_EQ(app_.file.bytes, jpeg_);
   EXPECT_TRUE(save->isEnabled() && Widget<QPushButton>("SAVE")->isEnabled());
+  QAction* repair = bar->Action(QStringLiteral("自動修復"));
+  QAction* locate = bar->Action(QStringLiteral("破損位置へ移動"));
+  EXPECT_TRUE(repair->isEnabled() && locate->isEnabled());  // a picture is drawn
 
   // The JFIF density unit at 13: an edit that leaves the picture decodable.
   QTest::mouseClick(Widget<CellWidget>("DMP", 13), Qt::LeftButton);
@@ -132,6 +135,7 @@ TEST_F(WindowCommands, MenuItemsFollowTheButtonsAndTheirKeysRunThem) {
   EXPECT_EQ(app_.file.bytes[13], 0x02);
   EXPECT_TRUE(dialogs_.saveRequests.empty());  // the stored edit disabled saving
   EXPECT_FALSE(save->isEnabled());
+  EXPECT_FALSE(repair->isEnabled() || locate->isEnabled());  // and the repair menu
 
   QTest::keyClick(window_.get(), Qt::Key_F5);  // analysed and drawn again
   EXPECT_TRUE(save->isEnabled());
