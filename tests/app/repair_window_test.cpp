@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -196,15 +197,21 @@ TEST(RepairMenu, RepairListsTheVerifiedRepairAndItsDoubleClickRestoresTheOrigina
   EXPECT_FALSE(h.dialogs.progressSteps.empty());
   ASSERT_GE(h.form.LOG.Count(), 1);
   EXPECT_EQ(h.form.LOG.tag, kRepairListTag);
+  // The line of the repair that undoes the damage, named by its position, bit and
+  // bytes.
   char expected[32];
   std::snprintf(expected, sizeof expected, "%08X-3:%02X→%02X ", static_cast<unsigned>(h.position),
                 h.damaged[static_cast<size_t>(h.position)], h.original[static_cast<size_t>(h.position)]);
-  EXPECT_EQ(h.form.LOG.lines[0].rfind(expected, 0), 0u) << h.form.LOG.lines[0];
-  EXPECT_EQ(h.analysis.LineAddress[0], h.position);
+  const auto& lines = h.form.LOG.lines;
+  const auto line = std::find_if(lines.begin(), lines.end(),
+                                 [&](const std::string& text) { return text.rfind(expected, 0) == 0; });
+  ASSERT_NE(line, lines.end()) << expected;
+  const int index = static_cast<int>(line - lines.begin());
+  EXPECT_EQ(h.analysis.LineAddress[static_cast<size_t>(index)], h.position);
   EXPECT_EQ(h.file.bytes, h.damaged);  // listing changes nothing
 
-  h.form.LOG.Click(0);
-  h.form.LOG.DblClick(0);
+  h.form.LOG.Click(index);
+  h.form.LOG.DblClick(index);
   EXPECT_EQ(h.file.bytes, h.original);
   ASSERT_TRUE(h.form.UNDO.Click());
   EXPECT_EQ(h.file.bytes, h.damaged);
