@@ -25,6 +25,11 @@ std::string LoadAnalyseRender(const uint8_t* data, size_t size);
 // first candidate.
 std::string McuTools(const uint8_t* data, size_t size);
 
+// The bytes as a file: the damage check and the verified repair (two edits at
+// most) on the scan the load analysed; a clean scan is never edited, and a repair
+// reported as such checks clean afterwards.
+std::string CheckRepair(const uint8_t* data, size_t size);
+
 // Byte 0 is the length n of a script of window actions (bytes 1..n), the rest is
 // the file: after the load, each action (see ActionCode) runs in turn and the
 // invariants of the file image and the correction history are checked after it.

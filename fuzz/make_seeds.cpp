@@ -2,7 +2,7 @@
 // small libjpeg encodings of every layout the decoder takes, and builder-made files
 // with exact layouts (restart markers, fill bytes, thumbnails, odd segments), each
 // in the form its target reads (an MCU choice or a script of actions in front).
-//   vorn_fuzz_seeds SOURCE_DIR OUT_DIR   ->   OUT_DIR/{load,mcu,actions}/NAME
+//   vorn_fuzz_seeds SOURCE_DIR OUT_DIR   ->   OUT_DIR/{load,mcu,actions,repair}/NAME
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -117,10 +117,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path out = argv[2];
-  for (const char* target : {"load", "mcu", "actions"}) fs::create_directories(out / target);
+  for (const char* target : {"load", "mcu", "actions", "repair"}) fs::create_directories(out / target);
   const std::vector<Script> scripts = Scripts();
   for (const auto& [name, file] : Files(argv[1])) {
     Write(out / "load" / name, {}, file);
+    Write(out / "repair" / name, {}, file);
     Write(out / "mcu" / ("first-" + name), {0, 0, 0, 0}, file);
     Write(out / "mcu" / ("damaged-mcu-" + name), {0, 3, 0, 6}, file);
     for (const Script& s : scripts) {

@@ -141,6 +141,8 @@ TEST(ResourceBounds, NoInputOfUpTo1MbTakesMoreThan3SecondsOr300MbInAnySubcommand
         {"bitcheck", path, "0", "0"},
         {"bitcheck", path, "499", "499"},
         {"fix", path, "00000100-3", "-o", dir + "/fixed.jpg"},
+        {"check", path},
+        {"repair", path, "-o", dir + "/repaired.jpg"},
     };
     double cpu = 0;
     long rssKb = 0;

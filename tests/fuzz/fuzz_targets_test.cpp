@@ -22,7 +22,7 @@ const std::string kSource = VORN_SOURCE_DIR;
 
 TEST(FuzzRegressions, EveryInputThatOnceBrokeATargetPassesIt) {
   const std::map<std::string, std::function<std::string(const uint8_t*, size_t)>> targets = {
-      {"load", LoadAnalyseRender}, {"mcu", McuTools}, {"actions", WindowActions}};
+      {"load", LoadAnalyseRender}, {"mcu", McuTools}, {"actions", WindowActions}, {"repair", CheckRepair}};
   const fs::path root = kSource + "/tests/fixtures/regressions";
   int replayed = 0;
   if (!fs::exists(root)) return;

@@ -1,0 +1,50 @@
+#include <vector>
+
+#include "app/repair_commands.h"
+#include "fuzz_targets.h"
+#include "fuzz_window.h"
+
+namespace vorn::fuzz {
+
+std::string CheckRepair(const uint8_t* data, size_t size) {
+  FuzzWindow w;
+  w.Load(data, size);
+  std::string problem;
+  const std::unique_ptr<ScanModel> model = ScanModelOf(w.app, problem);
+  if (!model) return "";  // no scan to check: the commands stop before the engine
+
+  const std::vector<uint8_t> original(data, data + size);
+  ScanPass pass;
+  const DamageReport report = LocateDamage(*model, original, pass);
+
+  // Two edits at most and one thread keep an input's CPU time measurable; the
+  // search itself is the same as with more.
+  constexpr int kMaxEdits = 2;
+  SearchControl control;
+  control.threads = 1;
+  std::vector<uint8_t> bytes = original;
+  const RepairRun run = RepairScan(*model, bytes, kMaxEdits, control);
+  if (static_cast<int>(run.applied.size()) > kMaxEdits) return "more edits applied than allowed";
+  switch (run.result) {
+    case RepairResult::Clean:
+      if (report.health != ScanHealth::Clean) return "repair says clean where check found damage";
+      if (bytes != original) return "a clean scan was edited";
+      break;
+    case RepairResult::Repaired: {
+      if (report.health == ScanHealth::Clean) return "a scan that checked clean was repaired";
+      if (run.applied.empty()) return "repaired without an edit";
+      ScanPass after;
+      if (LocateDamage(*model, bytes, after).health != ScanHealth::Clean)
+        return "a repaired scan does not check clean";
+      break;
+    }
+    case RepairResult::NotRepaired:
+    case RepairResult::Cancelled:
+      // The caller keeps its original: nothing to check in the bytes.
+      if (report.health == ScanHealth::Clean) return "a scan that checked clean was not repaired";
+      break;
+  }
+  return "";
+}
+
+}  // namespace vorn::fuzz
