@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/file_commands.h"
+#include "app/inspect_handlers.h"
 #include "app/wiring.h"
 #include "decode/decode_state.h"
 
@@ -35,12 +36,6 @@ class MemoryFile {
   int fd_;
 };
 
-// Middle of the part [start, start + unit) of a cell that lies in `size` pixels.
-int32_t CellMiddle(int32_t start, int32_t unit, int32_t size) {
-  const int32_t end = std::min(start + unit, size);
-  return start + (end - start) / 2;
-}
-
 }  // namespace
 
 FuzzWindow::FuzzWindow() {
@@ -57,16 +52,9 @@ bool FuzzWindow::PressMcu(int32_t column, int32_t row) {
   const McuGeometry g = ComputeMcuGeometry(app.rec.frame);
   if (app.ImageInvalid || !g.Valid() || column < 0 || row < 0 || column >= g.McusPerRow || row >= g.McuRows)
     return false;
-  window::WindowModel& form = app.form;
-  form.HScroll1.SetValue(std::min(column, form.HScroll1.max));
-  form.VScroll1.SetValue(std::min(row, form.VScroll1.max));
-  const int32_t x = CellMiddle(column * g.McuWidth, g.McuWidth, app.rec.frame.FrameWidth) -
-                    form.HScroll1.value * g.McuWidth;
-  const int32_t y = CellMiddle(row * g.McuHeight, g.McuHeight, app.rec.frame.FrameHeight) -
-                    form.VScroll1.value * g.McuHeight;
-  form.MCUX.text.clear();
-  form.Picture1.onMouseDown(1, 0, static_cast<float>(x), static_cast<float>(y));
-  return !form.MCUX.text.empty();
+  app.form.MCUX.text.clear();
+  PressMcuCell(app, g, column, row);
+  return !app.form.MCUX.text.empty();
 }
 
 }  // namespace vorn::fuzz

@@ -67,6 +67,22 @@ void Picture1_MouseDown(AppState& app, int /*button*/, int /*shift*/, float x, f
   ClearLog(form.LOG, app.analysis);
 }
 
+void PressMcuCell(AppState& app, const McuGeometry& g, int32_t column, int32_t row) {
+  window::WindowModel& form = app.form;
+  form.HScroll1.SetValue(std::min(column, form.HScroll1.max));
+  form.VScroll1.SetValue(std::min(row, form.VScroll1.max));
+  // The middle of the part of the cell that lies in the picture: an MCU at the
+  // right or bottom edge may be cut by the frame's size.
+  const auto middle = [](int32_t start, int32_t unit, int32_t size) {
+    return start + (std::min(start + unit, size) - start) / 2;
+  };
+  const int32_t x =
+      middle(column * g.McuWidth, g.McuWidth, app.rec.frame.FrameWidth) - form.HScroll1.value * g.McuWidth;
+  const int32_t y =
+      middle(row * g.McuHeight, g.McuHeight, app.rec.frame.FrameHeight) - form.VScroll1.value * g.McuHeight;
+  Picture1_MouseDown(app, 1, 0, static_cast<float>(x), static_cast<float>(y));
+}
+
 void MCUCHK_Click(AppState& app) {
   const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
   McuBuffer buffer;

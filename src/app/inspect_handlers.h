@@ -16,6 +16,11 @@ namespace vorn {
 // picture's width or height, and where the view shows no MCU of the last decode.
 void Picture1_MouseDown(AppState& app, int button, int shift, float x, float y);
 
+// Scrolls MCU (column, row) of geometry g into view (at the view's edge, or as far
+// as the scroll bars reach) and presses the middle of the part of its cell inside
+// the picture, as a user would. The caller checks that the MCU lies in g.
+void PressMcuCell(AppState& app, const McuGeometry& g, int32_t column, int32_t row);
+
 // Traces the chosen MCU with listing on and reports "正常！" when it decoded
 // completely, "異常！" when the trace met a marker, failed or ran out of data.
 void MCUCHK_Click(AppState& app);

@@ -17,19 +17,6 @@ namespace vorn {
 
 namespace {
 
-// The view position (in MCUs) that shows MCU `index`: the MCU itself at the view's
-// edge, or the scroll maximum, where the window already reaches past the picture.
-int32_t ScrollTo(window::ScrollBar& bar, int32_t index) {
-  bar.SetValue(std::min(index, bar.max));
-  return bar.value;
-}
-
-// Middle of the part [start, start + unit) of a cell that lies in a picture of
-// `size` pixels.
-int32_t CellMiddle(int32_t start, int32_t unit, int32_t size) {
-  return start + (std::min(start + unit, size) - start) / 2;
-}
-
 bool Fits(const FileImage& file, const RepairCandidateEntry& repair) {
   return repair.Removed <= 2 && repair.Inserted <= 1 && repair.Position >= 0 &&
          int64_t{repair.Position} + repair.Removed <= file.FileLength() &&
@@ -146,11 +133,7 @@ bool PressMcuAt(AppState& app, int32_t column, int32_t row) {
   if (app.ImageInvalid || !g.Valid() || !app.decode.McuStarts.Contains(column, row) ||
       column >= g.McusPerRow || row >= g.McuRows)
     return false;
-  const int32_t hv = ScrollTo(app.form.HScroll1, column);
-  const int32_t vv = ScrollTo(app.form.VScroll1, row);
-  const int32_t x = CellMiddle(column * g.McuWidth, g.McuWidth, app.rec.frame.FrameWidth) - hv * g.McuWidth;
-  const int32_t y = CellMiddle(row * g.McuHeight, g.McuHeight, app.rec.frame.FrameHeight) - vv * g.McuHeight;
-  Picture1_MouseDown(app, 1, 0, static_cast<float>(x), static_cast<float>(y));
+  PressMcuCell(app, g, column, row);
   const McuPointerState& pointer = app.inspect.McuPointer;
   return app.form.BITCHK.enabled && pointer.Column == column && pointer.Row == row;
 }
