@@ -126,14 +126,33 @@ int32_t BreakScore(const ScanModel& model, const ComponentPlanes& planes, int32_
   return pairs == 0 ? 0 : static_cast<int32_t>(total / pairs);
 }
 
+// The MCUs of scored (score, MCU) with the highest scores, at most count of them and
+// each at least 4 MCUs from those taken before, so that the windows built on them
+// do not all cover the same stretch; positiveOnly: no MCU of score 0 or less.
+std::vector<int32_t> BestApart(std::vector<std::pair<int64_t, int32_t>>& scored, int count,
+                               bool positiveOnly) {
+  std::sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::vector<int32_t> starts;
+  for (const auto& [score, m] : scored) {
+    if (positiveOnly && score <= 0) break;
+    bool near = false;
+    for (int32_t s : starts) near = near || std::abs(s - m) < 4;
+    if (near) continue;
+    starts.push_back(m);
+    if (static_cast<int>(starts.size()) == count) break;
+  }
+  return starts;
+}
+
 // MCUs of [first, last] where the picture most likely starts to go wrong, best first:
 // where the mean break score of the MCUs that follow rises most above that of the MCUs
 // before.
 std::vector<int32_t> LikelyStarts(const ScanModel& model, const ScanPass& pass, int32_t first, int32_t last,
                                   int count) {
-  std::vector<int32_t> starts;
   last = std::min(last, model.totalMcus - 1);
-  if (last < first) return starts;
+  if (last < first) return {};
   const int32_t n = last - first + 1;
   std::vector<int64_t> prefix(static_cast<size_t>(n) + 1, 0);
   for (int32_t k = 0; k < n; ++k)
@@ -152,17 +171,7 @@ std::vector<int32_t> LikelyStarts(const ScanModel& model, const ScanPass& pass, 
             : (prefix[static_cast<size_t>(k)] - prefix[static_cast<size_t>(k - before)]) * 16 / before;
     rises.emplace_back(meanAfter - meanBefore, first + k);
   }
-  std::sort(rises.begin(), rises.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
-  for (const auto& [rise, m] : rises) {
-    bool near = false;
-    for (int32_t s : starts) near = near || std::abs(s - m) < 4;
-    if (near) continue;
-    starts.push_back(m);
-    if (static_cast<int>(starts.size()) == count) break;
-  }
-  return starts;
+  return BestApart(rises, count, false);
 }
 
 // How much better MCU m's top edge fits the picture above when that is taken `shift`
@@ -197,9 +206,8 @@ int64_t ShiftGain(const ScanModel& model, const ComponentPlanes& planes, int32_t
 // fit best when the rows above are taken `shift` columns on.
 std::vector<int32_t> ShiftedStarts(const ScanModel& model, const ScanPass& pass, int32_t first, int32_t last,
                                    int32_t shift, int count) {
-  std::vector<int32_t> starts;
   last = std::min(last, model.totalMcus - 1);
-  if (last < first || shift == 0) return starts;
+  if (last < first || shift == 0) return {};
   const int32_t n = last - first + 1;
   std::vector<int64_t> prefix(static_cast<size_t>(n) + 1, 0);
   for (int32_t k = 0; k < n; ++k)
@@ -211,18 +219,7 @@ std::vector<int32_t> ShiftedStarts(const ScanModel& model, const ScanPass& pass,
     const int32_t end = std::min(n, k + run);
     gains.emplace_back(prefix[static_cast<size_t>(end)] - prefix[static_cast<size_t>(k)], first + k);
   }
-  std::sort(gains.begin(), gains.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
-  for (const auto& [gain, m] : gains) {
-    if (gain <= 0) break;
-    bool near = false;
-    for (int32_t s : starts) near = near || std::abs(s - m) < 4;
-    if (near) continue;
-    starts.push_back(m);
-    if (static_cast<int>(starts.size()) == count) break;
-  }
-  return starts;
+  return BestApart(gains, count, true);
 }
 
 // A window of trials starting at MCU first, over the data of MCUs first .. last
