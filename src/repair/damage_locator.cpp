@@ -224,7 +224,7 @@ std::vector<int32_t> ShiftedStarts(const ScanModel& model, const ScanPass& pass,
 
 // A window of trials starting at MCU first, over the data of MCUs first .. last
 // (bytes from first's first bit to lastByte).
-SearchWindow WindowOver(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchWindow WindowOver(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                         int32_t first, int64_t lastByte) {
   SearchWindow w;
   w.firstMcu = first;
@@ -247,7 +247,7 @@ int64_t McuLastByte(const ScanPass& pass, int32_t m, int64_t fallback) {
 
 }  // namespace
 
-DamageReport LocateDamage(const ScanModel& model, const std::vector<uint8_t>& bytes, ScanPass& pass) {
+DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& pass) {
   DamageReport report;
   report.mcusExpected = model.totalMcus;
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,6 @@ struct DamageReport {
 };
 
 // Runs the strict pass (with planes) into pass and reports.
-DamageReport LocateDamage(const ScanModel& model, const std::vector<uint8_t>& bytes, ScanPass& pass);
+DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& pass);
 
 }  // namespace vorn

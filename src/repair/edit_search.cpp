@@ -82,7 +82,7 @@ enum class Verdict : uint8_t { Unknown, Verified, Rejected };
 // What a trial needs to know of the file around it; shared read-only by the threads.
 struct SearchContext {
   const ScanModel& model;
-  const std::vector<uint8_t>& bytes;
+  std::span<const uint8_t> bytes;
   const ScanPass& pass;
   const SearchWindow& window;
   int32_t interval = 0;
@@ -92,7 +92,7 @@ struct SearchContext {
   std::vector<int> laterClean;       // per pass segment: it and all after it are complete
   std::array<int32_t, 3> dcLimit{};  // per component, the largest DC an encoder writes
 
-  SearchContext(const ScanModel& m, const std::vector<uint8_t>& b, const ScanPass& p, const SearchWindow& w)
+  SearchContext(const ScanModel& m, std::span<const uint8_t> b, const ScanPass& p, const SearchWindow& w)
       : model(m), bytes(b), pass(p), window(w) {}
 
   // Whether every interval after the one that ends at the restart marker at byte
@@ -297,7 +297,7 @@ class Worker {
 
 }  // namespace
 
-void EditsAt(const std::vector<uint8_t>& bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out) {
+void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out) {
   const auto size = static_cast<int64_t>(bytes.size());
   if (p <= 0 || p >= size) return;
   const uint8_t b = bytes[static_cast<size_t>(p)];
@@ -334,7 +334,7 @@ void EditsAt(const std::vector<uint8_t>& bytes, int64_t p, int64_t firstByte, st
 namespace {
 
 // Tries every edit of one window; the verified edits go to found. False when cancelled.
-bool TryWindow(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                const SearchWindow& window, const SearchControl& control, double progressBase,
                double progressShare, std::vector<ScanEdit>& found, int64_t& trialCount) {
   if (window.firstMcu < 0 || window.firstMcu >= model.totalMcus ||
@@ -410,7 +410,7 @@ bool TryWindow(const ScanModel& model, const std::vector<uint8_t>& bytes, const 
 
 }  // namespace
 
-SearchResult RateEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threadCount, bool keepSamples) {
   SearchResult result;
@@ -438,7 +438,7 @@ SearchResult RateEdits(const ScanModel& model, const std::vector<uint8_t>& bytes
   return result;
 }
 
-SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const std::vector<SearchWindow>& windows, bool syntaxIntact,
                          const SearchControl& control) {
   SearchResult result;

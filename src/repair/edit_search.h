@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "repair/picture_fit.h"
@@ -54,17 +55,17 @@ struct SearchControl {
 // window's first MCU to a row of MCUs past the last MCU the windows cover (those
 // MCUs first, for all of them, then the whole run for the best). syntaxIntact: the
 // file decodes as it is, which is rated too.
-SearchResult SearchEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const std::vector<SearchWindow>& windows, bool syntaxIntact,
                          const SearchControl& control);
 
 // Rates edits (each verified) over MCUs firstMcu .. firstMcu + span - 1, best first;
 // rateUnedited: the file as it is too.
-SearchResult RateEdits(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threads, bool keepSamples = true);
 
 // Every edit the search tries at position p (which must lie inside bytes), in order.
-void EditsAt(const std::vector<uint8_t>& bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);
+void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);
 
 }  // namespace vorn

@@ -8,7 +8,7 @@
 
 namespace vorn {
 
-ScanPoint StartPointOf(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        int32_t mcu) {
   ScanPoint p;
   p.mcu = mcu;
@@ -92,7 +92,7 @@ class RowsSink {
 
 }  // namespace
 
-PictureFit::PictureFit(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+PictureFit::PictureFit(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        int32_t firstMcu, int32_t span)
     : model_(model), bytes_(bytes), pass_(pass), firstMcu_(firstMcu) {
   const int32_t perRow = model.geometry.McusPerRow;

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "repair/scan_edit.h"
@@ -50,8 +51,8 @@ bool ClearlyBetter(const RatedMcus& a, const RatedMcus& b);
 // edges and the block edges inside them.
 class PictureFit {
  public:
-  PictureFit(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
-             int32_t firstMcu, int32_t span);
+  PictureFit(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass, int32_t firstMcu,
+             int32_t span);
 
   // Rates the MCUs decoded with edit (null: the file as it is) into out, keeping
   // their samples when asked.
@@ -61,7 +62,7 @@ class PictureFit {
 
  private:
   const ScanModel& model_;
-  const std::vector<uint8_t>& bytes_;
+  std::span<const uint8_t> bytes_;
   const ScanPass& pass_;
   int32_t firstMcu_;
   int32_t span_;
@@ -72,7 +73,7 @@ class PictureFit {
 
 // The first bit of MCU mcu's data, as the pass found it (after a restart marker for
 // the first MCU of an interval).
-ScanPoint StartPointOf(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        int32_t mcu);
 
 // r across the edge between samples a2 a | b b2.

@@ -25,7 +25,7 @@ bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
 
 }  // namespace
 
-SearchResult SearchRepairs(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice) {
   // Each window (a likely place of the damage) is searched and rated on its own. A

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "repair/damage_locator.h"
@@ -23,7 +24,7 @@ struct RepairRun {
 // Searches the report's windows in turn, until one gives a repair (ChooseRepair);
 // returns that window's search and sets *choice (when given) to the repair, or
 // returns the first window's search that verified anything and resets *choice.
-SearchResult SearchRepairs(const ScanModel& model, const std::vector<uint8_t>& bytes, const ScanPass& pass,
+SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice = nullptr);
 

@@ -73,7 +73,7 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   return true;
 }
 
-int64_t FirstScanData(const std::vector<uint8_t>& bytes) {
+int64_t FirstScanData(std::span<const uint8_t> bytes) {
   const auto size = static_cast<int64_t>(bytes.size());
   const auto at = [&](int64_t i) { return bytes[static_cast<size_t>(i)]; };
   if (size < 4 || at(0) != marker::kFill || at(1) != marker::kSOI) return -1;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
 // Where the entropy-coded data of the file's first scan begins, found by walking the
 // segments by their lengths from the SOI at position 0 (so that a thumbnail inside
 // an APPn segment is stepped over); -1 when the walk does not reach an SOS.
-int64_t FirstScanData(const std::vector<uint8_t>& bytes);
+int64_t FirstScanData(std::span<const uint8_t> bytes);
 
 // The restart interval of the last DRI segment the analysis listed before the scan,
 // 0 when there is none.
