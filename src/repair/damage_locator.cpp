@@ -273,6 +273,8 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
                 " beyond the padding bits"
           : Reason(model, interval, stop);
   const int64_t stopByte = stop.at >> 3;
+  if (stop.kind == StopKind::AtMarker && !stop.paddingOnes && stop.mcu == end)
+    report.paddingByte = stopByte - 1;
   const int32_t failing = std::clamp(stop.mcu, start, std::max(start, std::min(end, model.totalMcus) - 1));
 
   // A marker that belongs to no scan data, or a failure in the middle of it, is

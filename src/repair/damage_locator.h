@@ -25,6 +25,7 @@ struct DamageReport {
   int32_t mcusDecoded = 0;  // MCUs that decoded in order before the first fault
   int32_t mcusExpected = 0;
   bool syntaxIntact = true;           // the damage is seen only in the picture
+  int64_t paddingByte = -1;           // padding bits that are not all 1: the byte before the marker
   std::vector<SearchWindow> windows;  // where to look for the repair, in turn
 };
 

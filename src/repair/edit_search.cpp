@@ -484,10 +484,10 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   }
   if (windows.empty() || (verified.empty() && !syntaxIntact)) return result;
   const int32_t span = last - first + model.geometry.McusPerRow + 2;
+  std::vector<VerifiedEdit> shortRated;
   const int32_t shortSpan = std::min(span, last - first + 4);
   if (shortSpan < span && verified.size() > kWholeRunRated) {
-    SearchResult quick =
-        RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads, false);
+    SearchResult quick = RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads);
     std::vector<ScanEdit> best;
     std::array<size_t, 8> perSize{};
     for (const VerifiedEdit& v : quick.verified) {
@@ -496,10 +496,12 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
       ++n;
     }
     verified = std::move(best);
+    shortRated = std::move(quick.verified);
   }
   const int64_t trials = result.trials;
   result = RateEdits(model, bytes, pass, verified, first, span, syntaxIntact, control.threads);
   result.trials = trials;
+  result.shortRated = std::move(shortRated);
   return result;
 }
 

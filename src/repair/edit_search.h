@@ -41,6 +41,10 @@ struct SearchResult {
   bool cancelled = false;
   bool nullRated = false;  // syntax intact: the unedited file was rated too
   RatedMcus null;
+  // When too many edits verified to rate them all over the whole run: every one of
+  // them, rated over the short run that chose which ones `verified` holds, so that an
+  // edit left out still counts as a rival.
+  std::vector<VerifiedEdit> shortRated;
 };
 
 struct SearchControl {

@@ -23,6 +23,30 @@ bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
   return (static_cast<uint8_t>(wide.value ^ wide.old) & flipped) == flipped;
 }
 
+// The one bit is likelier than one byte value that also changes it by 255 to 8, but
+// not likelier than many of them together: where a byte takes many values that
+// decode and look about alike (low bits of an amplitude, a region the picture does
+// not constrain), the damage may as well have been one of those values. With at
+// most this many look-alike values the bit keeps nine in ten of the odds.
+constexpr int kMostLookAlikes = 3;
+
+// Whether few verified replacements of the bit's byte give a picture that the bit's
+// does not clearly outfit; rated: every verified edit, the bit among them.
+bool FewLookAlikes(const std::vector<VerifiedEdit>& rated, const ScanEdit& bit) {
+  const auto own =
+      std::find_if(rated.begin(), rated.end(), [&](const VerifiedEdit& v) { return v.edit == bit; });
+  if (own == rated.end()) return false;
+  int lookAlikes = 0;
+  for (const VerifiedEdit& v : rated) {
+    if (v.edit.kind != EditKind::Replace || v.edit.position != bit.position ||
+        v.rated.hash == own->rated.hash)
+      continue;
+    if (!(ClearlyBetter(own->rated, v.rated) && LargestDifference(own->rated, v.rated) >= kDistinctLevels))
+      ++lookAlikes;
+  }
+  return lookAlikes <= kMostLookAlikes;
+}
+
 }  // namespace
 
 SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
@@ -36,6 +60,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   if (choice != nullptr) choice->reset();
   std::vector<SearchResult> results;
   std::vector<ScanEdit> finalists;
+  std::vector<ScanEdit> chosenByWindow;
   bool anyChoice = false;
   for (size_t i = 0; i < report.windows.size(); ++i) {
     SearchControl part = control;
@@ -46,15 +71,18 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     }
     SearchResult result = SearchEdits(model, bytes, pass, {report.windows[i]}, report.syntaxIntact, part);
     if (result.cancelled) return result;
-    const std::optional<ScanEdit> chosen = ChooseRepair(result, report.syntaxIntact);
+    const std::optional<ScanEdit> chosen = ChooseRepair(result, report);
     anyChoice = anyChoice || chosen.has_value();
-    if (chosen) finalists.push_back(*chosen);
+    if (chosen) {
+      finalists.push_back(*chosen);
+      chosenByWindow.push_back(*chosen);
+    }
     for (size_t k = 0; k < result.verified.size() && k < kFinalistsPerWindow; ++k)
       finalists.push_back(result.verified[k].edit);
     results.push_back(std::move(result));
   }
   if (results.size() == 1) {
-    if (choice != nullptr) *choice = ChooseRepair(results[0], report.syntaxIntact);
+    if (choice != nullptr) *choice = ChooseRepair(results[0], report);
     return std::move(results[0]);
   }
   if (!anyChoice) {
@@ -77,12 +105,33 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
       RateEdits(model, bytes, pass, finalists, first, last - first + model.geometry.McusPerRow + 2,
                 report.syntaxIntact, control.threads);
   for (const SearchResult& r : results) combined.trials += r.trials;
-  if (choice != nullptr) *choice = ChooseRepair(combined, report.syntaxIntact);
+  if (choice != nullptr) {
+    // Only an edit that its own window chose: the others were rated there against
+    // rivals that the combined rating no longer holds.
+    *choice = ChooseRepair(combined, report);
+    if (*choice && std::find(chosenByWindow.begin(), chosenByWindow.end(), **choice) == chosenByWindow.end())
+      choice->reset();
+  }
   return combined;
 }
 
-std::optional<ScanEdit> ChooseRepair(const SearchResult& search, bool syntaxIntact) {
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report) {
+  const bool syntaxIntact = report.syntaxIntact;
   if (search.cancelled || search.verified.empty()) return std::nullopt;
+  // Where the damage lies inside the searched bytes, the original's edit nearly always
+  // has company: other values or bits of the damaged byte that decode too. An edit
+  // that alone makes the scan whole is more often a chance make-up, further on, for
+  // damage before the window (a byte lost there, a byte changed here, and the MCU
+  // count comes out right). A lost stuffed 00 and a foreign marker are the
+  // exceptions, and so are padding bits before a marker: the scan itself points at
+  // them.
+  const size_t verifiedCount = search.shortRated.empty() ? search.verified.size() : search.shortRated.size();
+  if (verifiedCount == 1) {
+    const ScanEdit& lone = search.verified.front().edit;
+    if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker &&
+        lone.position != report.paddingByte)
+      return std::nullopt;
+  }
   // Pictures a few levels apart (the DC of what follows moved by a step, the last
   // bit of a small coefficient) cannot be told apart by how they fit: as evidence
   // they count as the same.
@@ -101,13 +150,31 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, bool syntaxInta
   for (const VerifiedEdit& v : search.verified) {
     if (v.rated.hash == best.rated.hash && v.edit.Size() < choice->edit.Size()) choice = &v;
     if (IsBit(v.edit) && !IsBit(choice->edit) && Subsumes(choice->edit, v.edit) &&
-        !outfits(best.rated, v.rated))
+        !outfits(best.rated, v.rated) &&
+        FewLookAlikes(search.shortRated.empty() ? search.verified : search.shortRated, v.edit))
       choice = &v;
   }
-  for (const VerifiedEdit& other : search.verified) {
-    if (other.rated.hash == choice->rated.hash) continue;
-    if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
-    if (!outfits(choice->rated, other.rated)) return std::nullopt;
+  const auto rivalsOutfitted = [&](const std::vector<VerifiedEdit>& rated, const VerifiedEdit& chosen) {
+    for (const VerifiedEdit& other : rated) {
+      if (other.rated.hash == chosen.rated.hash) continue;
+      if (IsBit(chosen.edit) && Subsumes(other.edit, chosen.edit)) continue;
+      if (!outfits(chosen.rated, other.rated)) return false;
+    }
+    return true;
+  };
+  if (!rivalsOutfitted(search.verified, *choice)) return std::nullopt;
+  // The edits that were rated over the short run only are rivals too: among many
+  // verified edits the original may fit a little worse there and still be the one.
+  if (!search.shortRated.empty()) {
+    std::vector<VerifiedEdit> leftOut;
+    const VerifiedEdit* shortChoice = nullptr;
+    for (const VerifiedEdit& v : search.shortRated) {
+      if (v.edit == choice->edit) shortChoice = &v;
+      const bool rated = std::any_of(search.verified.begin(), search.verified.end(),
+                                     [&](const VerifiedEdit& w) { return w.edit == v.edit; });
+      if (!rated) leftOut.push_back(v);
+    }
+    if (shortChoice == nullptr || !rivalsOutfitted(leftOut, *shortChoice)) return std::nullopt;
   }
   if (syntaxIntact) {
     if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;

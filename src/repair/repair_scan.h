@@ -28,10 +28,11 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice = nullptr);
 
-// The edit to apply: the best-fitting verified edit, when it fits clearly better than
-// every verified edit that gives another picture, and, where the scan decoded
-// without it, clearly better than the file as it is. None otherwise.
-std::optional<ScanEdit> ChooseRepair(const SearchResult& search, bool syntaxIntact);
+// The edit to apply for the damage report tells of: the best-fitting verified edit,
+// when it fits clearly better than every verified edit that gives another picture,
+// and, where the scan decoded without it, clearly better than the file as it is.
+// None otherwise.
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report);
 
 // Repairs bytes in place: at most maxEdits edits. Clean: nothing was wrong (bytes
 // unchanged). Repaired: the scan checks clean now. NotRepaired and Cancelled: bytes
