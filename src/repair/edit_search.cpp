@@ -438,6 +438,18 @@ SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, c
   return result;
 }
 
+bool RateEach(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+              const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span,
+              const std::function<bool(const ScanEdit&, const RatedMcus&)>& visit) {
+  PictureFit fit(model, bytes, pass, firstMcu, span);
+  RatedMcus rated;
+  for (const ScanEdit& e : edits) {
+    fit.Rate(&e, rated, true);
+    if (!visit(e, rated)) return false;
+  }
+  return true;
+}
+
 SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const std::vector<SearchWindow>& windows, bool syntaxIntact,
                          const SearchControl& control) {
@@ -484,24 +496,30 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   }
   if (windows.empty() || (verified.empty() && !syntaxIntact)) return result;
   const int32_t span = last - first + model.geometry.McusPerRow + 2;
-  std::vector<VerifiedEdit> shortRated;
+  std::vector<ScanEdit> leftOut;
   const int32_t shortSpan = std::min(span, last - first + 4);
   if (shortSpan < span && verified.size() > kWholeRunRated) {
-    SearchResult quick = RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads);
+    SearchResult quick =
+        RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads, false);
     std::vector<ScanEdit> best;
     std::array<size_t, 8> perSize{};
     for (const VerifiedEdit& v : quick.verified) {
       size_t& n = perSize[static_cast<size_t>(std::min(v.edit.Size(), 7))];
-      if (best.size() < kWholeRunRated || n < kWholeRunPerSize) best.push_back(v.edit);
+      if (best.size() < kWholeRunRated || n < kWholeRunPerSize) {
+        best.push_back(v.edit);
+      } else {
+        leftOut.push_back(v.edit);
+      }
       ++n;
     }
     verified = std::move(best);
-    shortRated = std::move(quick.verified);
   }
   const int64_t trials = result.trials;
   result = RateEdits(model, bytes, pass, verified, first, span, syntaxIntact, control.threads);
   result.trials = trials;
-  result.shortRated = std::move(shortRated);
+  result.leftOut = std::move(leftOut);
+  result.shortFirst = first;
+  result.shortSpan = shortSpan;
   return result;
 }
 

@@ -41,10 +41,12 @@ struct SearchResult {
   bool cancelled = false;
   bool nullRated = false;  // syntax intact: the unedited file was rated too
   RatedMcus null;
-  // When too many edits verified to rate them all over the whole run: every one of
-  // them, rated over the short run that chose which ones `verified` holds, so that an
-  // edit left out still counts as a rival.
-  std::vector<VerifiedEdit> shortRated;
+  // When too many edits verified to rate them all over the whole run: those left out,
+  // and the short run over which the best were chosen. They still count as rivals.
+  std::vector<ScanEdit> leftOut;
+  int32_t shortFirst = 0, shortSpan = 0;
+
+  size_t VerifiedCount() const { return verified.size() + leftOut.size(); }
 };
 
 struct SearchControl {
@@ -68,6 +70,12 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
 SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threads, bool keepSamples = true);
+
+// Rates edits one at a time over MCUs firstMcu .. firstMcu + span - 1, with samples
+// kept, and hands each rating to visit until it returns false; false then.
+bool RateEach(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+              const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span,
+              const std::function<bool(const ScanEdit&, const RatedMcus&)>& visit);
 
 // Every edit the search tries at position p (which must lie inside bytes), in order.
 void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);

@@ -31,20 +31,56 @@ bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
 constexpr int kMostLookAlikes = 3;
 
 // Whether few verified replacements of the bit's byte give a picture that the bit's
-// does not clearly outfit; rated: every verified edit, the bit among them.
-bool FewLookAlikes(const std::vector<VerifiedEdit>& rated, const ScanEdit& bit) {
-  const auto own =
-      std::find_if(rated.begin(), rated.end(), [&](const VerifiedEdit& v) { return v.edit == bit; });
-  if (own == rated.end()) return false;
+// does not clearly outfit. Replacements left out of the whole-run rating all count.
+bool FewLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
   int lookAlikes = 0;
-  for (const VerifiedEdit& v : rated) {
-    if (v.edit.kind != EditKind::Replace || v.edit.position != bit.position ||
-        v.rated.hash == own->rated.hash)
-      continue;
-    if (!(ClearlyBetter(own->rated, v.rated) && LargestDifference(own->rated, v.rated) >= kDistinctLevels))
+  const auto sameByte = [&](const ScanEdit& e) {
+    return e.kind == EditKind::Replace && e.position == bit.edit.position;
+  };
+  for (const VerifiedEdit& v : search.verified) {
+    if (!sameByte(v.edit) || v.rated.hash == bit.rated.hash) continue;
+    if (!(ClearlyBetter(bit.rated, v.rated) && LargestDifference(bit.rated, v.rated) >= kDistinctLevels))
       ++lookAlikes;
   }
+  lookAlikes += static_cast<int>(std::count_if(search.leftOut.begin(), search.leftOut.end(), sameByte));
   return lookAlikes <= kMostLookAlikes;
+}
+
+// Whether a picture clearly and visibly fits better than another: pictures a few
+// levels apart (the DC of what follows moved by a step, the last bit of a small
+// coefficient) cannot be told apart by how they fit, and count as the same evidence.
+bool Outfits(const RatedMcus& a, const RatedMcus& b) {
+  return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
+}
+
+// Whether the chosen edit outfits every edit that ChooseRepair did not weigh against
+// it because the search left it out of the whole-run rating: those are rated one at a
+// time over the short run that left them out. Among many verified edits the original
+// may fit a little worse there and still be the one.
+bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                    const SearchResult& search, const ScanEdit& chosen) {
+  if (search.leftOut.empty()) return true;
+  RatedMcus own;
+  RateEach(model, bytes, pass, {chosen}, search.shortFirst, search.shortSpan,
+           [&](const ScanEdit&, const RatedMcus& r) {
+             own = r;
+             return true;
+           });
+  return RateEach(model, bytes, pass, search.leftOut, search.shortFirst, search.shortSpan,
+                  [&](const ScanEdit& e, const RatedMcus& r) {
+                    if (r.hash == own.hash) return true;
+                    if (IsBit(chosen) && Subsumes(e, chosen)) return true;
+                    return Outfits(own, r);
+                  });
+}
+
+// ChooseRepair with the left-out edits as rivals too.
+std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const uint8_t> bytes,
+                                         const ScanPass& pass, const SearchResult& search,
+                                         const DamageReport& report) {
+  std::optional<ScanEdit> chosen = ChooseRepair(search, report);
+  if (chosen && !OutfitsLeftOut(model, bytes, pass, search, *chosen)) chosen.reset();
+  return chosen;
 }
 
 }  // namespace
@@ -71,7 +107,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     }
     SearchResult result = SearchEdits(model, bytes, pass, {report.windows[i]}, report.syntaxIntact, part);
     if (result.cancelled) return result;
-    const std::optional<ScanEdit> chosen = ChooseRepair(result, report);
+    const std::optional<ScanEdit> chosen = ChooseAgainstAll(model, bytes, pass, result, report);
     anyChoice = anyChoice || chosen.has_value();
     if (chosen) {
       finalists.push_back(*chosen);
@@ -82,7 +118,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     results.push_back(std::move(result));
   }
   if (results.size() == 1) {
-    if (choice != nullptr) *choice = ChooseRepair(results[0], report);
+    if (choice != nullptr) *choice = ChooseAgainstAll(model, bytes, pass, results[0], report);
     return std::move(results[0]);
   }
   if (!anyChoice) {
@@ -125,19 +161,12 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   // count comes out right). A lost stuffed 00 and a foreign marker are the
   // exceptions, and so are padding bits before a marker: the scan itself points at
   // them.
-  const size_t verifiedCount = search.shortRated.empty() ? search.verified.size() : search.shortRated.size();
-  if (verifiedCount == 1) {
+  if (search.VerifiedCount() == 1) {
     const ScanEdit& lone = search.verified.front().edit;
     if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker &&
         lone.position != report.paddingByte)
       return std::nullopt;
   }
-  // Pictures a few levels apart (the DC of what follows moved by a step, the last
-  // bit of a small coefficient) cannot be told apart by how they fit: as evidence
-  // they count as the same.
-  const auto outfits = [](const RatedMcus& a, const RatedMcus& b) {
-    return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
-  };
   // The best-fitting edit must fit clearly better than every edit that gives another
   // picture; of the edits that give its picture, the smallest is taken. Where two
   // pictures fit about as well, nothing tells which is the original's, with one
@@ -150,35 +179,17 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   for (const VerifiedEdit& v : search.verified) {
     if (v.rated.hash == best.rated.hash && v.edit.Size() < choice->edit.Size()) choice = &v;
     if (IsBit(v.edit) && !IsBit(choice->edit) && Subsumes(choice->edit, v.edit) &&
-        !outfits(best.rated, v.rated) &&
-        FewLookAlikes(search.shortRated.empty() ? search.verified : search.shortRated, v.edit))
+        !Outfits(best.rated, v.rated) && FewLookAlikes(search, v))
       choice = &v;
   }
-  const auto rivalsOutfitted = [&](const std::vector<VerifiedEdit>& rated, const VerifiedEdit& chosen) {
-    for (const VerifiedEdit& other : rated) {
-      if (other.rated.hash == chosen.rated.hash) continue;
-      if (IsBit(chosen.edit) && Subsumes(other.edit, chosen.edit)) continue;
-      if (!outfits(chosen.rated, other.rated)) return false;
-    }
-    return true;
-  };
-  if (!rivalsOutfitted(search.verified, *choice)) return std::nullopt;
-  // The edits that were rated over the short run only are rivals too: among many
-  // verified edits the original may fit a little worse there and still be the one.
-  if (!search.shortRated.empty()) {
-    std::vector<VerifiedEdit> leftOut;
-    const VerifiedEdit* shortChoice = nullptr;
-    for (const VerifiedEdit& v : search.shortRated) {
-      if (v.edit == choice->edit) shortChoice = &v;
-      const bool rated = std::any_of(search.verified.begin(), search.verified.end(),
-                                     [&](const VerifiedEdit& w) { return w.edit == v.edit; });
-      if (!rated) leftOut.push_back(v);
-    }
-    if (shortChoice == nullptr || !rivalsOutfitted(leftOut, *shortChoice)) return std::nullopt;
+  for (const VerifiedEdit& other : search.verified) {
+    if (other.rated.hash == choice->rated.hash) continue;
+    if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
+    if (!Outfits(choice->rated, other.rated)) return std::nullopt;
   }
   if (syntaxIntact) {
     if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;
-    if (!outfits(choice->rated, search.null)) return std::nullopt;
+    if (!Outfits(choice->rated, search.null)) return std::nullopt;
   }
   return choice->edit;
 }

@@ -31,7 +31,8 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
 // The edit to apply for the damage report tells of: the best-fitting verified edit,
 // when it fits clearly better than every verified edit that gives another picture,
 // and, where the scan decoded without it, clearly better than the file as it is.
-// None otherwise.
+// None otherwise. The edits the search left out of the whole-run rating
+// (search.leftOut) are weighed by SearchRepairs, which can decode them.
 std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report);
 
 // Repairs bytes in place: at most maxEdits edits. Clean: nothing was wrong (bytes
