@@ -28,7 +28,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice = nullptr);
 
-// The edit to apply for the damage report tells of: the best-fitting verified edit,
+// The edit to apply for the damage that report tells of: the best-fitting verified edit,
 // when it fits clearly better than every verified edit that gives another picture,
 // and, where the scan decoded without it, clearly better than the file as it is.
 // None otherwise. The edits the search left out of the whole-run rating
