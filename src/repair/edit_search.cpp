@@ -438,18 +438,6 @@ SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, c
   return result;
 }
 
-bool RateEach(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-              const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span,
-              const std::function<bool(const ScanEdit&, const RatedMcus&)>& visit) {
-  PictureFit fit(model, bytes, pass, firstMcu, span);
-  RatedMcus rated;
-  for (const ScanEdit& e : edits) {
-    fit.Rate(&e, rated, true);
-    if (!visit(e, rated)) return false;
-  }
-  return true;
-}
-
 SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const std::vector<SearchWindow>& windows, bool syntaxIntact,
                          const SearchControl& control) {

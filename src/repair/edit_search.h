@@ -71,12 +71,6 @@ SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, c
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threads, bool keepSamples = true);
 
-// Rates edits one at a time over MCUs firstMcu .. firstMcu + span - 1, with samples
-// kept, and hands each rating to visit until it returns false; false then.
-bool RateEach(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-              const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span,
-              const std::function<bool(const ScanEdit&, const RatedMcus&)>& visit);
-
 // Every edit the search tries at position p (which must lie inside bytes), in order.
 void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);
 

@@ -60,18 +60,15 @@ bool Outfits(const RatedMcus& a, const RatedMcus& b) {
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                     const SearchResult& search, const ScanEdit& chosen) {
   if (search.leftOut.empty()) return true;
-  RatedMcus own;
-  RateEach(model, bytes, pass, {chosen}, search.shortFirst, search.shortSpan,
-           [&](const ScanEdit&, const RatedMcus& r) {
-             own = r;
-             return true;
-           });
-  return RateEach(model, bytes, pass, search.leftOut, search.shortFirst, search.shortSpan,
-                  [&](const ScanEdit& e, const RatedMcus& r) {
-                    if (r.hash == own.hash) return true;
-                    if (IsBit(chosen) && Subsumes(e, chosen)) return true;
-                    return Outfits(own, r);
-                  });
+  PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
+  RatedMcus own, rival;
+  fit.Rate(&chosen, own, true);
+  for (const ScanEdit& e : search.leftOut) {
+    fit.Rate(&e, rival, true);
+    if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
+    if (!Outfits(own, rival)) return false;
+  }
+  return true;
 }
 
 // ChooseRepair with the left-out edits as rivals too.
