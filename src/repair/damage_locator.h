@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct DamageReport {
   bool syntaxIntact = true;           // the damage is seen only in the picture
   int64_t paddingByte = -1;           // padding bits that are not all 1: the byte before the marker
   std::vector<SearchWindow> windows;  // where to look for the repair, in turn
+  // The DC values moved from some block on: the one bit whose flip undoes that
+  // step, verified. It lies inside the first window, where the search weighs it
+  // against every edit before it (the step may be what a lost track left behind).
+  std::optional<ScanEdit> drift;
 };
 
 // Runs the strict pass (with planes) into pass and reports.

@@ -76,7 +76,12 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
                                          const ScanPass& pass, const SearchResult& search,
                                          const DamageReport& report) {
   std::optional<ScanEdit> chosen = ChooseRepair(search, report);
-  if (chosen && !OutfitsLeftOut(model, bytes, pass, search, *chosen)) chosen.reset();
+  // Where the scan decodes as it is, nearly every edit of the window verifies: those
+  // left out of the whole-run rating are no evidence against the DC bit that undoes
+  // a step, which the locator found as the best of all such bits of the scan and
+  // which fits better than every edit the search rated over the whole run.
+  const bool driftBit = report.syntaxIntact && chosen && report.drift == chosen;
+  if (chosen && !driftBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen)) chosen.reset();
   return chosen;
 }
 

@@ -1,0 +1,56 @@
+// Damage that keeps the syntax but moves the DC values of everything after it.
+//
+// A bit of a DC difference's extra bits can change without breaking a code word:
+// the difference changes by a known amount, and so does the DC value of that block
+// and of every later block of the component, up to the end of its restart interval.
+// In the picture that is a step of a constant size over all those blocks, which
+// their block edges with the blocks before them show and the picture's own edges
+// rarely do. Every such bit of the scan is one hypothesis; the effect of undoing it
+// on the block edges is known in closed form from the one decode, so all of them
+// are scored at once and only the best is decoded to verify it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "repair/scan_edit.h"
+#include "repair/scan_model.h"
+#include "repair/scan_pass.h"
+
+namespace vorn {
+
+// One bit of a DC difference: flipping it moves the component's DC values of its
+// block and of the rest of the interval by `step` (quantized units).
+struct DcBit {
+  ScanEdit edit;
+  int32_t mcu = 0;
+  int component = 0;
+  int32_t step = 0;
+};
+
+// Whether a moved DC value can explain how the pass ended: it decoded cleanly, or it
+// failed only because a DC value left the range that 8-bit samples give (a step
+// that a later difference carried too far), with every block before that decoded.
+bool DriftCanExplain(const ScanPass& pass);
+
+// Every flippable extra bit of every DC difference that the pass decoded, when
+// DriftCanExplain(pass), in scan order. A flip that would make a byte FF (a marker, or a
+// stuffed byte more) is left out: it would not keep the syntax.
+std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
+
+struct DcDrift {
+  DcBit bit;          // the edit that undoes the drift
+  double share = 0;   // how much of the largest possible gain it makes, 0..1
+  double margin = 0;  // its gain over the best rival's, in broken sample pairs
+  int32_t pairs = 0;  // sample pairs across the edges the step splits
+};
+
+// The DC bit whose flip makes the picture most clearly whole, when one stands out
+// (see dc_drift.cpp for the thresholds), verified by a clean strict decode with it.
+// pass must hold the planes of its decode, and DriftCanExplain(pass).
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass);
+
+}  // namespace vorn
