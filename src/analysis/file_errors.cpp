@@ -86,8 +86,9 @@ std::string FileErrorCause(const FileError& error, FileAccess access) {
 std::string FileErrorMessage(const FileError& error, FileAccess access) {
   // Positions are 32-bit throughout, so such a file is refused before it is read.
   if (error.code == kFileTooLarge) return "2GB以上のファイルは読み込めません";
-  std::string text = error.code == kAccessRefused ? std::string("読み取り専用です")
-                                                  : "エラーが発生しました(" + std::to_string(error.code) + ")";
+  std::string text = error.code == kAccessRefused
+                         ? std::string("読み取り専用です")
+                         : "エラーが発生しました(" + std::to_string(error.code) + ")";
   // The fixed text comes first and alone on its line, the cause below it.
   const std::string cause = FileErrorCause(error, access);
   if (!cause.empty()) text += "\n" + cause;

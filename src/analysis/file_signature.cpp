@@ -42,7 +42,8 @@ std::string ForeignFormatOf(std::span<const uint8_t> bytes) {
   if (StartsWith(bytes, 0, "BM") && bytes.size() >= 14 && Be32(bytes, 6) == 0) return "BMP";
   if (StartsWith(bytes, 0, "RIFF") && StartsWith(bytes, 8, "WEBP")) return "WebP";
   if (std::string family = HeifFamilyOf(bytes); !family.empty()) return family;
-  if (StartsWith(bytes, 0, std::string_view("II*\0", 4)) || StartsWith(bytes, 0, std::string_view("MM\0*", 4)))
+  if (StartsWith(bytes, 0, std::string_view("II*\0", 4)) ||
+      StartsWith(bytes, 0, std::string_view("MM\0*", 4)))
     return "TIFF";
   if (StartsWith(bytes, 0, "%PDF-")) return "PDF";
   return "";

@@ -1,8 +1,8 @@
 #include "app/ending.h"
 
-#include "app/file_commands.h"
-
 #include <vector>
+
+#include "app/file_commands.h"
 
 namespace vorn {
 namespace {

@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "analysis/file_errors.h"
-
 #include "analysis/hex.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"

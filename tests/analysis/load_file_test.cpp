@@ -143,16 +143,16 @@ TEST(ForeignFormatOf, NamesEachFormatByItsSignatureOnly) {
       {"GIF87a\x01\0"sv, "GIF"},
       {"BM\x3A\0\0\0\0\0\0\0\x36\0\0\0"sv, "BMP"},
       {"RIFF\x24\0\0\0WEBPVP8 "sv, "WebP"},
-      {"\0\0\0\x18" "ftypheic\0\0\0\0mif1heic"sv, "HEIF"},
-      {"\0\0\0\x1C" "ftypMA1B\0\0\0\0mif1miafavif"sv, "AVIF"},  // brand among the compatible ones
+      {"\0\0\0\030ftypheic\0\0\0\0mif1heic"sv, "HEIF"},
+      {"\0\0\0\034ftypMA1B\0\0\0\0mif1miafavif"sv, "AVIF"},  // brand among the compatible ones
       {"II*\0\x08\0\0\0"sv, "TIFF"},
       {"MM\0*\0\0\0\x08"sv, "TIFF"},
       {"%PDF-1.7\n"sv, "PDF"},
       {"\xFF\xD8\xFF\xE0\0\x10JFIF\0"sv, ""},
       {"BMW owners' club: minutes"sv, ""},
       {"RIFF\x24\0\0\0WAVEfmt "sv, ""},
-      {"\0\0\0\x18" "ftypmp42\0\0\0\0isommp42"sv, ""},
-      {"\0\0\0\x10" "ftypisom\0\0\0\0heic"sv, ""},  // a brand beyond the box's end
+      {"\0\0\0\030ftypmp42\0\0\0\0isommp42"sv, ""},
+      {"\0\0\0\020ftypisom\0\0\0\0heic"sv, ""},  // a brand beyond the box's end
       {"\x89PNG"sv, ""},
   };
   for (const auto& [text, format] : cases) EXPECT_EQ(ForeignFormatOf(bytes(text)), format) << format;

@@ -88,7 +88,8 @@ TEST_F(FileCommands, DialogsCarryTitlesFilterBufferAndOptionsAndCancelDoesNothin
   // Opening lists every usual ending of a JPEG file; saving keeps its ".jpg" rule.
   EXPECT_TRUE(open.filterLabel == "JPEGファイル(*.jpg *.jpeg *.jpe *.jfif)" &&
               open.filterPattern == "*.jpg *.jpeg *.jpe *.jfif" && open.bufferSize == 250);
-  EXPECT_TRUE(save.filterLabel == "JPEGファイル(*.jpg)" && save.filterPattern == "*.jpg" && save.bufferSize == 250);
+  EXPECT_TRUE(save.filterLabel == "JPEGファイル(*.jpg)" && save.filterPattern == "*.jpg" &&
+              save.bufferSize == 250);
   EXPECT_TRUE(open.proposedName.empty() && open.mustExist);
   EXPECT_EQ(save.proposedName, dir + "/shown.jpg");
   EXPECT_FALSE(save.mustExist);  // a repaired copy can be saved under a new name
@@ -194,7 +195,8 @@ TEST_F(FileCommands, UnsavedChangesAreAskedAboutBeforeALoadADropAHandOverOrTheEn
   const std::string other = dir + "/other.JFIF";
   ASSERT_TRUE(WriteFileBytes(other, b));
   const auto change = [this] {
-    ASSERT_TRUE(ApplyChange(app, HistoryEntry{10, static_cast<uint8_t>(file.bytes[10] ^ 1), file.FileLength()}));
+    ASSERT_TRUE(
+        ApplyChange(app, HistoryEntry{10, static_cast<uint8_t>(file.bytes[10] ^ 1), file.FileLength()}));
   };
   const std::pair<const char*, std::function<void()>> actions[] = {
       {"load", [&] { form.LOAD.Click(); }},
@@ -235,15 +237,13 @@ TEST_F(FileCommands, UnsavedChangesAreAskedAboutBeforeALoadADropAHandOverOrTheEn
 TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
   ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
   ASSERT_EQ(chmod(pathA.c_str(), 0), 0);  // readable by nobody but root
-  EXPECT_EQ(testing::RunUnprivileged(dir,
-                                     [this](const std::string& folder) {
-                                       Load(folder + "/a.jpg");
-                                       const Texts said{std::string(kReadOnly) + "\n読み取る権限がありません"};
-                                       return dialogs.Texts() == said && file.bytes.empty() &&
-                                                      form.Fname.text.empty()
-                                                  ? 0
-                                                  : 1;
-                                     }),
+  EXPECT_EQ(testing::RunUnprivileged(
+                dir,
+                [this](const std::string& folder) {
+                  Load(folder + "/a.jpg");
+                  const Texts said{std::string(kReadOnly) + "\n読み取る権限がありません"};
+                  return dialogs.Texts() == said && file.bytes.empty() && form.Fname.text.empty() ? 0 : 1;
+                }),
             0);
 }
 
@@ -269,7 +269,8 @@ TEST_F(FileCommands, DropLoadsTheFirstFileOnlyWhenItHasAJpegEndingInAnyCase) {
   form.Fname.text.clear();
   file.bytes.clear();
   form.LOG.lines.clear();
-  for (const std::string name : {"/p.jpeg.bak", "/pjpg", "/p.jfi"}) ASSERT_TRUE(WriteFileBytes(dir + name, a));
+  for (const std::string name : {"/p.jpeg.bak", "/pjpg", "/p.jfi"})
+    ASSERT_TRUE(WriteFileBytes(dir + name, a));
   form.onPicture1Drop(true, {dir + "/p.jpeg.bak"});
   form.onPicture1Drop(true, {dir + "/pjpg"});
   form.onPicture1Drop(true, {dir + "/p.jfi"});

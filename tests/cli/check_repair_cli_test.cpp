@@ -126,7 +126,8 @@ TEST(CheckCli, JsonObjectsCarryTheSameFindings) {
       << lines[1];
   EXPECT_NE(lines[1].find("\"reason\":\"foreign marker FF"), std::string::npos) << lines[1];
   EXPECT_NE(lines[1].find("\"mcus_expected\":24}"), std::string::npos) << lines[1];
-  const std::string escaped = stopped.substr(0, stopped.size() - 15) + "st\\u00ff\xC3\xA9\\u00e3\\u0081pped.jpg";
+  const std::string escaped =
+      stopped.substr(0, stopped.size() - 15) + "st\\u00ff\xC3\xA9\\u00e3\\u0081pped.jpg";
   EXPECT_EQ(lines[2], "{\"file\":\"" + escaped +
                           "\",\"status\":\"stopped\",\"mcu\":null,\"position\":null,"
                           "\"reason\":\"ハフマンテーブル定義がありません（中止）\","
@@ -185,10 +186,10 @@ TEST(RepairCli, AnOutputThatCannotBeWrittenIsRefusedBeforeTheSearch) {
   std::filesystem::permissions(dir + "/locked.jpg", std::filesystem::perms::owner_read);
   const std::pair<std::string, std::string> cases[] = {
       {"/x.png", "Vorn: 正しいファイル名を指定して下さい\n"},
-      {"/no/such/x.jpg", "Vorn: エラーが発生しました(76) フォルダがありません\nvorn-cli: cannot write " + dir +
-                             "/no/such/x.jpg (No such file or directory)\n"},
-      {"/folder.jpg",
-       "Vorn: 読み取り専用です フォルダです\nvorn-cli: cannot write " + dir + "/folder.jpg (Is a directory)\n"},
+      {"/no/such/x.jpg", "Vorn: エラーが発生しました(76) フォルダがありません\nvorn-cli: cannot write " +
+                             dir + "/no/such/x.jpg (No such file or directory)\n"},
+      {"/folder.jpg", "Vorn: 読み取り専用です フォルダです\nvorn-cli: cannot write " + dir +
+                          "/folder.jpg (Is a directory)\n"},
       {"/locked.jpg", "Vorn: 読み取り専用です 書き込む権限がありません\nvorn-cli: cannot write " + dir +
                           "/locked.jpg (Permission denied)\n"},
   };
