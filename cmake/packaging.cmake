@@ -159,7 +159,7 @@ else()
        "libpng16-16 (>= 1.6.2)")
   if(TARGET vorn)
     list(APPEND vorn_runtime_depends "libqt6core6 (>= 6.4.2)" "libqt6gui6 (>= 6.4.2)"
-         "libqt6widgets6 (>= 6.4.2)")
+         "libqt6widgets6 (>= 6.4.2)" "libqt6network6 (>= 6.4.2)")
   endif()
 endif()
 if(NOT TARGET vorn)

@@ -18,12 +18,19 @@ inline constexpr int kDiskFull = 61;
 inline constexpr int kTooManyFiles = 67;
 inline constexpr int kPathNotFound = 76;
 
-// Maps an errno value to the error the commands report. Refused access (permissions,
-// a read-only file system, a busy executable, a directory in place of a file) is
-// kAccessRefused.
+// Maps an errno value to the error the commands report, keeping err as the reason.
+// Refused access (permissions, a read-only file system, a busy executable, a
+// directory in place of a file) is kAccessRefused.
 FileError FileErrorFromErrno(int err);
 
-// "読み取り専用です" for kAccessRefused, otherwise "エラーが発生しました(n)".
-std::string FileErrorMessage(const FileError& error);
+enum class FileAccess { Read, Write };
+
+// "読み取り専用です" for kAccessRefused, otherwise "エラーが発生しました(n)"; on a second
+// line what caused it, when that is known ("フォルダです", "空のファイルです" ...),
+// worded for a read or a write.
+std::string FileErrorMessage(const FileError& error, FileAccess access = FileAccess::Read);
+
+// The cause in Japanese, or "" when nothing more than the number is known.
+std::string FileErrorCause(const FileError& error, FileAccess access);
 
 }  // namespace vorn

@@ -48,12 +48,17 @@ struct FileImage {
 };
 
 // Outcome of a whole-file read or write. code 0 = success; 75 = access refused
-// (read-only or locked); any other code is the failure's number.
+// (read-only or locked); any other code is the failure's number. sysError is the
+// system's reason (an errno value) when there is one, which the messages name.
 struct FileError {
   int code = 0;
+  int sysError = 0;
   bool ok() const { return code == 0; }
 };
 inline constexpr int kAccessRefused = 75;
+// sysError of a name that is neither a regular file nor a folder (a device, a
+// socket, or a FIFO where a file is to be written), refused as access.
+inline constexpr int kNotRegularFile = -1;
 // A file that holds no bytes is refused: there is nothing to analyse ("input past
 // end of file" in the classic BASIC runtime-error numbers the commands show).
 inline constexpr int kEmptyFile = 62;
@@ -80,5 +85,10 @@ FileError WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes
 using FilePieceWriter = std::function<bool(std::span<const uint8_t> piece)>;
 using FileContentWriter = std::function<bool(const FilePieceWriter& write)>;
 FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content);
+
+// What WriteWholeFile would refuse at path before writing anything: a name that is
+// not a regular file, a read-only file, a missing folder, a folder the user may not
+// write to. Lets a command refuse its output before long work.
+FileError CheckWritable(const std::string& path);
 
 }  // namespace vorn

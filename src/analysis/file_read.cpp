@@ -27,17 +27,21 @@ bool IsReadable(mode_t mode) {
   return S_ISREG(mode) || S_ISFIFO(mode);
 }
 
+FileError NotReadable(mode_t mode) {
+  return {kAccessRefused, S_ISDIR(mode) ? EISDIR : kNotRegularFile};
+}
+
 }  // namespace
 
 FileError ReadWholeFile(const std::string& path, ByteStore& out) {
   struct stat named {};
-  if (::stat(path.c_str(), &named) == 0 && !IsReadable(named.st_mode)) return {kAccessRefused};
+  if (::stat(path.c_str(), &named) == 0 && !IsReadable(named.st_mode)) return NotReadable(named.st_mode);
   const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
   if (file.fd < 0) return FileErrorFromErrno(errno);
   struct stat info {};
   if (::fstat(file.fd, &info) != 0) return FileErrorFromErrno(errno);
   // Checked again on what was opened: the name may have been replaced in between.
-  if (!IsReadable(info.st_mode)) return {kAccessRefused};
+  if (!IsReadable(info.st_mode)) return NotReadable(info.st_mode);
   if (S_ISREG(info.st_mode) && info.st_size > kMaxFileLength) return {kFileTooLarge};
 
   // Read until the end rather than trusting the size: the file may change while it

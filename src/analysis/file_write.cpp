@@ -22,7 +22,7 @@ namespace {
 // Errors before the target's folder is known to exist come as ENOENT, which for a
 // file being written means the folder is missing.
 FileError WriteError(int err) {
-  return err == ENOENT ? FileError{kPathNotFound} : FileErrorFromErrno(err);
+  return err == ENOENT ? FileError{kPathNotFound, ENOENT} : FileErrorFromErrno(err);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -63,6 +63,14 @@ FileError ResolveTarget(const std::string& path, std::string& target) {
 bool IsReadOnly(const std::string& path, const struct stat& st) {
   if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
   return access(path.c_str(), W_OK) != 0 && errno != ENOENT;
+}
+
+// Only a file's content can be replaced: a folder, device, FIFO or socket under the
+// name is refused, never replaced by a file; so is a file marked read-only.
+FileError RefusedTarget(const std::string& target, const struct stat& st) {
+  if (!S_ISREG(st.st_mode)) return {kAccessRefused, S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile};
+  if (IsReadOnly(target, st)) return {kAccessRefused, EACCES};
+  return {};
 }
 
 bool WriteAll(int fd, std::span<const uint8_t> bytes) {
@@ -184,10 +192,7 @@ FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& c
   struct stat targetStat {};
   const bool targetExists = stat(target.c_str(), &targetStat) == 0;
   if (targetExists) {
-    // Only a file's content can be replaced: a folder, device, FIFO or socket under
-    // the name is refused, never replaced by a file.
-    if (!S_ISREG(targetStat.st_mode)) return {kAccessRefused};
-    if (IsReadOnly(target, targetStat)) return {kAccessRefused};
+    if (const FileError e = RefusedTarget(target, targetStat); !e.ok()) return e;
     if (targetStat.st_nlink > 1) return RewriteInPlace(target, folder, targetStat.st_mode, content);
   }
 
@@ -219,6 +224,23 @@ FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& c
     return WriteError(err);
   }
   SyncFolder(folder);
+  return {};
+}
+
+FileError CheckWritable(const std::string& path) {
+  if (path.empty()) return {kBadFileName};
+  std::string target;
+  if (const FileError e = ResolveTarget(path, target); !e.ok()) return e;
+  struct stat st {};
+  if (stat(target.c_str(), &st) == 0) {
+    if (const FileError e = RefusedTarget(target, st); !e.ok()) return e;
+  }
+  // Both ways of writing put a temporary file into the folder.
+  const std::string folder = FolderOf(target);
+  if (stat(folder.c_str(), &st) != 0) return WriteError(errno);
+  if (!S_ISDIR(st.st_mode)) return WriteError(ENOTDIR);
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return WriteError(errno);
+  if (NameOf(target).size() > NAME_MAX) return WriteError(ENAMETOOLONG);
   return {};
 }
 

@@ -1,5 +1,6 @@
 #include "app/analyze.h"
 
+#include "analysis/file_signature.h"
 #include "analysis/hex.h"
 #include "analysis/marker_analysis.h"
 #include "analysis/table_pages.h"
@@ -35,7 +36,15 @@ LoadResult LoadFileImage(AppState& app, const std::string& path, bool render, Ma
   ByteStore bytes;
   const FileError error = ReadWholeFile(path, bytes);
   if (!error.ok()) return {error, false};
+  if (const std::string format = ForeignFormatOf(bytes); !format.empty()) {
+    app.Message(ForeignFormatMessage(format));
+    return {{}, false, true};
+  }
+  // Only a file that is taken replaces the shown name: a failed load must leave the
+  // save dialog proposing the file the bytes came from.
+  app.form.Fname.text = path;
   app.file.bytes = std::move(bytes);
+  SetUnsaved(app, false);
   app.analysis.AnalysisStart = 0;
   app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(app.analysis.AnalysisStart));
   LoadResult result;

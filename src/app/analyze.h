@@ -23,13 +23,17 @@ bool AnalyzeMarkers(AppState& app);
 struct LoadResult {
   FileError error;         // the read failed: nothing was analysed
   bool completed = false;  // the analysis ran to its end
+  bool foreign = false;    // a file of another format: said in a message, not taken
 };
 
-// Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
+// Reads the file whole; a file that begins with another format's signature is
+// refused with a message naming it. Otherwise the bytes become the file image, Fname
+// shows path, nothing counts as unsaved, AnalysisStart is set to 0 and the file is
+// analysed;
 // when only a thumbnail's markers inside APPn segments stopped the analysis, deals
 // with restarting at the main image as mainImage says (RestartAtMainImage); when
 // render is set and the last analysis completed, renders the picture. A failed read
-// (or an empty or too large file) changes neither the file image nor anything else.
+// (or an empty or too large file) or a refused format changes nothing at all.
 LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true,
                          MainImageAnswer mainImage = MainImageAnswer::Ask);
 

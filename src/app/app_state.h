@@ -31,6 +31,10 @@ struct AppState {
   // True while no completed analysis or decode stands behind the display; presses
   // on the picture are ignored then. Changed only by SetImageInvalid.
   bool ImageInvalid = true;
+  // True once the bytes differ from what was last loaded or saved (an applied
+  // correction or repair, an undo or redo, a stored edit): loading another file or
+  // ending asks first. Changed only by SetUnsaved.
+  bool Unsaved = false;
 
   // Shows a modal message box titled "Vorn".
   window::Answer Message(const std::string& text, window::Buttons buttons = window::Buttons::Ok) {

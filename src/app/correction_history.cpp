@@ -27,6 +27,7 @@ void FollowLengthChange(AnalysisState& analysis, const HistoryEntry& applied) {
 // Shows the change's position and draws the picture again as after a correction.
 void ShowChanged(AppState& app, const HistoryEntry& applied) {
   FollowLengthChange(app.analysis, applied);
+  SetUnsaved(app, true);
   JumpToPosition(app.file, app.dump, app.form, applied.Address);
   ClearDecodeFields(app);
 }

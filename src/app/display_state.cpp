@@ -8,6 +8,10 @@ void SetImageInvalid(AppState& app, bool invalid) {
   app.ImageInvalid = invalid;
 }
 
+void SetUnsaved(AppState& app, bool unsaved) {
+  app.Unsaved = unsaved;
+}
+
 void SetSaveEnabled(window::WindowModel& form, bool enabled) {
   form.SAVE.enabled = enabled;
 }

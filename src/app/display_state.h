@@ -9,6 +9,9 @@ namespace vorn {
 // ImageInvalid: set while no completed analysis or decode stands behind the display.
 void SetImageInvalid(AppState& app, bool invalid);
 
+// Unsaved: set by every change of the bytes, cleared by a load and a save.
+void SetUnsaved(AppState& app, bool unsaved);
+
 // SAVE is enabled by a fully successful decode and disabled by whatever makes the
 // bytes or the display differ from it.
 void SetSaveEnabled(window::WindowModel& form, bool enabled);

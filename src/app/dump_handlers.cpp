@@ -25,7 +25,10 @@ void DMPFDOWN_Click(AppState& app) {
 bool CommitDumpInput(AppState& app) {
   DumpContext ctx{app.file, app.dump, app.form, app.dialogs};
   const EditOutcome outcome = StoreDumpInput(ctx);
-  if (outcome == EditOutcome::Stored) PostEditReset(app);
+  if (outcome == EditOutcome::Stored) {
+    SetUnsaved(app, true);
+    PostEditReset(app);
+  }
   return outcome != EditOutcome::Rejected;
 }
 

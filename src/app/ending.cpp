@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "app/file_commands.h"
+
 namespace vorn {
 namespace {
 
@@ -15,9 +17,15 @@ void ReleaseBuffers(AppState& app) {
   app.decode.McuStarts = McuStartTable{};
 }
 
+// With changes unsaved, their question takes the place of "終了します": one answer
+// decides, and Yes ends.
 bool AskToEnd(AppState& app) {
   if (app.form.ended) return true;
-  if (app.Message("終了します", window::Buttons::OkCancel) != window::Answer::Ok) return false;
+  if (app.Unsaved) {
+    if (!MayDiscardUnsaved(app)) return false;
+  } else if (app.Message("終了します", window::Buttons::OkCancel) != window::Answer::Ok) {
+    return false;
+  }
   ReleaseBuffers(app);
   app.form.ended = true;
   return true;

@@ -5,7 +5,8 @@
 
 namespace vorn {
 
-// Asks "終了します"; on OK releases the buffers and ends the program.
+// Asks "終了します" (or, with changes unsaved, whether to go on without saving them);
+// on OK (Yes) releases the buffers and ends the program.
 void QUIT_Click(AppState& app);
 
 // A close request: asks as QUIT does and returns whether the window may go away

@@ -6,12 +6,23 @@
 
 #include "analysis/file_errors.h"
 #include "app/analyze.h"
+#include "app/display_state.h"
 
 namespace vorn {
 namespace {
 
-void Report(AppState& app, const FileError& error) {
-  app.Message(FileErrorMessage(error));
+constexpr const char* kJpegEndings[] = {".jpg", ".jpeg", ".jpe", ".jfif"};
+
+void Report(AppState& app, const FileError& error, FileAccess access = FileAccess::Read) {
+  app.Message(FileErrorMessage(error, access));
+}
+
+bool EndsWithLower(const std::string& path, const std::string& ending) {
+  if (path.size() < ending.size()) return false;
+  std::string tail = path.substr(path.size() - ending.size());
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return tail == ending;
 }
 
 // UTF-8 code points: every byte that is not a continuation byte (10xxxxxx) starts one.
@@ -36,15 +47,19 @@ std::string CutAtNul(const std::string& buffer) {
 }
 
 bool HasJpgEnding(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string ending = path.substr(path.size() - 4);
-  std::transform(ending.begin(), ending.end(), ending.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return ending == ".jpg";
+  return EndsWithLower(path, ".jpg");
+}
+
+bool HasJpegEnding(const std::string& path) {
+  return std::any_of(std::begin(kJpegEndings), std::end(kJpegEndings),
+                     [&path](const char* ending) { return EndsWithLower(path, ending); });
+}
+
+bool MayDiscardUnsaved(AppState& app) {
+  return !app.Unsaved || app.Message(kUnsavedQuestion, window::Buttons::YesNo) == window::Answer::Yes;
 }
 
 void LoadFromPath(AppState& app, const std::string& path) {
-  app.form.Fname.text = path;
   FileError error;
   try {
     error = LoadFileImage(app, path).error;
@@ -56,7 +71,8 @@ void LoadFromPath(AppState& app, const std::string& path) {
 }
 
 void LOAD_Click(AppState& app) {
-  const std::string buffer = OpenFileDialog(app, JpegFilter());
+  if (!MayDiscardUnsaved(app)) return;
+  const std::string buffer = OpenFileDialog(app, JpegOpenFilter());
   if (buffer.empty()) return;
   std::string path;
   if (!PathFromDialog(app, buffer, path)) return;
@@ -68,12 +84,21 @@ void SAVE_Click(AppState& app) {
   if (buffer.empty()) return;
   std::string path;
   if (!PathFromDialog(app, buffer, path)) return;
+  SaveTo(app, path);
+}
+
+FileError SaveTo(AppState& app, const std::string& path) {
   if (!HasJpgEnding(path)) {
     app.Message("正しいファイル名を指定して下さい");
-    return;
+    return {kBadFileName};
   }
   const FileError error = WriteWholeFile(path, app.file.bytes);
-  if (!error.ok()) Report(app, error);
+  if (!error.ok()) {
+    Report(app, error, FileAccess::Write);
+    return error;
+  }
+  SetUnsaved(app, false);
+  return error;
 }
 
 window::DropEffect Picture1_OLEDragOver(bool hasFileList) {
@@ -83,11 +108,16 @@ window::DropEffect Picture1_OLEDragOver(bool hasFileList) {
 void Picture1_OLEDragDrop(AppState& app, bool hasFileList, const std::vector<std::string>& paths) {
   if (!hasFileList || paths.empty()) return;
   const std::string& path = paths.front();
-  if (!HasJpgEnding(path)) return;
+  if (!HasJpegEnding(path) || !MayDiscardUnsaved(app)) return;
   LoadFromPath(app, path);
 }
 
 void OpenAtStart(AppState& app, const std::string& path) {
+  LoadFromPath(app, path);
+}
+
+void OpenFromAnotherInstance(AppState& app, const std::string& path) {
+  if (path.empty() || !MayDiscardUnsaved(app)) return;
   LoadFromPath(app, path);
 }
 

@@ -18,17 +18,30 @@ struct FileFilter {
   std::string label;
   std::string pattern;
 };
-// The one entry both dialogs offer.
+// The entry the save dialog offers: a save writes only names ending in ".jpg".
 FileFilter JpegFilter();
+// The entry the open dialog offers: every usual ending of a JPEG file.
+FileFilter JpegOpenFilter();
+
+// Asked before unsaved changes would be lost.
+inline constexpr const char* kUnsavedQuestion = "修正が保存されていません。保存せずに続けますか";
+// True when nothing is unsaved, or the user answers Yes to kUnsavedQuestion.
+bool MayDiscardUnsaved(AppState& app);
 
 // The open dialog of the owner window: the chosen name, or "" when cancelled.
 std::string OpenFileDialog(AppState& owner, const FileFilter& filter);
 // The save dialog, proposing the text of Fname: the chosen name, or "" when cancelled.
 std::string SaveFileDialog(AppState& owner, const FileFilter& filter);
 
-// Loads the file at path as both LOAD and a drop do: Fname shows it, the file is read
-// and analysed, and a failure is reported in a message box.
+// Loads the file at path as both LOAD and a drop do: the file is read, Fname shows it
+// and it is analysed; a failure is reported in a message box and changes nothing.
 void LoadFromPath(AppState& app, const std::string& path);
+
+// Writes the file image to path as SAVE does once its dialog has returned path: a
+// name without the ".jpg" ending is refused with "正しいファイル名を指定して下さい"
+// (kBadFileName), a failed write is reported in a message box; after a write
+// nothing counts as unsaved.
+FileError SaveTo(AppState& app, const std::string& path);
 
 void LOAD_Click(AppState& app);
 void SAVE_Click(AppState& app);
@@ -37,10 +50,15 @@ void Picture1_OLEDragDrop(AppState& app, bool hasFileList, const std::vector<std
 
 // `vorn FILE`: opens FILE at start as a load does (no check of its ending).
 void OpenAtStart(AppState& app, const std::string& path);
+// `vorn FILE` started while this window runs: opens FILE as at start, after asking
+// when changes are unsaved; an empty path opens nothing.
+void OpenFromAnotherInstance(AppState& app, const std::string& path);
 
 // The text before the first NUL of a dialog's name buffer.
 std::string CutAtNul(const std::string& buffer);
 // Whether the last four characters are ".jpg" in any mix of case.
 bool HasJpgEnding(const std::string& path);
+// Whether the name ends in ".jpg", ".jpeg", ".jpe" or ".jfif" in any mix of case.
+bool HasJpegEnding(const std::string& path);
 
 }  // namespace vorn

@@ -8,6 +8,10 @@ FileFilter JpegFilter() {
   return {"JPEGファイル(*.jpg)", "*.jpg"};
 }
 
+FileFilter JpegOpenFilter() {
+  return {"JPEGファイル(*.jpg *.jpeg *.jpe *.jfif)", "*.jpg *.jpeg *.jpe *.jfif"};
+}
+
 namespace {
 
 // Both dialogs start in the folder of the file last chosen: the next file to open

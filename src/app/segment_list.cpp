@@ -46,6 +46,7 @@ void ApplyCorrection(AppState& app, const BitCandidateEntry& c) {
   uint8_t& byte = app.file.bytes[static_cast<size_t>(position)];
   PushUndo(app.dump, app.form, position, byte, app.file.FileLength());
   byte |= static_cast<uint8_t>(0x80u >> c.BitIndex);
+  SetUnsaved(app, true);
   window::Label& cell = app.form.DMP[app.dump.SelectedCell];
   cell.text = Hex2(byte);
   app.form.DMPI.SetText(cell.text);

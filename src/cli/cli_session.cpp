@@ -1,10 +1,13 @@
 #include "cli/cli_session.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 
+#include "analysis/file_errors.h"
 #include "analysis/hex.h"
 #include "app/analyze.h"
+#include "app/file_commands.h"
 #include "app/render.h"
 #include "app/segment_list.h"
 #include "app/wiring.h"
@@ -25,7 +28,28 @@ int UsageError(const std::string& message) {
 std::string ReadFailureReason(const FileError& error) {
   if (error.code == kFileTooLarge) return "larger than 2147483647 bytes";
   if (error.code == kEmptyFile) return "the file is empty";
+  if (error.sysError == kNotRegularFile) return "not a regular file";
+  if (error.sysError > 0) {
+    char buffer[128];
+    return strerror_r(error.sysError, buffer, sizeof buffer);  // files are checked on several threads
+  }
   return "error " + std::to_string(error.code);
+}
+
+int WriteFailure(const std::string& path, const FileError& error) {
+  std::cerr << "vorn-cli: cannot write " << path << " (" << ReadFailureReason(error) << ")\n";
+  return kExitNotWritten;
+}
+
+int CheckOutput(const std::string& path, bool asSave) {
+  if (asSave && !HasJpgEnding(path)) {
+    std::cerr << "Vorn: 正しいファイル名を指定して下さい\n";
+    return kExitError;
+  }
+  const FileError error = CheckWritable(path);
+  if (error.ok()) return kExitOk;
+  if (asSave) std::cerr << "Vorn: " << OneLine(FileErrorMessage(error, FileAccess::Write)) << '\n';
+  return WriteFailure(path, error);
 }
 
 int ReadFailure(const std::string& path, const FileError& error) {
@@ -88,6 +112,7 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
   const LoadResult load =
       LoadFileImage(app, path, false, options.mainImage ? MainImageAnswer::Ask : MainImageAnswer::No);
   if (!load.error.ok()) return ReadFailure(path, load.error);
+  if (load.foreign) return kExitError;  // the message said which format it is
   completed = load.completed;
   if (options.start) {
     const StartChange change = ChangeAnalysisStart(app, *options.start, false);

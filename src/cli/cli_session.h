@@ -15,6 +15,9 @@ namespace vorn::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStopped = 1;
 inline constexpr int kExitError = 2;
+// The output could not be written: refused before the work (its folder is missing or
+// closed to the user, it is read-only or not a file) or failed while written.
+inline constexpr int kExitNotWritten = 3;
 
 struct CliSession {
   CliSession();
@@ -37,7 +40,8 @@ bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options);
 // Loads path as a load does (analysis from 0, messages printed, no rendering, the
 // main image as --main-image says), then applies --start. On success returns kExitOk with completed set to
 // whether the last analysis ran to its end, and renders it when render is set and it completed. Returns
-// kExitError (after printing why) when the file cannot be read or --start names no marker.
+// kExitError (after printing why) when the file cannot be read, is of another format
+// or --start names no marker.
 int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
                    bool& completed);
 
@@ -45,8 +49,17 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
 int UsageError(const std::string& message);
 // Says that path could not be read and why; returns kExitError.
 int ReadFailure(const std::string& path, const FileError& error);
-// Why a file could not be read: "error 53", "the file is empty" ...
+// Why a file could not be read or written, in the system's words ("Permission
+// denied", "Is a directory"), or "the file is empty" ...
 std::string ReadFailureReason(const FileError& error);
+// Prints "vorn-cli: cannot write PATH (REASON)"; returns kExitNotWritten.
+int WriteFailure(const std::string& path, const FileError& error);
+
+// Checks an output before any work. asSave: the output is written as the save command
+// writes (the ".jpg" rule; a refusal also prints the message the save would show).
+// Returns kExitOk, kExitError for a name the command does not write, or
+// kExitNotWritten (after printing why, as a failed write would).
+int CheckOutput(const std::string& path, bool asSave);
 
 // The text on one output line: the line breaks a message or a comment may hold
 // become spaces.

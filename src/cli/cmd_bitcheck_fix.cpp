@@ -59,6 +59,7 @@ int RunFix(std::vector<std::string> args) {
   if (positional.size() != 2 || output.empty() || !ParsePositionBit(positional[1], position, bit)) {
     return UsageError("fix: usage: fix FILE POS-BIT -o OUT.jpg (POS-BIT as 00001A2B-5)");
   }
+  if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
   CliSession session;
   AppState& app = session.state;
   const std::string& input = positional[0];
@@ -69,13 +70,10 @@ int RunFix(std::vector<std::string> args) {
   }
   app.file.bytes[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
 
-  // The save command itself decides, through a save dialog answered with OUT.
+  // The save command itself writes, as after a save dialog answered with OUT.
   app.form.Fname.text = input;
-  session.dialogs.savePaths.push_back(output);
-  const size_t messagesBefore = session.dialogs.messages.size();
-  SAVE_Click(app);
-  if (session.dialogs.messages.size() == messagesBefore) return kExitOk;
-  return HasJpgEnding(output) ? kExitStopped : kExitError;
+  const FileError written = SaveTo(app, output);
+  return written.ok() ? kExitOk : WriteFailure(output, written);
 }
 
 }  // namespace vorn::cli

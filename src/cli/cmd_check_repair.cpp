@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "analysis/file_signature.h"
 #include "analysis/hex.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
@@ -34,6 +35,10 @@ struct Prepared {
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   AppState& app = session.state;
   Prepared prepared;
+  if (const std::string format = ForeignFormatOf(bytes); !format.empty()) {
+    prepared.firstMessage = ForeignFormatMessage(format);  // and no analysis
+    return prepared;
+  }
   const int64_t scanData = FirstScanData(bytes);
   if (scanData >= 0) {
     app.file.bytes.assign(bytes.begin(), bytes.begin() + scanData);
@@ -109,21 +114,48 @@ Checked CheckOne(const std::string& path) {
   return checked;
 }
 
+// The length of the valid UTF-8 sequence at text[i], or 0.
+size_t Utf8Length(const std::string& text, size_t i) {
+  const auto at = [&](size_t k) { return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0; };
+  const unsigned char c = at(0);
+  const auto follows = [&](size_t k, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+    return at(k) >= lo && at(k) <= hi;
+  };
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return follows(1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    // No overlong forms, no UTF-16 surrogates.
+    const bool second = c == 0xE0 ? follows(1, 0xA0) : c == 0xED ? follows(1, 0x80, 0x9F) : follows(1);
+    return second && follows(2) ? 3 : 0;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    const bool second = c == 0xF0 ? follows(1, 0x90) : c == 0xF4 ? follows(1, 0x80, 0x8F) : follows(1);
+    return second && follows(2) && follows(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+// A JSON string. A byte that is not part of valid UTF-8 (a file name may hold any
+// bytes) becomes \u00XX, XX the byte, so that the line stays valid JSON.
 std::string Json(const std::string& text) {
+  const char* digits = "0123456789abcdef";
   std::string out = "\"";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const size_t length = Utf8Length(text, i);
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += ch;
-    } else if (c < 0x20) {
-      const char* digits = "0123456789abcdef";
+      out += text[i];
+    } else if (c < 0x20 || length == 0) {
       out += "\\u00";
       out += digits[c >> 4];
       out += digits[c & 15];
     } else {
-      out += ch;
+      out.append(text, i, length);
+      i += length;
+      continue;
     }
+    ++i;
   }
   return out + "\"";
 }
@@ -241,6 +273,7 @@ int RunRepair(std::vector<std::string> args) {
   if (positional.size() != 1 || output.empty())
     return UsageError("repair: usage: repair [--json] [--max-edits N] FILE -o OUT.jpg");
   const std::string& path = positional[0];
+  if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
 
   CliSession session;
   session.dialogs.onMessage = nullptr;
@@ -266,16 +299,20 @@ int RunRepair(std::vector<std::string> args) {
   }
 
   bool written = false;
+  std::string notWritten;  // why a repaired file could not be written
   if (result == RepairResult::Repaired) {
-    // The save command itself writes, through a save dialog answered with OUT.
+    // The save command itself writes, as after a save dialog answered with OUT.
     app.file.bytes = repaired;
     app.form.Fname.text = path;
-    session.dialogs.savePaths.push_back(output);
     const size_t before = session.dialogs.messages.size();
-    SAVE_Click(app);
-    written = session.dialogs.messages.size() == before;
+    const FileError saved = SaveTo(app, output);
+    written = saved.ok();
     for (size_t i = before; i < session.dialogs.messages.size(); ++i)
       std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
+    if (!written) {
+      notWritten = ReadFailureReason(saved);
+      WriteFailure(output, saved);
+    }
   }
   const char* text = result == RepairResult::Repaired ? "repaired"
                      : result == RepairResult::Clean  ? "clean"
@@ -283,13 +320,17 @@ int RunRepair(std::vector<std::string> args) {
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
-    line += "],\"output\":" + (written ? Json(output) : std::string("null")) + "}";
+    line += "],\"output\":" + (written ? Json(output) : std::string("null"));
+    line += std::string(",\"written\":") + (written ? "true" : "false");
+    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten)) + "}";
     std::cout << line << '\n';
   } else {
     for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';
-    std::cout << "result: " << text << '\n';
+    std::cout << "result: " << text;
+    if (!notWritten.empty()) std::cout << " (not written: " << notWritten << ")";
+    std::cout << '\n';
   }
-  if (result == RepairResult::Repaired && !written) return kExitError;
+  if (result == RepairResult::Repaired && !written) return kExitNotWritten;
   return result == RepairResult::NotRepaired ? kExitStopped : kExitOk;
 }
 

@@ -27,6 +27,7 @@ int RunDecode(std::vector<std::string> args) {
   if (input.empty() || output.empty()) return UsageError("decode: usage: decode [--start HEX] FILE -o OUT");
   const ImageFormat format = ImageFormatOf(output);
   if (format == ImageFormat::Unknown) return UsageError("decode: the output must end in .bmp or .png");
+  if (const int refused = CheckOutput(output, false); refused != kExitOk) return refused;
 
   CliSession session;
   bool completed = false;
@@ -43,9 +44,13 @@ int RunDecode(std::vector<std::string> args) {
   const bool written = format == ImageFormat::Bmp
                            ? WriteBmp(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error)
                            : WritePng(output, d.ImagePixels, d.ImageWidth, d.ImageHeight, error);
-  // The status only once the picture is in place: a failed write reports no status.
-  if (!written) return UsageError("decode: " + error);
-  std::cout << "status " << static_cast<int>(*d.LastStatus) << '\n';
+  std::cout << "status " << static_cast<int>(*d.LastStatus);
+  if (!written) {
+    std::cout << " (not written: " << error << ")\n";
+    std::cerr << "vorn-cli: cannot write " << output << " (" << error << ")\n";
+    return kExitNotWritten;
+  }
+  std::cout << '\n';
   return d.LastStatus == DecodeStatus::Ok ? kExitOk : kExitStopped;
 }
 

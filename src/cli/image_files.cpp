@@ -10,6 +10,7 @@
 #include <span>
 
 #include "analysis/file_image.h"
+#include "cli/cli_session.h"
 
 namespace vorn::cli {
 
@@ -83,9 +84,9 @@ bool WritePngRows(const FilePieceWriter& write, const PixelStore& pixels, int32_
   return true;
 }
 
-bool Written(const FileError& result, const std::string& path, std::string& error) {
+bool Written(const FileError& result, std::string& error) {
   if (result.ok()) return true;
-  error = "cannot write " + path;
+  error = ReadFailureReason(result);
   return false;
 }
 
@@ -143,7 +144,7 @@ bool WriteBmp(const std::string& path, const PixelStore& pixels, int32_t width, 
       return true;
     }
   });
-  return Written(result, path, error);
+  return Written(result, error);
 }
 
 bool WritePng(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
@@ -152,7 +153,7 @@ bool WritePng(const std::string& path, const PixelStore& pixels, int32_t width, 
   std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
   const FileError result = WriteWholeFileFrom(
       path, [&](const FilePieceWriter& write) { return WritePngRows(write, pixels, width, height, row); });
-  return Written(result, path, error);
+  return Written(result, error);
 }
 
 }  // namespace vorn::cli

@@ -1,5 +1,6 @@
 #include "gui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QShortcut>
 #include <QTimer>
@@ -145,10 +146,29 @@ void MainWindow::Build() {
 }
 
 void MainWindow::Run(const std::function<void()>& event) {
+  ++running_;
   FlushFocusLoss();
   event();
   SyncFromModel();
+  --running_;
   CheckEnded();
+}
+
+void MainWindow::RunWhenIdle(const std::function<void()>& event) {
+  if (form_.ended) return;
+  if (running_ > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+    QTimer::singleShot(100, this, [this, event] { RunWhenIdle(event); });
+    return;
+  }
+  Run(event);
+}
+
+void MainWindow::BringToFront() {
+  if (form_.ended) return;
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
 }
 
 void MainWindow::FlushFocusLoss() {

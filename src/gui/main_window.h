@@ -25,6 +25,12 @@ class MainWindow : public QWidget {
   // Runs a model event: first a pending loss of the input field's focus, then the
   // event, then a re-sync of every widget; signals ended() once the model has ended.
   void Run(const std::function<void()>& event);
+  // Runs an event that does not come from the window (a file handed over by a later
+  // start) as Run does, but only once no event is running and no modal box is open:
+  // a load must not replace the bytes under a question or a search.
+  void RunWhenIdle(const std::function<void()>& event);
+  // Shows the window in front of the others, also when it was minimised.
+  void BringToFront();
   // Brings every widget up to date with the model (also before a modal box shows).
   void SyncFromModel();
 
@@ -54,6 +60,7 @@ class MainWindow : public QWidget {
   MenuBarView* menuBar_ = nullptr;
   InputField* input_ = nullptr;
   std::vector<ModelView*> views_;
+  int running_ = 0;  // Run calls in progress (a modal box inside one runs events)
   bool focusLossPending_ = false;
   bool endedSignalled_ = false;
   int shownOuterWidth_ = -1;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "analysis/analysis_harness.h"
+#include "analysis/file_signature.h"
 #include "app/file_commands.h"
 #include "support/libjpeg_peer.h"
 #include "support/run_cli.h"
@@ -130,6 +131,32 @@ TEST(LoadFileImage, AFileTooLargeForThePositionsIsRefusedWithAClearMessage) {
   const CliResult r = RunCli({"analyze", path});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("larger than 2147483647 bytes"), std::string::npos) << r.err;
+}
+
+// Only a whole signature names another format: a JPEG, text that merely begins
+// like one ("BM", "RIFF") and an MP4 video's ftyp box are analysed as before.
+TEST(ForeignFormatOf, NamesEachFormatByItsSignatureOnly) {
+  const auto bytes = [](std::string_view text) { return std::vector<uint8_t>(text.begin(), text.end()); };
+  using namespace std::string_view_literals;
+  const std::pair<std::string_view, const char*> cases[] = {
+      {"\x89PNG\r\n\x1A\n\0\0\0\rIHDR"sv, "PNG"},
+      {"GIF87a\x01\0"sv, "GIF"},
+      {"BM\x3A\0\0\0\0\0\0\0\x36\0\0\0"sv, "BMP"},
+      {"RIFF\x24\0\0\0WEBPVP8 "sv, "WebP"},
+      {"\0\0\0\030ftypheic\0\0\0\0mif1heic"sv, "HEIF"},
+      {"\0\0\0\034ftypMA1B\0\0\0\0mif1miafavif"sv, "AVIF"},  // brand among the compatible ones
+      {"II*\0\x08\0\0\0"sv, "TIFF"},
+      {"MM\0*\0\0\0\x08"sv, "TIFF"},
+      {"%PDF-1.7\n"sv, "PDF"},
+      {"\xFF\xD8\xFF\xE0\0\x10JFIF\0"sv, ""},
+      {"BMW owners' club: minutes"sv, ""},
+      {"RIFF\x24\0\0\0WAVEfmt "sv, ""},
+      {"\0\0\0\030ftypmp42\0\0\0\0isommp42"sv, ""},
+      {"\0\0\0\020ftypisom\0\0\0\0heic"sv, ""},  // a brand beyond the box's end
+      {"\x89PNG"sv, ""},
+  };
+  for (const auto& [text, format] : cases) EXPECT_EQ(ForeignFormatOf(bytes(text)), format) << format;
+  EXPECT_EQ(ForeignFormatMessage("PNG"), "PNGファイルです。JPEGファイルではありません");
 }
 
 }  // namespace

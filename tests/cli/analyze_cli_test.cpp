@@ -315,6 +315,12 @@ TEST(AnalyzeCli, UsageAndFileErrorsExitTwo) {
     EXPECT_EQ(r.out, "") << call;
     EXPECT_FALSE(r.err.empty()) << call;
   }
+  // The system's reason, and a file of another format said to be one, not analysed.
+  const std::string folder = TempDir();
+  EXPECT_EQ(RunCli({"analyze", folder}).err, "vorn-cli: cannot read " + folder + " (Is a directory)\n");
+  const CliResult gif = RunCli({"mcu", WriteTempFile({'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}), "0", "0"});
+  EXPECT_EQ(gif.exitCode, 2);
+  EXPECT_EQ(gif.err, "Vorn: GIFファイルです。JPEGファイルではありません\n");
 }
 
 TEST(AnalyzeCli, HelpAndVersionGoToStandardOutput) {

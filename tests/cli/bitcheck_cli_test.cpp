@@ -101,12 +101,13 @@ TEST(FixCli, ANameWithoutTheJpgEndingIsRefusedAndNothingWritten) {
   }
 }
 
-TEST(FixCli, AFailedWriteIsReportedAsTheSaveCommandReportsIt) {
+TEST(FixCli, AnOutputThatCannotBeWrittenIsReportedAsTheSaveCommandReportsItBeforeTheInputIsRead) {
   const std::string dir = TempDir();
-  WriteFileBytes(dir + "/in.jpg", {0x01, 0x02});
-  const auto r = RunCli({"fix", dir + "/in.jpg", "0-0", "-o", dir + "/no/such/folder/out.jpg"});
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err.rfind("Vorn: エラーが発生しました(", 0), 0u) << r.err;
+  const std::string out = dir + "/no/such/folder/out.jpg";
+  const auto r = RunCli({"fix", dir + "/missing.jpg", "0-0", "-o", out});
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_EQ(r.err, "Vorn: エラーが発生しました(76) フォルダがありません\nvorn-cli: cannot write " + out +
+                       " (No such file or directory)\n");
 }
 
 TEST(FixCli, UsageErrorsExitWithTwoAndWriteNothing) {

@@ -103,14 +103,17 @@ TEST(CheckCli, OneLineAFileInArgumentOrder) {
   const auto withMissing = RunCli({"check", missing, clean});
   EXPECT_EQ(withMissing.exitCode, 2);
   EXPECT_EQ(withMissing.OutLines(),
-            (std::vector<std::string>{missing + ": unreadable: error 53", clean + ": ok"}));
+            (std::vector<std::string>{missing + ": unreadable: No such file or directory", clean + ": ok"}));
+  const std::string pdf = WriteTempFile({'%', 'P', 'D', 'F', '-', '1', '.', '4'}, "pdf.jpg");
+  EXPECT_EQ(RunCli({"check", pdf}).out, pdf + ": stopped: PDFファイルです。JPEGファイルではありません\n");
 }
 
 TEST(CheckCli, JsonObjectsCarryTheSameFindings) {
   const LostStuffing d;
   const std::string clean = WriteTempFile(d.original, "clean.jpg");
   const std::string damaged = WriteTempFile(d.damaged, "damaged.jpg");
-  const std::string stopped = WriteTempFile(Stopping(), "stopped.jpg");
+  // Bytes that are not UTF-8 in a name are escaped one by one; valid ones are kept.
+  const std::string stopped = WriteTempFile(Stopping(), "st\xFF\xC3\xA9\xE3\x81pped.jpg");
   // 96 x 64 at 4:2:0: 6 x 4 MCUs.
   const auto r = RunCli({"check", "--json", clean, damaged, stopped});
   EXPECT_EQ(r.exitCode, 1);
@@ -123,7 +126,9 @@ TEST(CheckCli, JsonObjectsCarryTheSameFindings) {
       << lines[1];
   EXPECT_NE(lines[1].find("\"reason\":\"foreign marker FF"), std::string::npos) << lines[1];
   EXPECT_NE(lines[1].find("\"mcus_expected\":24}"), std::string::npos) << lines[1];
-  EXPECT_EQ(lines[2], "{\"file\":\"" + stopped +
+  const std::string escaped =
+      stopped.substr(0, stopped.size() - 15) + "st\\u00ff\xC3\xA9\\u00e3\\u0081pped.jpg";
+  EXPECT_EQ(lines[2], "{\"file\":\"" + escaped +
                           "\",\"status\":\"stopped\",\"mcu\":null,\"position\":null,"
                           "\"reason\":\"ハフマンテーブル定義がありません（中止）\","
                           "\"mcus_decoded\":null,\"mcus_expected\":null}");
@@ -142,7 +147,7 @@ TEST(RepairCli, WritesTheRepairedFileAndSaysWhatItChanged) {
   const auto j = RunCli({"repair", "--json", in, "-o", jsonOut});
   EXPECT_EQ(j.exitCode, 0);
   EXPECT_EQ(j.out, "{\"file\":\"" + in + "\",\"result\":\"repaired\",\"edits\":[\"" + d.Hex8(d.ff + 1) +
-                       ":+00\"],\"output\":\"" + jsonOut + "\"}\n");
+                       ":+00\"],\"output\":\"" + jsonOut + "\",\"written\":true,\"write_error\":null}\n");
   EXPECT_EQ(ReadFileBytes(jsonOut), d.original);
 }
 
@@ -169,6 +174,32 @@ TEST(RepairCli, WritesNothingUnlessRepaired) {
   }
   for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg"})
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
+}
+
+// OUT is checked before the search, and refused as a failed save would refuse it.
+TEST(RepairCli, AnOutputThatCannotBeWrittenIsRefusedBeforeTheSearch) {
+  const LostStuffing d;
+  const std::string in = WriteTempFile(d.damaged);
+  const std::string dir = TempDir();
+  std::filesystem::create_directory(dir + "/folder.jpg");
+  ASSERT_TRUE(testing::WriteFileBytes(dir + "/locked.jpg", {1}));
+  std::filesystem::permissions(dir + "/locked.jpg", std::filesystem::perms::owner_read);
+  const std::pair<std::string, std::string> cases[] = {
+      {"/x.png", "Vorn: 正しいファイル名を指定して下さい\n"},
+      {"/no/such/x.jpg", "Vorn: エラーが発生しました(76) フォルダがありません\nvorn-cli: cannot write " +
+                             dir + "/no/such/x.jpg (No such file or directory)\n"},
+      {"/folder.jpg", "Vorn: 読み取り専用です フォルダです\nvorn-cli: cannot write " + dir +
+                          "/folder.jpg (Is a directory)\n"},
+      {"/locked.jpg", "Vorn: 読み取り専用です 書き込む権限がありません\nvorn-cli: cannot write " + dir +
+                          "/locked.jpg (Permission denied)\n"},
+  };
+  for (const auto& [name, said] : cases) {
+    const auto r = RunCli({"repair", "--json", in, "-o", dir + name});
+    EXPECT_EQ(r.exitCode, name == "/x.png" ? 2 : 3) << name;
+    EXPECT_EQ(r.out, "") << name;  // no result: nothing was searched
+    EXPECT_EQ(r.err, said) << name;
+  }
+  EXPECT_EQ(ReadFileBytes(dir + "/locked.jpg"), std::vector<uint8_t>{1});
 }
 
 TEST(CheckRepairCli, CameraFileIsCheckedAndRepairedOnItsMainImage) {

@@ -153,9 +153,9 @@ TEST(DecodeCli, ForeignMarkerInTheScanWritesThePartialPictureAndExitsOne) {
 }
 
 // A file system that takes only the first 200 bytes of a file: the picture cannot be
-// written, the file already there keeps its bytes, no temporary file is left and no
-// status is printed, as nothing was written.
-TEST(DecodeCli, AFullFileSystemKeepsTheOldFileAndPrintsNoStatus) {
+// written, the file already there keeps its bytes, no temporary file is left and the
+// status line says that nothing was written.
+TEST(DecodeCli, AFullFileSystemKeepsTheOldFileAndTheStatusLineSaysItIsNotWritten) {
   const std::string in = WriteTempFile(EncodePhotoLike(Photo420()));
   for (const std::string name : {"out.bmp", "out.png"}) {
     const std::string dir = TempDir();
@@ -163,9 +163,9 @@ TEST(DecodeCli, AFullFileSystemKeepsTheOldFileAndPrintsNoStatus) {
     const std::vector<uint8_t> before = {'o', 'l', 'd'};
     WriteFileBytes(out, before);
     const CliResult r = RunCli({"decode", in, "-o", out}, 200);
-    EXPECT_EQ(r.exitCode, 2) << name;
-    EXPECT_EQ(r.out, "") << name;
-    EXPECT_NE(r.err.find("cannot write " + out), std::string::npos) << name << ": " << r.err;
+    EXPECT_EQ(r.exitCode, 3) << name;
+    EXPECT_EQ(r.out, "status 0 (not written: File too large)\n") << name;
+    EXPECT_EQ(r.err, "vorn-cli: cannot write " + out + " (File too large)\n") << name;
     EXPECT_EQ(ReadFileBytes(out), before) << name;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << name;
   }

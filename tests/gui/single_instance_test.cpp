@@ -36,6 +36,39 @@ TEST(InstanceLock, AFolderThatCannotHoldTheLockDoesNotStopTheProgram) {
   EXPECT_FALSE(lock.AnotherInstanceRunning());
 }
 
+// A second start with a file hands it, as an absolute path, to the instance that
+// runs (here this test, listening as the window does) and ends; without a file it
+// hands over an empty path, on which the window only comes to the front.
+TEST(InstanceLock, ASecondProgramHandsItsFileToTheRunningInstance) {
+  const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vorn"));
+  if (!QFileInfo(program).isExecutable()) GTEST_SKIP() << "vorn is not built";
+  const QString runtime = QString::fromStdString(testing::TempDir());
+  QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  InstanceLock first(LockIn(runtime.toStdString()));
+  ASSERT_FALSE(first.AnotherInstanceRunning());
+  QStringList handed;
+  ASSERT_TRUE(first.Listen([&handed](const QString& path) { handed.append(path); }));
+
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  for (const QStringList& arguments : {QStringList{QStringLiteral("photo é.jpeg")}, QStringList{}}) {
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.setWorkingDirectory(runtime);
+    second.start(program, arguments);
+    ASSERT_TRUE(second.waitForStarted());
+    const int before = static_cast<int>(handed.size());
+    for (int i = 0; i < 1000 && (second.state() != QProcess::NotRunning || handed.size() == before); ++i) {
+      QCoreApplication::processEvents();
+      QThread::msleep(10);
+    }
+    EXPECT_EQ(second.exitCode(), 0);
+    ASSERT_EQ(handed.size(), before + 1);
+  }
+  EXPECT_EQ(handed, (QStringList{QDir(runtime).filePath(QStringLiteral("photo é.jpeg")), QString()}));
+}
+
 // The program itself: with one instance running, a second one ends at once.
 TEST(InstanceLock, SecondProgramEndsAtOnce) {
   const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vorn"));

@@ -169,10 +169,11 @@ TEST_F(WindowCommands, UndoAndRedoKeysReachTheCommandsFromTheInputField) {
   }
 }
 
-TEST_F(WindowCommands, DroppingAJpgLoadsTheFirstFileOnly) {
+TEST_F(WindowCommands, DroppingAJpegLoadsTheFirstFileOnly) {
   const std::string upper = SmallJpeg("DROPPED.JPG");
   const std::string jpeg = SmallJpeg("other.jpeg");
-  Drop({jpeg});
+  const std::string png = SmallJpeg("other.png");
+  Drop({png});
   EXPECT_TRUE(Widget<CellWidget>("Fname")->text().isEmpty());
   EXPECT_TRUE(app_.file.bytes.empty());
 
