@@ -25,9 +25,10 @@ struct LoadResult {
   bool completed = false;  // the analysis ran to its end
 };
 
-// Reads the file whole into the file image, sets AnalysisStart to 0 and analyses;
-// when only a thumbnail's markers inside APPn segments stopped the analysis, deals
-// with restarting at the main image as mainImage says (RestartAtMainImage); when
+// Reads the file whole into the file image, sets AnalysisStart to 0 (and the end of
+// the analysis to the end of the file) and analyses; when only markers outside the
+// main image stopped the analysis, deals with analysing the main image alone as
+// mainImage says (RestartAtMainImage); when
 // render is set and the last analysis completed, renders the picture. A failed read
 // (or an empty or too large file) changes neither the file image nor anything else.
 LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true,

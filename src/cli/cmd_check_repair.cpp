@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/hex.h"
+#include "analysis/main_image.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
@@ -29,6 +30,7 @@ struct Prepared {
   std::string firstMessage;  // of an analysis that stopped
   std::unique_ptr<ScanModel> model;
   std::string problem;  // the analysis completed, but the scan cannot be decoded
+  int64_t trailing = -1;  // bytes after the EOI that ends the first scan; -1: no scan found
 };
 
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
@@ -36,6 +38,8 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   Prepared prepared;
   const int64_t scanData = FirstScanData(bytes);
   if (scanData >= 0) {
+    const int64_t end = ImageEndAfter(bytes, scanData);
+    prepared.trailing = end >= 0 ? static_cast<int64_t>(bytes.size()) - end : 0;
     app.file.bytes.assign(bytes.begin(), bytes.begin() + scanData);
     app.file.bytes.push_back(0xFF);
     app.file.bytes.push_back(0xD9);
@@ -77,6 +81,7 @@ struct Checked {
   Status status = Status::Ok;
   DamageReport report;
   std::string message;  // Stopped, Unreadable
+  int64_t trailing = -1;  // Prepared::trailing
 };
 
 Checked CheckOne(const std::string& path) {
@@ -91,6 +96,7 @@ Checked CheckOne(const std::string& path) {
     return checked;
   }
   const Prepared prepared = Prepare(session, bytes);
+  checked.trailing = prepared.trailing;
   if (!prepared.completed) {
     checked.status = Status::Stopped;
     checked.message = prepared.firstMessage;
@@ -128,6 +134,10 @@ std::string Json(const std::string& text) {
   return out + "\"";
 }
 
+std::string TrailingJson(int64_t trailing) {
+  return trailing >= 0 ? std::to_string(trailing) : std::string("null");
+}
+
 std::string CheckLine(const std::string& path, const Checked& c) {
   switch (c.status) {
     case Status::Ok:
@@ -157,6 +167,7 @@ std::string CheckJson(const std::string& path, const Checked& c) {
                                                     : Json(c.message));
   out += ",\"mcus_decoded\":" + (analysed ? std::to_string(c.report.mcusDecoded) : std::string("null"));
   out += ",\"mcus_expected\":" + (analysed ? std::to_string(c.report.mcusExpected) : std::string("null"));
+  out += ",\"trailing_bytes\":" + TrailingJson(analysed ? c.trailing : -1);
   return out + "}";
 }
 
@@ -283,7 +294,8 @@ int RunRepair(std::vector<std::string> args) {
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
-    line += "],\"output\":" + (written ? Json(output) : std::string("null")) + "}";
+    line += "],\"output\":" + (written ? Json(output) : std::string("null"));
+    line += ",\"trailing_bytes\":" + TrailingJson(prepared.trailing) + "}";
     std::cout << line << '\n';
   } else {
     for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';
