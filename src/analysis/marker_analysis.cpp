@@ -109,7 +109,8 @@ bool CheckCounts(AnalysisContext& ctx) {
       a.LastStop = {AnalysisStop::Kind::CountCheck, static_cast<int16_t>(i), 0};
       return false;
     }
-    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = static_cast<int32_t>(ScanLimit(a, ctx.file) - 1);
+    if (check.code == kEOI && check.fails == Missing)
+      a.ScanDataEnd = static_cast<int32_t>(ScanLimit(a, ctx.file) - 1);
   }
   return true;
 }

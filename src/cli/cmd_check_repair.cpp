@@ -30,7 +30,8 @@ struct Prepared {
   std::string firstMessage;  // of an analysis that stopped
   std::unique_ptr<ScanModel> model;
   std::string problem;  // the analysis completed, but the scan cannot be decoded
-  int64_t trailing = -1;  // bytes after the EOI that ends the first scan; -1: no scan found
+  // Bytes after the EOI that ends the first scan; -1: no scan found.
+  int64_t trailing = -1;
 };
 
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
@@ -81,7 +82,7 @@ struct Checked {
   Status status = Status::Ok;
   DamageReport report;
   std::string message;  // Stopped, Unreadable
-  int64_t trailing = -1;  // Prepared::trailing
+  int64_t trailing = -1;
 };
 
 Checked CheckOne(const std::string& path) {
