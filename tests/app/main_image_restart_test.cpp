@@ -161,6 +161,13 @@ const TrailedFile kTrailedFiles[] = {
     {"two_frames.mpo", 0x9E2, 1737},     // EXIF thumbnail, MPF, the second frame
 };
 
+std::string FixturePath(const char* name) {
+  std::string path = VORN_SOURCE_DIR;
+  path += "/tests/fixtures/";
+  path += name;
+  return path;
+}
+
 // The largest difference of a channel between the window's picture and libjpeg's.
 int LargestDifference(const WindowSession& s, const DecodedPicture& peer) {
   const int X = s.rec.frame.FrameWidth, Y = s.rec.frame.FrameHeight;
@@ -189,7 +196,7 @@ void Correct(WindowSession& s, int32_t position, int bit) {
 TEST(MainImageRestart, DataAfterTheMainImageIsLeftOutOnYesAndKeptByASave) {
   for (const TrailedFile& t : kTrailedFiles) {
     SCOPED_TRACE(t.name);
-    const std::string path = std::string(VORN_SOURCE_DIR) + "/tests/fixtures/" + t.name;
+    const std::string path = FixturePath(t.name);
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     ASSERT_EQ(bytes.size(), static_cast<size_t>(t.end + t.trailing));
 
@@ -232,6 +239,12 @@ TEST(MainImageRestart, DataAfterTheMainImageIsLeftOutOnYesAndKeptByASave) {
     s.dialogs.savePaths.push_back(saved);
     SAVE_Click(s.app);
     EXPECT_EQ(ReadFileBytes(saved), expected);
+
+    // A double click on the trailing data's line analyses on from there, to the end
+    // of the file, when an appended picture begins there.
+    const bool appended = bytes[static_cast<size_t>(t.end)] == 0xFF;
+    EXPECT_EQ(ChangeAnalysisStart(s.app, t.end), appended ? StartChange::Completed : StartChange::NotAMarker);
+    EXPECT_EQ(s.analysis.AnalysisEnd, appended ? -1 : t.end);
   }
 }
 
@@ -253,8 +266,7 @@ TEST(MainImageRestart, ACameraOriginalThatDebianShipsOpensOnYes) {
 
 TEST(MainImageRestart, CheckJudgesTheMainImageAndCountsTheBytesAfterIt) {
   std::vector<std::string> args = {"check", "--json"};
-  for (const TrailedFile& t : kTrailedFiles)
-    args.push_back(std::string(VORN_SOURCE_DIR) + "/tests/fixtures/" + t.name);
+  for (const TrailedFile& t : kTrailedFiles) args.push_back(FixturePath(t.name));
   const CliResult r = RunCli(args);
   EXPECT_EQ(r.exitCode, 0) << r.out;
   const Texts lines = r.OutLines();
