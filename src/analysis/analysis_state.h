@@ -33,6 +33,9 @@ struct AnalysisState {
   std::array<int32_t, kMaxLogLines> LineAddress{};
   int16_t LogLineCount = 0;
   int32_t AnalysisStart = 0;
+  // Where the marker scan ends: just after the EOI of the main image, when the user
+  // chose to analyse that image alone and bytes trail it; -1: the end of the file.
+  int32_t AnalysisEnd = -1;
   int32_t ScanDataEnd = 0;  // last byte of entropy-coded data
   AnalysisStop LastStop;
 };

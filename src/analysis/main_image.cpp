@@ -26,75 +26,122 @@ bool Inside(const AppSegment& s, int32_t position) {
   return position >= int64_t{s.start} + 2 && position < s.end;
 }
 
-}  // namespace
-
-std::vector<AppSegment> AppSegmentsOfImage(const FileImage& file, int32_t first) {
-  std::vector<AppSegment> segments;
+// Follows the segment lengths from the image's first marker to its SOS, collecting
+// the APPn segments; returns the SOS's position, or -1 when the walk ends before it.
+int64_t WalkHeaders(const FileImage& file, int32_t first, std::vector<AppSegment>& segments) {
   int64_t p = first;
   if (file.At(p) == kFill && file.At(p + 1) == kSOI) p += 2;
   while (file.Contains(p + 3) && file.At(p) == kFill) {
     // FF FF .. FF c: the marker is at the last FF.
     while (file.Contains(p + 3) && file.At(p + 1) == kFill) ++p;
     const uint8_t code = file.At(p + 1);
-    if (code == kSOS || HasNoLength(code)) break;
+    if (code == kSOS) return p;
+    if (HasNoLength(code)) break;
     const int length = file.At(p + 2) * 256 + file.At(p + 3);
     const int64_t end = p + 2 + length;
     if (length < 2 || !file.Contains(end) || file.At(end) != kFill) break;
     if (IsAppMarker(code)) segments.push_back({static_cast<int32_t>(p), static_cast<int32_t>(end)});
     p = end;
   }
+  return -1;
+}
+
+// Just after the EOI that ends the scan whose SOS lies at sos; -1 when there is none.
+int64_t ScanEnd(const FileImage& file, int64_t sos) {
+  const int64_t length = file.At(sos + 2) * 256 + file.At(sos + 3);
+  return ImageEndAfter(file.bytes, sos + 2 + std::max<int64_t>(length, 0));
+}
+
+}  // namespace
+
+std::vector<AppSegment> AppSegmentsOfImage(const FileImage& file, int32_t first) {
+  std::vector<AppSegment> segments;
+  WalkHeaders(file, first, segments);
   return segments;
 }
 
-std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState& analysis) {
+int64_t ImageEndAfter(std::span<const uint8_t> bytes, int64_t scanData) {
+  const auto size = static_cast<int64_t>(bytes.size());
+  // In scan data an FF is followed only by 00 or a restart marker: the first FF D9
+  // (after fill bytes, too) is the EOI.
+  for (int64_t i = std::max<int64_t>(scanData, 0); i + 1 < size; ++i)
+    if (bytes[static_cast<size_t>(i)] == kFill && bytes[static_cast<size_t>(i + 1)] == kEOI) return i + 2;
+  return -1;
+}
+
+std::optional<MainImageBounds> MainImageOf(const FileImage& file, const AnalysisState& analysis) {
   const AnalysisStop& stop = analysis.LastStop;
   const int markers = std::clamp<int>(analysis.MarkerTableCount, 0, kMaxLogLines);
   if (stop.StopKind == AnalysisStop::Kind::None || markers == 0) return std::nullopt;
   const auto listed = [&](int j) { return analysis.MarkerTable[static_cast<size_t>(j)]; };
 
   // The segments follow each other in file order without overlapping.
-  const std::vector<AppSegment> segments = AppSegmentsOfImage(file, listed(0).Position);
+  std::vector<AppSegment> segments;
+  // Past a length that leads nowhere the scan is unknown: so is the image's end.
+  const int64_t sos = WalkHeaders(file, listed(0).Position, segments);
   const auto holder = [&](int32_t position) -> const AppSegment* {
     const auto after = std::upper_bound(segments.begin(), segments.end(), position,
                                         [](int32_t p, const AppSegment& s) { return p < s.start; });
     if (after == segments.begin() || !Inside(*std::prev(after), position)) return nullptr;
     return &*std::prev(after);
   };
+  const int64_t end = sos >= 0 ? ScanEnd(file, sos) : -1;
+  const auto afterEnd = [&](int32_t position) { return end >= 0 && position >= end; };
+
   const AppSegment* lastHolding = nullptr;
-  std::array<int16_t, 256> outsideCounts{};
+  bool trailing = false;
+  std::array<int16_t, 256> ownCounts{};
   for (int j = 0; j < markers; ++j) {
     const MarkerEntry e = listed(j);
     if (const AppSegment* s = holder(e.Position)) {
       if (lastHolding == nullptr || s->start > lastHolding->start) lastHolding = s;
+    } else if (afterEnd(e.Position)) {
+      trailing = true;
     } else {
-      ++outsideCounts[static_cast<uint8_t>(e.Code)];
+      ++ownCounts[static_cast<uint8_t>(e.Code)];
     }
   }
-  if (lastHolding == nullptr) return std::nullopt;
+  if (lastHolding == nullptr && !trailing) return std::nullopt;
 
-  bool stoppedInside = false;
+  bool stoppedOutside = false;
   switch (stop.StopKind) {
     case AnalysisStop::Kind::MarkerLimit:
-      // The markers inside the segments helped fill the list.
-      stoppedInside = true;
+      // The markers outside the main image helped fill the list.
+      stoppedOutside = true;
       break;
     case AnalysisStop::Kind::CountCheck:
-      stoppedInside = !CountCheckStops(stop.CountCheck, outsideCounts);
+      stoppedOutside = !CountCheckStops(stop.CountCheck, ownCounts);
       break;
     case AnalysisStop::Kind::Parser:
-      stoppedInside = holder(stop.Position) != nullptr;
+      stoppedOutside = holder(stop.Position) != nullptr || afterEnd(stop.Position);
       break;
     case AnalysisStop::Kind::None:
       break;
   }
-  if (!stoppedInside) return std::nullopt;
+  if (!stoppedOutside) return std::nullopt;
+  MainImageBounds bounds;
+  bounds.end = end >= 0 && end < file.FileLength() ? static_cast<int32_t>(end) : -1;
+  if (lastHolding == nullptr) {
+    bounds.start = listed(0).Position;
+    return bounds;
+  }
   for (int j = 0; j < markers; ++j)
-    if (listed(j).Position >= lastHolding->end) return listed(j).Position;
+    if (listed(j).Position >= lastHolding->end) {
+      bounds.start = listed(j).Position;
+      return bounds;
+    }
   // The scan stopped before it: the next marker the lengths lead to.
   int64_t p = lastHolding->end;
   while (file.At(p + 1) == kFill) ++p;
   if (!file.Contains(p + 1)) return std::nullopt;
-  return static_cast<int32_t>(p);
+  bounds.start = static_cast<int32_t>(p);
+  return bounds;
+}
+
+std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState& analysis) {
+  const std::optional<MainImageBounds> bounds = MainImageOf(file, analysis);
+  if (!bounds) return std::nullopt;
+  return bounds->start;
 }
 
 }  // namespace vorn

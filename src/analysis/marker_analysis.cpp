@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "analysis/hex.h"
 #include "analysis/marker_codes.h"
@@ -71,7 +72,7 @@ constexpr CountCheck kCountChecks[] = {
 bool ScanMarkers(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
   const ByteStore& bytes = ctx.file.bytes;
-  const int64_t last = static_cast<int64_t>(bytes.size()) - 2;
+  const int64_t last = ScanLimit(a, ctx.file) - 2;
   for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
     // Straight to the next FF (megabytes of scan data hold few).
     const void* fill = std::memchr(bytes.data() + i, kFill, static_cast<size_t>(last - i + 1));
@@ -108,9 +109,19 @@ bool CheckCounts(AnalysisContext& ctx) {
       a.LastStop = {AnalysisStop::Kind::CountCheck, static_cast<int16_t>(i), 0};
       return false;
     }
-    if (check.code == kEOI && check.fails == Missing) a.ScanDataEnd = ctx.file.FileLength() - 1;
+    if (check.code == kEOI && check.fails == Missing)
+      a.ScanDataEnd = static_cast<int32_t>(ScanLimit(a, ctx.file) - 1);
   }
   return true;
+}
+
+// The bytes after the scan's end are not the main image's: one line says how many.
+void NoteTrailingData(AnalysisContext& ctx) {
+  const int64_t end = ScanLimit(ctx.analysis, ctx.file);
+  if (end >= ctx.file.FileLength()) return;
+  const std::string count = std::to_string(ctx.file.FileLength() - end);
+  AddLogLine(ctx.form.LOG, ctx.analysis, "画像終了の後にデータがあります（" + count + "バイト）",
+             static_cast<int32_t>(end));
 }
 
 // The file itself must begin with SOI, wherever the scan began.
@@ -214,6 +225,11 @@ bool CountCheckStops(int check, const std::array<int16_t, 256>& counts) {
   return c.verdict == Verdict::Stop && c.fails(counts[c.code]);
 }
 
+int64_t ScanLimit(const AnalysisState& analysis, const FileImage& file) {
+  const int64_t length = file.FileLength();
+  return analysis.AnalysisEnd >= 0 ? std::min<int64_t>(analysis.AnalysisEnd, length) : length;
+}
+
 void SetScanDataEnd(AnalysisState& analysis, int32_t p) {
   analysis.ScanDataEnd = p - 1;
 }
@@ -228,7 +244,8 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   ClearLog(ctx.form.LOG, a);
 
   if (!ScanMarkers(ctx)) return false;
-  const int last = a.LogLineCount - 1;
+  const int last = a.MarkerTableCount - 1;
+  NoteTrailingData(ctx);
   if (!CheckCounts(ctx)) return false;
   CheckStart(ctx);
   CheckLengths(ctx, last);

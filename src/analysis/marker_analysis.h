@@ -10,10 +10,14 @@ namespace vorn {
 // Fills the 256 Japanese marker descriptions (once, at start-up).
 void FillMarkerName(AnalysisState& analysis);
 
-// Empties every segment and table field, and LOG; then scans from AnalysisStart,
-// lists the markers, checks counts and lengths, dispatches every supported segment
-// to its parser and shows page 0 of both table stores. True when it ran to its end.
+// Empties every segment and table field, and LOG; then scans from AnalysisStart up
+// to AnalysisEnd (one line then says how many bytes follow), lists the markers,
+// checks counts and lengths, dispatches every supported segment to its parser and
+// shows page 0 of both table stores. True when it ran to its end.
 bool AnalyzeSegments(AnalysisContext& ctx);
+
+// Where the marker scan ends (exclusive): AnalysisEnd, or the end of the file.
+int64_t ScanLimit(const AnalysisState& analysis, const FileImage& file);
 
 // Whether the count check that stopped an analysis (AnalysisStop::CountCheck) stops
 // it with these marker counts.

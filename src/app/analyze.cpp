@@ -46,6 +46,7 @@ LoadResult LoadFileImage(AppState& app, const std::string& path, bool render, Ma
   app.file.bytes = std::move(bytes);
   SetUnsaved(app, false);
   app.analysis.AnalysisStart = 0;
+  app.analysis.AnalysisEnd = -1;
   app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(app.analysis.AnalysisStart));
   LoadResult result;
   result.completed = AnalyzeMarkers(app);

@@ -28,10 +28,10 @@ struct LoadResult {
 
 // Reads the file whole; a file that begins with another format's signature is
 // refused with a message naming it. Otherwise the bytes become the file image, Fname
-// shows path, nothing counts as unsaved, AnalysisStart is set to 0 and the file is
-// analysed;
-// when only a thumbnail's markers inside APPn segments stopped the analysis, deals
-// with restarting at the main image as mainImage says (RestartAtMainImage); when
+// shows path, nothing counts as unsaved, AnalysisStart is set to 0 (and the end of
+// the analysis to the end of the file) and the file is analysed; when only markers
+// outside the main image stopped the analysis, deals with analysing the main image
+// alone as mainImage says (RestartAtMainImage); when
 // render is set and the last analysis completed, renders the picture. A failed read
 // (or an empty or too large file) or a refused format changes nothing at all.
 LoadResult LoadFileImage(AppState& app, const std::string& path, bool render = true,

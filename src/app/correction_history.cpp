@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "analysis/segment_parsers.h"
 #include "app/display_state.h"
 #include "app/dump_handlers.h"
@@ -9,7 +11,8 @@ namespace vorn {
 namespace {
 
 // Bytes inserted or removed inside the scan move everything after them: the end of
-// the entropy-coded data and the markers the analysis found there. The decode and
+// the entropy-coded data, the markers the analysis found there and the end of the
+// main image. The decode and
 // the trace read up to that end, so it follows the change; the rest of the analysis
 // (the headers before the scan) stays valid.
 void FollowLengthChange(AnalysisState& analysis, const HistoryEntry& applied) {
@@ -22,6 +25,9 @@ void FollowLengthChange(AnalysisState& analysis, const HistoryEntry& applied) {
   }
   if (int64_t{analysis.ScanDataEnd} + 1 >= applied.Address)
     SetScanDataEnd(analysis, analysis.ScanDataEnd + 1 + growth);
+  // The main image's end moves with its EOI; bytes put in at that end are trailing.
+  if (analysis.AnalysisEnd > applied.Address)
+    analysis.AnalysisEnd = std::max(applied.Address, analysis.AnalysisEnd + growth);
 }
 
 // Shows the change's position and draws the picture again as after a correction.

@@ -6,14 +6,15 @@
 namespace vorn {
 
 MainImageRestart RestartAtMainImage(AppState& app, MainImageAnswer answer, bool render) {
-  const std::optional<int32_t> start = MainImageStart(app.file, app.analysis);
-  if (!start) return MainImageRestart::NotOffered;
+  const std::optional<MainImageBounds> bounds = MainImageOf(app.file, app.analysis);
+  if (!bounds) return MainImageRestart::NotOffered;
   if (answer == MainImageAnswer::No) return MainImageRestart::Declined;
   if (answer == MainImageAnswer::Ask &&
       app.Message("メイン画像から解析しますか", window::Buttons::YesNo) != window::Answer::Yes)
     return MainImageRestart::Declined;
-  return RestartAnalysisAt(app, *start, render) == StartChange::Completed ? MainImageRestart::Completed
-                                                                          : MainImageRestart::Stopped;
+  app.analysis.AnalysisEnd = bounds->end;
+  return RestartAnalysisAt(app, bounds->start, render) == StartChange::Completed ? MainImageRestart::Completed
+                                                                                 : MainImageRestart::Stopped;
 }
 
 }  // namespace vorn

@@ -98,6 +98,9 @@ StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render) {
 
 StartChange RestartAnalysisAt(AppState& app, int32_t p, bool render) {
   app.analysis.AnalysisStart = p;
+  // A start at or after the main image's end (the data after it) analyses on to the
+  // end of the file.
+  if (p >= app.analysis.AnalysisEnd) app.analysis.AnalysisEnd = -1;
   app.form.STANA.text = HexNoZeros(static_cast<uint32_t>(p));
   if (!AnalyzeMarkers(app)) return StartChange::Stopped;
   if (render) RenderImage(app);

@@ -20,7 +20,8 @@ StartChange ChangeAnalysisStart(AppState& app, int32_t p, bool render = true);
 
 // What ChangeAnalysisStart does after Yes for a marker at p: AnalysisStart and STANA
 // become p, the analysis runs again and, when render is set and it completed, the
-// picture is rendered. Returns Stopped or Completed.
+// picture is rendered. A start at or after AnalysisEnd clears it. Returns Stopped or
+// Completed.
 StartChange RestartAnalysisAt(AppState& app, int32_t p, bool render = true);
 
 }  // namespace vorn

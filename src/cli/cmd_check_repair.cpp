@@ -12,6 +12,7 @@
 
 #include "analysis/file_signature.h"
 #include "analysis/hex.h"
+#include "analysis/main_image.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
@@ -30,6 +31,8 @@ struct Prepared {
   std::string firstMessage;  // of an analysis that stopped
   std::unique_ptr<ScanModel> model;
   std::string problem;  // the analysis completed, but the scan cannot be decoded
+  // Bytes after the EOI that ends the first scan; -1: no scan found.
+  int64_t trailing = -1;
 };
 
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
@@ -41,6 +44,8 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   }
   const int64_t scanData = FirstScanData(bytes);
   if (scanData >= 0) {
+    const int64_t end = ImageEndAfter(bytes, scanData);
+    prepared.trailing = end >= 0 ? static_cast<int64_t>(bytes.size()) - end : 0;
     app.file.bytes.assign(bytes.begin(), bytes.begin() + scanData);
     app.file.bytes.push_back(0xFF);
     app.file.bytes.push_back(0xD9);
@@ -82,6 +87,7 @@ struct Checked {
   Status status = Status::Ok;
   DamageReport report;
   std::string message;  // Stopped, Unreadable
+  int64_t trailing = -1;
 };
 
 Checked CheckOne(const std::string& path) {
@@ -96,6 +102,7 @@ Checked CheckOne(const std::string& path) {
     return checked;
   }
   const Prepared prepared = Prepare(session, bytes);
+  checked.trailing = prepared.trailing;
   if (!prepared.completed) {
     checked.status = Status::Stopped;
     checked.message = prepared.firstMessage;
@@ -160,6 +167,10 @@ std::string Json(const std::string& text) {
   return out + "\"";
 }
 
+std::string TrailingJson(int64_t trailing) {
+  return trailing >= 0 ? std::to_string(trailing) : std::string("null");
+}
+
 std::string CheckLine(const std::string& path, const Checked& c) {
   switch (c.status) {
     case Status::Ok:
@@ -189,6 +200,7 @@ std::string CheckJson(const std::string& path, const Checked& c) {
                                                     : Json(c.message));
   out += ",\"mcus_decoded\":" + (analysed ? std::to_string(c.report.mcusDecoded) : std::string("null"));
   out += ",\"mcus_expected\":" + (analysed ? std::to_string(c.report.mcusExpected) : std::string("null"));
+  out += ",\"trailing_bytes\":" + TrailingJson(analysed ? c.trailing : -1);
   return out + "}";
 }
 
@@ -322,7 +334,8 @@ int RunRepair(std::vector<std::string> args) {
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
     line += "],\"output\":" + (written ? Json(output) : std::string("null"));
     line += std::string(",\"written\":") + (written ? "true" : "false");
-    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten)) + "}";
+    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
+    line += ",\"trailing_bytes\":" + TrailingJson(prepared.trailing) + "}";
     std::cout << line << '\n';
   } else {
     for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';

@@ -1,5 +1,6 @@
-// Where the main image of a camera file begins: a thumbnail's markers inside APPn
-// segments stop the analysis, and only then is a restart past them offered.
+// Where the main image of a camera file lies: a thumbnail's markers inside APPn
+// segments, or what follows the main image's EOI, stop the analysis, and only then
+// is an analysis of the main image alone offered.
 #include "analysis/main_image.h"
 
 #include <gtest/gtest.h>
@@ -32,9 +33,17 @@ void MainImage(JpegBuilder& b) {
   b.Raw(std::vector<uint8_t>(f.bytes.begin() + f.dqt, f.bytes.end()));
 }
 
+// The same with a second scan of its own before its EOI.
+void MainImageWithTwoScans(JpegBuilder& b) {
+  const MinimalFile f = BuildMinimal();
+  b.Raw(std::vector<uint8_t>(f.bytes.begin() + f.dqt, f.bytes.begin() + f.eoi));
+  b.Sos(GreyScan()).Raw({0x00}).Eoi();
+}
+
 struct Layout {
   std::vector<uint8_t> bytes;
   std::optional<int32_t> mainImage;  // where the restart is offered, if it is
+  int32_t end = -1;                  // just after the main image's EOI, when bytes follow it
 };
 
 struct LayoutRow {
@@ -48,14 +57,16 @@ void PrintTo(const LayoutRow& row, std::ostream* os) {
 
 class MainImageStartOf : public ::testing::TestWithParam<LayoutRow> {};
 
-TEST_P(MainImageStartOf, IsOfferedOnlyWhenTheStopLiesInsideApplicationSegments) {
+TEST_P(MainImageStartOf, IsOfferedOnlyWhenTheStopLiesInsideApplicationSegmentsOrAfterTheImage) {
   const Layout layout = GetParam().build();
   AnalysisHarness h;
   const bool completed = h.Analyse(layout.bytes);
   EXPECT_EQ(MainImageStart(h.file, h.analysis), layout.mainImage);
   if (!layout.mainImage) return;
+  EXPECT_EQ(MainImageOf(h.file, h.analysis)->end, layout.end);
   EXPECT_FALSE(completed);
   // From there the main image analyses to its end.
+  h.analysis.AnalysisEnd = layout.end;
   EXPECT_TRUE(h.Analyse(layout.bytes, *layout.mainImage));
   EXPECT_EQ(MainImageStart(h.file, h.analysis), std::nullopt);
 }
@@ -121,15 +132,32 @@ const LayoutRow kLayouts[] = {
      [] {
        JpegBuilder b;
        b.Soi().App(1, Carrying("Exif", BuildMinimal().bytes));
-       MainImage(b);
-       b.Sos(GreyScan()).Raw({0x00}).Eoi();
+       MainImageWithTwoScans(b);
        return Layout{b.Bytes(), std::nullopt};
      }},
     {"ASecondImageAfterTheEoiAsInMpoFiles",
      [] {
        JpegBuilder b;
        b.Soi().App(1, Carrying("Exif", BuildMinimal().bytes));
+       const int32_t main = b.Size();
        MainImage(b);
+       const int32_t end = b.Size();
+       b.Raw(BuildMinimal().bytes);
+       return Layout{b.Bytes(), main, end};
+     }},
+    {"ASecondImageAfterTheEoiWithoutThumbnail",
+     [] {
+       JpegBuilder b;
+       b.Raw(BuildMinimal().bytes);
+       const int32_t end = b.Size();
+       b.Raw({0, 0, 0xFF, 0xD8}).Raw(BuildMinimal().bytes);
+       return Layout{b.Bytes(), 0, end};
+     }},
+    {"TheMainImageStopsBeforeWhatFollowsIt",
+     [] {
+       JpegBuilder b;
+       b.Soi();
+       MainImageWithTwoScans(b);
        b.Raw(BuildMinimal().bytes);
        return Layout{b.Bytes(), std::nullopt};
      }},

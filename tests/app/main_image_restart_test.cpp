@@ -1,9 +1,14 @@
-// Opening a camera file: the thumbnail in its EXIF segment stops the analysis, and
-// the window offers to analyse the main image instead.
+// Opening a camera file: the thumbnail in its EXIF segment, or what follows the main
+// image's EOI, stops the analysis, and the window offers to analyse the main image
+// instead.
 #include "app/main_image_restart.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "analysis/message_log.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/segment_list.h"
@@ -139,6 +144,137 @@ TEST(MainImageRestart, EveryWayOfOpeningAFileAsksOnce) {
     EXPECT_EQ(s.dialogs.Texts(), Concat(Concat(kStopMessages, {kQuestion}), kMainImageMessages));
     EXPECT_EQ(s.form.STANA.text, "2BB");
     EXPECT_TRUE(s.form.SAVE.enabled);
+  }
+}
+
+// Files with data after the main image's EOI, made by make_camera_fixtures.py: where
+// that EOI ends and how many bytes follow it.
+struct TrailedFile {
+  const char* name;
+  int32_t end;
+  int32_t trailing;
+};
+const TrailedFile kTrailedFiles[] = {
+    {"motion_photo.jpg", 0xAC3, 1251},   // EXIF thumbnail, an MP4 after the EOI
+    {"appended_jpeg.jpg", 0x6A3, 967},   // a second JPEG file
+    {"vendor_trailer.jpg", 0x6A3, 612},  // random bytes with FF D8, FF C0, FF DA
+    {"two_frames.mpo", 0x9E2, 1737},     // EXIF thumbnail, MPF, the second frame
+};
+
+std::string FixturePath(const char* name) {
+  std::string path = VORN_SOURCE_DIR;
+  path += "/tests/fixtures/";
+  path += name;
+  return path;
+}
+
+// The largest difference of a channel between the window's picture and libjpeg's.
+int LargestDifference(const WindowSession& s, const DecodedPicture& peer) {
+  const int X = s.rec.frame.FrameWidth, Y = s.rec.frame.FrameHeight;
+  if (!peer.ok || peer.width != X || peer.height != Y) return 256;
+  int largest = 0;
+  for (int y = 0; y < Y; ++y)
+    for (int x = 0; x < X; ++x) {
+      const uint32_t ours = s.decode.ImagePixels[static_cast<size_t>(Y - 1 - y) * X + x];
+      for (int c = 0; c < 3; ++c) {
+        const int theirs = peer.rgb[(static_cast<size_t>(y) * X + x) * 3 + static_cast<size_t>(c)];
+        largest = std::max(largest, std::abs(static_cast<int>(ours >> (16 - 8 * c) & 0xFF) - theirs));
+      }
+    }
+  return largest;
+}
+
+// Sets a bit as a double click on a candidate line does.
+void Correct(WindowSession& s, int32_t position, int bit) {
+  ClearLog(s.form.LOG, s.analysis);
+  AddLogLine(s.form.LOG, s.analysis, "candidate", position);
+  s.form.LOG.tag = kCandidateListTag;
+  s.inspect.BitCandidate[0] = BitCandidateEntry{0, position, bit, 0};
+  s.form.LOG.DblClick(0);
+}
+
+TEST(MainImageRestart, DataAfterTheMainImageIsLeftOutOnYesAndKeptByASave) {
+  for (const TrailedFile& t : kTrailedFiles) {
+    SCOPED_TRACE(t.name);
+    const std::string path = FixturePath(t.name);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(t.end + t.trailing));
+
+    WindowSession s;
+    EXPECT_TRUE(s.LoadFile(path));
+    const Texts asked = s.dialogs.Texts();
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), kQuestion), 1);
+    // The list ends at the main image's EOI, and one line says what follows it.
+    const Texts& log = s.form.LOG.lines;
+    ASSERT_GE(log.size(), 2u);
+    const int last = static_cast<int>(log.size()) - 1;
+    EXPECT_TRUE(log[last - 1].ends_with(":画像終了が見つかりました")) << log[last - 1];
+    EXPECT_EQ(s.analysis.LineAddress[last - 1], t.end - 2);
+    EXPECT_EQ(log[last], "画像終了の後にデータがあります（" + std::to_string(t.trailing) + "バイト）");
+    EXPECT_EQ(s.analysis.LineAddress[last], t.end);
+    EXPECT_TRUE(s.form.SAVE.enabled);
+    EXPECT_LE(LargestDifference(s, DecodeWithLibjpeg(bytes)), 3);
+
+    // No: the stopped analysis, as without the question.
+    WindowSession declined;
+    for (int n = 0; n < 20; ++n) declined.dialogs.answers.push_back(window::Answer::No);
+    EXPECT_FALSE(declined.LoadFile(path));
+    WindowSession unasked;
+    EXPECT_FALSE(LoadFileImage(unasked.app, path, true, MainImageAnswer::No).completed);
+    EXPECT_EQ(declined.dialogs.Texts().back(), kQuestion);
+    EXPECT_EQ(ShownBy(declined), ShownBy(unasked));
+    EXPECT_GT(declined.analysis.MarkerTable[declined.analysis.MarkerTableCount - 1].Position, t.end);
+
+    // A correction in the scan and one in the trailing bytes: the save writes both,
+    // and every other byte as it was.
+    std::vector<uint8_t> expected = bytes;
+    const int32_t inScan = s.rec.scan.ScanDataStart + 5, inTrailer = t.end + t.trailing / 2;
+    for (const int32_t position : {inScan, inTrailer}) {
+      const int bit = bytes[static_cast<size_t>(position)] & 0x01 ? 6 : 7;
+      Correct(s, position, bit);
+      expected[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
+    }
+    EXPECT_EQ(s.file.bytes, expected);
+    const std::string saved = TempDir() + "/saved.jpg";
+    s.dialogs.savePaths.push_back(saved);
+    SAVE_Click(s.app);
+    EXPECT_EQ(ReadFileBytes(saved), expected);
+
+    // A double click on the trailing data's line analyses on from there, to the end
+    // of the file, when an appended picture begins there.
+    const bool appended = bytes[static_cast<size_t>(t.end)] == 0xFF;
+    EXPECT_EQ(ChangeAnalysisStart(s.app, t.end), appended ? StartChange::Completed : StartChange::NotAMarker);
+    EXPECT_EQ(s.analysis.AnalysisEnd, appended ? -1 : t.end);
+  }
+}
+
+TEST(MainImageRestart, ACameraOriginalThatDebianShipsOpensOnYes) {
+  // mate-backgrounds' Wood.jpg: an EXIF thumbnail, then 23,299 bytes after the EOI
+  // (zeros, then what is left of a second JPEG file).
+  const std::string wood = "/usr/share/backgrounds/mate/nature/Wood.jpg";
+  const std::vector<uint8_t> bytes = ReadFileBytes(wood);
+  if (bytes.size() != 525520) GTEST_SKIP() << wood << " is not installed (package mate-backgrounds)";
+  WindowSession s;
+  EXPECT_TRUE(s.LoadFile(wood));
+  EXPECT_EQ(s.form.STANA.text, "FDB5");
+  EXPECT_EQ(s.form.LOG.lines.back(), "画像終了の後にデータがあります（23299バイト）");
+  EXPECT_TRUE(s.form.SAVE.enabled);
+  // Its bright highlights overshoot 0..255 before the colour conversion, which
+  // libjpeg clamps and ours does not: a few levels more than elsewhere.
+  EXPECT_LE(LargestDifference(s, DecodeWithLibjpeg(bytes)), 5);
+}
+
+TEST(MainImageRestart, CheckJudgesTheMainImageAndCountsTheBytesAfterIt) {
+  std::vector<std::string> args = {"check", "--json"};
+  for (const TrailedFile& t : kTrailedFiles) args.push_back(FixturePath(t.name));
+  const CliResult r = RunCli(args);
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  const Texts lines = r.OutLines();
+  ASSERT_EQ(lines.size(), std::size(kTrailedFiles));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_NE(lines[i].find("\"status\":\"ok\""), std::string::npos) << lines[i];
+    EXPECT_TRUE(lines[i].ends_with(",\"trailing_bytes\":" + std::to_string(kTrailedFiles[i].trailing) + "}"))
+        << lines[i];
   }
 }
 

@@ -121,17 +121,17 @@ TEST(CheckCli, JsonObjectsCarryTheSameFindings) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0], "{\"file\":\"" + clean +
                           "\",\"status\":\"ok\",\"mcu\":null,\"position\":null,\"reason\":null,"
-                          "\"mcus_decoded\":24,\"mcus_expected\":24}");
+                          "\"mcus_decoded\":24,\"mcus_expected\":24,\"trailing_bytes\":0}");
   EXPECT_EQ(lines[1].rfind("{\"file\":\"" + damaged + "\",\"status\":\"damaged\",\"mcu\":[", 0), 0u)
       << lines[1];
   EXPECT_NE(lines[1].find("\"reason\":\"foreign marker FF"), std::string::npos) << lines[1];
-  EXPECT_NE(lines[1].find("\"mcus_expected\":24}"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[1].find("\"mcus_expected\":24,\"trailing_bytes\":0}"), std::string::npos) << lines[1];
   const std::string escaped =
       stopped.substr(0, stopped.size() - 15) + "st\\u00ff\xC3\xA9\\u00e3\\u0081pped.jpg";
   EXPECT_EQ(lines[2], "{\"file\":\"" + escaped +
                           "\",\"status\":\"stopped\",\"mcu\":null,\"position\":null,"
                           "\"reason\":\"ハフマンテーブル定義がありません（中止）\","
-                          "\"mcus_decoded\":null,\"mcus_expected\":null}");
+                          "\"mcus_decoded\":null,\"mcus_expected\":null,\"trailing_bytes\":null}");
 }
 
 TEST(RepairCli, WritesTheRepairedFileAndSaysWhatItChanged) {
@@ -147,7 +147,7 @@ TEST(RepairCli, WritesTheRepairedFileAndSaysWhatItChanged) {
   const auto j = RunCli({"repair", "--json", in, "-o", jsonOut});
   EXPECT_EQ(j.exitCode, 0);
   EXPECT_EQ(j.out, "{\"file\":\"" + in + "\",\"result\":\"repaired\",\"edits\":[\"" + d.Hex8(d.ff + 1) +
-                       ":+00\"],\"output\":\"" + jsonOut + "\",\"written\":true,\"write_error\":null}\n");
+                       ":+00\"],\"output\":\"" + jsonOut + "\",\"written\":true,\"write_error\":null,\"trailing_bytes\":0}\n");
   EXPECT_EQ(ReadFileBytes(jsonOut), d.original);
 }
 
@@ -215,13 +215,17 @@ TEST(CheckRepairCli, CameraFileIsCheckedAndRepairedOnItsMainImage) {
   const std::string clean = WriteTempFile(camera, "camera.jpg");
   const auto checked = RunCli({"check", "--json", clean});
   EXPECT_EQ(checked.exitCode, 0) << checked.out;
-  // 80 x 48 at 4:4:4: 10 x 6 MCUs.
+  // 80 x 48 at 4:4:4: 10 x 6 MCUs; the second JPEG and the zeros trail the first.
+  const std::string trailing = std::to_string(trailer.size() + 100);
   EXPECT_EQ(checked.out, "{\"file\":\"" + clean +
                              "\",\"status\":\"ok\",\"mcu\":null,\"position\":null,\"reason\":null,"
-                             "\"mcus_decoded\":60,\"mcus_expected\":60}\n");
-  const auto untouched = RunCli({"repair", clean, "-o", dir + "/untouched.jpg"});
+                             "\"mcus_decoded\":60,\"mcus_expected\":60,\"trailing_bytes\":" +
+                             trailing + "}\n");
+  const auto untouched = RunCli({"repair", "--json", clean, "-o", dir + "/untouched.jpg"});
   EXPECT_EQ(untouched.exitCode, 0);
-  EXPECT_EQ(untouched.out, "result: clean\n");
+  EXPECT_EQ(untouched.out, "{\"file\":\"" + clean +
+                               "\",\"result\":\"clean\",\"edits\":[],\"output\":null,\"written\":false,\"write_error\":null,\"trailing_bytes\":" +
+                               trailing + "}\n");
   EXPECT_FALSE(std::filesystem::exists(dir + "/untouched.jpg"));
 
   const LostStuffing d(camera);

@@ -154,6 +154,7 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   const std::vector<uint8_t> original = CountingBytes(600);
   h.Open(original);
   h.analysis.ScanDataEnd = 0x1F0;  // the change lies inside the scan data
+  h.analysis.AnalysisEnd = 0x1F3;  // after the EOI that follows it: trailing data from there
   h.form.SAVE.enabled = true;
   std::vector<uint8_t> changed = original;
   changed.erase(changed.begin() + row.change.Address, changed.begin() + row.change.Address + row.erased);
@@ -165,6 +166,7 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   ASSERT_TRUE(ApplyChange(h.app, change));
   EXPECT_EQ(h.file.bytes, changed);
   EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0 + growth);
+  EXPECT_EQ(h.analysis.AnalysisEnd, 0x1F3 + growth);
   EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
   EXPECT_EQ(h.dump.SelectedCell, row.change.Address % 256);
   EXPECT_TRUE(h.form.UNDO.enabled);
@@ -176,6 +178,7 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   EXPECT_EQ(h.file.bytes, original);
   EXPECT_EQ(h.file.FileLength(), 600);
   EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0);
+  EXPECT_EQ(h.analysis.AnalysisEnd, 0x1F3);
   EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
   EXPECT_EQ(h.form.DMPI.text, Hex2Of(original[static_cast<size_t>(row.change.Address)]));
   EXPECT_FALSE(h.form.UNDO.enabled);
