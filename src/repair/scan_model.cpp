@@ -1,6 +1,7 @@
 #include "repair/scan_model.h"
 
 #include "analysis/marker_codes.h"
+#include "analysis/mcu_sampling.h"
 #include "analysis/zigzag.h"
 
 namespace vorn {
@@ -28,7 +29,9 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   model.blockCount = 0;
   model.hMax = model.vMax = 1;
   for (int c = 0; c < model.components; ++c) {
-    const int h = frame.HSampling[c], v = frame.VSampling[c];
+    // As the scan codes it: a grey frame one block per MCU, whatever its header says.
+    const McuSampling s = ComponentSampling(frame, c);
+    const int h = s.h, v = s.v;
     const int dc = rec.scan.DcTableSelector[c], ac = rec.scan.AcTableSelector[c], q = frame.QuantSelector[c];
     if (h < 1 || v < 1 || h > 4 || v > 4) {
       why = "a sampling factor is out of range";
