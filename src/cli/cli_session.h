@@ -15,6 +15,7 @@ namespace vorn::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitStopped = 1;
 inline constexpr int kExitError = 2;
+inline constexpr int kExitUnsupported = 3;  // check, repair: a valid file the decoder does not read
 
 struct CliSession {
   CliSession();

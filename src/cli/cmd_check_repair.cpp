@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/hex.h"
+#include "analysis/marker_codes.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
@@ -27,14 +28,41 @@ namespace {
 struct Prepared {
   bool completed = false;
   std::string firstMessage;  // of an analysis that stopped
+  // Why the file, though valid JPEG, is none the decoder reads; empty when nothing
+  // says so.
+  std::string unsupported;
   std::unique_ptr<ScanModel> model;
   std::string problem;  // the analysis completed, but the scan cannot be decoded
 };
 
+// A valid file the decoder does not read: another frame type than baseline, a frame
+// header beyond the decoder's limits (its analysis stopped there with stopMessage),
+// or a first scan that holds fewer components than the frame (one scan a component).
+std::string UnsupportedReason(const AppState& app, uint8_t frameCode, bool completed,
+                              const std::string& stopMessage) {
+  if (frameCode != 0 && frameCode != marker::kSOF0) return app.analysis.MarkerName[frameCode];
+  if (completed) {
+    const int16_t inScan = app.rec.scan.ScanComponentCount;
+    return inScan < app.rec.frame.ComponentCount ? "スキャン開始の成分数がフレームの成分数より少ないです"
+                                                 : "";
+  }
+  const AnalysisStop& stop = app.analysis.LastStop;
+  const FileImage& file = app.file;
+  const int64_t p = stop.Position;
+  if (stop.StopKind != AnalysisStop::Kind::Parser || !file.Contains(p + 8) || file.At(p + 1) != marker::kSOF0)
+    return "";
+  // A header cut short, or a width of 0, is no frame at all; every other field the
+  // frame header refuses is one an encoder may write.
+  const int64_t end = p + 2 + file.At(p + 2) * 256 + file.At(p + 3);
+  if (end > file.FileLength() || (file.At(p + 7) == 0 && file.At(p + 8) == 0)) return "";
+  return stopMessage;
+}
+
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   AppState& app = session.state;
   Prepared prepared;
-  const int64_t scanData = FirstScanData(bytes);
+  uint8_t frameCode = 0;
+  const int64_t scanData = FirstScanData(bytes, &frameCode);
   if (scanData >= 0) {
     app.file.bytes.assign(bytes.begin(), bytes.begin() + scanData);
     app.file.bytes.push_back(0xFF);
@@ -53,12 +81,15 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
     prepared.completed = restart == MainImageRestart::Completed;
     if (restart == MainImageRestart::Stopped) before = restartFrom;
   }
+  const auto& messages = session.dialogs.messages;
+  const std::string stopMessage = messages.size() > before ? OneLine(messages.back().text) : "";
+  prepared.unsupported = UnsupportedReason(app, frameCode, prepared.completed, stopMessage);
   app.file.bytes = bytes;
   if (!prepared.completed) {
-    if (session.dialogs.messages.size() > before)
-      prepared.firstMessage = OneLine(session.dialogs.messages[before].text);
+    if (messages.size() > before) prepared.firstMessage = OneLine(messages[before].text);
     return prepared;
   }
+  if (!prepared.unsupported.empty()) return prepared;
   prepared.model = ScanModelOf(app, prepared.problem);
   return prepared;
 }
@@ -71,12 +102,12 @@ FileError ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   return error;
 }
 
-enum class Status { Ok, Damaged, Stopped, Unreadable };
+enum class Status { Ok, Damaged, Stopped, Unreadable, Unsupported };
 
 struct Checked {
   Status status = Status::Ok;
   DamageReport report;
-  std::string message;  // Stopped, Unreadable
+  std::string message;  // Stopped, Unreadable, Unsupported
 };
 
 Checked CheckOne(const std::string& path) {
@@ -91,6 +122,11 @@ Checked CheckOne(const std::string& path) {
     return checked;
   }
   const Prepared prepared = Prepare(session, bytes);
+  if (!prepared.unsupported.empty()) {
+    checked.status = Status::Unsupported;
+    checked.message = prepared.unsupported;
+    return checked;
+  }
   if (!prepared.completed) {
     checked.status = Status::Stopped;
     checked.message = prepared.firstMessage;
@@ -139,12 +175,14 @@ std::string CheckLine(const std::string& path, const Checked& c) {
       return path + ": stopped: " + c.message;
     case Status::Unreadable:
       return path + ": unreadable: " + c.message;
+    case Status::Unsupported:
+      return path + ": unsupported: " + c.message;
   }
   return path;
 }
 
 std::string CheckJson(const std::string& path, const Checked& c) {
-  static const char* const kStatus[] = {"ok", "damaged", "stopped", "unreadable"};
+  static const char* const kStatus[] = {"ok", "damaged", "stopped", "unreadable", "unsupported"};
   const bool analysed = c.status == Status::Ok || c.status == Status::Damaged;
   const bool damaged = c.status == Status::Damaged;
   std::string out = "{\"file\":" + Json(path) + ",\"status\":\"" + kStatus[static_cast<int>(c.status)] + "\"";
@@ -204,14 +242,17 @@ int RunCheck(std::vector<std::string> args) {
   for (std::thread& t : pool) t.join();
   if (progress) std::cerr << "\r\033[K" << std::flush;
 
-  bool allOk = true, unreadable = false;
+  bool damaged = false, unreadable = false, unsupported = false;
   for (size_t i = 0; i < files.size(); ++i) {
+    const Status status = results[i].status;
     std::cout << (json ? CheckJson(files[i], results[i]) : CheckLine(files[i], results[i])) << '\n';
-    allOk = allOk && results[i].status == Status::Ok;
-    unreadable = unreadable || results[i].status == Status::Unreadable;
+    damaged = damaged || status == Status::Damaged || status == Status::Stopped;
+    unreadable = unreadable || status == Status::Unreadable;
+    unsupported = unsupported || status == Status::Unsupported;
   }
   if (unreadable) return kExitError;
-  return allOk ? kExitOk : kExitStopped;
+  if (damaged) return kExitStopped;
+  return unsupported ? kExitUnsupported : kExitOk;
 }
 
 int RunRepair(std::vector<std::string> args) {
@@ -253,7 +294,10 @@ int RunRepair(std::vector<std::string> args) {
   std::vector<ScanEdit> applied;
   RepairResult result = RepairResult::NotRepaired;
   std::vector<uint8_t> repaired = bytes;
-  if (!prepared.completed) {
+  const bool unsupported = !prepared.unsupported.empty();
+  if (unsupported) {
+    std::cerr << "vorn-cli: " << path << ": unsupported: " << prepared.unsupported << '\n';
+  } else if (!prepared.completed) {
     std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
   } else if (!prepared.model) {
     std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
@@ -277,9 +321,10 @@ int RunRepair(std::vector<std::string> args) {
     for (size_t i = before; i < session.dialogs.messages.size(); ++i)
       std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
   }
-  const char* text = result == RepairResult::Repaired ? "repaired"
-                     : result == RepairResult::Clean  ? "clean"
-                                                      : "not repaired";
+  const char* text = unsupported                        ? "unsupported"
+                     : result == RepairResult::Repaired ? "repaired"
+                     : result == RepairResult::Clean    ? "clean"
+                                                        : "not repaired";
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
@@ -290,6 +335,7 @@ int RunRepair(std::vector<std::string> args) {
     std::cout << "result: " << text << '\n';
   }
   if (result == RepairResult::Repaired && !written) return kExitError;
+  if (unsupported) return kExitUnsupported;
   return result == RepairResult::NotRepaired ? kExitStopped : kExitOk;
 }
 
