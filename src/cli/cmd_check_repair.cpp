@@ -1,11 +1,16 @@
 // vorn-cli check [--json] FILE...: whether the scan of each file is whole, checked
 // in parallel, one line a file in argument order.
-// vorn-cli repair [--json] [--max-edits N] FILE -o OUT.jpg: the verified repair,
-// written (as the save command writes) only when the scan then checks clean.
+// vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
+// verified repair, written (as the save command writes) only when the scan then checks
+// clean, within a time limit.
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -198,6 +203,39 @@ std::string CheckJson(const std::string& path, const Checked& c) {
   return out + "}";
 }
 
+// A number of seconds, 0 or more (a decimal fraction allowed).
+bool ParseSeconds(const std::string& text, double& seconds) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || std::isspace(static_cast<unsigned char>(text[0])))
+    return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value)) return false;
+  seconds = value;
+  return true;
+}
+
+// "\rrepair: 42%" on stderr while a repair runs, once it has run for a second, when
+// stderr is a terminal; Clear removes the line.
+class RepairProgress {
+ public:
+  RepairProgress() : terminal_(isatty(STDERR_FILENO) != 0), started_(std::chrono::steady_clock::now()) {}
+  void Show(double fraction) {
+    if (!terminal_ || std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1)) return;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+    if (percent == shown_) return;
+    shown_ = percent;
+    std::cerr << "\rrepair: " << percent << '%' << std::flush;
+  }
+  void Clear() {
+    if (shown_ >= 0) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  bool terminal_;
+  std::chrono::steady_clock::time_point started_;
+  int shown_ = -1;
+};
+
 int Threads() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
@@ -258,6 +296,7 @@ int RunCheck(std::vector<std::string> args) {
 int RunRepair(std::vector<std::string> args) {
   bool json = false;
   int32_t maxEdits = 4;
+  double timeLimit = -1;  // by the file's size
   std::string output;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -270,6 +309,10 @@ int RunRepair(std::vector<std::string> args) {
       if (i + 1 >= args.size() || !ParseDecimal(args[i + 1], maxEdits))
         return UsageError("repair: --max-edits needs a number");
       ++i;
+    } else if (a == "--time-limit") {
+      if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], timeLimit))
+        return UsageError("repair: --time-limit needs a number of seconds");
+      ++i;
     } else if (a == "-o") {
       if (i + 1 >= args.size()) return UsageError("repair: -o needs a file name");
       output = args[++i];
@@ -280,7 +323,8 @@ int RunRepair(std::vector<std::string> args) {
     }
   }
   if (positional.size() != 1 || output.empty())
-    return UsageError("repair: usage: repair [--json] [--max-edits N] FILE -o OUT.jpg");
+    return UsageError(
+        "repair: usage: repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg");
   const std::string& path = positional[0];
 
   CliSession session;
@@ -289,9 +333,13 @@ int RunRepair(std::vector<std::string> args) {
   std::vector<uint8_t> bytes;
   const FileError error = ReadBytes(path, bytes);
   if (!error.ok()) return ReadFailure(path, error);
+  SearchControl control;
+  control.deadline =
+      Deadline::After(timeLimit >= 0 ? timeLimit : DefaultTimeLimit(static_cast<int64_t>(bytes.size())));
   const Prepared prepared = Prepare(session, bytes);
 
   std::vector<ScanEdit> applied;
+  bool timedOut = false;
   RepairResult result = RepairResult::NotRepaired;
   std::vector<uint8_t> repaired = bytes;
   const bool unsupported = !prepared.unsupported.empty();
@@ -302,11 +350,14 @@ int RunRepair(std::vector<std::string> args) {
   } else if (!prepared.model) {
     std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
   } else {
-    SearchControl control;
+    RepairProgress progress;
     control.threads = Threads();
+    control.progress = [&progress](double fraction) { progress.Show(fraction); };
     const RepairRun run = RepairScan(*prepared.model, repaired, maxEdits, control);
+    progress.Clear();
     applied = run.applied;
     result = run.result;
+    timedOut = run.timedOut && result == RepairResult::NotRepaired;
   }
 
   bool written = false;
@@ -328,11 +379,11 @@ int RunRepair(std::vector<std::string> args) {
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
-    line += "],\"output\":" + (written ? Json(output) : std::string("null")) + "}";
-    std::cout << line << '\n';
+    line += "],\"output\":" + (written ? Json(output) : std::string("null"));
+    std::cout << line << (timedOut ? ",\"time_limit_reached\":true}" : "}") << '\n';
   } else {
     for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';
-    std::cout << "result: " << text << '\n';
+    std::cout << "result: " << text << (timedOut ? " (time limit reached)" : "") << '\n';
   }
   if (result == RepairResult::Repaired && !written) return kExitError;
   if (unsupported) return kExitUnsupported;

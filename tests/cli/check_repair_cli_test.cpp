@@ -161,13 +161,22 @@ TEST(RepairCli, WritesNothingUnlessRepaired) {
       {{"repair", clean, "-o", dir + "/a.jpg"}, 0, "result: clean"},
       {{"repair", "--max-edits", "0", damaged, "-o", dir + "/b.jpg"}, 1, "result: not repaired"},
       {{"repair", stopped, "-o", dir + "/c.jpg"}, 1, "result: not repaired"},
+      // No time: the search stops before its first trial.
+      {{"repair", "--time-limit", "0", damaged, "-o", dir + "/d.jpg"},
+       1,
+       "result: not repaired (time limit reached)"},
   };
   for (const Case& c : cases) {
     const auto r = RunCli(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << r.err;
     EXPECT_EQ(r.OutLines(), std::vector<std::string>{c.result}) << c.args[1];
   }
-  for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg"})
+  const auto json = RunCli({"repair", "--json", "--time-limit", "0", damaged, "-o", dir + "/e.jpg"});
+  EXPECT_NE(
+      json.out.find("\"result\":\"not repaired\",\"edits\":[],\"output\":null,\"time_limit_reached\":true}"),
+      std::string::npos)
+      << json.out;
+  for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg", "/e.jpg"})
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
 }
 
@@ -266,6 +275,8 @@ TEST(CheckRepairCli, UsageErrorsExitWithTwo) {
       {"repair", in},
       {"repair", in, "-o"},
       {"repair", "--max-edits", "x", in, "-o", TempDir() + "/o.jpg"},
+      {"repair", "--time-limit", "-1", in, "-o", TempDir() + "/o.jpg"},
+      {"repair", "--time-limit", "soon", in, "-o", TempDir() + "/o.jpg"},
       {"repair", in, in, "-o", TempDir() + "/o.jpg"},
       {"repair", TempDir() + "/missing.jpg", "-o", TempDir() + "/o.jpg"},
   };
