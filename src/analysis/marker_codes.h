@@ -25,4 +25,10 @@ constexpr bool IsRestartMarker(uint8_t code) {
   return code >= kRST0 && code <= kRST7;
 }
 
+// SOF0 .. SOF15: a frame header of some coding process (C4, C8 and CC are DHT, JPG
+// and DAC).
+constexpr bool IsFrameMarker(uint8_t code) {
+  return code >= kSOF0 && code <= 0xCF && code != kDHT && code != 0xC8 && code != 0xCC;
+}
+
 }  // namespace vorn::marker

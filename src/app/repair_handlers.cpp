@@ -27,6 +27,7 @@ constexpr const char* kNoDamage = "破損は見つかりませんでした";
 constexpr const char* kUndecodable = "このスキャンデータは解読できないため修復できません";
 constexpr const char* kSearching = "修復候補を検索しています…";
 constexpr const char* kNothingVerified = "検証できる修復候補は見つかりませんでした";
+constexpr const char* kTimedOutEmpty = "制限時間内に検証できる修復候補は見つかりませんでした";
 
 const char* KindText(EditKind kind) {
   switch (kind) {
@@ -97,6 +98,9 @@ void REPAIR_Click(AppState& app) {
     SearchControl control;
     control.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     control.cancel = &cancel;
+    // The same time limit as vorn-cli repair by default: the search then lists what
+    // the windows it finished verified.
+    control.deadline = Deadline::After(DefaultTimeLimit(app.file.FileLength()));
     control.progress = [&](double fraction) {
       box->Advance(fraction);
       if (box->Cancelled()) cancel = true;
@@ -106,7 +110,7 @@ void REPAIR_Click(AppState& app) {
   }
   if (search.cancelled || cancel) return;  // cancelled: nothing changes
   if (search.verified.empty()) {
-    app.Message(kNothingVerified);
+    app.Message(search.timedOut ? kTimedOutEmpty : kNothingVerified);
     return;
   }
   ListRepairCandidates(app, RepairLines(search, choice));

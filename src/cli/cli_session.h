@@ -18,6 +18,7 @@ inline constexpr int kExitError = 2;
 // The output could not be written: refused before the work (its folder is missing or
 // closed to the user, it is read-only or not a file) or failed while written.
 inline constexpr int kExitNotWritten = 3;
+inline constexpr int kExitUnsupported = 4;  // check, repair: a valid file the decoder does not read
 
 struct CliSession {
   CliSession();

@@ -1,11 +1,16 @@
 // vorn-cli check [--json] FILE...: whether the scan of each file is whole, checked
 // in parallel, one line a file in argument order.
-// vorn-cli repair [--json] [--max-edits N] FILE -o OUT.jpg: the verified repair,
-// written (as the save command writes) only when the scan then checks clean.
+// vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
+// verified repair, written (as the save command writes) only when the scan then checks
+// clean, within a time limit.
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -13,6 +18,7 @@
 #include "analysis/file_signature.h"
 #include "analysis/hex.h"
 #include "analysis/main_image.h"
+#include "analysis/marker_codes.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
@@ -29,11 +35,37 @@ namespace {
 struct Prepared {
   bool completed = false;
   std::string firstMessage;  // of an analysis that stopped
+  // Why the file, though valid JPEG, is none the decoder reads; empty when nothing
+  // says so.
+  std::string unsupported;
   std::unique_ptr<ScanModel> model;
   std::string problem;  // the analysis completed, but the scan cannot be decoded
   // Bytes after the EOI that ends the first scan; -1: no scan found.
   int64_t trailing = -1;
 };
+
+// A valid file the decoder does not read: another frame type than baseline, a frame
+// header beyond the decoder's limits (its analysis stopped there with stopMessage),
+// or a first scan that holds fewer components than the frame (one scan a component).
+std::string UnsupportedReason(const AppState& app, uint8_t frameCode, bool completed,
+                              const std::string& stopMessage) {
+  if (frameCode != 0 && frameCode != marker::kSOF0) return app.analysis.MarkerName[frameCode];
+  if (completed) {
+    const int16_t inScan = app.rec.scan.ScanComponentCount;
+    return inScan < app.rec.frame.ComponentCount ? "スキャン開始の成分数がフレームの成分数より少ないです"
+                                                 : "";
+  }
+  const AnalysisStop& stop = app.analysis.LastStop;
+  const FileImage& file = app.file;
+  const int64_t p = stop.Position;
+  if (stop.StopKind != AnalysisStop::Kind::Parser || !file.Contains(p + 8) || file.At(p + 1) != marker::kSOF0)
+    return "";
+  // A header cut short, or a width of 0, is no frame at all; every other field the
+  // frame header refuses is one an encoder may write.
+  const int64_t end = p + 2 + file.At(p + 2) * 256 + file.At(p + 3);
+  if (end > file.FileLength() || (file.At(p + 7) == 0 && file.At(p + 8) == 0)) return "";
+  return stopMessage;
+}
 
 Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   AppState& app = session.state;
@@ -42,7 +74,8 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
     prepared.firstMessage = ForeignFormatMessage(format);  // and no analysis
     return prepared;
   }
-  const int64_t scanData = FirstScanData(bytes);
+  uint8_t frameCode = 0;
+  const int64_t scanData = FirstScanData(bytes, &frameCode);
   if (scanData >= 0) {
     const int64_t end = ImageEndAfter(bytes, scanData);
     prepared.trailing = end >= 0 ? static_cast<int64_t>(bytes.size()) - end : 0;
@@ -63,12 +96,15 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
     prepared.completed = restart == MainImageRestart::Completed;
     if (restart == MainImageRestart::Stopped) before = restartFrom;
   }
+  const auto& messages = session.dialogs.messages;
+  const std::string stopMessage = messages.size() > before ? OneLine(messages.back().text) : "";
+  prepared.unsupported = UnsupportedReason(app, frameCode, prepared.completed, stopMessage);
   app.file.bytes = bytes;
   if (!prepared.completed) {
-    if (session.dialogs.messages.size() > before)
-      prepared.firstMessage = OneLine(session.dialogs.messages[before].text);
+    if (messages.size() > before) prepared.firstMessage = OneLine(messages[before].text);
     return prepared;
   }
+  if (!prepared.unsupported.empty()) return prepared;
   prepared.model = ScanModelOf(app, prepared.problem);
   return prepared;
 }
@@ -81,12 +117,12 @@ FileError ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   return error;
 }
 
-enum class Status { Ok, Damaged, Stopped, Unreadable };
+enum class Status { Ok, Damaged, Stopped, Unreadable, Unsupported };
 
 struct Checked {
   Status status = Status::Ok;
   DamageReport report;
-  std::string message;  // Stopped, Unreadable
+  std::string message;  // Stopped, Unreadable, Unsupported
   int64_t trailing = -1;
 };
 
@@ -103,6 +139,11 @@ Checked CheckOne(const std::string& path) {
   }
   const Prepared prepared = Prepare(session, bytes);
   checked.trailing = prepared.trailing;
+  if (!prepared.unsupported.empty()) {
+    checked.status = Status::Unsupported;
+    checked.message = prepared.unsupported;
+    return checked;
+  }
   if (!prepared.completed) {
     checked.status = Status::Stopped;
     checked.message = prepared.firstMessage;
@@ -182,12 +223,14 @@ std::string CheckLine(const std::string& path, const Checked& c) {
       return path + ": stopped: " + c.message;
     case Status::Unreadable:
       return path + ": unreadable: " + c.message;
+    case Status::Unsupported:
+      return path + ": unsupported: " + c.message;
   }
   return path;
 }
 
 std::string CheckJson(const std::string& path, const Checked& c) {
-  static const char* const kStatus[] = {"ok", "damaged", "stopped", "unreadable"};
+  static const char* const kStatus[] = {"ok", "damaged", "stopped", "unreadable", "unsupported"};
   const bool analysed = c.status == Status::Ok || c.status == Status::Damaged;
   const bool damaged = c.status == Status::Damaged;
   std::string out = "{\"file\":" + Json(path) + ",\"status\":\"" + kStatus[static_cast<int>(c.status)] + "\"";
@@ -203,6 +246,39 @@ std::string CheckJson(const std::string& path, const Checked& c) {
   out += ",\"trailing_bytes\":" + TrailingJson(analysed ? c.trailing : -1);
   return out + "}";
 }
+
+// A number of seconds, 0 or more (a decimal fraction allowed).
+bool ParseSeconds(const std::string& text, double& seconds) {
+  if (text.empty() || text[0] == '-' || text[0] == '+' || std::isspace(static_cast<unsigned char>(text[0])))
+    return false;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(value)) return false;
+  seconds = value;
+  return true;
+}
+
+// "\rrepair: 42%" on stderr while a repair runs, once it has run for a second, when
+// stderr is a terminal; Clear removes the line.
+class RepairProgress {
+ public:
+  RepairProgress() : terminal_(isatty(STDERR_FILENO) != 0), started_(std::chrono::steady_clock::now()) {}
+  void Show(double fraction) {
+    if (!terminal_ || std::chrono::steady_clock::now() - started_ < std::chrono::seconds(1)) return;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+    if (percent == shown_) return;
+    shown_ = percent;
+    std::cerr << "\rrepair: " << percent << '%' << std::flush;
+  }
+  void Clear() {
+    if (shown_ >= 0) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  bool terminal_;
+  std::chrono::steady_clock::time_point started_;
+  int shown_ = -1;
+};
 
 int Threads() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
@@ -248,19 +324,23 @@ int RunCheck(std::vector<std::string> args) {
   for (std::thread& t : pool) t.join();
   if (progress) std::cerr << "\r\033[K" << std::flush;
 
-  bool allOk = true, unreadable = false;
+  bool damaged = false, unreadable = false, unsupported = false;
   for (size_t i = 0; i < files.size(); ++i) {
+    const Status status = results[i].status;
     std::cout << (json ? CheckJson(files[i], results[i]) : CheckLine(files[i], results[i])) << '\n';
-    allOk = allOk && results[i].status == Status::Ok;
-    unreadable = unreadable || results[i].status == Status::Unreadable;
+    damaged = damaged || status == Status::Damaged || status == Status::Stopped;
+    unreadable = unreadable || status == Status::Unreadable;
+    unsupported = unsupported || status == Status::Unsupported;
   }
   if (unreadable) return kExitError;
-  return allOk ? kExitOk : kExitStopped;
+  if (damaged) return kExitStopped;
+  return unsupported ? kExitUnsupported : kExitOk;
 }
 
 int RunRepair(std::vector<std::string> args) {
   bool json = false;
   int32_t maxEdits = 4;
+  double timeLimit = -1;  // by the file's size
   std::string output;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -273,6 +353,10 @@ int RunRepair(std::vector<std::string> args) {
       if (i + 1 >= args.size() || !ParseDecimal(args[i + 1], maxEdits))
         return UsageError("repair: --max-edits needs a number");
       ++i;
+    } else if (a == "--time-limit") {
+      if (i + 1 >= args.size() || !ParseSeconds(args[i + 1], timeLimit))
+        return UsageError("repair: --time-limit needs a number of seconds");
+      ++i;
     } else if (a == "-o") {
       if (i + 1 >= args.size()) return UsageError("repair: -o needs a file name");
       output = args[++i];
@@ -283,7 +367,8 @@ int RunRepair(std::vector<std::string> args) {
     }
   }
   if (positional.size() != 1 || output.empty())
-    return UsageError("repair: usage: repair [--json] [--max-edits N] FILE -o OUT.jpg");
+    return UsageError(
+        "repair: usage: repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg");
   const std::string& path = positional[0];
   if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
 
@@ -293,21 +378,31 @@ int RunRepair(std::vector<std::string> args) {
   std::vector<uint8_t> bytes;
   const FileError error = ReadBytes(path, bytes);
   if (!error.ok()) return ReadFailure(path, error);
+  SearchControl control;
+  control.deadline =
+      Deadline::After(timeLimit >= 0 ? timeLimit : DefaultTimeLimit(static_cast<int64_t>(bytes.size())));
   const Prepared prepared = Prepare(session, bytes);
 
   std::vector<ScanEdit> applied;
+  bool timedOut = false;
   RepairResult result = RepairResult::NotRepaired;
   std::vector<uint8_t> repaired = bytes;
-  if (!prepared.completed) {
+  const bool unsupported = !prepared.unsupported.empty();
+  if (unsupported) {
+    std::cerr << "vorn-cli: " << path << ": unsupported: " << prepared.unsupported << '\n';
+  } else if (!prepared.completed) {
     std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
   } else if (!prepared.model) {
     std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
   } else {
-    SearchControl control;
+    RepairProgress progress;
     control.threads = Threads();
+    control.progress = [&progress](double fraction) { progress.Show(fraction); };
     const RepairRun run = RepairScan(*prepared.model, repaired, maxEdits, control);
+    progress.Clear();
     applied = run.applied;
     result = run.result;
+    timedOut = run.timedOut && result == RepairResult::NotRepaired;
   }
 
   bool written = false;
@@ -326,24 +421,26 @@ int RunRepair(std::vector<std::string> args) {
       WriteFailure(output, saved);
     }
   }
-  const char* text = result == RepairResult::Repaired ? "repaired"
-                     : result == RepairResult::Clean  ? "clean"
-                                                      : "not repaired";
+  const char* text = unsupported                        ? "unsupported"
+                     : result == RepairResult::Repaired ? "repaired"
+                     : result == RepairResult::Clean    ? "clean"
+                                                        : "not repaired";
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
     line += "],\"output\":" + (written ? Json(output) : std::string("null"));
     line += std::string(",\"written\":") + (written ? "true" : "false");
     line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
-    line += ",\"trailing_bytes\":" + TrailingJson(prepared.trailing) + "}";
-    std::cout << line << '\n';
+    line += ",\"trailing_bytes\":" + TrailingJson(prepared.trailing);
+    std::cout << line << (timedOut ? ",\"time_limit_reached\":true}" : "}") << '\n';
   } else {
     for (const ScanEdit& e : applied) std::cout << EditNotation(e) << '\n';
-    std::cout << "result: " << text;
+    std::cout << "result: " << text << (timedOut ? " (time limit reached)" : "");
     if (!notWritten.empty()) std::cout << " (not written: " << notWritten << ")";
     std::cout << '\n';
   }
   if (result == RepairResult::Repaired && !written) return kExitNotWritten;
+  if (unsupported) return kExitUnsupported;
   return result == RepairResult::NotRepaired ? kExitStopped : kExitOk;
 }
 

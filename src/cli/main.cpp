@@ -16,7 +16,7 @@ const char* const kUsage =
     "       vorn-cli bitcheck [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n"
     "       vorn-cli check [--json] FILE...\n"
-    "       vorn-cli repair [--json] [--max-edits N] FILE -o OUT.jpg\n"
+    "       vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg\n"
     "       vorn-cli --help | --version\n";
 
 }  // namespace

@@ -333,7 +333,8 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
 
 namespace {
 
-// Tries every edit of one window; the verified edits go to found. False when cancelled.
+// Tries every edit of one window; the verified edits go to found. False when cancelled
+// or when the deadline passed.
 bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                const SearchWindow& window, const SearchControl& control, double progressBase,
                double progressShare, std::vector<ScanEdit>& found, int64_t& trialCount) {
@@ -383,8 +384,7 @@ bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sca
     Worker worker(ctx);
     std::vector<ScanEdit> edits;
     for (size_t i = static_cast<size_t>(t); i < positions.size(); i += static_cast<size_t>(threads)) {
-      if (stopped.load(std::memory_order_relaxed) ||
-          (control.cancel != nullptr && control.cancel->load(std::memory_order_relaxed))) {
+      if (stopped.load(std::memory_order_relaxed) || control.Cancelled() || control.deadline.Passed()) {
         stopped = true;
         break;
       }
@@ -410,22 +410,47 @@ bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sca
 
 }  // namespace
 
+Deadline Deadline::After(double seconds) {
+  // At most a year: beyond it the clocks' sums could overflow.
+  const double s = std::clamp(seconds, 0.0, 365.0 * 24 * 3600);
+  Deadline d;
+  d.set_ = true;
+  d.wall_ = std::chrono::steady_clock::now() +
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(s));
+  d.cpu_ = std::clock() + static_cast<std::clock_t>(s * CLOCKS_PER_SEC);
+  return d;
+}
+
+bool Deadline::Passed() const {
+  return set_ && (std::chrono::steady_clock::now() >= wall_ || std::clock() >= cpu_);
+}
+
 SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
-                       int threadCount, bool keepSamples) {
+                       int threadCount, bool keepSamples, const Deadline& deadline) {
   SearchResult result;
   const int threads = std::max(1, std::min(threadCount, 8));
   result.verified.resize(edits.size());
   for (size_t i = 0; i < edits.size(); ++i) result.verified[i].edit = edits[i];
   std::vector<std::thread> raters;
+  std::atomic<bool> late{false};
   auto rate = [&](int t) {
     PictureFit local(model, bytes, pass, firstMcu, span);
-    for (size_t i = static_cast<size_t>(t); i < result.verified.size(); i += static_cast<size_t>(threads))
+    for (size_t i = static_cast<size_t>(t); i < result.verified.size(); i += static_cast<size_t>(threads)) {
+      if (late.load(std::memory_order_relaxed) || deadline.Passed()) {
+        late = true;
+        return;
+      }
       local.Rate(&result.verified[i].edit, result.verified[i].rated, keepSamples);
+    }
   };
   for (int t = 1; t < threads; ++t) raters.emplace_back(rate, t);
   rate(0);
   for (std::thread& th : raters) th.join();
+  if (late) {
+    result.timedOut = true;
+    return result;
+  }
   std::stable_sort(
       result.verified.begin(), result.verified.end(), [](const VerifiedEdit& a, const VerifiedEdit& b) {
         return a.rated.fit != b.rated.fit ? a.rated.fit < b.rated.fit : a.edit.Size() < b.edit.Size();
@@ -452,7 +477,8 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
                                    static_cast<double>(bytesTotal)
                              : 0;
     if (!TryWindow(model, bytes, pass, w, control, base, share, verified, result.trials)) {
-      result.cancelled = true;
+      result.cancelled = control.Cancelled();
+      result.timedOut = !result.cancelled;
       return result;
     }
     base += share;
@@ -487,8 +513,12 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   std::vector<ScanEdit> leftOut;
   const int32_t shortSpan = std::min(span, last - first + 4);
   if (shortSpan < span && verified.size() > kWholeRunRated) {
-    SearchResult quick =
-        RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads, false);
+    SearchResult quick = RateEdits(model, bytes, pass, verified, first, shortSpan, false, control.threads,
+                                   false, control.deadline);
+    if (quick.timedOut) {
+      result.timedOut = true;
+      return result;
+    }
     std::vector<ScanEdit> best;
     std::array<size_t, 8> perSize{};
     for (const VerifiedEdit& v : quick.verified) {
@@ -503,7 +533,9 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
     verified = std::move(best);
   }
   const int64_t trials = result.trials;
-  result = RateEdits(model, bytes, pass, verified, first, span, syntaxIntact, control.threads);
+  result = RateEdits(model, bytes, pass, verified, first, span, syntaxIntact, control.threads, true,
+                     control.deadline);
+  if (result.timedOut) result.verified.clear();
   result.trials = trials;
   result.leftOut = std::move(leftOut);
   result.shortFirst = first;

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <span>
 #include <vector>
@@ -39,6 +41,9 @@ struct SearchResult {
   std::vector<VerifiedEdit> verified;  // best first: by fit, then by edit size
   int64_t trials = 0;
   bool cancelled = false;
+  // The deadline passed: verified holds only what complete windows verified and
+  // rated (a window cut short may lack the rivals of its best edit).
+  bool timedOut = false;
   bool nullRated = false;  // syntax intact: the unedited file was rated too
   RatedMcus null;
   // When too many edits verified to rate them all over the whole run: those left out,
@@ -49,11 +54,30 @@ struct SearchResult {
   size_t VerifiedCount() const { return verified.size() + leftOut.size(); }
 };
 
+// When a search must stop: once the given seconds of wall-clock time have passed, or
+// the process (all its threads) has used that much more CPU time, whichever is first.
+class Deadline {
+ public:
+  Deadline() = default;  // never
+  static Deadline After(double seconds);
+  bool Passed() const;
+
+ private:
+  bool set_ = false;
+  std::chrono::steady_clock::time_point wall_{};
+  std::clock_t cpu_ = 0;
+};
+
 struct SearchControl {
   int threads = 2;
   const std::atomic<bool>* cancel = nullptr;
+  // Checked where the cancel flag is; the search then returns the best of what it
+  // finished (SearchResult::timedOut), where a cancel returns nothing.
+  Deadline deadline;
   // Fraction of the trials done, 0..1; called from the calling thread only.
   std::function<void(double)> progress;
+
+  bool Cancelled() const { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
 };
 
 // Tries the edits of every window on bytes (whose strict pass is pass, with planes)
@@ -66,10 +90,11 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
                          const SearchControl& control);
 
 // Rates edits (each verified) over MCUs firstMcu .. firstMcu + span - 1, best first;
-// rateUnedited: the file as it is too.
+// rateUnedited: the file as it is too. Once the deadline passes the rating stops
+// (timedOut) and the ratings are incomplete.
 SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
-                       int threads, bool keepSamples = true);
+                       int threads, bool keepSamples = true, const Deadline& deadline = {});
 
 // Every edit the search tries at position p (which must lie inside bytes), in order.
 void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);

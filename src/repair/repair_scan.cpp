@@ -56,14 +56,16 @@ bool Outfits(const RatedMcus& a, const RatedMcus& b) {
 // Whether the chosen edit outfits every edit that ChooseRepair did not weigh against
 // it because the search left it out of the whole-run rating: those are rated one at a
 // time over the short run that left them out. Among many verified edits the original
-// may fit a little worse there and still be the one.
+// may fit a little worse there and still be the one. Not when the deadline passes
+// before every one is rated.
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-                    const SearchResult& search, const ScanEdit& chosen) {
+                    const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline) {
   if (search.leftOut.empty()) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
   for (const ScanEdit& e : search.leftOut) {
+    if (deadline.Passed()) return false;
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
     if (!Outfits(own, rival)) return false;
@@ -74,14 +76,15 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
 // ChooseRepair with the left-out edits as rivals too.
 std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const uint8_t> bytes,
                                          const ScanPass& pass, const SearchResult& search,
-                                         const DamageReport& report) {
+                                         const DamageReport& report, const Deadline& deadline) {
   std::optional<ScanEdit> chosen = ChooseRepair(search, report);
   // Where the scan decodes as it is, nearly every edit of the window verifies: those
   // left out of the whole-run rating are no evidence against the DC bit that undoes
   // a step, which the locator found as the best of all such bits of the scan and
   // which fits better than every edit the search rated over the whole run.
   const bool driftBit = report.syntaxIntact && chosen && report.drift == chosen;
-  if (chosen && !driftBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen)) chosen.reset();
+  if (chosen && !driftBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline))
+    chosen.reset();
   return chosen;
 }
 
@@ -95,11 +98,14 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   // the MCUs lost before it) whose pictures look right from that window on; so when
   // windows give repairs, their best edits meet again over MCUs from the first
   // window's first MCU on, where those leave the damage in sight.
+  // Once the deadline passes, only the windows searched and weighed to their end count.
   if (choice != nullptr) choice->reset();
   std::vector<SearchResult> results;
+  std::vector<std::optional<ScanEdit>> windowChoice;  // of each result
   std::vector<ScanEdit> finalists;
   std::vector<ScanEdit> chosenByWindow;
   bool anyChoice = false;
+  bool timedOut = false;
   for (size_t i = 0; i < report.windows.size(); ++i) {
     SearchControl part = control;
     if (control.progress) {
@@ -109,7 +115,14 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     }
     SearchResult result = SearchEdits(model, bytes, pass, {report.windows[i]}, report.syntaxIntact, part);
     if (result.cancelled) return result;
-    const std::optional<ScanEdit> chosen = ChooseAgainstAll(model, bytes, pass, result, report);
+    if (result.timedOut) {
+      timedOut = true;
+      break;
+    }
+    // A deadline that passes here leaves the window without a choice, never another.
+    const std::optional<ScanEdit> chosen =
+        ChooseAgainstAll(model, bytes, pass, result, report, control.deadline);
+    windowChoice.push_back(chosen);
     anyChoice = anyChoice || chosen.has_value();
     if (chosen) {
       finalists.push_back(*chosen);
@@ -118,15 +131,23 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     for (size_t k = 0; k < result.verified.size() && k < kFinalistsPerWindow; ++k)
       finalists.push_back(result.verified[k].edit);
     results.push_back(std::move(result));
+    if (control.deadline.Passed()) {
+      timedOut = true;
+      break;
+    }
   }
+  const auto timed = [&timedOut](SearchResult&& r) {
+    r.timedOut = timedOut;
+    return std::move(r);
+  };
   if (results.size() == 1) {
-    if (choice != nullptr) *choice = ChooseAgainstAll(model, bytes, pass, results[0], report);
-    return std::move(results[0]);
+    if (choice != nullptr) *choice = windowChoice[0];
+    return timed(std::move(results[0]));
   }
   if (!anyChoice) {
     for (SearchResult& r : results)
-      if (!r.verified.empty()) return std::move(r);
-    return results.empty() ? SearchResult{} : std::move(results[0]);
+      if (!r.verified.empty()) return timed(std::move(r));
+    return timed(results.empty() ? SearchResult{} : std::move(results[0]));
   }
   std::sort(finalists.begin(), finalists.end(), [](const ScanEdit& a, const ScanEdit& b) {
     if (a.position != b.position) return a.position < b.position;
@@ -141,8 +162,17 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   }
   SearchResult combined =
       RateEdits(model, bytes, pass, finalists, first, last - first + model.geometry.McusPerRow + 2,
-                report.syntaxIntact, control.threads);
+                report.syntaxIntact, control.threads, true, control.deadline);
   for (const SearchResult& r : results) combined.trials += r.trials;
+  if (combined.timedOut) {
+    // The windows' best were not weighed against each other: none is chosen, and the
+    // list is the first window's that verified anything.
+    timedOut = true;
+    for (SearchResult& r : results)
+      if (!r.verified.empty()) return timed(std::move(r));
+    return timed(SearchResult{});
+  }
+  combined.timedOut = timedOut;
   if (choice != nullptr) {
     // Only an edit that its own window chose: the others were rated there against
     // rivals that the combined rating no longer holds.
@@ -196,6 +226,11 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   return choice->edit;
 }
 
+double DefaultTimeLimit(int64_t fileBytes) {
+  constexpr double kMegabyte = 1024.0 * 1024.0;
+  return std::clamp(2.5 + 3.5 * (static_cast<double>(fileBytes) / kMegabyte - 1.0), 2.5, 28.0);
+}
+
 RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
                      const SearchControl& control) {
   RepairRun run;
@@ -208,12 +243,17 @@ RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int ma
       return run;
     }
     if (i >= maxEdits) break;
+    if (run.timedOut || control.deadline.Passed()) {
+      run.timedOut = true;
+      break;
+    }
     std::optional<ScanEdit> edit;
     const SearchResult search = SearchRepairs(model, bytes, pass, report, control, &edit);
     if (search.cancelled) {
       run.result = RepairResult::Cancelled;
       return run;
     }
+    run.timedOut = search.timedOut;
     if (!edit) break;
     ApplyEdit(bytes, *edit);
     run.applied.push_back(*edit);

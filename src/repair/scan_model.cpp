@@ -1,6 +1,7 @@
 #include "repair/scan_model.h"
 
 #include "analysis/marker_codes.h"
+#include "analysis/mcu_sampling.h"
 #include "analysis/zigzag.h"
 
 namespace vorn {
@@ -28,7 +29,9 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   model.blockCount = 0;
   model.hMax = model.vMax = 1;
   for (int c = 0; c < model.components; ++c) {
-    const int h = frame.HSampling[c], v = frame.VSampling[c];
+    // As the scan codes it: a grey frame one block per MCU, whatever its header says.
+    const McuSampling s = ComponentSampling(frame, c);
+    const int h = s.h, v = s.v;
     const int dc = rec.scan.DcTableSelector[c], ac = rec.scan.AcTableSelector[c], q = frame.QuantSelector[c];
     if (h < 1 || v < 1 || h > 4 || v > 4) {
       why = "a sampling factor is out of range";
@@ -73,7 +76,8 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   return true;
 }
 
-int64_t FirstScanData(std::span<const uint8_t> bytes) {
+int64_t FirstScanData(std::span<const uint8_t> bytes, uint8_t* frameCode) {
+  if (frameCode) *frameCode = 0;
   const auto size = static_cast<int64_t>(bytes.size());
   const auto at = [&](int64_t i) { return bytes[static_cast<size_t>(i)]; };
   if (size < 4 || at(0) != marker::kFill || at(1) != marker::kSOI) return -1;
@@ -92,6 +96,7 @@ int64_t FirstScanData(std::span<const uint8_t> bytes) {
     const int64_t length = at(p + 2) * 256 + at(p + 3);
     if (length < 2) return -1;
     if (code == marker::kSOS) return p + 2 + length <= size ? p + 2 + length : -1;
+    if (frameCode && *frameCode == 0 && marker::IsFrameMarker(code)) *frameCode = code;
     p += 2 + length;
   }
   return -1;

@@ -79,8 +79,9 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
 
 // Where the entropy-coded data of the file's first scan begins, found by walking the
 // segments by their lengths from the SOI at position 0 (so that a thumbnail inside
-// an APPn segment is stepped over); -1 when the walk does not reach an SOS.
-int64_t FirstScanData(std::span<const uint8_t> bytes);
+// an APPn segment is stepped over); -1 when the walk does not reach an SOS. With
+// frameCode, the code of the first frame header (SOFn) the walk meets, 0 for none.
+int64_t FirstScanData(std::span<const uint8_t> bytes, uint8_t* frameCode = nullptr);
 
 // The restart interval of the last DRI segment the analysis listed before the scan,
 // 0 when there is none.

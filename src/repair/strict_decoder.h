@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "analysis/marker_codes.h"
 #include "analysis/zigzag.h"
@@ -102,13 +103,22 @@ class PatchedBits {
     }
     const uint8_t b = src_.At(next_);
     if (b == marker::kFill) {
-      if (!src_.Contains(next_ + 1)) {
+      const int64_t last = LastFill(next_);
+      if (!src_.Contains(last + 1)) {
         event_ = Event::kOutsideFile;
         return;
       }
-      const uint8_t code = src_.At(next_ + 1);
-      if (code != marker::kStuffedZero) {
-        marker_ = code;
+      const uint8_t code = src_.At(last + 1);
+      if (last > next_ || code != marker::kStuffedZero) {
+        // Fill bytes FF before a marker belong to it: the marker is the run's last FF
+        // and the code after it. A run that ends in a stuffed 00 is no marker, and
+        // nothing an encoder writes: its second FF is a foreign marker code.
+        if (code == marker::kStuffedZero) {
+          marker_ = marker::kFill;
+        } else {
+          next_ = last;
+          marker_ = code;
+        }
         event_ = Event::kMarker;
         return;
       }
@@ -118,6 +128,24 @@ class PatchedBits {
     w.buffer |= static_cast<uint64_t>(b) << (56 - w.bits);
     w.bits += 8;
     next_ += b == marker::kFill ? 2 : 1;
+  }
+
+  // The last FF of the run of FF bytes from i on, read in contiguous stretches, as a
+  // run of fill bytes may be as long as the file.
+  int64_t LastFill(int64_t i) const {
+    for (;;) {
+      const uint8_t* run = nullptr;
+      const int64_t n = src_.Run(i + 1, run);
+      if (n <= 0) {
+        if (!src_.Contains(i + 1) || src_.At(i + 1) != marker::kFill) return i;
+        ++i;
+        continue;
+      }
+      int64_t k = 0;
+      while (k < n && run[k] == marker::kFill) ++k;
+      i += k;
+      if (k < n) return i;
+    }
   }
 
   PatchedBytes src_;
@@ -206,8 +234,12 @@ class StrictDecoder {
   template <class Sink>
   DecodeStop Continue(const ScanPoint& start, int32_t limit, Sink& sink);
   DecodeStop ShortOfBits(int32_t mcu) const;
-  // On an MCU boundary: a marker with fewer than eight bits before it ends the stretch.
-  bool MarkerAhead(BitWindow& w, DecodeStop& s);
+  // On an MCU boundary with fewer than eight bits before a marker: whether those
+  // bits are all 1 (padding: no MCU begins with a code word of 1 bits alone) or may
+  // hold a whole MCU more (a plain block can be coded in six bits). s is the stop at
+  // the marker either way.
+  enum class Ahead : uint8_t { None, Padding, MaybeMcu };
+  Ahead MarkerAhead(BitWindow& w, DecodeStop& s);
 
   const ScanModel& model_;
   PatchedBits reader_;
@@ -236,18 +268,19 @@ inline DecodeStop StrictDecoder::ShortOfBits(int32_t mcu) const {
   return s;
 }
 
-inline bool StrictDecoder::MarkerAhead(BitWindow& w, DecodeStop& s) {
-  if (w.bits >= 8) return false;
+inline StrictDecoder::Ahead StrictDecoder::MarkerAhead(BitWindow& w, DecodeStop& s) {
+  if (w.bits >= 8) return Ahead::None;
   reader_.Fill(w);
-  if (w.bits >= 8 || reader_.Pending() != PatchedBits::Event::kMarker) return false;
+  if (w.bits >= 8 || reader_.Pending() != PatchedBits::Event::kMarker) return Ahead::None;
   s.kind = StopKind::AtMarker;
   s.marker = reader_.MarkerCode();
   s.at = MakeBitPos(reader_.MarkerPosition(), 0);
   const uint64_t ones = w.bits == 0 ? 0 : ~uint64_t{0} << (64 - w.bits);
   s.paddingOnes = (w.buffer & ones) == ones;
+  if (!s.paddingOnes) return Ahead::MaybeMcu;
   w = BitWindow{};  // the padding is passed (all of it: Take cannot take none)
   w_ = w;
-  return true;
+  return Ahead::Padding;
 }
 
 template <class Sink>
@@ -261,13 +294,22 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
   uint64_t nonZero = 0;                                 // of natural_, while transforming
   if constexpr (Sink::kCoefficients) natural_.fill(0);  // a failed block may have left some
   BitWindow w = w_;
+  // Set while the bits before a marker that follow the last MCU are decoded as one
+  // more MCU: should they fail to be one, they were padding (not all 1) and the
+  // stretch ended with that MCU.
+  std::optional<DecodeStop> padding;
+  auto fail = [&](const DecodeStop& s) {
+    if (!padding) return s;
+    w_ = BitWindow{};
+    return *padding;
+  };
   auto stop = [&](StopKind kind) {
     w_ = w;
     DecodeStop s;
     s.kind = kind;
     s.mcu = mcu;
     s.at = reader_.NextBit(w_);
-    return s;
+    return fail(s);
   };
   for (;;) {
     // One block, from symbol k on.
@@ -296,7 +338,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
         code = table->PeekLong(peek);
       if (code.length == 0 || code.length > w.bits) {
         w_ = w;
-        return ShortOfBits(mcu);
+        return fail(ShortOfBits(mcu));
       }
       w.Take(code.length);
       if (!first && code.run == 0 && code.size == 0) {  // end of block
@@ -310,7 +352,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
       if (code.size != 0) {
         if (code.size > w.bits) {
           w_ = w;
-          return ShortOfBits(mcu);
+          return fail(ShortOfBits(mcu));
         }
         value = ExtendSign(w.Take(code.size), code.size);
         if (k > 0 && std::abs(value) > (*b.largest)[static_cast<size_t>(k)])
@@ -351,13 +393,23 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     if (++block < m.blockCount) continue;
     block = 0;
     ++mcu;
+    padding.reset();
     w_ = w;
     const std::array<int16_t, 3> dc16 = {static_cast<int16_t>(dc[0]), static_cast<int16_t>(dc[1]),
                                          static_cast<int16_t>(dc[2])};
     if (!sink.OnMcu(mcu, reader_.LastTaken(w_), dc16)) return stop(StopKind::SinkStopped);
     DecodeStop s;
     s.mcu = mcu;
-    if (MarkerAhead(w, s)) return s;
+    switch (MarkerAhead(w, s)) {
+      case Ahead::Padding:
+        return s;
+      case Ahead::MaybeMcu:
+        padding = s;
+        if (mcu >= limit) return fail(s);
+        continue;
+      case Ahead::None:
+        break;
+    }
     if (mcu >= limit) return stop(StopKind::Limit);
   }
 }

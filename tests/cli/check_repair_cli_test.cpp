@@ -166,13 +166,22 @@ TEST(RepairCli, WritesNothingUnlessRepaired) {
       {{"repair", clean, "-o", dir + "/a.jpg"}, 0, "result: clean"},
       {{"repair", "--max-edits", "0", damaged, "-o", dir + "/b.jpg"}, 1, "result: not repaired"},
       {{"repair", stopped, "-o", dir + "/c.jpg"}, 1, "result: not repaired"},
+      // No time: the search stops before its first trial.
+      {{"repair", "--time-limit", "0", damaged, "-o", dir + "/d.jpg"},
+       1,
+       "result: not repaired (time limit reached)"},
   };
   for (const Case& c : cases) {
     const auto r = RunCli(c.args);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << r.err;
     EXPECT_EQ(r.OutLines(), std::vector<std::string>{c.result}) << c.args[1];
   }
-  for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg"})
+  const auto json = RunCli({"repair", "--json", "--time-limit", "0", damaged, "-o", dir + "/e.jpg"});
+  EXPECT_NE(
+      json.out.find("\"result\":\"not repaired\",\"edits\":[],\"output\":null,\"time_limit_reached\":true}"),
+      std::string::npos)
+      << json.out;
+  for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg", "/e.jpg"})
     EXPECT_FALSE(std::filesystem::exists(dir + name)) << name;
 }
 
@@ -238,6 +247,61 @@ TEST(CheckRepairCli, CameraFileIsCheckedAndRepairedOnItsMainImage) {
   EXPECT_EQ(ReadFileBytes(dir + "/repaired.jpg"), camera);
 }
 
+// Valid files that the decoder does not read are unsupported, never damaged: another
+// frame type, a frame header beyond the decoder's limits, one scan a component.
+// repair says so too and writes nothing.
+TEST(CheckRepairCli, UnsupportedFilesAreToldFromDamagedOnes) {
+  using testing::FrameComponent;
+  const auto frame = [](const std::vector<FrameComponent>& components, bool tablesAfter = false,
+                        size_t scanComponents = 1) {
+    testing::JpegBuilder b;
+    b.Soi().App0Jfif();
+    if (!tablesAfter) b.Dqt(0, testing::FlatQuant(8));
+    b.Sof0(16, 16, components);
+    if (tablesAfter) b.Dqt(0, testing::FlatQuant(8));
+    std::vector<testing::ScanComponent> scan;
+    for (size_t c = 0; c < scanComponents; ++c) scan.push_back({components[c].id, 0, 0});
+    return b.DhtStandard().Sos(scan).Raw({0x00}).Eoi().Bytes();
+  };
+  testing::EncodeOptions progressive;
+  progressive.progressive = true;
+  const std::string sof0 = "フレーム開始（基本・非差分ハフマン）";
+  const std::vector<std::pair<std::vector<uint8_t>, std::string>> cases = {
+      {testing::EncodePhotoLike(progressive), "フレーム開始（プロ・非差分ハフマン）"},
+      {frame({{'R', 1, 1, 0}, {'G', 1, 1, 0}, {'B', 1, 1, 0}}), sof0 + "の成分番号が３を超えています"},
+      {frame({{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}, {0, 1, 1, 0}}), sof0 + "の成分数が３を超えています"},
+      {frame({{1, 4, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}),
+       sof0 + "の水平サンプリングファクターが２を超えています"},
+      {frame({{1, 2, 2, 0}, {2, 1, 2, 0}, {3, 1, 2, 0}}), sof0 + "のＭＣＵ内ブロック数が６を超えています"},
+      {frame(testing::Grey(), true), sof0 + "のセレクターに対応した量子化テーブルがありません"},
+      {frame({{1, 1, 1, 0}, {2, 1, 1, 0}, {3, 1, 1, 0}}),
+       "スキャン開始の成分数がフレームの成分数より少ないです"},
+  };
+  const std::string clean = WriteTempFile(Photo(), "clean.jpg");
+  std::vector<std::string> args = {"check", clean};
+  std::vector<std::string> expected = {clean + ": ok"};
+  for (size_t i = 0; i < cases.size(); ++i) {
+    args.push_back(WriteTempFile(cases[i].first, "unsupported" + std::to_string(i) + ".jpg"));
+    expected.push_back(args.back() + ": unsupported: " + cases[i].second);
+  }
+  const auto r = RunCli(args);
+  EXPECT_EQ(r.exitCode, 4);
+  EXPECT_EQ(r.OutLines(), expected);
+  EXPECT_EQ(RunCli({"check", args[2], WriteTempFile(Stopping(), "stopped.jpg")}).exitCode, 1);
+
+  const auto json = RunCli({"check", "--json", args[2]});
+  EXPECT_EQ(json.out, "{\"file\":\"" + args[2] +
+                          "\",\"status\":\"unsupported\",\"mcu\":null,\"position\":null,"
+                          "\"reason\":\"フレーム開始（プロ・非差分ハフマン）\","
+                          "\"mcus_decoded\":null,\"mcus_expected\":null,\"trailing_bytes\":null}\n");
+  const std::string out = TempDir() + "/unsupported-out.jpg";
+  const auto repaired = RunCli({"repair", args[2], "-o", out});
+  EXPECT_EQ(repaired.exitCode, 4);
+  EXPECT_EQ(repaired.out, "result: unsupported\n");
+  EXPECT_EQ(repaired.err, "vorn-cli: " + args[2] + ": unsupported: フレーム開始（プロ・非差分ハフマン）\n");
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST(CheckRepairCli, UsageErrorsExitWithTwo) {
   const std::string in = WriteTempFile(Photo());
   const std::vector<std::vector<std::string>> wrong = {
@@ -246,6 +310,8 @@ TEST(CheckRepairCli, UsageErrorsExitWithTwo) {
       {"repair", in},
       {"repair", in, "-o"},
       {"repair", "--max-edits", "x", in, "-o", TempDir() + "/o.jpg"},
+      {"repair", "--time-limit", "-1", in, "-o", TempDir() + "/o.jpg"},
+      {"repair", "--time-limit", "soon", in, "-o", TempDir() + "/o.jpg"},
       {"repair", in, in, "-o", TempDir() + "/o.jpg"},
       {"repair", TempDir() + "/missing.jpg", "-o", TempDir() + "/o.jpg"},
   };

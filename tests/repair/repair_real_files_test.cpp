@@ -181,6 +181,76 @@ TEST(ChooseRepair, TakesALoneEditOnlyWhereTheScanPointsAtIt) {
   }
 }
 
+// Black strokes of letters on white, rows of them: most blocks are plain white, whose
+// MCU takes six bits, so that a whole MCU can lie in the bits before a marker.
+std::vector<uint8_t> TextLikePixels(int width, int height) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 255);
+  uint32_t random = 3;
+  const auto next = [&](uint32_t n) {
+    random = random * 1103515245u + 12345u;
+    return (random >> 16) % n;
+  };
+  for (int y0 = 8; y0 + 12 < height; y0 += 19) {
+    for (int x = 6; x + 10 < width;) {
+      const int glyph = 4 + static_cast<int>(next(6));
+      for (int y = y0; y < y0 + 12; ++y)
+        for (int dx = 0; dx < glyph; ++dx)
+          if (dx == 0 || dx == glyph - 1 || y == y0 || y == y0 + 11 ? next(2) == 0 : next(10) == 0)
+            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x + dx)] = 0;
+      x += glyph + 2 + static_cast<int>(next(4));
+    }
+  }
+  return pixels;
+}
+
+// Fill bytes FF before every restart marker and before EOI, as the standard allows.
+std::vector<uint8_t> WithFillBytes(const std::vector<uint8_t>& bytes, size_t scanStart) {
+  std::vector<uint8_t> out(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(scanStart));
+  for (size_t i = scanStart; i < bytes.size(); ++i) {
+    if (bytes[i] == 0xFF && i + 1 < bytes.size() && (bytes[i + 1] == 0xD9 || (bytes[i + 1] & 0xF8) == 0xD0))
+      out.insert(out.end(), {0xFF, 0xFF});
+    out.push_back(bytes[i]);
+  }
+  return out;
+}
+
+// Files as encoders write them check clean: a grey frame is coded one block per MCU
+// whatever sampling factors its header gives; a plain MCU may end in the last bits
+// before a marker; fill bytes may stand before a marker.
+TEST(CheckCleanFile, AsEncodersWriteIt) {
+  struct Case {
+    std::string name;
+    EncodeOptions options;
+    bool text = false;
+    bool fill = false;
+  };
+  const auto grey = [](int h, int v, int restart, int width = 96, int height = 64, int quality = 90) {
+    EncodeOptions o;
+    o.width = width, o.height = height, o.components = 1, o.h0 = h, o.v0 = v, o.restartInterval = restart;
+    o.quality = quality;
+    return o;
+  };
+  const std::vector<Case> cases = {
+      {"grey 2x2", grey(2, 2, 0)},
+      {"grey 1x2", grey(1, 2, 0)},
+      {"grey 2x2, restart 7", grey(2, 2, 7)},
+      {"grey text, restart 7", grey(1, 1, 7, 160, 96), true},
+      {"grey 2x2 text, restart 11", grey(2, 2, 11, 160, 96, 75), true},  // before RSTn and EOI
+      {"fill bytes", LayoutOf("444-rst3"), false, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes =
+        c.text ? testing::EncodeJpeg(TextLikePixels(c.options.width, c.options.height), c.options)
+               : testing::EncodePhotoLike(c.options, 5);
+    AnalysedScan scan;
+    ASSERT_TRUE(scan.Load(bytes)) << c.name;
+    if (c.fill) bytes = WithFillBytes(bytes, static_cast<size_t>(scan.model->scanStart));
+    const DamageReport report = scan.Locate(bytes);
+    EXPECT_EQ(report.health, ScanHealth::Clean) << c.name << ": " << report.reason;
+    EXPECT_EQ(report.mcusDecoded, report.mcusExpected) << c.name;
+  }
+}
+
 TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
   // Restart intervals, and data after EOI: a second small JPEG and zero bytes.
   EncodeOptions o = LayoutOf("444-rst3");
