@@ -491,13 +491,16 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
     return a.value < b.value;
   });
   verified.erase(std::unique(verified.begin(), verified.end()), verified.end());
-  // A marker that does not belong takes two bytes written from nowhere; an FF whose
-  // stuffed 00 was lost or overwritten takes one byte. Where a one-byte edit makes the
-  // scan whole, removing the marker is not the likelier story, however its picture fits.
+  // A marker that does not belong and an FF whose stuffed 00 was lost look alike at
+  // the byte. Where the code after the FF is one no writer uses (TEM and the reserved
+  // 02..BF), the marker was never written and the 00 was lost: where a one-byte edit
+  // makes the scan whole, its removal is dropped. A code that writers do use (a frame,
+  // a table, APPn, COM ...) may have been written into the data: both edits stay, and
+  // the pictures they give tell which it was.
   const bool smallerVerified = std::any_of(
       verified.begin(), verified.end(), [](const ScanEdit& e) { return e.kind != EditKind::RemoveMarker; });
   if (smallerVerified)
-    std::erase_if(verified, [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker; });
+    std::erase_if(verified, [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && e.old2 < 0xC0; });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
   // MCUs past the last MCU the windows cover (where the edits change the picture);

@@ -178,7 +178,7 @@ TEST(RepairCli, WritesNothingUnlessRepaired) {
   }
   const auto json = RunCli({"repair", "--json", "--time-limit", "0", damaged, "-o", dir + "/e.jpg"});
   EXPECT_NE(
-      json.out.find("\"result\":\"not repaired\",\"edits\":[],\"output\":null,\"time_limit_reached\":true}"),
+      json.out.find("\"result\":\"not repaired\",\"edits\":[],\"output\":null,\"written\":false,\"write_error\":null,\"trailing_bytes\":0,\"time_limit_reached\":true}"),
       std::string::npos)
       << json.out;
   for (const char* name : {"/a.jpg", "/b.jpg", "/c.jpg", "/d.jpg", "/e.jpg"})

@@ -277,6 +277,28 @@ TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
 namespace vorn {
 namespace {
 
+// A marker written into the data looks, at the byte, like an FF whose stuffed 00 was
+// lost; restoring a 00 there gives a scan that decodes too, but not the picture. A
+// marker that writers use is weighed by the pictures; a reserved code is never taken
+// for a written marker.
+TEST(InsertedMarker, IsRemovedNotStuffed) {
+  const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf("420"), 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  int repaired = 0;
+  for (const int offset : {60, 132, 285, 420}) {
+    std::vector<uint8_t> bytes = original;
+    const auto at = bytes.begin() + scan.model->scanStart + offset;
+    if (*(at - 1) == 0xFF) continue;
+    bytes.insert(at, {0xFF, 0xE1});
+    const RepairRun run = RepairScan(*scan.model, bytes, 2, SearchControl{});
+    if (run.result != RepairResult::Repaired) continue;
+    ++repaired;
+    EXPECT_EQ(bytes, original) << offset << " " << EditNotation(run.applied.front());
+  }
+  EXPECT_GE(repaired, 1);
+}
+
 // A bit of a DC difference changed without breaking a code word: the scan decodes
 // as it is, but the picture steps from that block on. The step is found, and only
 // the bit that makes it is taken: the picture a block earlier or later is another.
