@@ -117,11 +117,17 @@ void REPAIR_Click(AppState& app) {
 }
 
 std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optional<ScanEdit>& choice) {
+  // The repair that repair would apply comes first, wherever the fit ranks it; then
+  // the others, best first.
+  std::vector<const VerifiedEdit*> order;
+  for (const VerifiedEdit& v : search.verified)
+    if (choice && *choice == v.edit) order.insert(order.begin(), &v);
+    else order.push_back(&v);
   std::vector<RepairLine> lines;
-  for (const VerifiedEdit& v : search.verified) {
+  for (const VerifiedEdit* v : order) {
     if (lines.size() >= kListedRepairs) break;
-    const ScanEdit& e = v.edit;
-    std::string text = EditNotation(e) + " " + KindText(e.kind) + " 不整合度 " + std::to_string(v.rated.fit);
+    const ScanEdit& e = v->edit;
+    std::string text = EditNotation(e) + " " + KindText(e.kind) + " 不整合度 " + std::to_string(v->rated.fit);
     if (choice && *choice == e) text += " 推奨";
     lines.push_back({RepairCandidateEntry{e.position, e.removed, e.inserted, e.value}, std::move(text)});
   }

@@ -32,10 +32,11 @@ struct RepairLine {
   std::string text;  // starts with the change's position in the candidate-line style
 };
 
-// The repairs a search verified as LOG lists them, at most kListedRepairs, best first:
+// The repairs a search verified as LOG lists them, at most kListedRepairs (the list
+// scrolls), the one the repair would choose first, then best first:
 // "00000E62-7:7E→7F ビット 0→1 不整合度 1234", with "推奨" after the one the
 // repair would choose.
-inline constexpr size_t kListedRepairs = 8;
+inline constexpr size_t kListedRepairs = 32;
 std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optional<ScanEdit>& choice);
 
 // Refills LOG with one line per repair (line i is entry i, its LineAddress the

@@ -233,5 +233,20 @@ TEST(RepairMenu, CancelledSearchChangesNothing) {
   EXPECT_TRUE(h.form.REPAIR.enabled);
 }
 
+// The list scrolls through the best 32; the repair that repair would apply is listed
+// first and marked, wherever the fit ranks it.
+TEST(RepairLines, ListTheChoiceFirstAndMarkedAmongTheBest32) {
+  SearchResult search;
+  for (int i = 0; i < 40; ++i) search.verified.push_back({ScanEdit::Bit(1000 + i, 0, 0x10), {}});
+  const std::vector<RepairLine> lines = RepairLines(search, search.verified[39].edit);
+  ASSERT_EQ(lines.size(), kListedRepairs);
+  EXPECT_EQ(kListedRepairs, 32u);
+  EXPECT_EQ(lines[0].entry.Position, 1039);
+  EXPECT_TRUE(lines[0].text.ends_with(" 推奨")) << lines[0].text;
+  EXPECT_EQ(lines[1].entry.Position, 1000);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const RepairLine& l) { return l.text.ends_with(" 推奨"); }),
+            1);
+}
+
 }  // namespace
 }  // namespace vorn::testing
