@@ -316,6 +316,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   // near the damage; a wrong count at the end of the data is not.
   const bool foreign =
       stop.kind == StopKind::AtMarker && !marker::IsRestartMarker(stop.marker) && stop.marker != marker::kEOI;
+  if (foreign || stop.kind == StopKind::ForeignMarker) report.markerByte = stopByte;
   const bool local = foreign || (stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit &&
                                  !DataLeftBeforeMarker(model, interval, stop));
   int32_t suspect = failing;

@@ -27,6 +27,7 @@ struct DamageReport {
   int32_t mcusExpected = 0;
   bool syntaxIntact = true;           // the damage is seen only in the picture
   int64_t paddingByte = -1;           // padding bits that are not all 1: the byte before the marker
+  int64_t markerByte = -1;            // the FF of a marker that does not belong in the data
   std::vector<SearchWindow> windows;  // where to look for the repair, in turn
   // The DC values moved from some block on: the one bit whose flip undoes that
   // step, verified. It lies inside the first window, where the search weighs it

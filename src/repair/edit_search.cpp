@@ -308,9 +308,12 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
     if (p + 1 >= size) return;
     const uint8_t code = bytes[static_cast<size_t>(p + 1)];
     if (code == 0x00) return;  // a data FF
-    // A marker inside the data: a lost stuffed 00, or a marker that does not belong.
+    // A marker inside the data: a lost stuffed 00, or a marker that does not belong,
+    // or a byte that came between a data FF and its stuffed 00.
     out.push_back(ScanEdit::Stuffing(position + 1));
     out.push_back(ScanEdit::Marker(position, code));
+    if (p + 2 < size && bytes[static_cast<size_t>(p + 2)] == 0x00)
+      out.push_back(ScanEdit::RemoveByte(position + 1, code));
     return;
   }
   for (int bit = 0; bit < 8; ++bit) {

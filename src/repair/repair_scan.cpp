@@ -191,11 +191,12 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   // that alone makes the scan whole is more often a chance make-up, further on, for
   // damage before the window (a byte lost there, a byte changed here, and the MCU
   // count comes out right). A lost stuffed 00 and a foreign marker are the
-  // exceptions, and so are padding bits before a marker: the scan itself points at
-  // them.
+  // exceptions, and so are a byte between a data FF and its stuffed 00 and padding
+  // bits before a marker: the scan itself points at them.
   if (search.VerifiedCount() == 1) {
     const ScanEdit& lone = search.verified.front().edit;
-    if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker &&
+    const bool afterMarkerFill = lone.kind == EditKind::Remove && lone.position == report.markerByte + 1;
+    if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker && !afterMarkerFill &&
         lone.position != report.paddingByte)
       return std::nullopt;
   }

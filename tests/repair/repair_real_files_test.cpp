@@ -45,7 +45,8 @@ std::string Name(const ::testing::TestParamInfo<DamageCase>& info) {
   std::string layout = info.param.layout;
   for (char& c : layout)
     if (c == '-') c = '_';
-  return std::string(kKinds[static_cast<int>(info.param.kind)]) + "_" + layout;
+  return std::string(kKinds[static_cast<int>(info.param.kind)]) + "_" + layout + "_" +
+         std::to_string(info.param.offset);
 }
 
 class RepairUndoesDamage : public ::testing::TestWithParam<DamageCase> {};
@@ -96,6 +97,9 @@ std::vector<DamageCase> Cases() {
       {"422", Damage::Overwrite, 40, 77, ""},
       {"444-rst3", Damage::Remove, 736, 0, ""},
       {"444-rst3", Damage::Insert, 185, 90, ""},
+      // A byte between a data FF and its stuffed 00: it reads as a marker.
+      {"444-rst3", Damage::Insert, 1823, 0x37, ""},
+      {"grey", Damage::Insert, 1249, 0x37, ""},
   };
   for (DamageCase& c : cases) {
     const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
