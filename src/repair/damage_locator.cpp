@@ -361,7 +361,15 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       for (const SearchWindow& other : report.windows) same = same || other.firstByte == w.firstByte;
       if (!same) report.windows.push_back(w);
     }
-    if (!starts.empty()) suspect = starts[0];
+    if (!starts.empty()) {
+      // A run shifted by the MCUs lost begins after the MCU whose data the damage
+      // broke: that MCU ended at the wrong bit. The break is where the edges of the
+      // MCUs just before the run rise most.
+      suspect = starts[0];
+      const std::vector<int32_t> rise =
+          LikelyStarts(model, pass, std::max(start, suspect - 2), std::max(start, suspect - 1), 1);
+      if (!rise.empty()) suspect = rise[0];
+    }
   }
   if (stop.kind == StopKind::DcRange) {
     // Where a moved DC value was carried out of range by later differences, the step

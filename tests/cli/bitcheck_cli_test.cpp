@@ -29,6 +29,9 @@ std::vector<uint32_t> DecodedPixels(const std::string& path) {
 }
 
 TEST(BitcheckCli, RepairingTheDamagedSampleWithTheFirstCandidateGivesTheOriginal) {
+  // check points at the MCU whose data the cleared bit broke, where the search finds it.
+  const auto located = RunCli({"check", kDamaged});
+  EXPECT_EQ(located.out.rfind(kDamaged + ": damaged MCU (3,6) at ", 0), 0u) << located.out;
   const auto search = RunCli({"bitcheck", kDamaged, "3", "6"});
   ASSERT_EQ(search.exitCode, 0) << search.err;
   const auto lines = search.OutLines();
