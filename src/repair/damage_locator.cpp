@@ -277,20 +277,24 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   if (failure == nullptr) {
     report.mcusDecoded = model.totalMcus;
     const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass);
-    if (!drift) {
+    const std::optional<DcBit> flip = drift ? std::nullopt : FindAcFlip(model, bytes, pass);
+    if (!drift && !flip) {
       report.health = ScanHealth::Clean;
       return report;
     }
+    const DcBit& bit = drift ? drift->bit : *flip;
     report.health = ScanHealth::Damaged;
     report.syntaxIntact = true;
-    report.drift = drift->bit.edit;
-    report.windows.push_back(DriftWindow(model, bytes, pass, drift->bit));
-    SetSuspect(model, pass, drift->bit.mcu, report);
+    report.suspectBit = bit.edit;
+    report.windows.push_back(DriftWindow(model, bytes, pass, bit));
+    SetSuspect(model, pass, bit.mcu, report);
     const char* names[] = {"Y", "Cb", "Cr"};
-    report.reason = "the DC values of component " +
-                    std::string(model.components == 1 ? "Y" : names[drift->bit.component]) +
-                    " step from MCU " + McuText(model, drift->bit.mcu) + " on, as though a bit at " +
-                    At(MakeBitPos(drift->bit.edit.position, drift->bit.edit.bit)) + " had changed";
+    const std::string component = model.components == 1 ? "Y" : names[bit.component];
+    const std::string where = At(MakeBitPos(bit.edit.position, bit.edit.bit));
+    report.reason = drift ? "the DC values of component " + component + " step from MCU " +
+                                McuText(model, bit.mcu) + " on, as though a bit at " + where + " had changed"
+                          : "a block of component " + component + " in MCU " + McuText(model, bit.mcu) +
+                                " breaks with its neighbours, as though a bit at " + where + " had changed";
     return report;
   }
 
@@ -375,7 +379,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
     // Where a moved DC value was carried out of range by later differences, the step
     // it made shows from the block of the moved value on.
     if (const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass)) {
-      report.drift = drift->bit.edit;
+      report.suspectBit = drift->bit.edit;
       report.windows.insert(report.windows.begin(), DriftWindow(model, bytes, pass, drift->bit));
       suspect = drift->bit.mcu;
     }

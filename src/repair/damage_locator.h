@@ -29,10 +29,11 @@ struct DamageReport {
   int64_t paddingByte = -1;           // padding bits that are not all 1: the byte before the marker
   int64_t markerByte = -1;            // the FF of a marker that does not belong in the data
   std::vector<SearchWindow> windows;  // where to look for the repair, in turn
-  // The DC values moved from some block on: the one bit whose flip undoes that
-  // step, verified. It lies inside the first window, where the search weighs it
-  // against every edit before it (the step may be what a lost track left behind).
-  std::optional<ScanEdit> drift;
+  // The one bit whose flip undoes what the picture shows (the DC values of a block
+  // and all after it stepped, or one block at odds with its neighbours), verified. It
+  // lies inside the first window, where the search weighs it against every edit
+  // before it (a lost track that found its way again leaves the same behind it).
+  std::optional<ScanEdit> suspectBit;
 };
 
 // Runs the strict pass (with planes) into pass and reports.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cmath>
 #include <map>
 
 #include "decode/bit_rules.h"
@@ -312,6 +313,231 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
               check);
   if (!check.Clean()) return std::nullopt;
   return found;
+}
+
+}  // namespace vorn
+
+namespace vorn {
+
+namespace {
+
+// Only coefficients whose change moves some sample of the block this much are looked
+// for: what a person sees, and more than the edges of a quantized block carry alone.
+constexpr double kLeastAcLevels = 16;
+// One block's four edges are few pairs, and the picture's own edges give and take:
+// on clean photos of four encoders the best hypothesis mended up to 78 % of what it
+// could, but never more than 1.6 times what the best hypothesis of any other block
+// mended, where it mended more than half. A wrong coefficient mends 90 to 100 % and
+// stands 2.7 to 8 times above the next block's.
+constexpr double kLeastAcShare = 0.9;
+constexpr double kLeastAcLead = 2.5;
+
+// Per natural position, what one unit of the coefficient (dequantized) adds to r
+// across each of the block's four edges, 8 pairs each: top, bottom, left, right, in
+// the orders EdgeResiduals reads them.
+struct BasisEdges {
+  std::array<std::array<float, 32>, 64> edge{};
+  std::array<float, 64> largest{};  // the largest sample change per unit
+  BasisEdges() {
+    const double pi = 3.14159265358979323846;
+    for (int n = 0; n < 64; ++n) {
+      const int u = n % 8, v = n / 8;
+      const auto basis = [&](int x, int y) {
+        const double cu = u == 0 ? std::sqrt(0.5) : 1, cv = v == 0 ? std::sqrt(0.5) : 1;
+        return cu * cv / 4 * std::cos((2 * x + 1) * u * pi / 16) * std::cos((2 * y + 1) * v * pi / 16);
+      };
+      auto& e = edge[static_cast<size_t>(n)];
+      for (int i = 0; i < 8; ++i) {
+        e[static_cast<size_t>(i)] = static_cast<float>(3 * basis(i, 0) - basis(i, 1));
+        e[static_cast<size_t>(8 + i)] = static_cast<float>(-3 * basis(i, 7) + basis(i, 6));
+        e[static_cast<size_t>(16 + i)] = static_cast<float>(3 * basis(0, i) - basis(1, i));
+        e[static_cast<size_t>(24 + i)] = static_cast<float>(-3 * basis(7, i) + basis(6, i));
+      }
+      double most = 0;
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) most = std::max(most, std::abs(basis(x, y)));
+      largest[static_cast<size_t>(n)] = static_cast<float>(most);
+    }
+  }
+};
+
+const BasisEdges& Basis() {
+  static const BasisEdges basis;
+  return basis;
+}
+
+// r across the four edges of the block at (bx, by) of component c, in BasisEdges'
+// order; valid[i] false where a neighbour is missing or outside the picture.
+void EdgeResiduals(const ComponentPlanes& planes, int c, int32_t bx, int32_t by, std::array<float, 32>& r,
+                   std::array<bool, 32>& valid) {
+  const auto i = static_cast<size_t>(c);
+  const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
+  const int32_t x0 = bx * 8, y0 = by * 8;
+  valid.fill(false);
+  const auto at = [&](int32_t x, int32_t y) { return static_cast<int32_t>(planes.At(c, x, y)); };
+  for (int k = 0; k < 8; ++k) {
+    const int32_t x = x0 + k, y = y0 + k;
+    if (x < vw && y0 >= 2 && y0 + 1 < vh) {
+      r[static_cast<size_t>(k)] = static_cast<float>(EdgeStep(at(x, y0 - 2), at(x, y0 - 1), at(x, y0), at(x, y0 + 1)));
+      valid[static_cast<size_t>(k)] = true;
+    }
+    if (x < vw && y0 + 9 < vh) {
+      r[static_cast<size_t>(8 + k)] =
+          static_cast<float>(EdgeStep(at(x, y0 + 6), at(x, y0 + 7), at(x, y0 + 8), at(x, y0 + 9)));
+      valid[static_cast<size_t>(8 + k)] = true;
+    }
+    if (y < vh && x0 >= 2 && x0 + 1 < vw) {
+      r[static_cast<size_t>(16 + k)] = static_cast<float>(EdgeStep(at(x0 - 2, y), at(x0 - 1, y), at(x0, y), at(x0 + 1, y)));
+      valid[static_cast<size_t>(16 + k)] = true;
+    }
+    if (y < vh && x0 + 9 < vw) {
+      r[static_cast<size_t>(24 + k)] =
+          static_cast<float>(EdgeStep(at(x0 + 6, y), at(x0 + 7, y), at(x0 + 8, y), at(x0 + 9, y)));
+      valid[static_cast<size_t>(24 + k)] = true;
+    }
+  }
+}
+
+struct AcScore {
+  DcBit bit;  // step: the coefficient's change
+  double gain = 0, most = 0;
+  int64_t block = -1;  // component * 2^40 + by * 2^20 + bx: which block
+};
+
+// Scores every flippable extra bit of every AC coefficient as it is decoded: the
+// symbols of a block are known once the next block begins (or the MCU ends).
+class AcSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  AcSink(const ScanModel& model, std::span<const uint8_t> bytes, const ComponentPlanes& planes,
+         std::vector<AcScore>& best)
+      : model_(model), bytes_(bytes), planes_(planes), best_(best) {}
+
+  void OnSymbol(const ScanPoint& p) {
+    if (p.coef == 0) {
+      if (pending_) Finish(p.next);
+      starts_.clear();
+      mcu_ = p.mcu;
+      block_ = p.block;
+    }
+    starts_.push_back({p.next, p.coef});
+  }
+  bool OnBlock(int, std::array<int32_t, 64>& natural, uint64_t) {
+    natural_ = natural;
+    pending_ = true;
+    return true;
+  }
+  bool OnMcu(int32_t, BitPos mark, const std::array<int16_t, 3>&) {
+    if (pending_) Finish(mark + 1);
+    return true;
+  }
+
+ private:
+  struct Start {
+    BitPos at;
+    int coef;
+  };
+
+  void Finish(BitPos end) {
+    pending_ = false;
+    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block_)];
+    const auto c = static_cast<size_t>(b.component);
+    const int32_t perRow = model_.geometry.McusPerRow;
+    const int32_t bx = (mcu_ % perRow) * model_.h[c] + b.x, by = (mcu_ / perRow) * model_.v[c] + b.y;
+    bool residualsKnown = false;
+    std::array<float, 32> r{};
+    std::array<bool, 32> valid{};
+    const BasisEdges& basis = Basis();
+    for (size_t i = 1; i < starts_.size(); ++i) {
+      const Start next = i + 1 < starts_.size() ? starts_[i + 1] : Start{end, 64};
+      const int k = next.coef - 1;
+      if (k < 1 || k > 63) continue;
+      const int n = kNaturalOrder[static_cast<size_t>(k)];
+      const int32_t value = natural_[static_cast<size_t>(n)];
+      if (value == 0) continue;
+      const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
+      const int size = BitWidth(value);
+      const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
+      BitPos at = next.at;
+      for (int j = size - 1; j >= 0; --j) {
+        at = PreviousDataBit(bytes_, at);
+        const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - j)), size);
+        if (std::abs(changed) > (*b.largest)[static_cast<size_t>(k)]) continue;
+        const double move = static_cast<double>(changed - value) * q;
+        if (std::abs(move) * basis.largest[static_cast<size_t>(n)] < kLeastAcLevels) continue;
+        const int64_t byte = at >> 3;
+        const int bit = static_cast<int>(at & 7);
+        const uint8_t old = bytes_[static_cast<size_t>(byte)];
+        if ((old ^ (0x80 >> bit)) == 0xFF) continue;
+        if (!residualsKnown) {
+          EdgeResiduals(planes_, b.component, bx, by, r, valid);
+          residualsKnown = true;
+        }
+        AcScore s;
+        const auto& e = basis.edge[static_cast<size_t>(n)];
+        for (size_t p = 0; p < 32; ++p) {
+          if (!valid[p]) continue;
+          const double d = move * e[p];
+          s.gain += std::abs(r[p]) - std::abs(r[p] + d);
+          s.most += std::abs(d);
+        }
+        if (s.most <= 0) continue;
+        s.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
+        s.bit.mcu = mcu_;
+        s.bit.component = b.component;
+        s.bit.step = changed - value;
+        s.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
+        Keep(s);
+      }
+    }
+  }
+
+  // The best hypotheses by gain: the best of each block, the three best blocks.
+  void Keep(const AcScore& s) {
+    for (AcScore& kept : best_) {
+      if (kept.block != s.block) continue;
+      if (s.gain > kept.gain) kept = s;
+      return;
+    }
+    best_.push_back(s);
+    std::sort(best_.begin(), best_.end(), [](const AcScore& a, const AcScore& b) { return a.gain > b.gain; });
+    if (best_.size() > 3) best_.pop_back();
+  }
+
+  const ScanModel& model_;
+  std::span<const uint8_t> bytes_;
+  const ComponentPlanes& planes_;
+  std::vector<AcScore>& best_;
+  std::vector<Start> starts_;
+  std::array<int32_t, 64> natural_{};
+  int32_t mcu_ = 0;
+  int block_ = 0;
+  bool pending_ = false;
+};
+
+}  // namespace
+
+std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
+  std::vector<AcScore> best;
+  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  for (int32_t i = 0; i < model.intervals; ++i) {
+    const int32_t first = model.IntervalStart(i);
+    if (first >= model.totalMcus) break;
+    StrictDecoder decoder(model);
+    AcSink sink(model, bytes, pass.planes, best);
+    decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
+  }
+  if (best.empty()) return std::nullopt;
+  const AcScore& top = best[0];
+  if (top.gain < kLeastAcShare * top.most) return std::nullopt;
+  if (best.size() > 1 && top.gain < kLeastAcLead * best[1].gain) return std::nullopt;
+  ScanPass check;
+  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false, check);
+  if (!check.Clean()) return std::nullopt;
+  return top.bit;
 }
 
 }  // namespace vorn

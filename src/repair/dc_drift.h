@@ -53,4 +53,8 @@ struct DcDrift {
 std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
                                    const ScanPass& pass);
 
+// The AC coefficient bit whose flip makes one block fit its neighbours, when one
+// stands out of the whole scan. pass must hold the planes of a clean decode.
+std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
+
 }  // namespace vorn

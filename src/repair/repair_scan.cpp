@@ -79,11 +79,11 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
                                          const DamageReport& report, const Deadline& deadline) {
   std::optional<ScanEdit> chosen = ChooseRepair(search, report);
   // Where the scan decodes as it is, nearly every edit of the window verifies: those
-  // left out of the whole-run rating are no evidence against the DC bit that undoes
-  // a step, which the locator found as the best of all such bits of the scan and
-  // which fits better than every edit the search rated over the whole run.
-  const bool driftBit = report.syntaxIntact && chosen && report.drift == chosen;
-  if (chosen && !driftBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline))
+  // left out of the whole-run rating are no evidence against the bit that the
+  // locator found as the best of all such bits of the scan, when it fits better than
+  // every edit the search rated over the whole run.
+  const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen;
+  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline))
     chosen.reset();
   return chosen;
 }

@@ -341,5 +341,41 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
   }
 }
 
+// A bit of an AC coefficient changed without breaking a code word: one block of a
+// smooth picture carries a pattern that ends at its edges. The locator names the bit
+// itself (a bit of a code word may give a step or odd block that another bit
+// explains: that bit is only where the search begins); a repair, when it is made,
+// gives the original.
+TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
+  EncodeOptions o = LayoutOf("grey");
+  o.width = 128, o.height = 96;
+  std::vector<uint8_t> pixels(static_cast<size_t>(o.width * o.height));
+  for (int y = 0; y < o.height; ++y)
+    for (int x = 0; x < o.width; ++x)
+      pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(60 + x / 2 + y / 3);
+  const std::vector<uint8_t> original = testing::EncodeJpeg(pixels, o);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  ASSERT_EQ(scan.Locate(original).health, ScanHealth::Clean);
+  int found = 0, repaired = 0;
+  const size_t from = static_cast<size_t>(scan.model->scanStart) + 40;
+  for (size_t p = from; p < from + 24 && p + 2 < original.size(); ++p) {
+    for (int bit = 0; bit < 8; ++bit) {
+      std::vector<uint8_t> bytes = original;
+      bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> bit));
+      if (bytes[p] == 0xFF || original[p] == 0xFF || original[p - 1] == 0xFF) continue;
+      const DamageReport report = scan.Locate(bytes);
+      if (!report.syntaxIntact || !report.suspectBit) continue;
+      if (report.suspectBit->position != static_cast<int32_t>(p) || report.suspectBit->bit != bit) continue;
+      ++found;
+      if (RepairScan(*scan.model, bytes, 2, SearchControl{}).result != RepairResult::Repaired) continue;
+      ++repaired;
+      EXPECT_EQ(bytes, original) << p << "-" << bit;
+    }
+  }
+  EXPECT_GE(found, 5);
+  EXPECT_GE(repaired, 1);
+}
+
 }  // namespace
 }  // namespace vorn
