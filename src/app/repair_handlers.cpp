@@ -100,7 +100,7 @@ void REPAIR_Click(AppState& app) {
     control.cancel = &cancel;
     // The same time limit as vorn-cli repair by default: the search then lists what
     // the windows it finished verified.
-    control.deadline = Deadline::After(DefaultTimeLimit(app.file.FileLength()));
+    control.deadline = Deadline::After(DefaultTimeLimit(app.file.FileLength()), false);
     control.progress = [&](double fraction) {
       box->Advance(fraction);
       if (box->Cancelled()) cancel = true;

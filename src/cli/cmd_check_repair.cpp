@@ -380,7 +380,8 @@ int RunRepair(std::vector<std::string> args) {
   if (!error.ok()) return ReadFailure(path, error);
   SearchControl control;
   control.deadline =
-      Deadline::After(timeLimit >= 0 ? timeLimit : DefaultTimeLimit(static_cast<int64_t>(bytes.size())));
+      timeLimit >= 0 ? Deadline::After(timeLimit)
+                     : Deadline::After(DefaultTimeLimit(static_cast<int64_t>(bytes.size())), false);
   const Prepared prepared = Prepare(session, bytes);
 
   std::vector<ScanEdit> applied;

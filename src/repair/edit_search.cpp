@@ -413,13 +413,15 @@ bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sca
 
 }  // namespace
 
-Deadline Deadline::After(double seconds) {
+Deadline Deadline::After(double seconds, bool wallClock) {
   // At most a year: beyond it the clocks' sums could overflow.
   const double s = std::clamp(seconds, 0.0, 365.0 * 24 * 3600);
   Deadline d;
   d.set_ = true;
-  d.wall_ = std::chrono::steady_clock::now() +
-            std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(s));
+  d.wall_ = wallClock ? std::chrono::steady_clock::now() + std::chrono::duration_cast<
+                                                               std::chrono::steady_clock::duration>(
+                                                               std::chrono::duration<double>(s))
+                      : std::chrono::steady_clock::time_point::max();
   d.cpu_ = std::clock() + static_cast<std::clock_t>(s * CLOCKS_PER_SEC);
   return d;
 }

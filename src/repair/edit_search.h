@@ -55,11 +55,13 @@ struct SearchResult {
 };
 
 // When a search must stop: once the given seconds of wall-clock time have passed, or
-// the process (all its threads) has used that much more CPU time, whichever is first.
+// the process (all its threads) has used that much more CPU time, whichever is first;
+// or, with wallClock false, only the CPU time: a default bound that gives the same
+// result however busy the machine is.
 class Deadline {
  public:
   Deadline() = default;  // never
-  static Deadline After(double seconds);
+  static Deadline After(double seconds, bool wallClock = true);
   bool Passed() const;
 
  private:
