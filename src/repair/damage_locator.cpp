@@ -276,8 +276,22 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   const SegmentOutcome* failure = pass.Failure();
   if (failure == nullptr) {
     report.mcusDecoded = model.totalMcus;
-    const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass);
+    std::optional<DcStep> step;
+    const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass, &step);
     const std::optional<DcBit> flip = drift ? std::nullopt : FindAcFlip(model, bytes, pass);
+    if (!drift && !flip && step) {
+      // A step that no one bit explains: the search looks at the MCUs before it.
+      report.health = ScanHealth::Damaged;
+      report.syntaxIntact = true;
+      const int32_t from = std::max(model.IntervalStart(model.IntervalOf(step->mcu)), step->mcu - kDriftReach);
+      report.windows.push_back(WindowOver(model, bytes, pass, from, McuLastByte(pass, step->mcu, static_cast<int64_t>(bytes.size()) - 1)));
+      SetSuspect(model, pass, step->mcu, report);
+      const char* names[] = {"Y", "Cb", "Cr"};
+      report.reason = "the DC values of component " +
+                      std::string(model.components == 1 ? "Y" : names[step->component]) + " step by " +
+                      std::to_string(-step->levels) + " levels from MCU " + McuText(model, step->mcu) + " on";
+      return report;
+    }
     if (!drift && !flip) {
       report.health = ScanHealth::Clean;
       return report;

@@ -47,11 +47,23 @@ struct DcDrift {
   int32_t pairs = 0;  // sample pairs across the edges the step splits
 };
 
+// A step of the DC values of one component over the rest of a restart interval,
+// whatever its cause: levels is what undoes it.
+struct DcStep {
+  int32_t mcu = 0;
+  int component = 0;
+  int32_t levels = 0;
+  double share = 0;  // as DcDrift's
+  int32_t pairs = 0;
+};
+
 // The DC bit whose flip makes the picture most clearly whole, when one stands out
 // (see dc_drift.cpp for the thresholds), verified by a clean strict decode with it.
 // pass must hold the planes of its decode, and DriftCanExplain(pass).
-std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
-                                   const ScanPass& pass);
+// With step, also the step of any size that mends the largest share of what it
+// splits, when it mends most of it.
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                                   std::optional<DcStep>* step = nullptr);
 
 // The AC coefficient bit whose flip makes one block fit its neighbours, when one
 // stands out of the whole scan. pass must hold the planes of a clean decode.
