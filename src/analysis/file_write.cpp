@@ -1,6 +1,7 @@
 // Saving replaces the target atomically: the bytes go to a temporary file in the same
 // folder (same file system, so the rename cannot turn into a copy), which is flushed
-// to the disk and then renamed over the target. Whatever fails on the way, the
+// to the disk (unless the caller defers that, for an export) and then renamed over
+// the target. Whatever fails on the way, the
 // user's existing file is never truncated or half-written. A file with several
 // names (hard links) is rewritten in place instead, behind a flushed copy of its old
 // content (RewriteInPlace).
@@ -183,7 +184,7 @@ FileError RewriteInPlace(const std::string& target, const std::string& folder, m
 
 }  // namespace
 
-FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content) {
+FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content, WriteFlush flush) {
   if (path.empty()) return {kBadFileName};
   std::string target;
   if (const FileError e = ResolveTarget(path, target); !e.ok()) return e;
@@ -216,14 +217,15 @@ FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& c
     // A writer that gives up without a failed write has failed all the same.
     if (!complete && err == 0) err = EIO;
   }
-  if (err == 0 && fsync(fd) != 0) err = errno;
+  const bool toDisk = flush == WriteFlush::ToDisk;
+  if (err == 0 && toDisk && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && rename(tempPath.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
     unlink(tempPath.c_str());
     return WriteError(err);
   }
-  SyncFolder(folder);
+  if (toDisk) SyncFolder(folder);
   return {};
 }
 
