@@ -82,9 +82,17 @@ FileError WriteWholeFile(const std::string& path, std::span<const uint8_t> bytes
 // a function that appends a piece to the file and returns false once a write has
 // failed (content should then stop). content returns whether it wrote everything;
 // false, or any failed write, leaves the target unchanged, as every other failure.
+//
+// flush: ToDisk (a save of the user's file) waits until the bytes and the rename are
+// on the disk before it returns; Deferred (an export that the file can give again)
+// leaves that to the system, so that a 48 MB picture costs no wait for the disk. The
+// file is replaced by the rename either way: a reader never sees it half-written. A
+// file with several names is rewritten in place as a save does, flushed.
 using FilePieceWriter = std::function<bool(std::span<const uint8_t> piece)>;
 using FileContentWriter = std::function<bool(const FilePieceWriter& write)>;
-FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content);
+enum class WriteFlush { ToDisk, Deferred };
+FileError WriteWholeFileFrom(const std::string& path, const FileContentWriter& content,
+                             WriteFlush flush = WriteFlush::ToDisk);
 
 // What WriteWholeFile would refuse at path before writing anything: a name that is
 // not a regular file, a read-only file, a missing folder, a folder the user may not

@@ -1,5 +1,5 @@
-// vorn-cli check [--json] FILE...: whether the scan of each file is whole, checked
-// in parallel, one line a file in argument order.
+// vorn-cli check [--json] [--jobs N] FILE...: whether the scan of each file is whole,
+// checked N files at a time (one a core by default), one line a file in argument order.
 // vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
 // verified repair, written (as the save command writes) only when the scan then checks
 // clean, within a time limit.
@@ -109,7 +109,8 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   return prepared;
 }
 
-// The whole file as the engine reads it.
+// The whole file as the engine reads it, into bytes (whose room is kept for the next
+// file of a check).
 FileError ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   ByteStore store;
   const FileError error = ReadWholeFile(path, store);
@@ -126,11 +127,11 @@ struct Checked {
   int64_t trailing = -1;
 };
 
-Checked CheckOne(const std::string& path) {
+// bytes: room for the file, kept by each worker from file to file.
+Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
   Checked checked;
   CliSession session;
   session.dialogs.onMessage = nullptr;  // files are checked side by side: no messages
-  std::vector<uint8_t> bytes;
   const FileError error = ReadBytes(path, bytes);
   if (!error.ok()) {
     checked.status = Status::Unreadable;
@@ -284,14 +285,28 @@ int Threads() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
+// Files checked at a time when --jobs does not say: one a core.
+int Cores() {
+  return static_cast<int>(std::max(std::thread::hardware_concurrency(), 1u));
+}
+
+// More workers than this are not started, whatever --jobs asks.
+constexpr int32_t kMaxJobs = 256;
+
 }  // namespace
 
 int RunCheck(std::vector<std::string> args) {
   bool json = false;
+  int32_t jobs = Cores();
   std::vector<std::string> files;
-  for (const std::string& a : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (a == "--json") {
       json = true;
+    } else if (a == "--jobs") {
+      if (i + 1 >= args.size() || !ParseDecimal(args[i + 1], jobs) || jobs < 1)
+        return UsageError("check: --jobs needs a number of 1 or more");
+      ++i;
     } else if (a == "--main-image") {
       // Always so: a camera file is checked on its main image.
     } else if (a.size() > 1 && a[0] == '-') {
@@ -300,16 +315,18 @@ int RunCheck(std::vector<std::string> args) {
       files.push_back(a);
     }
   }
-  if (files.empty()) return UsageError("check: usage: check [--json] FILE...");
+  if (files.empty()) return UsageError("check: usage: check [--json] [--jobs N] FILE...");
 
   std::vector<Checked> results(files.size());
   std::atomic<size_t> next{0};
   std::atomic<size_t> done{0};
   std::mutex progressLock;
   const bool progress = isatty(STDERR_FILENO) != 0;
+  // Each worker holds one file at a time: at most jobs files are in memory.
   auto work = [&] {
+    std::vector<uint8_t> bytes;
     for (size_t i = next++; i < files.size(); i = next++) {
-      results[i] = CheckOne(files[i]);
+      results[i] = CheckOne(files[i], bytes);
       const size_t n = ++done;
       if (progress) {
         std::lock_guard<std::mutex> lock(progressLock);
@@ -318,7 +335,7 @@ int RunCheck(std::vector<std::string> args) {
     }
   };
   std::vector<std::thread> pool;
-  const int threads = std::min<int>(Threads(), static_cast<int>(files.size()));
+  const int threads = static_cast<int>(std::min<size_t>(std::min(jobs, kMaxJobs), files.size()));
   for (int t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();

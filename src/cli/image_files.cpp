@@ -130,20 +130,23 @@ bool WriteBmp(const std::string& path, const PixelStore& pixels, int32_t width, 
   // The pixel block is the picture's rows as they lie: bytes blue, green, red, 0,
   // which on a little-endian machine are the values' own bytes, written straight
   // from the picture without a copy.
-  const FileError result = WriteWholeFileFrom(path, [&](const FilePieceWriter& write) {
-    if (!write(header)) return false;
-    if constexpr (std::endian::native == std::endian::little) {
-      return write({reinterpret_cast<const uint8_t*>(pixels.data()), pixels.size() * 4});
-    } else {
-      std::vector<uint8_t> row;
-      for (int32_t r = 0; r < height; ++r) {
-        row.clear();
-        for (int32_t x = 0; x < width; ++x) PutLe32(row, pixels[static_cast<size_t>(r) * width + x]);
-        if (!write(row)) return false;
-      }
-      return true;
-    }
-  });
+  const FileError result = WriteWholeFileFrom(
+      path,
+      [&](const FilePieceWriter& write) {
+        if (!write(header)) return false;
+        if constexpr (std::endian::native == std::endian::little) {
+          return write({reinterpret_cast<const uint8_t*>(pixels.data()), pixels.size() * 4});
+        } else {
+          std::vector<uint8_t> row;
+          for (int32_t r = 0; r < height; ++r) {
+            row.clear();
+            for (int32_t x = 0; x < width; ++x) PutLe32(row, pixels[static_cast<size_t>(r) * width + x]);
+            if (!write(row)) return false;
+          }
+          return true;
+        }
+      },
+      WriteFlush::Deferred);
   return Written(result, error);
 }
 
@@ -152,7 +155,8 @@ bool WritePng(const std::string& path, const PixelStore& pixels, int32_t width, 
   if (!CheckSize(pixels, width, height, error)) return false;
   std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
   const FileError result = WriteWholeFileFrom(
-      path, [&](const FilePieceWriter& write) { return WritePngRows(write, pixels, width, height, row); });
+      path, [&](const FilePieceWriter& write) { return WritePngRows(write, pixels, width, height, row); },
+      WriteFlush::Deferred);
   return Written(result, error);
 }
 

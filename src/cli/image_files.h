@@ -17,7 +17,8 @@ ImageFormat ImageFormatOf(const std::string& path);
 
 // pixels: width x height values 0x00RRGGBB, rows bottom-up (row 0 is the bottom
 // line). Both write as a save does (WriteWholeFileFrom: a temporary file renamed
-// over the target once complete) and return false with error set to why (the
+// over the target once complete), but without waiting for the disk (the picture can
+// be made again from its file), and return false with error set to why (the
 // system's words), the target unchanged, when the file cannot be written.
 bool WriteBmp(const std::string& path, const PixelStore& pixels, int32_t width, int32_t height,
               std::string& error);

@@ -46,6 +46,11 @@ TEST(WriteWholeFile, NewFilesGetTheUmaskAndReplacedFilesKeepPermissionsAndGetExa
   ASSERT_TRUE(WriteWholeFile(dir + "/old.jpg", kShort).ok());
   EXPECT_EQ(ReadFileBytes(dir + "/old.jpg"), kShort);
   EXPECT_EQ(ModeOf(dir + "/old.jpg"), 0640u);
+  // An export, not flushed, replaces the file by exchanging names: the same outcome.
+  const FileContentWriter longContent = [](const FilePieceWriter& write) { return write(kLong); };
+  ASSERT_TRUE(WriteWholeFileFrom(dir + "/old.jpg", longContent, WriteFlush::Deferred).ok());
+  EXPECT_EQ(ReadFileBytes(dir + "/old.jpg"), kLong);
+  EXPECT_EQ(ModeOf(dir + "/old.jpg"), 0640u);
 
   // A name near the 255-byte limit still leaves room for the temporary file's.
   const std::string longName = dir + "/" + std::string(250, 'n') + ".jpg";

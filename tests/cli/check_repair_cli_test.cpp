@@ -98,6 +98,10 @@ TEST(CheckCli, OneLineAFileInArgumentOrder) {
   std::snprintf(code, sizeof code, "%02X", d.original[d.ff + 2]);
   EXPECT_EQ(m[5].str(), "foreign marker FF" + std::string(code) + " at " + d.Hex8(d.ff) + " inside the data");
   EXPECT_EQ(lines[2], stopped + ": stopped: ハフマンテーブル定義がありません（中止）");
+  // Any number of workers prints the same lines in the same order.
+  for (const char* jobs : {"1", "2", "5"})
+    EXPECT_EQ(RunCli({"check", "--jobs", jobs, clean, damaged, stopped, clean}).out, r.out + lines[0] + "\n")
+        << jobs;
 
   EXPECT_EQ(RunCli({"check", clean}).exitCode, 0);
   const auto withMissing = RunCli({"check", missing, clean});
@@ -307,6 +311,9 @@ TEST(CheckRepairCli, UsageErrorsExitWithTwo) {
   const std::vector<std::vector<std::string>> wrong = {
       {"check"},
       {"check", "--fast", in},
+      {"check", "--jobs", "0", in},
+      {"check", "--jobs", "x", in},
+      {"check", in, "--jobs"},
       {"repair", in},
       {"repair", in, "-o"},
       {"repair", "--max-edits", "x", in, "-o", TempDir() + "/o.jpg"},
