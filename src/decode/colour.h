@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
+#include "base/large_buffer.h"
 #include "decode/decode_state.h"
 #include "decode/idct.h"
-#include "window/large_buffer.h"
 
 namespace vorn {
 
