@@ -6,6 +6,7 @@
 #include "analysis/table_pages.h"
 #include "app/display_state.h"
 #include "app/render.h"
+#include "app/repair_commands.h"
 #include "app/wiring.h"
 #include "dump/dump_view.h"
 
@@ -29,6 +30,10 @@ bool AnalyzeMarkers(AppState& app) {
   if (!AnalyzeSegments(ctx)) return false;
   SetImageInvalid(app, false);
   app.form.IMAGE.enabled = true;
+  // The repair menu works from the scan, not the picture: a scan that does not
+  // render can still be located and repaired.
+  std::string problem;
+  SetRepairEnabled(app.form, ScanModelOf(app, problem) != nullptr);
   return true;
 }
 

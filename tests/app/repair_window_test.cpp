@@ -122,13 +122,17 @@ std::vector<int32_t> RestartMarkers(const std::vector<uint8_t>& jpeg, int32_t sc
   return markers;
 }
 
-TEST(RepairMenu, EnabledWithARenderedPictureAndDisabledByADirectEdit) {
+TEST(RepairMenu, EnabledByTheAnalysedScanWithoutAPictureAndDisabledByADirectEdit) {
   DamagedPhoto h(Photo(2, 2));
   EXPECT_FALSE(h.form.LOCATE.enabled);
   EXPECT_FALSE(h.form.REPAIR.enabled);
+  h.decode.PictureByteLimit = 0;  // the picture cannot be made
   ASSERT_TRUE(h.Load(h.original));
+  ASSERT_TRUE(h.app.ImageInvalid);
   EXPECT_TRUE(h.form.LOCATE.enabled);
   EXPECT_TRUE(h.form.REPAIR.enabled);
+  ASSERT_TRUE(h.form.REPAIR.Click());
+  EXPECT_EQ(h.LastMessage(), "破損は見つかりませんでした");
   h.form.DMP_ClickEvent(5);
   h.form.DMPI.SetText("00");
   h.form.DMPI.LoseFocus();
