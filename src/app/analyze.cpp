@@ -6,9 +6,9 @@
 #include "analysis/table_pages.h"
 #include "app/display_state.h"
 #include "app/render.h"
-#include "app/repair_commands.h"
 #include "app/wiring.h"
 #include "dump/dump_view.h"
+#include "repair/scan_model.h"
 
 namespace vorn {
 
@@ -32,8 +32,7 @@ bool AnalyzeMarkers(AppState& app) {
   app.form.IMAGE.enabled = true;
   // The repair menu works from the scan, not the picture: a scan that does not
   // render can still be located and repaired.
-  std::string problem;
-  SetRepairEnabled(app.form, ScanModelOf(app, problem) != nullptr);
+  SetRepairEnabled(app.form, ScanModelProblem(app.rec).empty());
   return true;
 }
 
