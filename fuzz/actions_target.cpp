@@ -55,8 +55,8 @@ std::string CheckCorrection(AppState& app, const ByteStore& before) {
   const ByteStore corrected = app.file.bytes;
   const HistoryEntry& record = app.dump.UndoStack.Entries[0];
   if (corrected.size() != before.size()) return "a correction changed the file length";
-  if (record.Address < 0 || static_cast<size_t>(record.Address) >= before.size() ||
-      record.Byte != before[static_cast<size_t>(record.Address)])
+  if (record.Address < 0 || static_cast<size_t>(record.Address) >= before.size() || !record.SingleByte() ||
+      record.PutBack[0] != before[static_cast<size_t>(record.Address)])
     return "the undo record of a correction does not hold the byte it replaced";
   for (size_t i = 0; i < before.size(); ++i)
     if (corrected[i] != before[i] && i != static_cast<size_t>(record.Address))

@@ -8,6 +8,7 @@
 #include "app/render.h"
 #include "app/wiring.h"
 #include "dump/dump_view.h"
+#include "repair/scan_model.h"
 
 namespace vorn {
 
@@ -29,6 +30,9 @@ bool AnalyzeMarkers(AppState& app) {
   if (!AnalyzeSegments(ctx)) return false;
   SetImageInvalid(app, false);
   app.form.IMAGE.enabled = true;
+  // The repair menu works from the scan, not the picture: a scan that does not
+  // render can still be located and repaired.
+  SetRepairEnabled(app.form, ScanModelProblem(app.rec).empty());
   return true;
 }
 

@@ -17,7 +17,8 @@ AnalysisContext AnalysisContextOf(AppState& app);
 // Resets the dump to page 0, the display and every segment field, then scans from
 // AnalysisStart, lists the markers, checks counts and lengths and dispatches every
 // supported segment to its parser. True when it ran to its end; only then is
-// ImageInvalid cleared and IMAGE enabled.
+// ImageInvalid cleared, IMAGE enabled, and LOCATE and REPAIR enabled when the repair
+// engine can model the scan.
 bool AnalyzeMarkers(AppState& app);
 
 struct LoadResult {

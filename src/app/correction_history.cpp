@@ -16,7 +16,7 @@ namespace {
 // the trace read up to that end, so it follows the change; the rest of the analysis
 // (the headers before the scan) stays valid.
 void FollowLengthChange(AnalysisState& analysis, const HistoryEntry& applied) {
-  const int32_t growth = int32_t{applied.PutBack} - int32_t{applied.TakeOut};
+  const int32_t growth = static_cast<int32_t>(applied.PutBack.size()) - applied.TakeOut;
   if (growth == 0) return;
   const int64_t end = int64_t{applied.Address} + applied.TakeOut;
   for (int i = 0; i < analysis.MarkerTableCount; ++i) {

@@ -48,7 +48,6 @@ void ClearDecodeFields(AppState& app) {
   form.MCUCHK.enabled = false;
   form.BITCHK.enabled = false;
   SetSaveEnabled(form, false);
-  SetRepairEnabled(form, false);
   ClearLog(form.LOG, app.analysis);
 }
 
@@ -56,6 +55,7 @@ void PostEditReset(AppState& app) {
   ClearDecodeFields(app);
   app.form.UNDO.enabled = false;
   app.form.REDO.enabled = false;
+  SetRepairEnabled(app.form, false);
   app.dump.UndoStack.Clear();
   app.dump.RedoStack.Clear();
 }

@@ -16,8 +16,10 @@ void SetUnsaved(AppState& app, bool unsaved);
 // bytes or the display differ from it.
 void SetSaveEnabled(window::WindowModel& form, bool enabled);
 
-// LOCATE and REPAIR (the repair menu) work on an analysed file whose picture is shown:
-// enabled by a rendering that drew it, disabled by whatever makes it stale.
+// LOCATE and REPAIR (the repair menu) work on the scan as the analysis found it,
+// whether or not its picture renders: enabled by a completed analysis whose scan the
+// repair engine can model, kept by corrections and their undo and redo (they change
+// the scan data only), disabled by a new analysis and by a direct edit.
 void SetRepairEnabled(window::WindowModel& form, bool enabled);
 
 // Before an analysis: the pictures black, ImageInvalid set, both scroll ranges 0,
@@ -26,12 +28,13 @@ void SetRepairEnabled(window::WindowModel& form, bool enabled);
 // history emptied (the redo history is left as it is).
 void ResetDisplay(AppState& app);
 
-// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK, SAVE,
-// LOCATE and REPAIR, and empties LOG (its tag stays).
+// Empties the fields that depend on the last decode, disables MCUCHK, BITCHK and SAVE,
+// and empties LOG (its tag stays).
 void ClearDecodeFields(AppState& app);
 
-// After every stored direct edit: decode fields cleared, UNDO and REDO disabled and
-// both histories emptied (a direct edit is not undoable).
+// After every stored direct edit: decode fields cleared, UNDO, REDO, LOCATE and
+// REPAIR disabled and both histories emptied (a direct edit is not undoable, and the
+// analysis no longer stands behind the bytes).
 void PostEditReset(AppState& app);
 
 }  // namespace vorn

@@ -23,8 +23,8 @@ void UNDO_Click(AppState& app);
 void REDO_Click(AppState& app);
 
 // Applies a change of the file as a correction: change.TakeOut bytes at
-// change.Address give way to change.PutBack bytes (a one-byte change replaces the
-// byte), change.Length being the file's length after it. The dump shows the position
+// change.Address give way to the change.PutBack bytes, change.Length being the
+// file's length after it. The dump shows the position
 // selected, the reverse record goes on the undo history, REDO is disabled and its
 // history emptied, and the picture is drawn again without a new analysis. False,
 // with nothing changed, when the change does not fit the file.

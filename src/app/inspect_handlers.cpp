@@ -18,9 +18,9 @@ namespace vorn {
 
 void Picture1_MouseDown(AppState& app, int /*button*/, int /*shift*/, float x, float y) {
   if (app.ImageInvalid) return;
-  const int32_t X = app.rec.frame.FrameWidth;
-  const int32_t Y = app.rec.frame.FrameHeight;
-  if (!std::isfinite(x) || !std::isfinite(y) || x >= X || y >= Y) return;
+  const int32_t frameWidth = app.rec.frame.FrameWidth;
+  const int32_t frameHeight = app.rec.frame.FrameHeight;
+  if (!std::isfinite(x) || !std::isfinite(y) || x >= frameWidth || y >= frameHeight) return;
   const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
   if (!geometry.Valid()) return;
   const int32_t mcuWidth = geometry.McuWidth;
@@ -32,10 +32,10 @@ void Picture1_MouseDown(AppState& app, int /*button*/, int /*shift*/, float x, f
   // A press left of or above the view has no cell.
   if (xi < 0 || yi < 0) return;
   window::WindowModel& form = app.form;
-  const int32_t hv = form.HScroll1.value;
-  const int32_t vv = form.VScroll1.value;
-  const int32_t column = xi / mcuWidth + hv;
-  const int32_t row = yi / mcuHeight + vv;
+  const int32_t firstColumn = form.HScroll1.value;
+  const int32_t firstRow = form.VScroll1.value;
+  const int32_t column = xi / mcuWidth + firstColumn;
+  const int32_t row = yi / mcuHeight + firstRow;
   // Near the right or bottom edge a press in the black strip names no MCU.
   if (!app.decode.McuStarts.Contains(column, row)) return;
 
@@ -43,13 +43,13 @@ void Picture1_MouseDown(AppState& app, int /*button*/, int /*shift*/, float x, f
   const int32_t viewWidth = app.decode.ViewWidth;
   const int32_t viewHeight = app.decode.ViewHeight;
   // The copy removes the frame of an earlier press.
-  view.CopyFrom(form.Picture3, hv * mcuWidth, vv * mcuHeight, viewWidth, viewHeight, 0, 0);
+  view.CopyFrom(form.Picture3, firstColumn * mcuWidth, firstRow * mcuHeight, viewWidth, viewHeight, 0, 0);
   view.Repaint();
   const int32_t x0 = (xi / mcuWidth) * mcuWidth;
   const int32_t y0 = (yi / mcuHeight) * mcuHeight;
-  FrameCell(view, x0, y0, x0 + mcuWidth - 1, y0 + mcuHeight - 1, X, Y);
-  PaintPastPicture(view, viewWidth, viewHeight, X, Y, mcuWidth, mcuHeight, hv, vv, form.HScroll1.max,
-                   form.VScroll1.max);
+  FrameCell(view, x0, y0, x0 + mcuWidth - 1, y0 + mcuHeight - 1, frameWidth, frameHeight);
+  PaintPastPicture(view, viewWidth, viewHeight, frameWidth, frameHeight, mcuWidth, mcuHeight, firstColumn,
+                   firstRow, form.HScroll1.max, form.VScroll1.max);
 
   const McuStart& start = app.decode.McuStarts.At(column, row);
   const McuPointerState pointer = PointerToMcu(start, column, row);

@@ -66,7 +66,6 @@ void RenderImage(AppState& app) {
   const McuGeometry geometry = ComputeMcuGeometry(app.rec.frame);
 
   ForgetDecode(d);
-  SetRepairEnabled(app.form, false);
   // From here until a decode fills the stores, no picture stands behind the view:
   // McuStarts of an earlier file must not be taken for this one's.
   if (!geometry.Valid() || width < 1 || height < 1) {
@@ -102,8 +101,6 @@ void RenderImage(AppState& app) {
   app.form.HScroll1.SetMax(ScrollMaximum(width, d.ViewWidth, geometry.McuWidth));
   app.form.VScroll1.SetMax(ScrollMaximum(height, d.ViewHeight, geometry.McuHeight));
   const bool copied = RefreshView(app, true, true);
-  // A picture that shows where the scan went wrong is what the repair works from.
-  SetRepairEnabled(app.form, copied);
 
   if (status != DecodeStatus::Ok || !copied) {
     app.Message("スキャンデータが不正です(" + std::to_string(static_cast<int>(status)) + ")");

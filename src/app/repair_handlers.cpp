@@ -175,8 +175,10 @@ void PreviewRepair(AppState& app, const RepairCandidateEntry& repair) {
 bool ApplyRepair(AppState& app, const RepairCandidateEntry& repair) {
   if (!Fits(app.file, repair)) return false;
   const int64_t length = int64_t{app.file.FileLength()} - repair.Removed + repair.Inserted;
-  const HistoryEntry change{repair.Position, repair.Value,   static_cast<int32_t>(length), 0,
-                            repair.Removed,  repair.Inserted};
+  const HistoryEntry change{.Address = repair.Position,
+                            .Length = static_cast<int32_t>(length),
+                            .TakeOut = repair.Removed,
+                            .PutBack = std::vector<uint8_t>(repair.Inserted, repair.Value)};
   return ApplyChange(app, change);
 }
 

@@ -238,60 +238,69 @@ struct Placement {
   int32_t x0, y0, width, height;
 };
 enum class Where { kInside, kOutside, kInvalid };
-Where Place(const PixelStore& pixels, int32_t X, int32_t Y, int32_t h0, int32_t v0, int32_t column,
-            int32_t row, Placement& p) {
-  if (!ValidSampling(h0, v0) || static_cast<int64_t>(X) * Y > static_cast<int64_t>(pixels.size()) ||
+Where Place(const PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight, int32_t h0, int32_t v0,
+            int32_t column, int32_t row, Placement& p) {
+  if (!ValidSampling(h0, v0) ||
+      static_cast<int64_t>(pictureWidth) * pictureHeight > static_cast<int64_t>(pixels.size()) ||
       column < 0 || row < 0)
     return Where::kInvalid;
   const int64_t x0 = int64_t{column} * h0 * 8, y0 = int64_t{row} * v0 * 8;
-  if (x0 >= X || y0 >= Y) return Where::kOutside;  // nothing stored, nothing checked
+  if (x0 >= pictureWidth || y0 >= pictureHeight) return Where::kOutside;  // nothing stored, nothing checked
   p.x0 = static_cast<int32_t>(x0);
   p.y0 = static_cast<int32_t>(y0);
-  p.width = std::min(8 * h0, X - p.x0);
-  p.height = std::min(8 * v0, Y - p.y0);
+  p.width = std::min(8 * h0, pictureWidth - p.x0);
+  p.height = std::min(8 * v0, pictureHeight - p.y0);
   return Where::kInside;
 }
 
-uint32_t* Line(PixelStore& pixels, int32_t X, int32_t Y, const Placement& p, int i) {
-  return &pixels[static_cast<size_t>(Y - 1 - (p.y0 + i)) * X + p.x0];
+uint32_t* Line(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight, const Placement& p, int i) {
+  return &pixels[static_cast<size_t>(pictureHeight - 1 - (p.y0 + i)) * pictureWidth + p.x0];
 }
 
 }  // namespace
 
-bool StoreMcuPixels(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
-                    int32_t v0, int32_t column, int32_t row) {
+bool StoreMcuPixels(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                    const SampleBlocks& samples, int32_t h0, int32_t v0, int32_t column, int32_t row) {
   Placement p;
-  const Where where = Place(pixels, X, Y, h0, v0, column, row, p);
+  const Where where = Place(pixels, pictureWidth, pictureHeight, h0, v0, column, row, p);
   if (where != Where::kInside) return where == Where::kOutside;
   if (!AllInRange(samples, h0 * v0 + 2))
-    return PixelByPixel(samples, h0, v0, p.height, p.width,
-                        [&](int i, int j, uint32_t rgb) { Line(pixels, X, Y, p, i)[j] = rgb; });
-  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, X, Y, p, 0), -static_cast<ptrdiff_t>(X));
+    return PixelByPixel(samples, h0, v0, p.height, p.width, [&](int i, int j, uint32_t rgb) {
+      Line(pixels, pictureWidth, pictureHeight, p, i)[j] = rgb;
+    });
+  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, pictureWidth, pictureHeight, p, 0),
+                 -static_cast<ptrdiff_t>(pictureWidth));
   return true;
 }
 
-void StoreMcuPixelsInRange(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
-                           int32_t v0, int32_t column, int32_t row) {
+void StoreMcuPixelsInRange(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                           const SampleBlocks& samples, int32_t h0, int32_t v0, int32_t column, int32_t row) {
   Placement p;
-  if (Place(pixels, X, Y, h0, v0, column, row, p) != Where::kInside) return;
-  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, X, Y, p, 0), -static_cast<ptrdiff_t>(X));
+  if (Place(pixels, pictureWidth, pictureHeight, h0, v0, column, row, p) != Where::kInside) return;
+  ConvertMcuRows(samples, h0, v0, p.height, p.width, Line(pixels, pictureWidth, pictureHeight, p, 0),
+                 -static_cast<ptrdiff_t>(pictureWidth));
 }
 
-void BlackenMcusFrom(PixelStore& pixels, int32_t X, int32_t Y, const McuGeometry& geometry, int32_t column,
-                     int32_t row) {
-  if (X < 1 || Y < 1 || !geometry.Valid() ||
-      static_cast<int64_t>(X) * Y > static_cast<int64_t>(pixels.size()) || column < 0 || row < 0)
+void BlackenMcusFrom(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                     const McuGeometry& geometry, int32_t column, int32_t row) {
+  if (pictureWidth < 1 || pictureHeight < 1 || !geometry.Valid() ||
+      static_cast<int64_t>(pictureWidth) * pictureHeight > static_cast<int64_t>(pixels.size()) ||
+      column < 0 || row < 0)
     return;
   const int64_t top = int64_t{row} * geometry.McuHeight;  // first image line of the MCU row
-  if (top >= Y) return;
-  const int32_t bottom = static_cast<int32_t>(std::min<int64_t>(top + geometry.McuHeight, Y));
-  // Image lines from `bottom` down are the rows 0 .. Y - 1 - bottom of the block.
-  std::fill_n(pixels.begin(), static_cast<size_t>(Y - bottom) * X, 0u);
+  if (top >= pictureHeight) return;
+  const int32_t bottom = static_cast<int32_t>(std::min<int64_t>(top + geometry.McuHeight, pictureHeight));
+  // Image lines from `bottom` down are the rows 0 .. pictureHeight - 1 - bottom of
+  // the block.
+  std::fill_n(pixels.begin(), static_cast<size_t>(pictureHeight - bottom) * pictureWidth, 0u);
   const int64_t left = int64_t{column} * geometry.McuWidth;
-  if (left >= X) return;
+  if (left >= pictureWidth) return;
   for (int32_t y = static_cast<int32_t>(top); y < bottom; ++y)
-    std::fill(pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(Y - 1 - y) * X + left),
-              pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(Y - 1 - y) * X + X), 0u);
+    std::fill(pixels.begin() +
+                  static_cast<ptrdiff_t>(static_cast<size_t>(pictureHeight - 1 - y) * pictureWidth + left),
+              pixels.begin() + static_cast<ptrdiff_t>(
+                                   static_cast<size_t>(pictureHeight - 1 - y) * pictureWidth + pictureWidth),
+              0u);
 }
 
 bool ConvertMcu(const SampleBlocks& samples, int32_t h0, int32_t v0, uint32_t* out) {

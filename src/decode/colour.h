@@ -7,9 +7,9 @@
 
 #include <cstdint>
 
+#include "base/large_buffer.h"
 #include "decode/decode_state.h"
 #include "decode/idct.h"
-#include "window/large_buffer.h"
 
 namespace vorn {
 
@@ -17,28 +17,28 @@ namespace vorn {
 // the 16-bit range or a chroma value is below -32640.
 bool YccToRgb(int32_t y, int32_t cb, int32_t cr, uint32_t& rgb);
 
-// Writes the pixels of MCU (column, row) that lie inside the X x Y picture into
-// pixels (X * Y values, bottom-up rows). h0, v0: sampling factors of component 0
-// (1 or 2). Luma blocks come first, row by row; blocks h0*v0 and h0*v0+1 are Cb
-// and Cr, upsampled by repetition. Returns false on a range failure, which only
-// pixels inside the picture can cause; the pixels before the failing one (row by
-// row within the MCU) are then already written.
-bool StoreMcuPixels(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
-                    int32_t v0, int32_t column, int32_t row);
+// Writes the pixels of MCU (column, row) that lie inside the picture into pixels
+// (pictureWidth * pictureHeight values, bottom-up rows). h0, v0: sampling factors of
+// component 0 (1 or 2). Luma blocks come first, row by row; blocks h0*v0 and h0*v0+1
+// are Cb and Cr, upsampled by repetition. Returns false on a range failure, which
+// only pixels inside the picture can cause; the pixels before the failing one (row
+// by row within the MCU) are then already written.
+bool StoreMcuPixels(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                    const SampleBlocks& samples, int32_t h0, int32_t v0, int32_t column, int32_t row);
 
 // StoreMcuPixels for samples that all lie within -32640 .. 32767, as every sample
 // of the transform does (S div 4000000 + 128 with S in 32 bits lies within
 // -408 .. 664) and the fixed chroma of 0 or 128: no pixel can fail, so none is
 // checked. The decoder's path.
-void StoreMcuPixelsInRange(PixelStore& pixels, int32_t X, int32_t Y, const SampleBlocks& samples, int32_t h0,
-                           int32_t v0, int32_t column, int32_t row);
+void StoreMcuPixelsInRange(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                           const SampleBlocks& samples, int32_t h0, int32_t v0, int32_t column, int32_t row);
 
-// Sets to 0 (black) every pixel of the X x Y picture (bottom-up rows) that MCU
-// (column, row) and the MCUs after it in raster order cover: what a decode that
-// stopped before that MCU never wrote. An MCU position past the picture's last
-// MCU row leaves the pixels as they are.
-void BlackenMcusFrom(PixelStore& pixels, int32_t X, int32_t Y, const McuGeometry& geometry, int32_t column,
-                     int32_t row);
+// Sets to 0 (black) every pixel of the picture (bottom-up rows) that MCU (column,
+// row) and the MCUs after it in raster order cover: what a decode that stopped
+// before that MCU never wrote. An MCU position past the picture's last MCU row
+// leaves the pixels as they are.
+void BlackenMcusFrom(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
+                     const McuGeometry& geometry, int32_t column, int32_t row);
 
 // Converts the whole MCU, without clipping, into out (8*h0 x 8*v0 pixels, rows
 // top-down). Returns false on a range failure (out is then partly written).

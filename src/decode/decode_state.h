@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/records.h"
-#include "window/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace vorn {
 

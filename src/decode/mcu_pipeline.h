@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "analysis/records.h"
+#include "base/large_buffer.h"
 #include "decode/decode_state.h"
 #include "decode/idct.h"
-#include "window/large_buffer.h"
 
 namespace vorn {
 

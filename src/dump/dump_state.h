@@ -4,23 +4,22 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "analysis/file_image.h"
 
 namespace vorn {
 
-// A record puts back what a change took away. A correction of one byte takes out the
-// byte at Address and puts Byte back; a repair that inserted or removed bytes takes
-// out what it inserted (TakeOut bytes) and puts back what it removed (PutBack bytes:
-// Byte, then Byte2), so that the file's length changes back as well.
+// A record puts back what a change took away: TakeOut bytes of the present file at
+// Address give way to the PutBack bytes, and the file's length becomes Length. A
+// correction of one byte takes out one byte and puts one back; a repair or any other
+// edit may replace, insert (TakeOut 0) or remove (no PutBack) a range of any length.
 struct HistoryEntry {
   int32_t Address = 0;
-  uint8_t Byte = 0;
   int32_t Length = 0;  // the FileLength to put back; 0 marks an empty entry
-  uint8_t Byte2 = 0;
-  uint8_t TakeOut = 1;  // 0..2 bytes of the present file at Address
-  uint8_t PutBack = 1;  // 0..2 bytes that replace them
-  bool SingleByte() const { return TakeOut == 1 && PutBack == 1; }
+  int32_t TakeOut = 1;
+  std::vector<uint8_t> PutBack{};
+  bool SingleByte() const { return TakeOut == 1 && PutBack.size() == 1; }
   bool operator==(const HistoryEntry&) const = default;
 };
 
@@ -37,10 +36,10 @@ struct HistoryStack {
 
 // Carries out a record on file and returns the record that reverses it. A one-byte
 // record first sets the file's length to the record's (keeping the content), then
-// stores its byte where the file holds that position. A record that changes the
-// length applies only where it fits the file as it is now (its bytes inside the
-// file, its length the file's length after it); otherwise nothing changes and the
-// result is empty.
+// stores its byte where the file holds that position. Any other record applies only
+// where it fits the file as it is now (the bytes it takes out inside the file, its
+// length the file's length after it); otherwise nothing changes and the result is
+// empty.
 std::optional<HistoryEntry> ReplayRecord(FileImage& file, const HistoryEntry& record);
 
 // SelectedPage after a jump has moved the selected cell to a page other than the

@@ -82,7 +82,7 @@ bool SelectDumpCell(const FileImage& file, DumpState& dump, window::WindowModel&
 }
 
 void PushUndo(DumpState& dump, window::WindowModel& form, int32_t address, uint8_t byte, int32_t length) {
-  PushUndo(dump, form, HistoryEntry{address, byte, length});
+  PushUndo(dump, form, HistoryEntry{.Address = address, .Length = length, .PutBack = {byte}});
 }
 
 void PushUndo(DumpState& dump, window::WindowModel& form, const HistoryEntry& record) {

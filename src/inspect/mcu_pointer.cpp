@@ -29,9 +29,10 @@ bool McuBeforeByte(const McuStartTable& starts, int32_t position, int32_t& colum
   return found;
 }
 
-void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y) {
+void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t pictureWidth,
+               int32_t pictureHeight) {
   const auto invert = [&](int32_t px, int32_t py) {
-    if (px < X && py < Y) view.SetPixel(px, py, view.Pixel(px, py) ^ 0xFFFFFFu);
+    if (px < pictureWidth && py < pictureHeight) view.SetPixel(px, py, view.Pixel(px, py) ^ 0xFFFFFFu);
   };
   for (int32_t px = x0; px <= x1; ++px) {
     invert(px, y0);
@@ -43,17 +44,17 @@ void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_
   }
 }
 
-void PaintPastPicture(window::Picture& view, int32_t viewWidth, int32_t viewHeight, int32_t X, int32_t Y,
-                      int32_t mcuWidth, int32_t mcuHeight, int32_t hv, int32_t vv, int32_t hMax,
-                      int32_t vMax) {
+void PaintPastPicture(window::Picture& view, int32_t viewWidth, int32_t viewHeight, int32_t pictureWidth,
+                      int32_t pictureHeight, int32_t mcuWidth, int32_t mcuHeight, int32_t firstColumn,
+                      int32_t firstRow, int32_t hMax, int32_t vMax) {
   // At the scroll maximum, (size - view) mod unit + view - unit is the picture's
   // edge in view coordinates.
-  if (hMax != 0 && X < hv * mcuWidth + viewWidth)
-    view.FillRect(((X - viewWidth) % mcuWidth) + viewWidth - mcuWidth, 0, viewWidth, viewHeight,
+  if (hMax != 0 && pictureWidth < firstColumn * mcuWidth + viewWidth)
+    view.FillRect(((pictureWidth - viewWidth) % mcuWidth) + viewWidth - mcuWidth, 0, viewWidth, viewHeight,
                   window::kBlack);
-  if (vMax != 0 && Y < vv * mcuHeight + viewHeight)
-    view.FillRect(0, ((Y - viewHeight) % mcuHeight) + viewHeight - mcuHeight, viewWidth, viewHeight,
-                  window::kBlack);
+  if (vMax != 0 && pictureHeight < firstRow * mcuHeight + viewHeight)
+    view.FillRect(0, ((pictureHeight - viewHeight) % mcuHeight) + viewHeight - mcuHeight, viewWidth,
+                  viewHeight, window::kBlack);
 }
 
 }  // namespace vorn

@@ -21,14 +21,15 @@ McuPointerState PointerToMcu(const McuStart& start, int32_t column, int32_t row)
 bool McuBeforeByte(const McuStartTable& starts, int32_t position, int32_t& column, int32_t& row);
 
 // Inverts each pixel of the outline of the cell [x0, x1] x [y0, y1] of the view
-// once, where the view shows the X x Y picture.
-void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t X, int32_t Y);
+// once, where the view shows a picture of pictureWidth x pictureHeight.
+void FrameCell(window::Picture& view, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t pictureWidth,
+               int32_t pictureHeight);
 
-// Paints black where the view's window, scrolled to MCU (hv, vv), reaches past the
-// X x Y picture: right of it when the horizontal bar can scroll (hMax != 0), below
-// it when the vertical one can.
-void PaintPastPicture(window::Picture& view, int32_t viewWidth, int32_t viewHeight, int32_t X, int32_t Y,
-                      int32_t mcuWidth, int32_t mcuHeight, int32_t hv, int32_t vv, int32_t hMax,
-                      int32_t vMax);
+// Paints black where the view's window, scrolled to MCU (firstColumn, firstRow),
+// reaches past the picture: right of it when the horizontal bar can scroll
+// (hMax != 0), below it when the vertical one can.
+void PaintPastPicture(window::Picture& view, int32_t viewWidth, int32_t viewHeight, int32_t pictureWidth,
+                      int32_t pictureHeight, int32_t mcuWidth, int32_t mcuHeight, int32_t firstColumn,
+                      int32_t firstRow, int32_t hMax, int32_t vMax);
 
 }  // namespace vorn

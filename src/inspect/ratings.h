@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/large_buffer.h"
 #include "inspect/tracer.h"
-#include "window/large_buffer.h"
 
 namespace vorn {
 

@@ -6,14 +6,31 @@
 
 namespace vorn {
 
+std::string ScanModelProblem(const Records& rec) {
+  const FrameRecord& frame = rec.frame;
+  if (!ComputeMcuGeometry(frame).Valid() || frame.FrameWidth < 1 || frame.FrameHeight < 1)
+    return "the frame has no MCU grid";
+  const int components = frame.ComponentCount;
+  if (components < 1 || components > 3) return "the frame has " + std::to_string(components) + " components";
+  int blocks = 0;
+  for (int c = 0; c < components; ++c) {
+    // As the scan codes it: a grey frame one block per MCU, whatever its header says.
+    const McuSampling s = ComponentSampling(frame, c);
+    const int dc = rec.scan.DcTableSelector[c], ac = rec.scan.AcTableSelector[c], q = frame.QuantSelector[c];
+    if (s.h < 1 || s.v < 1 || s.h > 4 || s.v > 4) return "a sampling factor is out of range";
+    if (dc < 0 || dc > 3 || ac < 0 || ac > 3 || q < 0 || q > 2) return "a table selector names no table";
+    blocks += s.h * s.v;
+    if (blocks > kMaxRepairBlocks) return "more than ten blocks per MCU";
+  }
+  return "";
+}
+
 bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& model, std::string& why) {
+  why = ScanModelProblem(rec);
+  if (!why.empty()) return false;
   const FrameRecord& frame = rec.frame;
   model.scanStart = rec.scan.ScanDataStart;
   model.geometry = ComputeMcuGeometry(frame);
-  if (!model.geometry.Valid() || frame.FrameWidth < 1 || frame.FrameHeight < 1) {
-    why = "the frame has no MCU grid";
-    return false;
-  }
   model.frameWidth = frame.FrameWidth;
   model.frameHeight = frame.FrameHeight;
   model.totalMcus = model.geometry.McusPerRow * model.geometry.McuRows;
@@ -21,26 +38,13 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   model.intervals =
       model.restartInterval > 0 ? (model.totalMcus + model.restartInterval - 1) / model.restartInterval : 1;
   model.components = frame.ComponentCount;
-  if (model.components < 1 || model.components > 3) {
-    why = "the frame has " + std::to_string(model.components) + " components";
-    return false;
-  }
   std::array<bool, 4> dcBuilt{}, acBuilt{};
   model.blockCount = 0;
   model.hMax = model.vMax = 1;
   for (int c = 0; c < model.components; ++c) {
-    // As the scan codes it: a grey frame one block per MCU, whatever its header says.
     const McuSampling s = ComponentSampling(frame, c);
     const int h = s.h, v = s.v;
     const int dc = rec.scan.DcTableSelector[c], ac = rec.scan.AcTableSelector[c], q = frame.QuantSelector[c];
-    if (h < 1 || v < 1 || h > 4 || v > 4) {
-      why = "a sampling factor is out of range";
-      return false;
-    }
-    if (dc < 0 || dc > 3 || ac < 0 || ac > 3 || q < 0 || q > 2) {
-      why = "a table selector names no table";
-      return false;
-    }
     model.h[c] = h;
     model.v[c] = v;
     model.hMax = std::max(model.hMax, h);
@@ -50,10 +54,6 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
     dcBuilt[dc] = acBuilt[ac] = true;
     for (int y = 0; y < v; ++y) {
       for (int x = 0; x < h; ++x) {
-        if (model.blockCount == kMaxRepairBlocks) {
-          why = "more than ten blocks per MCU";
-          return false;
-        }
         ScanModel::Block& b = model.blocks[model.blockCount++];
         b = ScanModel::Block{
             c, x, y, q, &model.dcTables[dc], &model.acTables[ac], &model.largest[static_cast<size_t>(q)]};

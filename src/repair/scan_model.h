@@ -73,8 +73,13 @@ struct ScanModel {
   bool GridMatchesSampling() const { return h[0] == hMax && v[0] == vMax; }
 };
 
-// The model of an analysed file: false (with why) when the scan cannot be decoded at
-// all (no MCU grid, a selector that names no table, more than ten blocks per MCU).
+// Why the scan of an analysed file cannot be decoded at all (no MCU grid, a selector
+// that names no table, more than ten blocks per MCU); empty when it can. Cheap: it
+// builds nothing.
+std::string ScanModelProblem(const Records& rec);
+
+// The model of an analysed file: false (with ScanModelProblem's why) when the scan
+// cannot be decoded at all.
 bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& model, std::string& why);
 
 // Where the entropy-coded data of the file's first scan begins, found by walking the

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "window/large_buffer.h"
+#include "base/large_buffer.h"
 
 namespace vorn::window {
 

@@ -30,8 +30,8 @@ TEST(AnalyzeMarkers, FirstEmptiesEveryFieldOfTheSegmentAreasAndTheDecodeState) {
   form.VScroll1.SetMax(10);
   form.VScroll1.SetValue(3);
   for (auto* c : {&form.MCUCHK, &form.BITCHK, &form.SAVE, &form.UNDO, &form.REDO}) c->enabled = true;
-  h.dump.UndoStack.Push({5, 0x12, 100});
-  h.dump.RedoStack.Push({6, 0x34, 100});
+  h.dump.UndoStack.Push({.Address = 5, .Length = 100, .PutBack = {0x12}});
+  h.dump.RedoStack.Push({.Address = 6, .Length = 100, .PutBack = {0x34}});
   h.app.ImageInvalid = false;
 
   EXPECT_FALSE(h.Analyse({0x00, 0x00}));  // stops at once: no markers

@@ -195,8 +195,9 @@ TEST_F(FileCommands, UnsavedChangesAreAskedAboutBeforeALoadADropAHandOverOrTheEn
   const std::string other = dir + "/other.JFIF";
   ASSERT_TRUE(WriteFileBytes(other, b));
   const auto change = [this] {
-    ASSERT_TRUE(
-        ApplyChange(app, HistoryEntry{10, static_cast<uint8_t>(file.bytes[10] ^ 1), file.FileLength()}));
+    ASSERT_TRUE(ApplyChange(app, HistoryEntry{.Address = 10,
+                                              .Length = file.FileLength(),
+                                              .PutBack = {static_cast<uint8_t>(file.bytes[10] ^ 1)}}));
   };
   const std::pair<const char*, std::function<void()>> actions[] = {
       {"load", [&] { form.LOAD.Click(); }},
@@ -241,8 +242,9 @@ TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
                 dir,
                 [this](const std::string& folder) {
                   Load(folder + "/a.jpg");
-                  const Texts said{std::string(kReadOnly) + "\n読み取る権限がありません"};
-                  return dialogs.Texts() == said && file.bytes.empty() && form.Fname.text.empty() ? 0 : 1;
+                  const std::string said = std::string(kReadOnly) + "\n読み取る権限がありません";
+                  return dialogs.Texts() == Texts{said} && file.bytes.empty() && form.Fname.text.empty() ? 0
+                                                                                                         : 1;
                 }),
             0);
 }

@@ -7,6 +7,7 @@
 #include "analysis/message_log.h"
 #include "app/repair_handlers.h"
 #include "support/analysed_jpeg.h"
+#include "support/jpeg_builder.h"
 #include "support/libjpeg_peer.h"
 #include "support/window_session.h"
 
@@ -122,16 +123,33 @@ std::vector<int32_t> RestartMarkers(const std::vector<uint8_t>& jpeg, int32_t sc
   return markers;
 }
 
-TEST(RepairMenu, EnabledWithARenderedPictureAndDisabledByADirectEdit) {
+TEST(RepairMenu, EnabledByTheAnalysedScanWithoutAPictureAndDisabledByADirectEdit) {
   DamagedPhoto h(Photo(2, 2));
   EXPECT_FALSE(h.form.LOCATE.enabled);
   EXPECT_FALSE(h.form.REPAIR.enabled);
+  h.decode.PictureByteLimit = 0;  // the picture cannot be made
   ASSERT_TRUE(h.Load(h.original));
+  ASSERT_TRUE(h.app.ImageInvalid);
   EXPECT_TRUE(h.form.LOCATE.enabled);
   EXPECT_TRUE(h.form.REPAIR.enabled);
+  ASSERT_TRUE(h.form.REPAIR.Click());
+  EXPECT_EQ(h.LastMessage(), "破損は見つかりませんでした");
   h.form.DMP_ClickEvent(5);
   h.form.DMPI.SetText("00");
   h.form.DMPI.LoseFocus();
+  EXPECT_FALSE(h.form.LOCATE.enabled);
+  EXPECT_FALSE(h.form.REPAIR.enabled);
+}
+
+TEST(RepairMenu, StaysDisabledWhenTheAnalysedScanCannotBeDecodedAtAll) {
+  // A chroma component of vertical factor 0: the analysis completes, but no block
+  // of the scan belongs to that component.
+  std::vector<uint8_t> jpeg = FlatBaselineJpeg(16, 16);
+  const auto sof = std::ranges::search(jpeg, std::vector<uint8_t>{0xFF, 0xC0}).begin();
+  ASSERT_NE(sof, jpeg.end());
+  sof[14] = 0x10;  // component 2: h 1, v 0
+  WindowSession h;
+  ASSERT_TRUE(h.Load(jpeg));
   EXPECT_FALSE(h.form.LOCATE.enabled);
   EXPECT_FALSE(h.form.REPAIR.enabled);
 }

@@ -33,7 +33,7 @@ TEST(Correction, SetsTheBitWithAnUndoRecordAndShowsIt) {
   EXPECT_TRUE(h.Highlighted(0x34));
   const HistoryEntry& record = h.dump.UndoStack.Entries[0];
   EXPECT_EQ(record.Address, 0x234);
-  EXPECT_EQ(record.Byte, 0x10);
+  EXPECT_EQ(record.PutBack, std::vector<uint8_t>{0x10});
   EXPECT_EQ(record.Length, 600);
   EXPECT_TRUE(h.form.UNDO.enabled);
   EXPECT_FALSE(h.form.REDO.enabled);
@@ -65,7 +65,7 @@ TEST(Correction, UndoThenRedo) {
   EXPECT_TRUE(h.Highlighted(0x50));
   EXPECT_FALSE(h.form.UNDO.enabled);
   EXPECT_TRUE(h.form.REDO.enabled);
-  EXPECT_EQ(h.dump.RedoStack.Entries[0].Byte, 0x01);
+  EXPECT_EQ(h.dump.RedoStack.Entries[0].PutBack, std::vector<uint8_t>{0x01});
 
   ASSERT_TRUE(h.Press(h.form.REDO));
   EXPECT_EQ(h.file.bytes[0x250], 0x01);
@@ -137,12 +137,13 @@ TEST(Correction, EmptyHistoryCannotBeReplayed) {
   EXPECT_FALSE(h.form.REDO.enabled);
 }
 
-// Repairs that insert or remove bytes: each row changes a counting file of 600 bytes,
-// whose expected bytes are built here by hand from the original.
+// Changes of byte ranges (repairs that insert or remove bytes, edits of any length):
+// each row changes a counting file of 600 bytes, whose expected bytes are built here
+// by hand from the original.
 struct LengthChangeRow {
   const char* name;
-  HistoryEntry change;  // Length is filled in from the file
-  int32_t erased;       // bytes of the original at change.Address that go
+  int32_t address;
+  int32_t erased;  // bytes of the original at address that go
   std::vector<uint8_t> inserted;
 };
 
@@ -157,18 +158,20 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   h.analysis.AnalysisEnd = 0x1F3;  // after the EOI that follows it: trailing data from there
   h.form.SAVE.enabled = true;
   std::vector<uint8_t> changed = original;
-  changed.erase(changed.begin() + row.change.Address, changed.begin() + row.change.Address + row.erased);
-  changed.insert(changed.begin() + row.change.Address, row.inserted.begin(), row.inserted.end());
-  HistoryEntry change = row.change;
-  change.Length = static_cast<int32_t>(changed.size());
+  changed.erase(changed.begin() + row.address, changed.begin() + row.address + row.erased);
+  changed.insert(changed.begin() + row.address, row.inserted.begin(), row.inserted.end());
+  const HistoryEntry change{.Address = row.address,
+                            .Length = static_cast<int32_t>(changed.size()),
+                            .TakeOut = row.erased,
+                            .PutBack = row.inserted};
   const int32_t growth = static_cast<int32_t>(changed.size()) - 600;
 
   ASSERT_TRUE(ApplyChange(h.app, change));
   EXPECT_EQ(h.file.bytes, changed);
   EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0 + growth);
   EXPECT_EQ(h.analysis.AnalysisEnd, 0x1F3 + growth);
-  EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
-  EXPECT_EQ(h.dump.SelectedCell, row.change.Address % 256);
+  EXPECT_EQ(h.dump.DumpPage, row.address / 256);
+  EXPECT_EQ(h.dump.SelectedCell, row.address % 256);
   EXPECT_TRUE(h.form.UNDO.enabled);
   EXPECT_FALSE(h.form.REDO.enabled);
   EXPECT_FALSE(h.form.SAVE.enabled);
@@ -179,8 +182,8 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   EXPECT_EQ(h.file.FileLength(), 600);
   EXPECT_EQ(h.analysis.ScanDataEnd, 0x1F0);
   EXPECT_EQ(h.analysis.AnalysisEnd, 0x1F3);
-  EXPECT_EQ(h.dump.DumpPage, row.change.Address / 256);
-  EXPECT_EQ(h.form.DMPI.text, Hex2Of(original[static_cast<size_t>(row.change.Address)]));
+  EXPECT_EQ(h.dump.DumpPage, row.address / 256);
+  EXPECT_EQ(h.form.DMPI.text, Hex2Of(original[static_cast<size_t>(row.address)]));
   EXPECT_FALSE(h.form.UNDO.enabled);
   EXPECT_TRUE(h.form.REDO.enabled);
 
@@ -193,21 +196,28 @@ TEST_P(LengthChange, UndoAndRedoRestoreTheExactBytesAndLength) {
   EXPECT_EQ(h.file.bytes, original);
 }
 
-// Address, Byte, Length, Byte2, TakeOut, PutBack.
 INSTANTIATE_TEST_SUITE_P(
     Correction, LengthChange,
-    ::testing::Values(LengthChangeRow{"InsertedByte", {0x123, 0x3A, 0, 0, 0, 1}, 0, {0x3A}},
-                      LengthChangeRow{"RemovedByte", {0x123, 0, 0, 0, 1, 0}, 1, {}},
-                      LengthChangeRow{"RemovedMarker", {0x1E0, 0, 0, 0, 2, 0}, 2, {}},
-                      LengthChangeRow{"StuffingAfterFf", {0x100, 0x00, 0, 0, 0, 1}, 0, {0x00}}),
+    ::testing::Values(LengthChangeRow{"InsertedByte", 0x123, 0, {0x3A}},
+                      LengthChangeRow{"RemovedByte", 0x123, 1, {}},
+                      LengthChangeRow{"RemovedMarker", 0x1E0, 2, {}},
+                      LengthChangeRow{"StuffingAfterFf", 0x100, 0, {0x00}},
+                      // Ranges across a page of the dump, in place, growing and shrinking.
+                      LengthChangeRow{"ReplacedRange", 0xF0, 0x20, std::vector<uint8_t>(0x20, 0xEE)},
+                      LengthChangeRow{"InsertedRange", 0x80, 0, std::vector<uint8_t>(300, 0x5A)},
+                      LengthChangeRow{"RemovedRange", 0x10, 0x150, {}},
+                      LengthChangeRow{"LongerReplacement", 0x1EB, 3, {1, 2, 3, 4, 5, 6, 7}},
+                      LengthChangeRow{"ShorterReplacement", 0x17F, 9, {0xAA, 0xBB}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Correction, ALengthChangeThatDoesNotFitChangesNothing) {
   DumpHarness h;
   h.Open(CountingBytes(20));
-  // Past the end, and a length that does not follow from the change.
-  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{19, 0, 19, 0, 2, 0}));
-  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{4, 0, 20, 0, 1, 0}));
+  // Past the end, a length that does not follow from the change, and a negative
+  // count whose length would.
+  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{.Address = 19, .Length = 18, .TakeOut = 2}));
+  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{.Address = 4, .Length = 20, .TakeOut = 1}));
+  EXPECT_FALSE(ApplyChange(h.app, HistoryEntry{.Address = 4, .Length = 21, .TakeOut = -1}));
   EXPECT_EQ(h.file.bytes, CountingBytes(20));
   EXPECT_TRUE(h.dump.UndoStack.Empty());
   EXPECT_FALSE(h.form.UNDO.enabled);
@@ -218,7 +228,7 @@ TEST(Correction, BytesAndLengthChangesUndoInTurn) {
   const std::vector<uint8_t> original = CountingBytes(64);
   h.Open(original);
   Correct(h, 10, 0);  // 0A -> 8A
-  ASSERT_TRUE(ApplyChange(h.app, HistoryEntry{5, 0, 63, 0, 1, 0}));
+  ASSERT_TRUE(ApplyChange(h.app, HistoryEntry{.Address = 5, .Length = 63, .TakeOut = 1}));
   Correct(h, 20, 0);  // after the removal, position 20 holds 0x15
   ASSERT_EQ(h.file.bytes[20], 0x95);
   ASSERT_TRUE(h.Press(h.form.UNDO));

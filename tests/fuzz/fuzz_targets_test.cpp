@@ -100,10 +100,12 @@ TEST_F(WindowActionScripts, BrokenHistoriesAreCaught) {
   w.app.form.UNDO.enabled = true;  // an UNDO on an empty history would cut the file to 0 bytes
   EXPECT_NE(CheckEditState(w.app), "");
   w.app.form.UNDO.enabled = false;
-  w.app.dump.RedoStack.Entries[1] = {10, 0x7F, static_cast<int32_t>(damaged.size())};
+  w.app.dump.RedoStack.Entries[1] = {
+      .Address = 10, .Length = static_cast<int32_t>(damaged.size()), .PutBack = {0x7F}};
   EXPECT_NE(CheckEditState(w.app), "");  // a record behind an empty one
-  w.app.dump.RedoStack.Entries[0] = {static_cast<int32_t>(damaged.size()), 0,
-                                     static_cast<int32_t>(damaged.size())};
+  w.app.dump.RedoStack.Entries[0] = {.Address = static_cast<int32_t>(damaged.size()),
+                                     .Length = static_cast<int32_t>(damaged.size()),
+                                     .PutBack = {0}};
   EXPECT_NE(CheckEditState(w.app), "");  // a record beyond its file
 }
 

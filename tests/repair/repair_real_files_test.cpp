@@ -3,6 +3,7 @@
 // very bytes of the undamaged file; a clean file is never touched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -152,9 +153,23 @@ TEST(RepairNeverGivesAnotherPicture, WhereRepairsLookAlike) {
     std::vector<uint8_t> bytes =
         Damaged(original, c.kind, static_cast<size_t>(scan.model->scanStart + c.offset), c.arg);
     ASSERT_EQ(scan.Locate(bytes).health, ScanHealth::Damaged);
+    const std::vector<uint8_t> damaged = bytes;
     const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
+    const std::string where = c.layout + " " + std::to_string(c.offset);
+    // The damage is located, and searched for where it lies.
+    EXPECT_EQ(run.first.health, ScanHealth::Damaged) << where;
+    const int64_t at = scan.model->scanStart + c.offset;
+    EXPECT_TRUE(std::ranges::any_of(run.first.windows, [&](const SearchWindow& w) {
+      return w.firstByte <= at && at <= w.lastByte;
+    })) << where;
+    EXPECT_FALSE(run.timedOut) << where;
     if (run.result == RepairResult::Repaired) {
-      EXPECT_EQ(bytes, original) << c.layout << " " << c.offset;
+      EXPECT_EQ(bytes, original) << where;
+    } else {
+      // Refused: no edit is written, the file stays as it was.
+      EXPECT_EQ(run.result, RepairResult::NotRepaired) << where;
+      EXPECT_TRUE(run.applied.empty()) << where;
+      EXPECT_EQ(bytes, damaged) << where;
     }
   }
 }

@@ -1,4 +1,4 @@
-#include "window/large_buffer.h"
+#include "base/large_buffer.h"
 
 #include <sys/mman.h>
 

@@ -2,7 +2,7 @@
 // and keep their bytes while others come and go (pool space is split, merged and
 // handed out again), and everything mapped for them is given back once they are all
 // freed.
-#include "window/large_buffer.h"
+#include "base/large_buffer.h"
 
 #include <gtest/gtest.h>
 
