@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "analysis/hex.h"
-#include "repair/dc_drift.h"
+#include "repair/intact_damage.h"
 #include "repair/picture_fit.h"
 
 namespace vorn {

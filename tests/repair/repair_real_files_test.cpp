@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "repair/dc_drift.h"
+#include "repair/intact_damage.h"
 #include "repair/repair_fixture.h"
 #include "support/libjpeg_peer.h"
 

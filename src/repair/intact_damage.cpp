@@ -1,8 +1,8 @@
-#include "repair/dc_drift.h"
+#include "repair/intact_damage.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 #include "decode/bit_rules.h"

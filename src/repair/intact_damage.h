@@ -1,4 +1,5 @@
-// Damage that keeps the syntax but moves the DC values of everything after it.
+// Damage that keeps the syntax: the DC values of everything after a block moved,
+// or one block at odds with its neighbours.
 //
 // A bit of a DC difference's extra bits can change without breaking a code word:
 // the difference changes by a known amount, and so does the DC value of that block
@@ -7,7 +8,10 @@
 // their block edges with the blocks before them show and the picture's own edges
 // rarely do. Every such bit of the scan is one hypothesis; the effect of undoing it
 // on the block edges is known in closed form from the one decode, so all of them
-// are scored at once and only the best is decoded to verify it.
+// are scored at once and only the best is decoded to verify it. A bit of an AC
+// coefficient adds a pattern of the DCT basis to one block, whose four edges show
+// it; and a step of any size is what a decode that lost its track and found it again
+// leaves behind.
 #pragma once
 
 #include <cstdint>
