@@ -121,8 +121,10 @@ std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optio
   // the others, best first.
   std::vector<const VerifiedEdit*> order;
   for (const VerifiedEdit& v : search.verified)
-    if (choice && *choice == v.edit) order.insert(order.begin(), &v);
-    else order.push_back(&v);
+    if (choice && *choice == v.edit)
+      order.insert(order.begin(), &v);
+    else
+      order.push_back(&v);
   std::vector<RepairLine> lines;
   for (const VerifiedEdit* v : order) {
     if (lines.size() >= kListedRepairs) break;

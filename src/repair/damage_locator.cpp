@@ -283,8 +283,10 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       // A step that no one bit explains: the search looks at the MCUs before it.
       report.health = ScanHealth::Damaged;
       report.syntaxIntact = true;
-      const int32_t from = std::max(model.IntervalStart(model.IntervalOf(step->mcu)), step->mcu - kDriftReach);
-      report.windows.push_back(WindowOver(model, bytes, pass, from, McuLastByte(pass, step->mcu, static_cast<int64_t>(bytes.size()) - 1)));
+      const int32_t from =
+          std::max(model.IntervalStart(model.IntervalOf(step->mcu)), step->mcu - kDriftReach);
+      report.windows.push_back(WindowOver(
+          model, bytes, pass, from, McuLastByte(pass, step->mcu, static_cast<int64_t>(bytes.size()) - 1)));
       SetSuspect(model, pass, step->mcu, report);
       const char* names[] = {"Y", "Cb", "Cr"};
       report.reason = "the DC values of component " +

@@ -418,9 +418,9 @@ Deadline Deadline::After(double seconds, bool wallClock) {
   const double s = std::clamp(seconds, 0.0, 365.0 * 24 * 3600);
   Deadline d;
   d.set_ = true;
-  d.wall_ = wallClock ? std::chrono::steady_clock::now() + std::chrono::duration_cast<
-                                                               std::chrono::steady_clock::duration>(
-                                                               std::chrono::duration<double>(s))
+  d.wall_ = wallClock ? std::chrono::steady_clock::now() +
+                            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(s))
                       : std::chrono::steady_clock::time_point::max();
   d.cpu_ = std::clock() + static_cast<std::clock_t>(s * CLOCKS_PER_SEC);
   return d;
@@ -505,7 +505,8 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   const bool smallerVerified = std::any_of(
       verified.begin(), verified.end(), [](const ScanEdit& e) { return e.kind != EditKind::RemoveMarker; });
   if (smallerVerified)
-    std::erase_if(verified, [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && e.old2 < 0xC0; });
+    std::erase_if(verified,
+                  [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && e.old2 < 0xC0; });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
   // MCUs past the last MCU the windows cover (where the edits change the picture);

@@ -102,7 +102,8 @@ std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std
     if (first >= model.totalMcus) break;
     StrictDecoder decoder(model);
     DcSink sink(model, blocks);
-    const DecodeStop stop = decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
+    const DecodeStop stop =
+        decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
     if (stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit) sink.DropLast();
   }
   return blocks;
@@ -157,9 +158,9 @@ std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vecto
           Edge e;
           const int32_t x = x0 + 8;
           for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++e.count)
-            e.r[static_cast<size_t>(e.count)] = static_cast<int16_t>(
-                4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y), planes.At(c, x, y),
-                             planes.At(c, x + 1, y)));
+            e.r[static_cast<size_t>(e.count)] =
+                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y),
+                                                  planes.At(c, x, y), planes.At(c, x + 1, y)));
           if (e.count > 0) add(here, right, e);
         }
       }
@@ -170,9 +171,9 @@ std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vecto
           Edge e;
           const int32_t y = y0 + 8;
           for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++e.count)
-            e.r[static_cast<size_t>(e.count)] = static_cast<int16_t>(
-                4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1), planes.At(c, x, y),
-                             planes.At(c, x, y + 1)));
+            e.r[static_cast<size_t>(e.count)] =
+                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1),
+                                                  planes.At(c, x, y), planes.At(c, x, y + 1)));
           if (e.count > 0) add(here, below, e);
         }
       }
@@ -263,8 +264,8 @@ std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> byt
   return out;
 }
 
-std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-                                   std::optional<DcStep>* step) {
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass, std::optional<DcStep>* step) {
   if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
   const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
   const std::vector<std::pair<DcBit, int32_t>> bits = BitsOfBlocks(model, bytes, blocks);
@@ -323,8 +324,10 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
           StepGains(edges, move, gain);
           for (size_t k = 0; k < n; ++k) {
             if (pairs[k] < kLeastStepPairs) continue;
-            const double share = static_cast<double>(gain[k]) / (static_cast<double>(pairs[k]) * std::abs(move));
-            if (!*step || share > (*step)->share) *step = DcStep{recs[k].mcu, c, -levels * sign, share, pairs[k]};
+            const double share =
+                static_cast<double>(gain[k]) / (static_cast<double>(pairs[k]) * std::abs(move));
+            if (!*step || share > (*step)->share)
+              *step = DcStep{recs[k].mcu, c, -levels * sign, share, pairs[k]};
           }
         }
       }
@@ -412,7 +415,8 @@ void EdgeResiduals(const ComponentPlanes& planes, int c, int32_t bx, int32_t by,
   for (int k = 0; k < 8; ++k) {
     const int32_t x = x0 + k, y = y0 + k;
     if (x < vw && y0 >= 2 && y0 + 1 < vh) {
-      r[static_cast<size_t>(k)] = static_cast<float>(EdgeStep(at(x, y0 - 2), at(x, y0 - 1), at(x, y0), at(x, y0 + 1)));
+      r[static_cast<size_t>(k)] =
+          static_cast<float>(EdgeStep(at(x, y0 - 2), at(x, y0 - 1), at(x, y0), at(x, y0 + 1)));
       valid[static_cast<size_t>(k)] = true;
     }
     if (x < vw && y0 + 9 < vh) {
@@ -421,7 +425,8 @@ void EdgeResiduals(const ComponentPlanes& planes, int c, int32_t bx, int32_t by,
       valid[static_cast<size_t>(8 + k)] = true;
     }
     if (y < vh && x0 >= 2 && x0 + 1 < vw) {
-      r[static_cast<size_t>(16 + k)] = static_cast<float>(EdgeStep(at(x0 - 2, y), at(x0 - 1, y), at(x0, y), at(x0 + 1, y)));
+      r[static_cast<size_t>(16 + k)] =
+          static_cast<float>(EdgeStep(at(x0 - 2, y), at(x0 - 1, y), at(x0, y), at(x0 + 1, y)));
       valid[static_cast<size_t>(16 + k)] = true;
     }
     if (y < vh && x0 + 9 < vw) {
@@ -553,7 +558,8 @@ class AcSink {
 
 }  // namespace
 
-std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes,
+                                const ScanPass& pass) {
   if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
   std::vector<AcScore> best;
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
@@ -569,7 +575,8 @@ std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t>
   if (top.gain < kLeastAcShare * top.most) return std::nullopt;
   if (best.size() > 1 && top.gain < kLeastAcLead * best[1].gain) return std::nullopt;
   ScanPass check;
-  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false, check);
+  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false,
+              check);
   if (!check.Clean()) return std::nullopt;
   return top.bit;
 }

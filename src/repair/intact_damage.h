@@ -66,8 +66,8 @@ struct DcStep {
 // pass must hold the planes of its decode, and DriftCanExplain(pass).
 // With step, also the step of any size that mends the largest share of what it
 // splits, when it mends most of it.
-std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-                                   std::optional<DcStep>* step = nullptr);
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass, std::optional<DcStep>* step = nullptr);
 
 // The AC coefficient bit whose flip makes one block fit its neighbours, when one
 // stands out of the whole scan. pass must hold the planes of a clean decode.

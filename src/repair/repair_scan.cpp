@@ -83,8 +83,7 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
   // locator found as the best of all such bits of the scan, when it fits better than
   // every edit the search rated over the whole run.
   const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen;
-  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline))
-    chosen.reset();
+  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline)) chosen.reset();
   return chosen;
 }
 

@@ -262,7 +262,8 @@ TEST(RepairLines, ListTheChoiceFirstAndMarkedAmongTheBest32) {
   EXPECT_EQ(lines[0].entry.Position, 1039);
   EXPECT_TRUE(lines[0].text.ends_with(" 推奨")) << lines[0].text;
   EXPECT_EQ(lines[1].entry.Position, 1000);
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const RepairLine& l) { return l.text.ends_with(" 推奨"); }),
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const RepairLine& l) { return l.text.ends_with(" 推奨"); }),
             1);
 }
 

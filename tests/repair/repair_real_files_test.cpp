@@ -361,7 +361,8 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
   o.width = 320, o.height = 96;
   std::vector<uint8_t> pixels(static_cast<size_t>(o.width * o.height));
   for (int y = 0; y < o.height; ++y)
-    for (int x = 0; x < o.width; ++x) pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(40 + x / 3 + y);
+    for (int x = 0; x < o.width; ++x)
+      pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(40 + x / 3 + y);
   const std::vector<uint8_t> original = testing::EncodeJpeg(pixels, o);
   AnalysedScan scan;
   ASSERT_TRUE(scan.Load(original));
