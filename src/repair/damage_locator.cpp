@@ -259,6 +259,11 @@ SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes,
   return WindowOver(model, bytes, pass, from, bit.edit.position);
 }
 
+std::string ComponentName(const ScanModel& model, int component) {
+  static const char* const kNames[] = {"Y", "Cb", "Cr"};
+  return model.components == 1 ? "Y" : kNames[std::clamp(component, 0, 2)];
+}
+
 void SetSuspect(const ScanModel& model, const ScanPass& pass, int32_t mcu, DamageReport& report) {
   report.mcu = mcu;
   report.column = mcu % model.geometry.McusPerRow;
@@ -288,10 +293,9 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       report.windows.push_back(WindowOver(
           model, bytes, pass, from, McuLastByte(pass, step->mcu, static_cast<int64_t>(bytes.size()) - 1)));
       SetSuspect(model, pass, step->mcu, report);
-      const char* names[] = {"Y", "Cb", "Cr"};
-      report.reason = "the DC values of component " +
-                      std::string(model.components == 1 ? "Y" : names[step->component]) + " step by " +
-                      std::to_string(-step->levels) + " levels from MCU " + McuText(model, step->mcu) + " on";
+      report.reason = "the DC values of component " + ComponentName(model, step->component) + " step by " +
+                      (step->levels > 0 ? "+" : "") + std::to_string(step->levels) + " levels from MCU " +
+                      McuText(model, step->mcu) + " on";
       return report;
     }
     if (!drift && !flip) {
@@ -304,8 +308,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
     report.suspectBit = bit.edit;
     report.windows.push_back(DriftWindow(model, bytes, pass, bit));
     SetSuspect(model, pass, bit.mcu, report);
-    const char* names[] = {"Y", "Cb", "Cr"};
-    const std::string component = model.components == 1 ? "Y" : names[bit.component];
+    const std::string component = ComponentName(model, bit.component);
     const std::string where = At(MakeBitPos(bit.edit.position, bit.edit.bit));
     report.reason = drift ? "the DC values of component " + component + " step from MCU " +
                                 McuText(model, bit.mcu) + " on, as though a bit at " + where + " had changed"

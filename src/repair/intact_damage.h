@@ -52,7 +52,8 @@ struct DcDrift {
 };
 
 // A step of the DC values of one component over the rest of a restart interval,
-// whatever its cause: levels is what undoes it.
+// whatever its cause: the later blocks moved by levels (what undoes it moves them
+// back).
 struct DcStep {
   int32_t mcu = 0;
   int component = 0;
