@@ -252,11 +252,15 @@ int64_t McuLastByte(const ScanPass& pass, int32_t m, int64_t fallback) {
 // short: in the damaged photos measured, the garbage before such a step was at most
 // 36 bytes, well within four MCUs.
 constexpr int32_t kDriftReach = 4;
+constexpr int32_t kDriftAfter = 2;
 
 SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const DcBit& bit) {
   const int32_t from = std::max(model.IntervalStart(model.IntervalOf(bit.mcu)), bit.mcu - kDriftReach);
-  return WindowOver(model, bytes, pass, from, bit.edit.position);
+  // And the MCUs just after it: a byte changed there may move a later DC value by the
+  // same step, which the earlier bit then only seems to explain.
+  const int32_t after = std::min(model.totalMcus - 1, bit.mcu + kDriftAfter);
+  return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, bit.edit.position));
 }
 
 std::string ComponentName(const ScanModel& model, int component) {
