@@ -1,6 +1,7 @@
 #include "repair/intact_damage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -87,10 +88,9 @@ BitPos PreviousDataBit(std::span<const uint8_t> bytes, BitPos p) {
   return MakeBitPos(byte, 7);
 }
 
+// The size category of a coefficient: the bits of its magnitude.
 int BitWidth(int32_t v) {
-  int n = 0;
-  for (uint32_t a = static_cast<uint32_t>(std::abs(v)); a != 0; a >>= 1) ++n;
-  return n;
+  return static_cast<int>(std::bit_width(static_cast<uint32_t>(std::abs(v))));
 }
 
 std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
