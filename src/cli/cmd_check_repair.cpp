@@ -416,8 +416,19 @@ int RunRepair(std::vector<std::string> args) {
     RepairProgress progress;
     control.threads = Threads();
     control.progress = [&progress](double fraction) { progress.Show(fraction); };
+    // For fitting the choice rule on many damaged files (scripts/repair-eval), never
+    // for a user's file: the best-fitting edit is taken whatever its margins.
+    control.calibrate = std::getenv("VORN_REPAIR_CALIBRATE") != nullptr;
     const RepairRun run = RepairScan(*prepared.model, repaired, maxEdits, control);
     progress.Clear();
+    for (size_t i = 0; i < run.evidence.size(); ++i) {
+      const ChoiceEvidence& e = run.evidence[i];
+      std::cerr << "evidence: " << EditNotation(run.applied[i]) << " lone=" << e.lone
+                << " other=" << e.otherWindow << " unweighed=" << e.unweighed << " margins=";
+      for (size_t k = 0; k < e.margins.size(); ++k)
+        std::cerr << (k ? "," : "") << e.margins[k].votes << '/' << e.margins[k].levels;
+      std::cerr << '\n';
+    }
     applied = run.applied;
     result = run.result;
     timedOut = run.timedOut && result == RepairResult::NotRepaired;

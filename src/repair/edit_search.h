@@ -78,6 +78,9 @@ struct SearchControl {
   Deadline deadline;
   // Fraction of the trials done, 0..1; called from the calling thread only.
   std::function<void(double)> progress;
+  // Choose the best-fitting verified edit whatever its margins and record them
+  // (RepairRun::evidence): for fitting the choice rule, never for a user's file.
+  bool calibrate = false;
 
   bool Cancelled() const { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
 };

@@ -53,22 +53,35 @@ bool Outfits(const RatedMcus& a, const RatedMcus& b) {
   return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
 }
 
+// Whether the choice a stands against the rival b: calibrating, always, with the
+// margin recorded.
+bool StandsAgainst(const RatedMcus& a, const RatedMcus& b, ChoiceEvidence* evidence) {
+  if (evidence == nullptr) return Outfits(a, b);
+  evidence->Against(FitVotes(a, b), LargestDifference(a, b));
+  return true;
+}
+
 // Whether the chosen edit outfits every edit that ChooseRepair did not weigh against
 // it because the search left it out of the whole-run rating: those are rated one at a
 // time over the short run that left them out. Among many verified edits the original
 // may fit a little worse there and still be the one. Not when the deadline passes
 // before every one is rated.
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-                    const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline) {
+                    const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline,
+                    ChoiceEvidence* evidence) {
   if (search.leftOut.empty()) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
   for (const ScanEdit& e : search.leftOut) {
-    if (deadline.Passed()) return false;
+    if (deadline.Passed()) {
+      if (evidence == nullptr) return false;
+      evidence->unweighed = true;
+      return true;
+    }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
-    if (!Outfits(own, rival)) return false;
+    if (!StandsAgainst(own, rival, evidence)) return false;
   }
   return true;
 }
@@ -76,14 +89,16 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
 // ChooseRepair with the left-out edits as rivals too.
 std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const uint8_t> bytes,
                                          const ScanPass& pass, const SearchResult& search,
-                                         const DamageReport& report, const Deadline& deadline) {
-  std::optional<ScanEdit> chosen = ChooseRepair(search, report);
+                                         const DamageReport& report, const Deadline& deadline,
+                                         ChoiceEvidence* evidence) {
+  std::optional<ScanEdit> chosen = ChooseRepair(search, report, evidence);
   // Where the scan decodes as it is, nearly every edit of the window verifies: those
   // left out of the whole-run rating are no evidence against the bit that the
   // locator found as the best of all such bits of the scan, when it fits better than
   // every edit the search rated over the whole run.
   const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen;
-  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline)) chosen.reset();
+  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence))
+    chosen.reset();
   return chosen;
 }
 
@@ -91,7 +106,7 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
 
 SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                            const DamageReport& report, const SearchControl& control,
-                           std::optional<ScanEdit>* choice) {
+                           std::optional<ScanEdit>* choice, ChoiceEvidence* evidence) {
   // Each window (a likely place of the damage) is searched and rated on its own. A
   // window that begins after the damage may still verify edits (that make up for
   // the MCUs lost before it) whose pictures look right from that window on; so when
@@ -101,6 +116,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   if (choice != nullptr) choice->reset();
   std::vector<SearchResult> results;
   std::vector<std::optional<ScanEdit>> windowChoice;  // of each result
+  std::vector<ChoiceEvidence> windowEvidence;         // of each result, calibrating
   std::vector<ScanEdit> finalists;
   std::vector<ScanEdit> chosenByWindow;
   bool anyChoice = false;
@@ -119,9 +135,11 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
       break;
     }
     // A deadline that passes here leaves the window without a choice, never another.
+    ChoiceEvidence own;
     const std::optional<ScanEdit> chosen =
-        ChooseAgainstAll(model, bytes, pass, result, report, control.deadline);
+        ChooseAgainstAll(model, bytes, pass, result, report, control.deadline, evidence ? &own : nullptr);
     windowChoice.push_back(chosen);
+    windowEvidence.push_back(std::move(own));
     anyChoice = anyChoice || chosen.has_value();
     if (chosen) {
       finalists.push_back(*chosen);
@@ -141,6 +159,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   };
   if (results.size() == 1) {
     if (choice != nullptr) *choice = windowChoice[0];
+    if (evidence != nullptr) *evidence = std::move(windowEvidence[0]);
     return timed(std::move(results[0]));
   }
   if (!anyChoice) {
@@ -175,14 +194,34 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   if (choice != nullptr) {
     // Only an edit that its own window chose: the others were rated there against
     // rivals that the combined rating no longer holds.
-    *choice = ChooseRepair(combined, report);
-    if (*choice && std::find(chosenByWindow.begin(), chosenByWindow.end(), **choice) == chosenByWindow.end())
-      choice->reset();
+    *choice = ChooseRepair(combined, report, evidence);
+    if (*choice && std::find(chosenByWindow.begin(), chosenByWindow.end(), **choice) == chosenByWindow.end()) {
+      if (evidence == nullptr) {
+        choice->reset();
+      } else {
+        evidence->otherWindow = true;
+      }
+    }
+    // Calibrating: the choice stood on its own window's margins too.
+    for (size_t i = 0; evidence != nullptr && *choice && i < windowChoice.size(); ++i) {
+      if (windowChoice[i] != *choice) continue;
+      for (const ChoiceEvidence::Margin& m : windowEvidence[i].margins) evidence->Against(m.votes, m.levels);
+      evidence->lone = evidence->lone || windowEvidence[i].lone;
+      evidence->unweighed = evidence->unweighed || windowEvidence[i].unweighed;
+    }
   }
   return combined;
 }
 
-std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report) {
+void ChoiceEvidence::Against(double votes, int32_t levels) {
+  for (const Margin& m : margins)
+    if (m.votes <= votes && m.levels <= levels) return;
+  std::erase_if(margins, [&](const Margin& m) { return m.votes >= votes && m.levels >= levels; });
+  margins.push_back({votes, levels});
+}
+
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
+                                     ChoiceEvidence* evidence) {
   const bool syntaxIntact = report.syntaxIntact;
   if (search.cancelled || search.verified.empty()) return std::nullopt;
   // Where the damage lies inside the searched bytes, the original's edit nearly always
@@ -196,8 +235,10 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
     const ScanEdit& lone = search.verified.front().edit;
     const bool afterMarkerFill = lone.kind == EditKind::Remove && lone.position == report.markerByte + 1;
     if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker && !afterMarkerFill &&
-        lone.position != report.paddingByte)
-      return std::nullopt;
+        lone.position != report.paddingByte) {
+      if (evidence == nullptr) return std::nullopt;
+      evidence->lone = true;
+    }
   }
   // The best-fitting edit must fit clearly better than every edit that gives another
   // picture; of the edits that give its picture, the smallest is taken. Where two
@@ -217,11 +258,11 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   for (const VerifiedEdit& other : search.verified) {
     if (other.rated.hash == choice->rated.hash) continue;
     if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
-    if (!Outfits(choice->rated, other.rated)) return std::nullopt;
+    if (!StandsAgainst(choice->rated, other.rated, evidence)) return std::nullopt;
   }
   if (syntaxIntact) {
     if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;
-    if (!Outfits(choice->rated, search.null)) return std::nullopt;
+    if (!StandsAgainst(choice->rated, search.null, evidence)) return std::nullopt;
   }
   return choice->edit;
 }
@@ -255,7 +296,9 @@ RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int ma
       break;
     }
     std::optional<ScanEdit> edit;
-    const SearchResult search = SearchRepairs(model, bytes, pass, report, control, &edit);
+    ChoiceEvidence evidence;
+    const SearchResult search =
+        SearchRepairs(model, bytes, pass, report, control, &edit, control.calibrate ? &evidence : nullptr);
     if (search.cancelled) {
       run.result = RepairResult::Cancelled;
       return run;
@@ -264,6 +307,7 @@ RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int ma
     if (!edit) break;
     ApplyEdit(bytes, *edit);
     run.applied.push_back(*edit);
+    if (control.calibrate) run.evidence.push_back(std::move(evidence));
   }
   run.result = RepairResult::NotRepaired;
   return run;

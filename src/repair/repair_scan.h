@@ -15,11 +15,29 @@ namespace vorn {
 
 enum class RepairResult { Clean, Repaired, NotRepaired, Cancelled };
 
+// What a choice stood on, kept when repairs are calibrated: the choice then takes the
+// best-fitting verified edit whatever its margins and records them, so that the rule
+// can be fitted afterwards on thousands of damaged files (scripts/repair-eval).
+struct ChoiceEvidence {
+  struct Margin {
+    double votes = 0;    // FitVotes of the choice against a rival
+    int32_t levels = 0;  // the largest sample difference between the two
+  };
+  // The weakest margins against the rivals weighed: none is at least as large as
+  // another in both, so that a rule that needs both above thresholds is decided here.
+  std::vector<Margin> margins;
+  bool lone = false;         // the only verified edit, where the scan does not point at it
+  bool otherWindow = false;  // best of the windows together, not its own window's choice
+  bool unweighed = false;    // a rival could not be rated before the deadline
+  void Against(double votes, int32_t levels);
+};
+
 struct RepairRun {
   RepairResult result = RepairResult::NotRepaired;
   std::vector<ScanEdit> applied;  // in order, each at positions of the bytes as they were then
   DamageReport first;             // the damage as first located
   bool timedOut = false;          // the control's deadline stopped the search
+  std::vector<ChoiceEvidence> evidence;  // calibrating: what each applied edit stood on
 };
 
 // The time a repair of a file of this many bytes gets unless told otherwise, in
@@ -31,20 +49,23 @@ double DefaultTimeLimit(int64_t fileBytes);
 // returns the first window's search that verified anything and resets *choice.
 SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                            const DamageReport& report, const SearchControl& control,
-                           std::optional<ScanEdit>* choice = nullptr);
+                           std::optional<ScanEdit>* choice = nullptr, ChoiceEvidence* evidence = nullptr);
 
 // The edit to apply for the damage that report tells of: the best-fitting verified edit,
 // when it fits clearly better than every verified edit that gives another picture,
 // and, where the scan decoded without it, clearly better than the file as it is.
 // None otherwise. The edits the search left out of the whole-run rating
 // (search.leftOut) are weighed by SearchRepairs, which can decode them.
-std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report);
+// With evidence, the calibrating choice: the best-fitting edit, its margins recorded.
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
+                                     ChoiceEvidence* evidence = nullptr);
 
 // Repairs bytes in place: at most maxEdits edits. Clean: nothing was wrong (bytes
 // unchanged). Repaired: the scan checks clean now. NotRepaired and Cancelled: bytes
 // may hold edits that did not lead to a clean scan; the caller keeps its original.
 // Once the control's deadline passes no search begins and the one running returns
-// what its complete windows give.
+// what its complete windows give. With control.calibrate, every choice is the
+// calibrating one and run.evidence holds what each stood on.
 RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
                      const SearchControl& control);
 

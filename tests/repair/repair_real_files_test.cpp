@@ -200,6 +200,59 @@ TEST(ChooseRepair, TakesALoneEditOnlyWhereTheScanPointsAtIt) {
   }
 }
 
+// A rating whose rated steps are `steps` and whose samples are `samples`: two such
+// ratings vote by the steps where they differ (a step of 0 against 1000 is one whole
+// vote, 0 against 24 nine tenths, 0 against 3 an eighth).
+RatedMcus Rating(uint64_t hash, std::vector<int16_t> steps, std::vector<uint8_t> samples) {
+  RatedMcus r;
+  r.hash = hash;
+  r.steps = std::move(steps);
+  r.samples = std::move(samples);
+  return r;
+}
+
+// The best-fitting edit is taken only when it fits clearly better (four votes) and
+// visibly differs (twelve levels somewhere) from every other verified picture; one
+// bit is taken over a value of its byte that changes it and more only while at most
+// three values of that byte look alike. Each threshold with a case on either side.
+TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
+  const RatedMcus best = Rating(1, {0, 0, 0, 0, 0}, {100, 100});
+  struct Case {
+    const char* what;
+    std::vector<int16_t> rivalSteps;
+    uint8_t rivalSample;
+    bool taken;
+  };
+  const std::vector<Case> cases = {
+      {"3.9 votes", {1000, 1000, 1000, 24, 0}, 140, false},
+      {"4.1 votes", {1000, 1000, 1000, 1000, 3}, 140, true},
+      {"11 levels apart", {1000, 1000, 1000, 1000, 1000}, 111, false},
+      {"12 levels apart", {1000, 1000, 1000, 1000, 1000}, 112, true},
+  };
+  DamageReport report;
+  report.health = ScanHealth::Damaged;
+  report.syntaxIntact = false;
+  for (const Case& c : cases) {
+    SearchResult search;
+    search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0xF9), best});
+    search.verified.push_back({ScanEdit::InsertByte(904, 0xA0), Rating(2, c.rivalSteps, {100, c.rivalSample})});
+    const std::optional<ScanEdit> chosen = ChooseRepair(search, report);
+    EXPECT_EQ(chosen.has_value(), c.taken) << c.what;
+  }
+  // The bit 0x40 of byte 900 against values of that byte with that bit cleared: the
+  // best-fitting is one of them, and each looks like the bit's picture.
+  for (const int lookAlikes : {3, 4}) {
+    SearchResult search;
+    search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0x2A), best});
+    search.verified.push_back({ScanEdit::Bit(900, 1, 0x6A), Rating(2, {0, 0, 0, 0, 1}, {100, 100})});
+    for (int k = 1; k < lookAlikes; ++k)
+      search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, static_cast<uint8_t>(0x2A ^ k)),
+                                 Rating(static_cast<uint64_t>(2 + k), {0, 0, 0, 1, 0}, {100, 101})});
+    const std::optional<ScanEdit> chosen = ChooseRepair(search, report);
+    EXPECT_EQ(chosen == ScanEdit::Bit(900, 1, 0x6A), lookAlikes <= 3) << lookAlikes;
+  }
+}
+
 // Black strokes of letters on white, rows of them: most blocks are plain white, whose
 // MCU takes six bits, so that a whole MCU can lie in the bits before a marker.
 std::vector<uint8_t> TextLikePixels(int width, int height) {
