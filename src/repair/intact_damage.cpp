@@ -301,7 +301,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
     for (size_t k = 0; k < bits.size(); ++k) {
       const auto& [d, block] = bits[k];
       const int32_t move = d.step * q;
-      if (d.component == c && std::abs(move) >= 8 * kLeastStepLevels) byMove[move].emplace_back(k, block);
+      if (d.component == c && DcBitCounts(move, kLeastPairs)) byMove[move].emplace_back(k, block);
     }
     std::vector<int64_t> gain(n + 1);
     for (const auto& [move, group] : byMove) {
@@ -312,7 +312,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
         s.gain = gain[static_cast<size_t>(block)];
         s.pairs = pairs[static_cast<size_t>(block)];
         s.move = std::abs(move);
-        if (s.pairs >= kLeastPairs) scored.push_back(s);
+        if (DcBitCounts(move, s.pairs)) scored.push_back(s);
       }
     }
     if (step != nullptr) {
@@ -323,7 +323,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
           const int32_t move = 8 * levels * sign;
           StepGains(edges, move, gain);
           for (size_t k = 0; k < n; ++k) {
-            if (pairs[k] < kLeastStepPairs) continue;
+            if (!DcStepCounts(pairs[k])) continue;
             const double share =
                 static_cast<double>(gain[k]) / (static_cast<double>(pairs[k]) * std::abs(move));
             if (!*step || share > (*step)->share)
@@ -333,7 +333,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
       }
     }
   }
-  if (step != nullptr && *step && (*step)->share < kLeastStepShare) step->reset();
+  if (step != nullptr && *step && !DcStepStandsOut((*step)->share)) step->reset();
   if (scored.empty()) return std::nullopt;
   std::sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) { return a.gain > b.gain; });
   const Scored& best = scored[0];
@@ -343,7 +343,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
   found.share = static_cast<double>(best.gain) / (static_cast<double>(best.pairs) * best.move);
   found.margin = scored.size() > 1 ? static_cast<double>(best.gain - scored[1].gain) / best.move
                                    : static_cast<double>(best.pairs);
-  if (found.share < kLeastShare || found.margin < kLeastMargin) return std::nullopt;
+  if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
   // Verified: the scan with the bit flipped decodes as an encoder writes it.
   ScanPass check;
   RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), found.bit.edit), false,
@@ -505,7 +505,7 @@ class AcSink {
         const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - j)), size);
         if (std::abs(changed) > (*b.largest)[static_cast<size_t>(k)]) continue;
         const double move = static_cast<double>(changed - value) * q;
-        if (std::abs(move) * basis.largest[static_cast<size_t>(n)] < kLeastAcLevels) continue;
+        if (!AcBitCounts(std::abs(move) * basis.largest[static_cast<size_t>(n)])) continue;
         const int64_t byte = at >> 3;
         const int bit = static_cast<int>(at & 7);
         const uint8_t old = bytes_[static_cast<size_t>(byte)];
@@ -558,6 +558,30 @@ class AcSink {
 
 }  // namespace
 
+bool DcBitCounts(int32_t move, int32_t pairs) {
+  return std::abs(move) >= 8 * kLeastStepLevels && pairs >= kLeastPairs;
+}
+
+bool DcDriftStandsOut(double share, double margin) {
+  return share >= kLeastShare && margin >= kLeastMargin;
+}
+
+bool DcStepCounts(int32_t pairs) {
+  return pairs >= kLeastStepPairs;
+}
+
+bool DcStepStandsOut(double share) {
+  return share >= kLeastStepShare;
+}
+
+bool AcBitCounts(double levels) {
+  return levels >= kLeastAcLevels;
+}
+
+bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
+  return gain >= kLeastAcShare * most && gain >= kLeastAcLead * nextBlockGain;
+}
+
 std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes,
                                 const ScanPass& pass) {
   if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
@@ -572,8 +596,9 @@ std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t>
   }
   if (best.empty()) return std::nullopt;
   const AcScore& top = best[0];
-  if (top.gain < kLeastAcShare * top.most) return std::nullopt;
-  if (best.size() > 1 && top.gain < kLeastAcLead * best[1].gain) return std::nullopt;
+  if (!AcFlipStandsOut(static_cast<double>(top.gain), static_cast<double>(top.most),
+                       best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0))
+    return std::nullopt;
   ScanPass check;
   RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false,
               check);

@@ -70,6 +70,22 @@ struct DcStep {
 std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
                                    const ScanPass& pass, std::optional<DcStep>* step = nullptr);
 
+// The thresholds a hypothesis passes (their grounds beside them in the .cpp), one
+// function each so that both sides of each are tested:
+// a DC bit is weighed when its step moves samples by 8 levels or more (move: 8x the
+// levels) and splits 64 sample pairs (eight block edges) or more;
+bool DcBitCounts(int32_t move, int32_t pairs);
+// the best is taken when it mends 45 % of what it could and 12 pairs more than any other;
+bool DcDriftStandsOut(double share, double margin);
+// a step of any size is weighed over 256 pairs or more, and taken when it mends half
+// of what it could;
+bool DcStepCounts(int32_t pairs);
+bool DcStepStandsOut(double share);
+// an AC bit is weighed when it moves some sample of its block by 16 levels or more;
+bool AcBitCounts(double levels);
+// and taken when it mends 90 % of what it could and 2.5 times the best of any other block.
+bool AcFlipStandsOut(double gain, double most, double nextBlockGain);
+
 // The AC coefficient bit whose flip makes one block fit its neighbours, when one
 // stands out of the whole scan. pass must hold the planes of a clean decode.
 std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);

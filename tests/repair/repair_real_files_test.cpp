@@ -451,6 +451,26 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
   ADD_FAILURE() << "no two DC bits of one block make a large step";
 }
 
+// The thresholds of the damage that keeps the syntax, each on both sides.
+TEST(IntactDamage, ThresholdsOnBothSides) {
+  EXPECT_TRUE(DcBitCounts(64, 64));  // 8 levels over eight block edges
+  EXPECT_TRUE(DcBitCounts(-64, 64));
+  EXPECT_FALSE(DcBitCounts(63, 64));
+  EXPECT_FALSE(DcBitCounts(64, 63));
+  EXPECT_TRUE(DcDriftStandsOut(0.45, 12));
+  EXPECT_FALSE(DcDriftStandsOut(0.44, 12));
+  EXPECT_FALSE(DcDriftStandsOut(0.45, 11.9));
+  EXPECT_TRUE(DcStepCounts(256));
+  EXPECT_FALSE(DcStepCounts(255));
+  EXPECT_TRUE(DcStepStandsOut(0.5));
+  EXPECT_FALSE(DcStepStandsOut(0.49));
+  EXPECT_TRUE(AcBitCounts(16));
+  EXPECT_FALSE(AcBitCounts(15.9));
+  EXPECT_TRUE(AcFlipStandsOut(90, 100, 36));
+  EXPECT_FALSE(AcFlipStandsOut(89, 100, 0));
+  EXPECT_FALSE(AcFlipStandsOut(90, 100, 36.1));
+}
+
 // A bit of an AC coefficient changed without breaking a code word: one block of a
 // smooth picture carries a pattern that ends at its edges. The locator names the bit
 // itself (a bit of a code word may give a step or odd block that another bit
