@@ -476,6 +476,14 @@ SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes) {
   FillUnknown(model, s.kept, s.grid);
   for (const McuRange& r : s.run.madeUp)
     s.run.steps.push_back("made up " + RangeText(model, r.first, r.first + r.count));
+  // A re-based DC value beyond what 8-bit samples give is held to it: such a file
+  // decodes nowhere the same.
+  for (int32_t m = 0; m < model.totalMcus; ++m)
+    for (int b = 0; b < model.blockCount; ++b) {
+      const int32_t bound = model.largest[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
+      int16_t& v = s.grid.Block(m, b)[0];
+      v = static_cast<int16_t>(std::clamp<int32_t>(v, -bound, bound));
+    }
   EncodedFile encoded;
   if (!EncodeBaseline(model, bytes, s.grid, encoded, s.run.why)) return s.run;
   if (const int32_t bad = FirstMismatch(model, encoded, s.grid); bad >= 0) {
