@@ -19,6 +19,7 @@ inline constexpr int kExitError = 2;
 // closed to the user, it is read-only or not a file) or failed while written.
 inline constexpr int kExitNotWritten = 3;
 inline constexpr int kExitUnsupported = 4;  // check, repair: a valid file the decoder does not read
+inline constexpr int kExitSalvaged = 5;     // salvage: OUT written, some MCUs made up
 
 struct CliSession {
   CliSession();
@@ -80,5 +81,6 @@ int RunBitcheck(std::vector<std::string> args);
 int RunFix(std::vector<std::string> args);
 int RunCheck(std::vector<std::string> args);
 int RunRepair(std::vector<std::string> args);
+int RunSalvage(std::vector<std::string> args);
 
 }  // namespace vorn::cli

@@ -3,6 +3,8 @@
 // vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
 // verified repair, written (as the save command writes) only when the scan then checks
 // clean, within a time limit.
+// vorn-cli salvage [--json] FILE -o OUT.jpg: when the verified repair finds nothing, the
+// MCUs that decode kept, the lost ones made up and listed.
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,7 @@
 #include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
+#include "salvage/salvage_scan.h"
 
 namespace vorn::cli {
 
@@ -281,6 +284,24 @@ class RepairProgress {
   int shown_ = -1;
 };
 
+// Writes bytes to output as the save command itself writes, as after a save dialog
+// answered with OUT; false (with the reason, and the lines a failed write prints)
+// when it cannot.
+bool WriteOutput(CliSession& session, const std::vector<uint8_t>& bytes, const std::string& path,
+                 const std::string& output, std::string& notWritten) {
+  AppState& app = session.state;
+  app.file.bytes = bytes;
+  app.form.Fname.text = path;
+  const size_t before = session.dialogs.messages.size();
+  const FileError saved = SaveTo(app, output);
+  for (size_t i = before; i < session.dialogs.messages.size(); ++i)
+    std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
+  if (saved.ok()) return true;
+  notWritten = ReadFailureReason(saved);
+  WriteFailure(output, saved);
+  return false;
+}
+
 int Threads() {
   return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
@@ -391,7 +412,6 @@ int RunRepair(std::vector<std::string> args) {
 
   CliSession session;
   session.dialogs.onMessage = nullptr;
-  AppState& app = session.state;
   std::vector<uint8_t> bytes;
   const FileError error = ReadBytes(path, bytes);
   if (!error.ok()) return ReadFailure(path, error);
@@ -434,22 +454,9 @@ int RunRepair(std::vector<std::string> args) {
     timedOut = run.timedOut && result == RepairResult::NotRepaired;
   }
 
-  bool written = false;
   std::string notWritten;  // why a repaired file could not be written
-  if (result == RepairResult::Repaired) {
-    // The save command itself writes, as after a save dialog answered with OUT.
-    app.file.bytes = repaired;
-    app.form.Fname.text = path;
-    const size_t before = session.dialogs.messages.size();
-    const FileError saved = SaveTo(app, output);
-    written = saved.ok();
-    for (size_t i = before; i < session.dialogs.messages.size(); ++i)
-      std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
-    if (!written) {
-      notWritten = ReadFailureReason(saved);
-      WriteFailure(output, saved);
-    }
-  }
+  const bool written =
+      result == RepairResult::Repaired && WriteOutput(session, repaired, path, output, notWritten);
   const char* text = unsupported                        ? "unsupported"
                      : result == RepairResult::Repaired ? "repaired"
                      : result == RepairResult::Clean    ? "clean"
@@ -471,6 +478,110 @@ int RunRepair(std::vector<std::string> args) {
   if (result == RepairResult::Repaired && !written) return kExitNotWritten;
   if (unsupported) return kExitUnsupported;
   return result == RepairResult::NotRepaired ? kExitStopped : kExitOk;
+}
+
+namespace {
+
+std::string McuJson(const ScanModel& model, int32_t mcu) {
+  const int32_t perRow = model.geometry.McusPerRow;
+  return "[" + std::to_string(mcu % perRow) + "," + std::to_string(mcu / perRow) + "]";
+}
+
+std::string RangesJson(const ScanModel* model, const std::vector<McuRange>& ranges) {
+  std::string out = "[";
+  for (size_t i = 0; i < ranges.size() && model; ++i) {
+    const McuRange& r = ranges[i];
+    out += (i ? "," : "") + std::string("{\"first\":") + McuJson(*model, r.first) +
+           ",\"last\":" + McuJson(*model, r.first + r.count - 1) + ",\"count\":" + std::to_string(r.count) + "}";
+  }
+  return out + "]";
+}
+
+}  // namespace
+
+int RunSalvage(std::vector<std::string> args) {
+  bool json = false;
+  std::string output;
+  std::vector<std::string> positional;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--json") {
+      json = true;
+    } else if (a == "--main-image") {
+      // Always so, as for repair.
+    } else if (a == "-o") {
+      if (i + 1 >= args.size()) return UsageError("salvage: -o needs a file name");
+      output = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return UsageError("salvage: unknown option " + a);
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (positional.size() != 1 || output.empty())
+    return UsageError("salvage: usage: salvage [--json] FILE -o OUT.jpg");
+  const std::string& path = positional[0];
+  if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
+
+  CliSession session;
+  session.dialogs.onMessage = nullptr;
+  std::vector<uint8_t> bytes;
+  const FileError error = ReadBytes(path, bytes);
+  if (!error.ok()) return ReadFailure(path, error);
+  const Prepared prepared = Prepare(session, bytes);
+  const bool unsupported = !prepared.unsupported.empty();
+  // The exact repair first: salvage never stands in for it.
+  std::string text = "not salvaged";
+  SalvageRun salvage;
+  if (unsupported) {
+    std::cerr << "vorn-cli: " << path << ": unsupported: " << prepared.unsupported << '\n';
+    text = "unsupported";
+  } else if (!prepared.completed) {
+    std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
+  } else if (!prepared.model) {
+    std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
+  } else {
+    SearchControl control;
+    control.deadline = Deadline::After(DefaultTimeLimit(static_cast<int64_t>(bytes.size())), false);
+    control.threads = Threads();
+    std::vector<uint8_t> trial = bytes;
+    const RepairRun repair = RepairScan(*prepared.model, trial, 4, control);
+    if (repair.result == RepairResult::Clean) {
+      text = "clean";
+    } else if (repair.result == RepairResult::Repaired) {
+      text = "not salvaged (repair restores it exactly)";
+    } else {
+      salvage = SalvageScan(*prepared.model, bytes);
+      if (salvage.result == SalvageResult::Clean) text = "clean";
+      if (salvage.result == SalvageResult::Salvaged) text = "salvaged";
+      if (salvage.result == SalvageResult::NotSalvaged)
+        std::cerr << "vorn-cli: " << path << ": " << salvage.why << '\n';
+    }
+  }
+  const bool salvaged = salvage.result == SalvageResult::Salvaged;
+  std::string notWritten;
+  const bool written = salvaged && WriteOutput(session, salvage.bytes, path, output, notWritten);
+  const ScanModel* model = prepared.model.get();
+  if (json) {
+    std::string line = "{\"file\":" + Json(path) + ",\"result\":" + Json(salvaged ? "salvaged" : text);
+    line += ",\"made_up\":" + RangesJson(model, salvage.madeUp);
+    line += ",\"shifted\":" + RangesJson(model, salvage.shifted);
+    line += ",\"steps\":[";
+    for (size_t i = 0; i < salvage.steps.size(); ++i) line += (i ? "," : "") + Json(salvage.steps[i]);
+    line += std::string("],\"new_tables\":") + (salvage.newTables ? "true" : "false");
+    line += ",\"output\":" + (written ? Json(output) : std::string("null"));
+    line += std::string(",\"written\":") + (written ? "true" : "false");
+    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
+    std::cout << line << "}\n";
+  } else {
+    for (const std::string& step : salvage.steps) std::cout << step << '\n';
+    std::cout << "result: " << text;
+    if (!notWritten.empty()) std::cout << " (not written: " << notWritten << ")";
+    std::cout << '\n';
+  }
+  if (salvaged) return written ? kExitSalvaged : kExitNotWritten;
+  if (unsupported) return kExitUnsupported;
+  return text == "clean" ? kExitOk : kExitStopped;
 }
 
 }  // namespace vorn::cli

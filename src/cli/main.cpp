@@ -17,6 +17,7 @@ const char* const kUsage =
     "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n"
     "       vorn-cli check [--json] [--jobs N] FILE...\n"
     "       vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg\n"
+    "       vorn-cli salvage [--json] FILE -o OUT.jpg\n"
     "       vorn-cli --help | --version\n";
 
 }  // namespace
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   if (command == "fix") return RunFix(args);
   if (command == "check") return RunCheck(args);
   if (command == "repair") return RunRepair(args);
+  if (command == "salvage") return RunSalvage(args);
   std::cerr << "vorn-cli: unknown command " << command << '\n' << kUsage;
   return kExitError;
 }
