@@ -19,6 +19,7 @@ void SetSaveEnabled(window::WindowModel& form, bool enabled) {
 void SetRepairEnabled(window::WindowModel& form, bool enabled) {
   form.LOCATE.enabled = enabled;
   form.REPAIR.enabled = enabled;
+  form.SALVAGE.enabled = enabled;
 }
 
 void ResetDisplay(AppState& app) {

@@ -8,6 +8,7 @@
 #include "app/dump_handlers.h"
 #include "app/inspect_handlers.h"
 #include "app/repair_commands.h"
+#include "app/salvage_handlers.h"
 #include "app/trace_scan.h"
 #include "app/wiring.h"
 #include "inspect/correction_preview.h"
@@ -187,6 +188,7 @@ bool ApplyRepair(AppState& app, const RepairCandidateEntry& repair) {
 void WireRepairHandlers(AppState& app) {
   app.form.LOCATE.onClick = [&app] { LOCATE_Click(app); };
   app.form.REPAIR.onClick = [&app] { REPAIR_Click(app); };
+  app.form.SALVAGE.onClick = [&app] { SALVAGE_Click(app); };
 }
 
 }  // namespace vorn

@@ -42,8 +42,10 @@ WindowModel::WindowModel() {
 
   LOCATE.caption = "破損位置へ移動";
   REPAIR.caption = "自動修復";
+  SALVAGE.caption = "救出";
   LOCATE.enabled = false;
   REPAIR.enabled = false;
+  SALVAGE.enabled = false;
   ABOUT.caption = "バージョン情報";
 
   const MenuItem separator;
@@ -52,7 +54,7 @@ WindowModel::WindowModel() {
        {{"読込", {"Ctrl+O"}, &LOAD}, {"保存", {"Ctrl+S"}, &SAVE}, separator, {"終了", {"Ctrl+Q"}, &QUIT}}},
       {"編集", {{"元に戻す", {"Ctrl+Z"}, &UNDO}, {"やり直し", {"Ctrl+Y", "Ctrl+Shift+Z"}, &REDO}}},
       {"表示", {{"イメージ表示", {"F5"}, &IMAGE}, {"表示幅の切替", {}, &MODE}}},
-      {"修復", {{LOCATE.caption, {}, &LOCATE}, {REPAIR.caption, {}, &REPAIR}}},
+      {"修復", {{LOCATE.caption, {}, &LOCATE}, {REPAIR.caption, {}, &REPAIR}, {SALVAGE.caption, {}, &SALVAGE}}},
       {"ヘルプ", {{ABOUT.caption, {}, &ABOUT}}},
   };
 }

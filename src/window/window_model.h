@@ -82,7 +82,7 @@ struct WindowModel {
 
   // Commands that only the menu bar offers: moving to the damage and repairing it
   // (disabled until automatic repair enables them), and the version box.
-  Command LOCATE, REPAIR, ABOUT;
+  Command LOCATE, REPAIR, SALVAGE, ABOUT;
   // The menu bar above the client area. Its items run the commands above and those
   // of the buttons; nothing in the client area moves for it.
   std::vector<Menu> menuBar;

@@ -183,7 +183,7 @@ TEST(RepairMenu, CleanFileIsReportedAndLeftAlone) {
   DamagedPhoto h(Photo(2, 1));
   ASSERT_TRUE(h.Load(h.original));
   const int lines = h.form.LOG.Count();
-  for (window::Command* command : {&h.form.LOCATE, &h.form.REPAIR}) {
+  for (window::Command* command : {&h.form.LOCATE, &h.form.REPAIR, &h.form.SALVAGE}) {
     ASSERT_TRUE(command->Click());
     EXPECT_EQ(h.LastMessage(), "破損は見つかりませんでした");
   }
@@ -231,6 +231,40 @@ TEST(RepairMenu, RepairListsTheVerifiedRepairAndItsDoubleClickRestoresTheOrigina
   h.form.LOG.Click(index);
   h.form.LOG.DblClick(index);
   EXPECT_EQ(h.file.bytes, h.original);
+  ASSERT_TRUE(h.form.UNDO.Click());
+  EXPECT_EQ(h.file.bytes, h.damaged);
+}
+
+// A file cut in the middle of its scan: 救出 keeps every MCU that arrived, makes up
+// the rest, outlines those in red and asks; "いいえ" takes it back, "はい" keeps it as
+// one correction that 元に戻す undoes to the exact bytes.
+TEST(RepairMenu, SalvageOutlinesTheMadeUpMcusAndIsUndoneWhole) {
+  EncodeOptions options = Photo(2, 2);
+  options.width = 64, options.height = 64;
+  DamagedPhoto h(options);
+  const auto cut = static_cast<int32_t>((h.original.size() + static_cast<size_t>(h.scanStart)) / 2);
+  h.LoadDamaged(cut, static_cast<int>(h.original.size()) - cut, {});
+  ASSERT_TRUE(h.form.SALVAGE.enabled);
+  h.dialogs.answers.push_back(window::Answer::No);
+  ASSERT_TRUE(h.form.SALVAGE.Click());
+  EXPECT_EQ(h.dialogs.progressTexts.back(), "救出しています…");
+  // The question; after it the damaged file is analysed again, with its warning.
+  ASSERT_GE(h.dialogs.messages.size(), 2u);
+  EXPECT_NE(h.dialogs.messages[1].text.find("救出した画像を残しますか"), std::string::npos);
+  EXPECT_EQ(h.file.bytes, h.damaged);
+  EXPECT_FALSE(h.form.UNDO.enabled);
+
+  h.dialogs.answers.push_back(window::Answer::Yes);
+  ASSERT_TRUE(h.form.SALVAGE.Click());
+  EXPECT_NE(h.file.bytes, h.damaged);
+  ASSERT_GE(h.form.LOG.Count(), 1);
+  EXPECT_EQ(h.form.LOG.lines[0].rfind("作成 MCU (", 0), 0u) << h.form.LOG.lines[0];
+  // The last MCU (bottom right) was lost: its frame is red; the first is the file's own.
+  const PixelStore& pixels = h.decode.ImagePixels;
+  const auto at = [&](int x, int y) { return pixels[static_cast<size_t>(63 - y) * 64 + static_cast<size_t>(x)]; };
+  EXPECT_EQ(at(63, 63), 0xFF0000u);
+  EXPECT_NE(at(0, 0), 0xFF0000u);
+  EXPECT_EQ(DecodeWithLibjpeg(std::vector<uint8_t>(h.file.bytes.begin(), h.file.bytes.end())).width, 64);
   ASSERT_TRUE(h.form.UNDO.Click());
   EXPECT_EQ(h.file.bytes, h.damaged);
 }
