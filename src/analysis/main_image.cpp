@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "analysis/marker_analysis.h"
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 

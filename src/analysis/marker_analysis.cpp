@@ -6,10 +6,10 @@
 #include <string>
 
 #include "analysis/hex.h"
-#include "analysis/marker_codes.h"
 #include "analysis/message_log.h"
 #include "analysis/segment_parsers.h"
 #include "analysis/table_pages.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 namespace {
@@ -239,6 +239,7 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   a.MarkerCount.fill(0);
   a.MarkerTableCount = 0;
   a.LastStop = AnalysisStop{};
+  ctx.rec.StartParse();
   ResetSegmentFields(ctx.form);
   ctx.form.LOG.tag.clear();
   ClearLog(ctx.form.LOG, a);
@@ -250,6 +251,7 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   CheckStart(ctx);
   CheckLengths(ctx, last);
   if (!Dispatch(ctx, last)) return false;
+  ctx.rec.FinishParse();
   ShowFirstTables(ctx);
   return true;
 }

@@ -18,12 +18,12 @@
 #include "analysis/file_signature.h"
 #include "analysis/hex.h"
 #include "analysis/main_image.h"
-#include "analysis/marker_codes.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn::cli {
 
@@ -105,7 +105,7 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
     return prepared;
   }
   if (!prepared.unsupported.empty()) return prepared;
-  prepared.model = ScanModelOf(app, prepared.problem);
+  prepared.model = ScanModelOf(app.rec, prepared.problem);
   return prepared;
 }
 
