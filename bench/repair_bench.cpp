@@ -44,7 +44,7 @@ const Photo& PhotoOf(int megapixels) {
   p->app.file.bytes = p->bytes;
   p->app.analysis.AnalysisStart = 0;
   std::string problem;
-  if (AnalyzeMarkers(p->app)) p->model = ScanModelOf(p->app, problem);
+  if (AnalyzeMarkers(p->app)) p->model = ScanModelOf(p->app.rec, problem);
   if (!p->model) std::fprintf(stderr, "the %d MP photo has no scan model\n", megapixels);
   return *photos.emplace(megapixels, std::move(p)).first->second;
 }

@@ -10,7 +10,7 @@ std::string CheckRepair(const uint8_t* data, size_t size) {
   FuzzWindow w;
   w.Load(data, size);
   std::string problem;
-  const std::unique_ptr<ScanModel> model = ScanModelOf(w.app, problem);
+  const std::unique_ptr<ScanModel> model = ScanModelOf(w.app.rec, problem);
   if (!model) return "";  // no scan to check: the commands stop before the engine
 
   const std::vector<uint8_t> original(data, data + size);

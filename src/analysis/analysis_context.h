@@ -1,13 +1,14 @@
 // What the marker analysis and the segment parsers read and write: the file image,
-// the records and table stores they fill, the marker and LOG bookkeeping, the
-// window fields that show the segments, and the message boxes that report a stop.
+// the document they fill, the marker and LOG bookkeeping, the window fields that
+// show the segments, and the message boxes that report a stop.
 #pragma once
 
 #include <string>
 
 #include "analysis/analysis_state.h"
 #include "analysis/file_image.h"
-#include "analysis/records.h"
+#include "jpeg/document.h"
+#include "jpeg/segment_parsers.h"
 #include "window/dialogs.h"
 #include "window/window_model.h"
 
@@ -15,7 +16,7 @@ namespace vorn {
 
 struct AnalysisContext {
   const FileImage& file;
-  Records& rec;
+  JpegDocument& rec;
   AnalysisState& analysis;
   window::WindowModel& form;
   window::Dialogs& dialogs;
@@ -25,8 +26,5 @@ struct AnalysisContext {
     return dialogs.MessageBox(text, buttons);
   }
 };
-
-// Whether a parser lets the analysis go on.
-enum class ParseVerdict { GoOn, Stop };
 
 }  // namespace vorn

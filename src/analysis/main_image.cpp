@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "analysis/marker_analysis.h"
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 
@@ -12,38 +12,17 @@ namespace {
 
 using namespace marker;
 
-constexpr bool IsAppMarker(uint8_t code) {
-  return code >= 0xE0 && code <= 0xEF;
-}
-
-// Markers without a length: where a walk by lengths cannot go on.
-constexpr bool HasNoLength(uint8_t code) {
-  return code == kStuffedZero || code == 0x01 || IsRestartMarker(code) || code == kSOI || code == kEOI;
-}
-
 bool Inside(const AppSegment& s, int32_t position) {
   // The segment's own marker is not inside it.
   return position >= int64_t{s.start} + 2 && position < s.end;
 }
 
-// Follows the segment lengths from the image's first marker to its SOS, collecting
-// the APPn segments; returns the SOS's position, or -1 when the walk ends before it.
-int64_t WalkHeaders(const FileImage& file, int32_t first, std::vector<AppSegment>& segments) {
-  int64_t p = first;
-  if (file.At(p) == kFill && file.At(p + 1) == kSOI) p += 2;
-  while (file.Contains(p + 3) && file.At(p) == kFill) {
-    // FF FF .. FF c: the marker is at the last FF.
-    while (file.Contains(p + 3) && file.At(p + 1) == kFill) ++p;
-    const uint8_t code = file.At(p + 1);
-    if (code == kSOS) return p;
-    if (HasNoLength(code)) break;
-    const int length = file.At(p + 2) * 256 + file.At(p + 3);
-    const int64_t end = p + 2 + length;
-    if (length < 2 || !file.Contains(end) || file.At(end) != kFill) break;
-    if (IsAppMarker(code)) segments.push_back({static_cast<int32_t>(p), static_cast<int32_t>(end)});
-    p = end;
-  }
-  return -1;
+// The APPn segments from first to the SOS, and the SOS's position (-1: not reached).
+int64_t WalkImageHeaders(const FileImage& file, int32_t first, std::vector<AppSegment>& segments) {
+  std::vector<AppRange> apps;
+  const int64_t sos = WalkHeaders(file.bytes, first, apps);
+  for (const AppRange& app : apps) segments.push_back({app.Bytes.Begin, app.Bytes.End});
+  return sos;
 }
 
 // Just after the EOI that ends the scan whose SOS lies at sos; -1 when there is none.
@@ -56,17 +35,8 @@ int64_t ScanEnd(const FileImage& file, int64_t sos) {
 
 std::vector<AppSegment> AppSegmentsOfImage(const FileImage& file, int32_t first) {
   std::vector<AppSegment> segments;
-  WalkHeaders(file, first, segments);
+  WalkImageHeaders(file, first, segments);
   return segments;
-}
-
-int64_t ImageEndAfter(std::span<const uint8_t> bytes, int64_t scanData) {
-  const auto size = static_cast<int64_t>(bytes.size());
-  // In scan data an FF is followed only by 00 or a restart marker: the first FF D9
-  // (after fill bytes, too) is the EOI.
-  for (int64_t i = std::max<int64_t>(scanData, 0); i + 1 < size; ++i)
-    if (bytes[static_cast<size_t>(i)] == kFill && bytes[static_cast<size_t>(i + 1)] == kEOI) return i + 2;
-  return -1;
 }
 
 std::optional<MainImageBounds> MainImageOf(const FileImage& file, const AnalysisState& analysis) {
@@ -78,7 +48,7 @@ std::optional<MainImageBounds> MainImageOf(const FileImage& file, const Analysis
   // The segments follow each other in file order without overlapping.
   std::vector<AppSegment> segments;
   // Past a length that leads nowhere the scan is unknown: so is the image's end.
-  const int64_t sos = WalkHeaders(file, listed(0).Position, segments);
+  const int64_t sos = WalkImageHeaders(file, listed(0).Position, segments);
   const auto holder = [&](int32_t position) -> const AppSegment* {
     const auto after = std::upper_bound(segments.begin(), segments.end(), position,
                                         [](int32_t p, const AppSegment& s) { return p < s.start; });

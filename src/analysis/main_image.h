@@ -12,6 +12,7 @@
 
 #include "analysis/analysis_state.h"
 #include "analysis/file_image.h"
+#include "jpeg/segment_map.h"
 
 namespace vorn {
 
@@ -45,9 +46,5 @@ std::optional<MainImageBounds> MainImageOf(const FileImage& file, const Analysis
 
 // MainImageOf's start.
 std::optional<int32_t> MainImageStart(const FileImage& file, const AnalysisState& analysis);
-
-// Just after the first EOI at or after scanData, the first byte of a scan's data
-// (where FF is followed only by 00 or a restart marker); -1 when there is none.
-int64_t ImageEndAfter(std::span<const uint8_t> bytes, int64_t scanData);
 
 }  // namespace vorn

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "analysis/hex.h"
-#include "analysis/marker_codes.h"
 #include "analysis/message_log.h"
 #include "analysis/segment_parsers.h"
 #include "analysis/table_pages.h"
+#include "jpeg/marker_codes.h"
+#include "jpeg/segment_map.h"
 
 namespace vorn {
 namespace {
@@ -71,19 +72,12 @@ constexpr CountCheck kCountChecks[] = {
 // reached (the analysis stops).
 bool ScanMarkers(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
-  const ByteStore& bytes = ctx.file.bytes;
-  const int64_t last = ScanLimit(a, ctx.file) - 2;
-  for (int64_t i = std::max<int32_t>(a.AnalysisStart, 0); i <= last; ++i) {
-    // Straight to the next FF (megabytes of scan data hold few).
-    const void* fill = std::memchr(bytes.data() + i, kFill, static_cast<size_t>(last - i + 1));
-    if (fill == nullptr) break;
-    i = static_cast<const uint8_t*>(fill) - bytes.data();
-    const uint8_t c = bytes[i + 1];
-    // Stuffed zeros, fill bytes and restart markers are never listed; in a fill
-    // run FF FF .. FF c the marker is found at the last FF.
-    if (c == kStuffedZero || c == kFill || IsRestartMarker(c)) continue;
+  std::vector<Segment>& markers = ctx.rec.Segments;
+  markers = ListMarkers(ctx.file.bytes, a.AnalysisStart, ScanLimit(a, ctx.file), kMarkerLimit);
+  for (const Segment& marker : markers) {
     const int n = a.LogLineCount;
-    const auto pos = static_cast<int32_t>(i);
+    const int32_t pos = marker.Offset;
+    const uint8_t c = marker.Marker;
     AddLogLine(ctx.form.LOG, a, Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました", pos);
     a.MarkerTable[n] = {c, pos};
     a.MarkerTableCount = static_cast<int16_t>(n + 1);
@@ -239,6 +233,8 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   a.MarkerCount.fill(0);
   a.MarkerTableCount = 0;
   a.LastStop = AnalysisStop{};
+  ctx.rec.StartParse();
+  MapFile(ctx.file.bytes, ctx.rec);
   ResetSegmentFields(ctx.form);
   ctx.form.LOG.tag.clear();
   ClearLog(ctx.form.LOG, a);
@@ -250,6 +246,7 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   CheckStart(ctx);
   CheckLengths(ctx, last);
   if (!Dispatch(ctx, last)) return false;
+  ctx.rec.FinishParse();
   ShowFirstTables(ctx);
   return true;
 }

@@ -1,5 +1,5 @@
 #include "analysis/marker_analysis.h"
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 

@@ -2,7 +2,7 @@
 // with "<" and ">".
 #pragma once
 
-#include "analysis/records.h"
+#include "jpeg/records.h"
 #include "window/window_model.h"
 
 namespace vorn {

@@ -6,10 +6,10 @@
 
 #include "analysis/analysis_state.h"
 #include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_state.h"
 #include "dump/dump_state.h"
 #include "inspect/inspect_state.h"
+#include "jpeg/document.h"
 #include "window/dialogs.h"
 #include "window/window_model.h"
 
@@ -24,7 +24,7 @@ struct AppState {
   window::WindowModel form;  // the main window F_main
   FileImage file;
   AnalysisState analysis;
-  Records rec;
+  JpegDocument rec;  // the analysed file: its records and segments
   DecodeState decode;
   InspectState inspect;
   DumpState dump;

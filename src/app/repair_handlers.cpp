@@ -63,7 +63,7 @@ struct Located {
 Located Locate(AppState& app) {
   Located out;
   std::string problem;
-  out.model = ScanModelOf(app, problem);
+  out.model = ScanModelOf(app.rec, problem);
   if (!out.model) {
     app.Message(kUndecodable);
     return out;

@@ -125,7 +125,7 @@ void OutlineMcus(PixelStore& pixels, int32_t width, int32_t height, const McuGeo
 
 void SALVAGE_Click(AppState& app) {
   std::string problem;
-  const std::unique_ptr<ScanModel> model = ScanModelOf(app, problem);
+  const std::unique_ptr<ScanModel> model = ScanModelOf(app.rec, problem);
   if (!model) {
     app.Message(kUndecodable);
     return;

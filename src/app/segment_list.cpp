@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "analysis/hex.h"
-#include "analysis/marker_codes.h"
 #include "analysis/message_log.h"
 #include "app/analyze.h"
 #include "app/display_state.h"
@@ -13,6 +12,7 @@
 #include "dump/dump_view.h"
 #include "dump/editing.h"
 #include "inspect/candidates.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 

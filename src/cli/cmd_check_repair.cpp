@@ -20,12 +20,12 @@
 #include "analysis/file_signature.h"
 #include "analysis/hex.h"
 #include "analysis/main_image.h"
-#include "analysis/marker_codes.h"
 #include "app/analyze.h"
 #include "app/file_commands.h"
 #include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
+#include "jpeg/marker_codes.h"
 #include "salvage/salvage_scan.h"
 
 namespace vorn::cli {
@@ -50,16 +50,14 @@ struct Prepared {
 // A valid file the decoder does not read: another frame type than baseline, a frame
 // header beyond the decoder's limits (its analysis stopped there with stopMessage),
 // or a first scan that holds fewer components than the frame (one scan a component).
-std::string UnsupportedReason(const AppState& app, uint8_t frameCode, bool completed,
-                              const std::string& stopMessage) {
-  if (frameCode != 0 && frameCode != marker::kSOF0) return app.analysis.MarkerName[frameCode];
+std::string UnsupportedReason(const FileImage& file, const AnalysisState& analysis, const Records& rec,
+                              uint8_t frameCode, bool completed, const std::string& stopMessage) {
+  if (frameCode != 0 && frameCode != marker::kSOF0) return analysis.MarkerName[frameCode];
   if (completed) {
-    const int16_t inScan = app.rec.scan.ScanComponentCount;
-    return inScan < app.rec.frame.ComponentCount ? "スキャン開始の成分数がフレームの成分数より少ないです"
-                                                 : "";
+    const int16_t inScan = rec.scan.ScanComponentCount;
+    return inScan < rec.frame.ComponentCount ? "スキャン開始の成分数がフレームの成分数より少ないです" : "";
   }
-  const AnalysisStop& stop = app.analysis.LastStop;
-  const FileImage& file = app.file;
+  const AnalysisStop& stop = analysis.LastStop;
   const int64_t p = stop.Position;
   if (stop.StopKind != AnalysisStop::Kind::Parser || !file.Contains(p + 8) || file.At(p + 1) != marker::kSOF0)
     return "";
@@ -101,14 +99,15 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   }
   const auto& messages = session.dialogs.messages;
   const std::string stopMessage = messages.size() > before ? OneLine(messages.back().text) : "";
-  prepared.unsupported = UnsupportedReason(app, frameCode, prepared.completed, stopMessage);
+  prepared.unsupported =
+      UnsupportedReason(app.file, app.analysis, app.rec, frameCode, prepared.completed, stopMessage);
   app.file.bytes = bytes;
   if (!prepared.completed) {
     if (messages.size() > before) prepared.firstMessage = OneLine(messages[before].text);
     return prepared;
   }
   if (!prepared.unsupported.empty()) return prepared;
-  prepared.model = ScanModelOf(app, prepared.problem);
+  prepared.model = ScanModelOf(app.rec, prepared.problem);
   return prepared;
 }
 

@@ -1,6 +1,6 @@
 #include "decode/block_plan.h"
 
-#include "analysis/mcu_sampling.h"
+#include "jpeg/mcu_sampling.h"
 
 namespace vorn {
 

@@ -1,8 +1,8 @@
 // The block plan of one MCU, built from the frame and scan records.
 #pragma once
 
-#include "analysis/records.h"
 #include "decode/decode_state.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_state.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

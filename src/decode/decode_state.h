@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/records.h"
 #include "base/large_buffer.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

@@ -1,5 +1,5 @@
-#include "analysis/mcu_sampling.h"
 #include "decode/decode_state.h"
+#include "jpeg/mcu_sampling.h"
 
 namespace vorn {
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/records.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

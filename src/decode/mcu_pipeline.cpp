@@ -4,8 +4,8 @@
 #include <bit>
 #include <system_error>
 
-#include "analysis/mcu_sampling.h"
 #include "decode/colour.h"
+#include "jpeg/mcu_sampling.h"
 
 namespace vorn {
 

@@ -22,10 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/records.h"
 #include "base/large_buffer.h"
 #include "decode/decode_state.h"
 #include "decode/idct.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

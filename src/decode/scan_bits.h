@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 

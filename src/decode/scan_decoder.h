@@ -14,13 +14,13 @@
 #include <cstdint>
 
 #include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_scan.h"
 #include "decode/decode_state.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
 #include "decode/mcu_pipeline.h"
 #include "decode/scan_bits.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

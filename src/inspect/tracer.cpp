@@ -5,13 +5,13 @@
 #include <string>
 
 #include "analysis/hex.h"
-#include "analysis/marker_codes.h"
-#include "analysis/mcu_sampling.h"
 #include "analysis/message_log.h"
 #include "decode/bit_rules.h"
 #include "decode/colour.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
+#include "jpeg/marker_codes.h"
+#include "jpeg/mcu_sampling.h"
 
 namespace vorn {
 

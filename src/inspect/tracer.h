@@ -11,9 +11,9 @@
 
 #include "analysis/analysis_state.h"
 #include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_state.h"
 #include "inspect/inspect_state.h"
+#include "jpeg/records.h"
 #include "window/elements.h"
 
 namespace vorn {

@@ -1,8 +1,8 @@
 #include "repair/scan_model.h"
 
-#include "analysis/marker_codes.h"
-#include "analysis/mcu_sampling.h"
 #include "analysis/zigzag.h"
+#include "jpeg/marker_codes.h"
+#include "jpeg/mcu_sampling.h"
 
 namespace vorn {
 
@@ -102,19 +102,10 @@ int64_t FirstScanData(std::span<const uint8_t> bytes, uint8_t* frameCode) {
   return -1;
 }
 
-int32_t RestartIntervalOf(const FileImage& file, const AnalysisState& analysis, int32_t scanStart) {
-  int total = 0;
-  for (const int16_t count : analysis.MarkerCount) total += count;
-  total = std::min(total, kMaxLogLines);
-  int32_t interval = 0;
-  for (int j = 0; j < total; ++j) {
-    const MarkerEntry& e = analysis.MarkerTable[static_cast<size_t>(j)];
-    if (e.Code != marker::kDRI || e.Position >= scanStart) continue;
-    // FF DD, length (2 bytes), interval (2 bytes).
-    if (!file.Contains(int64_t{e.Position} + 5)) continue;
-    interval = file.At(int64_t{e.Position} + 4) * 256 + file.At(int64_t{e.Position} + 5);
-  }
-  return interval;
+std::unique_ptr<ScanModel> ScanModelOf(const JpegDocument& doc, std::string& problem) {
+  auto model = std::make_unique<ScanModel>();
+  if (!BuildScanModel(doc, doc.RestartInterval, *model, problem)) return nullptr;
+  return model;
 }
 
 }  // namespace vorn

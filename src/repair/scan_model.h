@@ -6,16 +6,15 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "analysis/analysis_state.h"
-#include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_state.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
+#include "jpeg/document.h"
 
 namespace vorn {
 
@@ -88,8 +87,8 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
 // frameCode, the code of the first frame header (SOFn) the walk meets, 0 for none.
 int64_t FirstScanData(std::span<const uint8_t> bytes, uint8_t* frameCode = nullptr);
 
-// The restart interval of the last DRI segment the analysis listed before the scan,
-// 0 when there is none.
-int32_t RestartIntervalOf(const FileImage& file, const AnalysisState& analysis, int32_t scanStart);
+// The model of the scan of the document as the last parse found it (with its restart
+// interval); null (with the problem) when the scan cannot be decoded at all.
+std::unique_ptr<ScanModel> ScanModelOf(const JpegDocument& doc, std::string& problem);
 
 }  // namespace vorn

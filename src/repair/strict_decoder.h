@@ -17,10 +17,10 @@
 #include <cstring>
 #include <optional>
 
-#include "analysis/marker_codes.h"
 #include "analysis/zigzag.h"
 #include "decode/bit_rules.h"
 #include "decode/scan_bits.h"
+#include "jpeg/marker_codes.h"
 #include "repair/scan_edit.h"
 #include "repair/scan_model.h"
 

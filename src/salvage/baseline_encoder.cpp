@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdlib>
 
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 #include "analysis/zigzag.h"
 
 namespace vorn {

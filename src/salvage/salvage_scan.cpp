@@ -5,7 +5,7 @@
 #include <numbers>
 #include <optional>
 
-#include "analysis/marker_codes.h"
+#include "jpeg/marker_codes.h"
 #include "repair/damage_locator.h"
 #include "repair/intact_damage.h"
 #include "salvage/baseline_encoder.h"

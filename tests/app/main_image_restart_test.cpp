@@ -148,17 +148,18 @@ TEST(MainImageRestart, EveryWayOfOpeningAFileAsksOnce) {
 }
 
 // Files with data after the main image's EOI, made by make_camera_fixtures.py: where
-// that EOI ends and how many bytes follow it.
+// that EOI ends, how many bytes follow it, and the thumbnail its APP1 carries.
 struct TrailedFile {
   const char* name;
   int32_t end;
   int32_t trailing;
+  ByteRange thumbnail;  // empty: none
 };
 const TrailedFile kTrailedFiles[] = {
-    {"motion_photo.jpg", 0xAC3, 1251},   // EXIF thumbnail, an MP4 after the EOI
-    {"appended_jpeg.jpg", 0x6A3, 967},   // a second JPEG file
-    {"vendor_trailer.jpg", 0x6A3, 612},  // random bytes with FF D8, FF C0, FF DA
-    {"two_frames.mpo", 0x9E2, 1737},     // EXIF thumbnail, MPF, the second frame
+    {"motion_photo.jpg", 0xAC3, 1251, {0x44, 0x2F9}},  // EXIF thumbnail, an MP4 after the EOI
+    {"appended_jpeg.jpg", 0x6A3, 967, {}},             // a second JPEG file
+    {"vendor_trailer.jpg", 0x6A3, 612, {}},            // random bytes with FF D8, FF C0, FF DA
+    {"two_frames.mpo", 0x9E2, 1737, {0x44, 0x2F9}},    // EXIF thumbnail, MPF, the second frame
 };
 
 std::string FixturePath(const char* name) {
@@ -214,6 +215,15 @@ TEST(MainImageRestart, DataAfterTheMainImageIsLeftOutOnYesAndKeptByASave) {
     EXPECT_EQ(s.analysis.LineAddress[last], t.end);
     EXPECT_TRUE(s.form.SAVE.enabled);
     EXPECT_LE(LargestDifference(s, DecodeWithLibjpeg(bytes)), 3);
+    // The document maps the whole file: the thumbnail inside the APP1, the scan's
+    // data up to the EOI and the bytes after it.
+    std::vector<ByteRange> thumbnails;
+    for (const AppRange& app : s.rec.Apps)
+      if (app.Thumbnail) thumbnails.push_back(*app.Thumbnail);
+    EXPECT_EQ(thumbnails,
+              t.thumbnail.End > 0 ? std::vector<ByteRange>{t.thumbnail} : std::vector<ByteRange>{});
+    EXPECT_EQ(s.rec.ScanData, (ByteRange{s.rec.scan.ScanDataStart, t.end - 2}));
+    EXPECT_EQ(s.rec.Trailing, (ByteRange{t.end, t.end + t.trailing}));
 
     // No: the stopped analysis, as without the question.
     WindowSession declined;

@@ -46,6 +46,7 @@ TEST_F(MenusAndKeys, EachItemRunsItsButtonsCommandUnderItsKeys) {
       {"表示", "表示幅の切替", {}, &WindowModel::MODE},
       {"修復", "破損位置へ移動", {}, &WindowModel::LOCATE},
       {"修復", "自動修復", {}, &WindowModel::REPAIR},
+      {"修復", "救出", {}, &WindowModel::SALVAGE},
       {"ヘルプ", "バージョン情報", {}, &WindowModel::ABOUT},
   };
   std::vector<std::string> titles;
@@ -65,7 +66,7 @@ TEST_F(MenusAndKeys, EachItemRunsItsButtonsCommandUnderItsKeys) {
 
 TEST_F(MenusAndKeys, ItemsAreEnabledWithTheirButtonsAndDoWhatTheyDo) {
   // Nothing loaded: saving, undoing and repairing are not on offer.
-  for (const char* off : {"保存", "元に戻す", "やり直し", "イメージ表示", "破損位置へ移動", "自動修復"})
+  for (const char* off : {"保存", "元に戻す", "やり直し", "イメージ表示", "破損位置へ移動", "自動修復", "救出"})
     EXPECT_FALSE(Item(off).Choose()) << off;
   EXPECT_TRUE(dialogs.saveRequests.empty());
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "analysis/records.h"
 #include "decode/decode_state.h"
+#include "jpeg/records.h"
 
 namespace vorn::reference {
 

@@ -29,7 +29,7 @@ struct AnalysedScan {
     app->analysis.AnalysisStart = 0;
     if (!AnalyzeMarkers(*app)) return false;
     std::string problem;
-    model = ScanModelOf(*app, problem);
+    model = ScanModelOf(app->rec, problem);
     return model != nullptr;
   }
 

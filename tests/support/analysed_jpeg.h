@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "analysis/file_image.h"
-#include "analysis/records.h"
 #include "decode/decode_state.h"
+#include "jpeg/records.h"
 
 namespace vorn::testing {
 

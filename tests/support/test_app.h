@@ -18,7 +18,7 @@ struct TestApp {
   window::WindowModel& form = app.form;
   FileImage& file = app.file;
   AnalysisState& analysis = app.analysis;
-  Records& rec = app.rec;
+  JpegDocument& rec = app.rec;
   DecodeState& decode = app.decode;
   InspectState& inspect = app.inspect;
   DumpState& dump = app.dump;

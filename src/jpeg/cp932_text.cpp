@@ -1,4 +1,4 @@
-#include "analysis/cp932_text.h"
+#include "jpeg/cp932_text.h"
 
 #include <iconv.h>
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "analysis/records.h"
+#include "jpeg/records.h"
 
 namespace vorn {
 

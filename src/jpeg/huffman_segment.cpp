@@ -1,8 +1,7 @@
 #include <array>
 
-#include "analysis/marker_codes.h"
-#include "analysis/segment_length.h"
-#include "analysis/segment_parsers.h"
+#include "jpeg/marker_codes.h"
+#include "jpeg/segment_length.h"
 
 namespace vorn {
 namespace {
@@ -14,23 +13,24 @@ constexpr int kMaxCodes = 255;
 
 // Reads the one table at q into slot `slot`: class, identifier, counts with their
 // canonical codes, then the symbols. total receives the number of codes.
-ParseVerdict ReadTable(AnalysisContext& ctx, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
+ParseVerdict ReadTable(ParseContext& ctx, SegmentReader& r, int64_t q, int32_t p, int slot, int& total) {
   using marker::kDHT;
-  HuffStore& h = ctx.rec.huff;
+  using enum FindingKind;
+  HuffStore& h = ctx.doc.huff;
   const auto cutShort = [&] {
     // Ends the analysis like a cut frame header: the table (class, identifier) is
     // half written and the decoder must not use it.
     ReportCutShort(ctx, kDHT, p);
     return ParseVerdict::Stop;
   };
-  const auto refuse = [&](const char* fragment) { return Refuse(ctx, kDHT, fragment); };
+  const auto refuse = [&](FindingKind kind) { return Refuse(ctx, kind, kDHT, p).verdict; };
 
   const uint8_t head = r.Byte(q);
   if (r.RanOut()) return cutShort();
   h.HuffClass[slot] = head >> 4;
-  if (h.HuffClass[slot] >= 2) return refuse("のTcが２以上です");
+  if (h.HuffClass[slot] >= 2) return refuse(HuffClassOver1);
   h.HuffId[slot] = head & 0xF;
-  if (h.HuffId[slot] >= 2) return refuse("のThが２以上です");
+  if (h.HuffId[slot] >= 2) return refuse(HuffIdOver1);
   HuffCodeTable& table = h.HuffTable[h.HuffClass[slot]][h.HuffId[slot]];
 
   int32_t code = 0;
@@ -40,7 +40,7 @@ ParseVerdict ReadTable(AnalysisContext& ctx, SegmentReader& r, int64_t q, int32_
     if (r.RanOut()) return cutShort();
     table.Count[n] = count;
     total += count;
-    if (total > kMaxCodes) return refuse("の総ハフマン符号語数が２５６を超えました");
+    if (total > kMaxCodes) return refuse(HuffTooManyCodes);
     for (int k = 0; k < count; ++k) table.Code[n][k] = code++;
     code *= 2;
   }
@@ -51,24 +51,22 @@ ParseVerdict ReadTable(AnalysisContext& ctx, SegmentReader& r, int64_t q, int32_
     for (int k = 0; k < table.Count[n]; ++k, ++i) {
       const uint8_t v = r.Byte(q + 17 + i);
       if (r.RanOut()) return cutShort();
-      if (seen[v]) return refuse("に同じ符号値情報があります");
+      if (seen[v]) return refuse(HuffRepeatedSymbol);
       table.Run[n][k] = v >> 4;
       table.Size[n][k] = v & 0xF;
       seen[v] = true;
       // Of the size-0 symbols only EOB (00) and ZRL (F0) have a meaning.
-      if ((v & 0xF) == 0 && v >= 0x10 && v <= 0xEF) {
-        return refuse("にビット長が０でランレングスが０、１５以外の符号値情報があります");
-      }
+      if ((v & 0xF) == 0 && v >= 0x10 && v <= 0xEF) return refuse(HuffZeroSizeSymbol);
     }
   }
   return ParseVerdict::GoOn;
 }
 
-}  // namespace
-
-ParseVerdict BuildHuffmanTable(AnalysisContext& ctx, int64_t q, int64_t end, int32_t p) {
-  HuffStore& h = ctx.rec.huff;
-  SegmentReader r(ctx.file);
+// Reads the tables of one DHT segment from the table at q up to end (the first
+// position after the segment), one slot each, building their canonical codes.
+ParseVerdict BuildHuffmanTable(ParseContext& ctx, int64_t q, int64_t end, int32_t p) {
+  HuffStore& h = ctx.doc.huff;
+  SegmentReader r(ctx.bytes);
   while (q < end) {
     // A segment with more tables than slots remain stops being read here; the
     // tables beyond are not stored.
@@ -81,15 +79,18 @@ ParseVerdict BuildHuffmanTable(AnalysisContext& ctx, int64_t q, int64_t end, int
   return ParseVerdict::GoOn;
 }
 
-ParseVerdict ParseHuffmanSegment(AnalysisContext& ctx, int32_t p) {
-  HuffStore& h = ctx.rec.huff;
-  if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return ParseVerdict::GoOn;
-  SegmentReader r(ctx.file);
+}  // namespace
+
+SegmentRead ParseHuffmanSegment(ParseContext& ctx, int32_t p) {
+  HuffStore& h = ctx.doc.huff;
+  if (h.HuffTableCount < 0 || h.HuffTableCount >= kSlots) return {};
+  SegmentReader r(ctx.bytes);
   const SegmentLength length = ReadSegmentLength(ctx, r, marker::kDHT, p);
-  if (length.state == SegmentLength::State::CutShort) return ParseVerdict::Stop;
-  if (!length.Usable()) return ParseVerdict::GoOn;
+  if (length.state == SegmentLength::State::CutShort) return {ParseVerdict::Stop};
+  if (!length.Usable()) return {};
   h.HuffLength[h.HuffTableCount] = static_cast<int16_t>(length.length);
-  return BuildHuffmanTable(ctx, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
+  const ParseVerdict verdict = BuildHuffmanTable(ctx, int64_t{p} + 4, int64_t{p} + 2 + length.length, p);
+  return {verdict, verdict == ParseVerdict::GoOn, length.length};
 }
 
 }  // namespace vorn
