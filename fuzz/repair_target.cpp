@@ -3,6 +3,7 @@
 #include "app/repair_commands.h"
 #include "fuzz_targets.h"
 #include "fuzz_window.h"
+#include "salvage/salvage_scan.h"
 
 namespace vorn::fuzz {
 
@@ -44,6 +45,18 @@ std::string CheckRepair(const uint8_t* data, size_t size) {
       if (report.health == ScanHealth::Clean) return "a scan that checked clean was not repaired";
       break;
   }
+  // Salvage, as `salvage` runs it after a repair that found nothing: a whole file
+  // from SOI to EOI, made-up MCUs inside the picture, a clean scan left alone.
+  if (run.result != RepairResult::NotRepaired) return "";
+  const SalvageRun salvage = SalvageScan(*model, original);
+  if (salvage.result == SalvageResult::Clean) return "salvage says clean where check found damage";
+  if (salvage.result != SalvageResult::Salvaged) return "";
+  const std::vector<uint8_t>& out = salvage.bytes;
+  if (out.size() < 4 || out[0] != 0xFF || out[1] != 0xD8 || out[out.size() - 2] != 0xFF || out.back() != 0xD9)
+    return "a salvaged file that is not SOI .. EOI";
+  for (const McuRange& r : salvage.madeUp)
+    if (r.first < 0 || r.count < 1 || int64_t{r.first} + r.count > model->totalMcus)
+      return "made-up MCUs outside the picture";
   return "";
 }
 
