@@ -286,13 +286,10 @@ class RepairProgress {
 // Writes bytes to output as the save command itself writes, as after a save dialog
 // answered with OUT; false (with the reason, and the lines a failed write prints)
 // when it cannot.
-bool WriteOutput(CliSession& session, const std::vector<uint8_t>& bytes, const std::string& path,
-                 const std::string& output, std::string& notWritten) {
-  AppState& app = session.state;
-  app.file.bytes = bytes;
-  app.form.Fname.text = path;
+bool WriteOutput(CliSession& session, const std::vector<uint8_t>& bytes, const std::string& output,
+                 std::string& notWritten) {
   const size_t before = session.dialogs.messages.size();
-  const FileError saved = SaveTo(app, output);
+  const FileError saved = SaveBytes(session.dialogs, bytes, output);
   for (size_t i = before; i < session.dialogs.messages.size(); ++i)
     std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
   if (saved.ok()) return true;
@@ -455,7 +452,7 @@ int RunRepair(std::vector<std::string> args) {
 
   std::string notWritten;  // why a repaired file could not be written
   const bool written =
-      result == RepairResult::Repaired && WriteOutput(session, repaired, path, output, notWritten);
+      result == RepairResult::Repaired && WriteOutput(session, repaired, output, notWritten);
   const char* text = unsupported                        ? "unsupported"
                      : result == RepairResult::Repaired ? "repaired"
                      : result == RepairResult::Clean    ? "clean"
@@ -559,7 +556,7 @@ int RunSalvage(std::vector<std::string> args) {
   }
   const bool salvaged = salvage.result == SalvageResult::Salvaged;
   std::string notWritten;
-  const bool written = salvaged && WriteOutput(session, salvage.bytes, path, output, notWritten);
+  const bool written = salvaged && WriteOutput(session, salvage.bytes, output, notWritten);
   const ScanModel* model = prepared.model.get();
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":" + Json(salvaged ? "salvaged" : text);
