@@ -25,6 +25,7 @@
 #include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
+#include "cli/damage_text.h"
 #include "jpeg/marker_codes.h"
 #include "salvage/salvage_scan.h"
 
@@ -125,7 +126,7 @@ enum class Status { Ok, Damaged, Stopped, Unreadable, Unsupported };
 struct Checked {
   Status status = Status::Ok;
   DamageReport report;
-  std::string message;  // Stopped, Unreadable, Unsupported
+  std::string message;  // Stopped, Unreadable, Unsupported; why an Undecodable scan is
   int64_t trailing = -1;
 };
 
@@ -155,7 +156,8 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
   if (!prepared.model) {
     checked.status = Status::Damaged;
     checked.report.health = ScanHealth::Damaged;
-    checked.report.reason = "the scan cannot be decoded: " + prepared.problem;
+    checked.report.reason.kind = DamageKind::Undecodable;
+    checked.message = prepared.problem;
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
@@ -221,7 +223,7 @@ std::string CheckLine(const std::string& path, const Checked& c) {
       return path + ": ok";
     case Status::Damaged:
       return path + ": damaged MCU (" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) +
-             ") at " + BitPosText(c.report.position) + ": " + c.report.reason;
+             ") at " + BitPosText(c.report.position) + ": " + DamageText(c.report.reason, c.message);
     case Status::Stopped:
       return path + ": stopped: " + c.message;
     case Status::Unreadable:
@@ -241,7 +243,7 @@ std::string CheckJson(const std::string& path, const Checked& c) {
                             ? "[" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) + "]"
                             : std::string("null"));
   out += ",\"position\":" + (damaged ? Json(BitPosText(c.report.position)) : std::string("null"));
-  out += ",\"reason\":" + (damaged                  ? Json(c.report.reason)
+  out += ",\"reason\":" + (damaged                  ? Json(DamageText(c.report.reason, c.message))
                            : c.status == Status::Ok ? "null"
                                                     : Json(c.message));
   out += ",\"mcus_decoded\":" + (analysed ? std::to_string(c.report.mcusDecoded) : std::string("null"));
