@@ -1,5 +1,7 @@
 #include "analysis/finding_texts.h"
 
+#include <string>
+
 #include "analysis/message_log.h"
 
 namespace vorn {
@@ -44,20 +46,42 @@ constexpr FindingText kTexts[] = {
     {FindingKind::HuffRepeatedSymbol, "に同じ符号値情報があります", Shown::MessageBox},
     {FindingKind::HuffZeroSizeSymbol, "にビット長が０でランレングスが０、１５以外の符号値情報があります",
      Shown::MessageBox},
+    {FindingKind::CountMissing, "がありません（ワーニング）", Shown::MessageBox},
+    {FindingKind::CountRepeated, "が複数あります（ワーニング）", Shown::MessageBox},
+    {FindingKind::CountThreeOrMore, "が３個以上あります（ワーニング）", Shown::MessageBox},
+    {FindingKind::CountFiveOrMore, "が５個以上あります（ワーニング）", Shown::MessageBox},
+    {FindingKind::CountMissingStop, "がありません（中止）", Shown::MessageBox},
+    {FindingKind::CountRepeatedStop, "が複数あります（中止）", Shown::MessageBox},
+    {FindingKind::NoStartingSoi, "のマーカーが最初にありません", Shown::LogLine},
+    {FindingKind::LengthNotToMarker, "のパラメータ長が不正です", Shown::LogLine},
+    // These two name no marker: TextOf writes them whole.
+    {FindingKind::MarkerLimit, "マーカーが９９９個を超えました（中止）", Shown::MessageBox},
+    {FindingKind::TrailingData, "画像終了の後にデータがあります（", Shown::LogLine},
 };
 
-const FindingText& TextOf(FindingKind kind) {
+const FindingText& EntryOf(FindingKind kind) {
   for (const FindingText& text : kTexts)
     if (text.kind == kind) return text;
   return kTexts[0];
 }
 
+std::string TextOf(const AnalysisState& analysis, const Finding& finding, const char* fragment) {
+  switch (finding.kind) {
+    case FindingKind::MarkerLimit:
+      return fragment;
+    case FindingKind::TrailingData:
+      return fragment + std::to_string(finding.value) + "バイト）";
+    default:
+      return analysis.MarkerName[finding.marker] + fragment;
+  }
+}
+
 }  // namespace
 
-void ShowFindings(AnalysisContext& ctx, const Findings& findings) {
+void ShowFindings(AnalysisContext& ctx, std::span<const Finding> findings) {
   for (const Finding& finding : findings) {
-    const FindingText& text = TextOf(finding.kind);
-    std::string line = ctx.analysis.MarkerName[finding.marker] + text.fragment;
+    const FindingText& text = EntryOf(finding.kind);
+    std::string line = TextOf(ctx.analysis, finding, text.fragment);
     if (text.shown == Shown::MessageBox)
       ctx.Message(line);
     else

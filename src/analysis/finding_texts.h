@@ -2,6 +2,8 @@
 // or, for a refusal that stops the analysis, a message box.
 #pragma once
 
+#include <span>
+
 #include "analysis/analysis_context.h"
 #include "jpeg/findings.h"
 
@@ -12,7 +14,7 @@ namespace vorn {
 inline constexpr const char* kBadLength = "の長さが不正です";
 
 // Shows every finding, in order.
-void ShowFindings(AnalysisContext& ctx, const Findings& findings);
+void ShowFindings(AnalysisContext& ctx, std::span<const Finding> findings);
 
 // Runs one segment parser of the jpeg layer on the file and shows what it found.
 SegmentRead RunParser(AnalysisContext& ctx, SegmentRead (*parser)(ParseContext&, int32_t), int32_t p);

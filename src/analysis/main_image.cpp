@@ -5,6 +5,7 @@
 
 #include "analysis/marker_analysis.h"
 #include "jpeg/marker_codes.h"
+#include "jpeg/segment_checks.h"
 
 namespace vorn {
 

@@ -1,15 +1,16 @@
 #include "analysis/marker_analysis.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
-#include <string>
+#include <optional>
+#include <span>
 
+#include "analysis/finding_texts.h"
 #include "analysis/hex.h"
 #include "analysis/message_log.h"
 #include "analysis/segment_parsers.h"
 #include "analysis/table_pages.h"
 #include "jpeg/marker_codes.h"
+#include "jpeg/segment_checks.h"
 #include "jpeg/segment_map.h"
 
 namespace vorn {
@@ -17,56 +18,14 @@ namespace {
 
 using namespace marker;
 
-// The scan lists at most this many markers; the last one listed ends the analysis.
-constexpr int kMarkerLimit = 1000;
-
-enum class Verdict { Warn, Stop };
-
-// One row of the count checks: the marker whose count is tested, the test, the
-// fragment shown after its description, and whether the analysis goes on.
-struct CountCheck {
-  uint8_t code;
-  bool (*fails)(int count);
-  const char* fragment;
-  Verdict verdict;
-};
-
-constexpr bool Missing(int count) {
-  return count == 0;
+// Runs one check of the jpeg layer and shows what it found.
+template <typename Check>
+Findings Checked(AnalysisContext& ctx, Check check) {
+  Findings found;
+  check(found);
+  ShowFindings(ctx, found);
+  return found;
 }
-constexpr bool Repeated(int count) {
-  return count > 1;
-}
-constexpr bool ThreeOrMore(int count) {
-  return count > 2;
-}
-constexpr bool FiveOrMore(int count) {
-  return count > 4;
-}
-
-constexpr const char* kMissingWarn = "がありません（ワーニング）";
-constexpr const char* kRepeatedWarn = "が複数あります（ワーニング）";
-constexpr const char* kMissingStop = "がありません（中止）";
-
-// In the order they are checked. Only SOF0 counts as a frame header.
-constexpr CountCheck kCountChecks[] = {
-    {kSOI, Missing, kMissingWarn, Verdict::Warn},
-    {kSOI, Repeated, kRepeatedWarn, Verdict::Warn},
-    {kAPP0, Missing, kMissingWarn, Verdict::Warn},
-    {kAPP0, Repeated, kRepeatedWarn, Verdict::Warn},
-    {kCOM, Repeated, kRepeatedWarn, Verdict::Warn},
-    {kDRI, Repeated, kRepeatedWarn, Verdict::Warn},
-    {kDQT, Missing, kMissingStop, Verdict::Stop},
-    {kDQT, ThreeOrMore, "が３個以上あります（ワーニング）", Verdict::Warn},
-    {kSOF0, Missing, kMissingStop, Verdict::Stop},
-    {kSOF0, Repeated, kRepeatedWarn, Verdict::Warn},
-    {kDHT, Missing, kMissingStop, Verdict::Stop},
-    {kDHT, FiveOrMore, "が５個以上あります（ワーニング）", Verdict::Warn},
-    {kSOS, Missing, kMissingStop, Verdict::Stop},
-    {kSOS, Repeated, "が複数あります（中止）", Verdict::Stop},
-    {kEOI, Missing, kMissingWarn, Verdict::Warn},
-    {kEOI, Repeated, kRepeatedWarn, Verdict::Warn},
-};
 
 // Lists every marker from AnalysisStart on. False when the marker limit was
 // reached (the analysis stops).
@@ -81,122 +40,47 @@ bool ScanMarkers(AnalysisContext& ctx) {
     AddLogLine(ctx.form.LOG, a, Hex8(pos) + ":" + a.MarkerName[c] + "が見つかりました", pos);
     a.MarkerTable[n] = {c, pos};
     a.MarkerTableCount = static_cast<int16_t>(n + 1);
-    ++a.MarkerCount[c];
-    if (n >= kMarkerLimit - 1) {
-      ctx.Message("マーカーが９９９個を超えました（中止）");
-      a.LastStop.StopKind = AnalysisStop::Kind::MarkerLimit;
-      return false;
-    }
     ctx.form.LOG.tag = kMarkerListTag;
   }
-  return true;
+  a.MarkerCount = CountMarkers(markers);
+  bool limited = false;
+  Checked(ctx, [&](Findings& found) { limited = CheckMarkerLimit(markers, found); });
+  if (limited) a.LastStop.StopKind = AnalysisStop::Kind::MarkerLimit;
+  return !limited;
 }
 
-// The count checks, in the order of kCountChecks. False when a check stops the analysis.
+// The count checks. False when a check stops the analysis.
 bool CheckCounts(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
-  for (size_t i = 0; i < std::size(kCountChecks); ++i) {
-    const CountCheck& check = kCountChecks[i];
-    if (!check.fails(a.MarkerCount[check.code])) continue;
-    ctx.Message(a.MarkerName[check.code] + check.fragment);
-    if (check.verdict == Verdict::Stop) {
-      a.LastStop = {AnalysisStop::Kind::CountCheck, static_cast<int16_t>(i), 0};
-      return false;
-    }
-    if (check.code == kEOI && check.fails == Missing)
-      a.ScanDataEnd = static_cast<int32_t>(ScanLimit(a, ctx.file) - 1);
+  std::optional<int> stop;
+  const Findings found = Checked(ctx, [&](Findings& f) { stop = CheckMarkerCounts(a.MarkerCount, f); });
+  if (stop) {
+    a.LastStop = {AnalysisStop::Kind::CountCheck, static_cast<int16_t>(*stop), 0};
+    return false;
   }
+  // Without an EOI the entropy-coded data runs to the end of the scanned part.
+  if (std::ranges::find(found, Finding{FindingKind::CountMissing, kEOI, 0}) != found.end())
+    a.ScanDataEnd = static_cast<int32_t>(ScanLimit(a, ctx.file) - 1);
   return true;
 }
 
-// The bytes after the scan's end are not the main image's: one line says how many.
-void NoteTrailingData(AnalysisContext& ctx) {
-  const int64_t end = ScanLimit(ctx.analysis, ctx.file);
-  if (end >= ctx.file.FileLength()) return;
-  const std::string count = std::to_string(ctx.file.FileLength() - end);
-  AddLogLine(ctx.form.LOG, ctx.analysis, "画像終了の後にデータがあります（" + count + "バイト）",
-             static_cast<int32_t>(end));
-}
-
-// The file itself must begin with SOI, wherever the scan began.
-void CheckStart(AnalysisContext& ctx) {
-  if (ctx.file.At(0) == kFill && ctx.file.At(1) == kSOI) return;
-  AddLogLine(ctx.form.LOG, ctx.analysis, ctx.analysis.MarkerName[kSOI] + "のマーカーが最初にありません", 0);
-}
-
-// Whether the length field of the segment at p leads exactly to the next marker.
-bool LengthLeadsToMarker(const FileImage& file, int64_t p) {
-  if (!file.Contains(p + 3)) return false;
-  const int high = file.At(p + 2);
-  // Such a length is not a length at all (it would be negative as a 16-bit value).
-  if (high >= 0x80) return false;
-  const int64_t next = p + high * 256 + file.At(p + 3) + 2;
-  return next < file.FileLength() && file.At(next) == kFill;
-}
-
-// Every marker after the first up to (not including) the first SOS: the entropy-
-// coded data after it has no lengths to check.
-void CheckLengths(AnalysisContext& ctx, int last) {
+// Hands every supported segment to its parser, showing what each found and read.
+// False when a parser stops the analysis.
+bool Dispatch(AnalysisContext& ctx) {
   AnalysisState& a = ctx.analysis;
-  for (int j = 1; j <= last; ++j) {
-    const MarkerEntry e = a.MarkerTable[j];
-    if (e.Code == kSOS) break;
-    if (LengthLeadsToMarker(ctx.file, e.Position)) continue;
-    const int32_t lengthLow =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{e.Position} + 3, std::numeric_limits<int32_t>::max()));
-    AddLogLine(ctx.form.LOG, a, a.MarkerName[e.Code] + "のパラメータ長が不正です", lengthLow);
-  }
-}
-
-// A parser stopped the analysis at marker entry e.
-bool StoppedByParser(AnalysisState& a, const MarkerEntry e) {
-  a.LastStop = {AnalysisStop::Kind::Parser, 0, e.Position};
+  Findings found;
+  size_t shown = 0;
+  ParseContext parse{ctx.file.bytes, ctx.rec, found};
+  const SegmentsParsed parsed =
+      ParseSegments(parse, ctx.rec.Segments, [&](const Segment& segment, const SegmentRead& read) {
+        ShowFindings(ctx, std::span<const Finding>(found).subspan(shown));
+        shown = found.size();
+        ShowSegmentRead(ctx, segment, read);
+      });
+  if (parsed.lastEoi) SetScanDataEnd(a, *parsed.lastEoi);
+  if (!parsed.stoppedAt) return true;
+  a.LastStop = {AnalysisStop::Kind::Parser, 0, *parsed.stoppedAt};
   return false;
-}
-
-// Hands every supported segment to its parser. False when a parser stops the
-// analysis.
-bool Dispatch(AnalysisContext& ctx, int last) {
-  AnalysisState& a = ctx.analysis;
-  QuantStore& quant = ctx.rec.quant;
-  HuffStore& huff = ctx.rec.huff;
-  quant.QuantTableCount = 0;
-  huff.HuffTableCount = 0;
-  for (int j = 0; j <= last; ++j) {
-    const MarkerEntry e = a.MarkerTable[j];
-    switch (e.Code) {
-      case kSOF0:
-      case kSOF2:
-        if (ParseFrameHeader(ctx, e.Position) == ParseVerdict::Stop) return StoppedByParser(a, e);
-        break;
-      case kDHT:
-        if (huff.HuffTableCount < 4 && ParseHuffmanSegment(ctx, e.Position) == ParseVerdict::Stop)
-          return StoppedByParser(a, e);
-        break;
-      case kEOI:
-        // With several EOI markers the last one wins.
-        SetScanDataEnd(a, e.Position);
-        break;
-      case kSOS:
-        if (ParseScanHeader(ctx, e.Position) == ParseVerdict::Stop) return StoppedByParser(a, e);
-        break;
-      case kDQT:
-        if (quant.QuantTableCount < 2) ParseQuantSegment(ctx, e.Position);
-        break;
-      case kDRI:
-        ParseRestartInterval(ctx, e.Position);
-        break;
-      case kAPP0:
-        ParseApp0Segment(ctx, e.Position);
-        break;
-      case kCOM:
-        ParseCommentSegment(ctx, e.Position);
-        break;
-      default:
-        break;
-    }
-  }
-  return true;
 }
 
 // The counters become page numbers and page 0 of each store is shown.
@@ -212,12 +96,6 @@ void ShowFirstTables(AnalysisContext& ctx) {
 }
 
 }  // namespace
-
-bool CountCheckStops(int check, const std::array<int16_t, 256>& counts) {
-  if (check < 0 || check >= static_cast<int>(std::size(kCountChecks))) return false;
-  const CountCheck& c = kCountChecks[check];
-  return c.verdict == Verdict::Stop && c.fails(counts[c.code]);
-}
 
 int64_t ScanLimit(const AnalysisState& analysis, const FileImage& file) {
   const int64_t length = file.FileLength();
@@ -240,12 +118,14 @@ bool AnalyzeSegments(AnalysisContext& ctx) {
   ClearLog(ctx.form.LOG, a);
 
   if (!ScanMarkers(ctx)) return false;
-  const int last = a.MarkerTableCount - 1;
-  NoteTrailingData(ctx);
+  Checked(ctx,
+          [&](Findings& found) { CheckTrailingData(ScanLimit(a, ctx.file), ctx.file.FileLength(), found); });
   if (!CheckCounts(ctx)) return false;
-  CheckStart(ctx);
-  CheckLengths(ctx, last);
-  if (!Dispatch(ctx, last)) return false;
+  Checked(ctx, [&](Findings& found) {
+    CheckStartsWithSoi(ctx.file.bytes, found);
+    CheckSegmentLengths(ctx.file.bytes, ctx.rec.Segments, found);
+  });
+  if (!Dispatch(ctx)) return false;
   ctx.rec.FinishParse();
   ShowFirstTables(ctx);
   return true;

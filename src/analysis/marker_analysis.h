@@ -19,10 +19,6 @@ bool AnalyzeSegments(AnalysisContext& ctx);
 // Where the marker scan ends (exclusive): AnalysisEnd, or the end of the file.
 int64_t ScanLimit(const AnalysisState& analysis, const FileImage& file);
 
-// Whether the count check that stopped an analysis (AnalysisStop::CountCheck) stops
-// it with these marker counts.
-bool CountCheckStops(int check, const std::array<int16_t, 256>& counts);
-
 // Empties the fields of the segment and table areas.
 void ResetSegmentFields(window::WindowModel& form);
 

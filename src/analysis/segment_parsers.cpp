@@ -6,6 +6,7 @@
 #include "analysis/finding_texts.h"
 #include "analysis/hex.h"
 #include "jpeg/cp932_text.h"
+#include "jpeg/marker_codes.h"
 
 namespace vorn {
 namespace {
@@ -50,33 +51,9 @@ void ShowApp0(const App0Record& app0, window::WindowModel& form) {
   form.APP0Yd.text = std::to_string(app0.App0YDensity);
 }
 
-}  // namespace
-
-ParseVerdict ParseFrameHeader(AnalysisContext& ctx, int32_t p) {
-  const SegmentRead read = RunParser(ctx, ParseFrameHeader, p);
-  if (read.whole) ShowFrame(ctx.rec.frame, ctx.form);
-  return read.verdict;
-}
-
-ParseVerdict ParseScanHeader(AnalysisContext& ctx, int32_t p) {
-  const SegmentRead read = RunParser(ctx, ParseScanHeader, p);
-  if (read.whole) ShowScan(ctx.rec.scan, ctx.form);
-  return read.verdict;
-}
-
-void ParseQuantSegment(AnalysisContext& ctx, int32_t p) {
-  // The tables are shown a page at a time once the analysis is done.
-  RunParser(ctx, ParseQuantSegment, p);
-}
-
-ParseVerdict ParseHuffmanSegment(AnalysisContext& ctx, int32_t p) {
-  return RunParser(ctx, ParseHuffmanSegment, p).verdict;
-}
-
-void ParseApp0Segment(AnalysisContext& ctx, int32_t p) {
+void ShowApp0Read(AnalysisContext& ctx, int32_t p, const SegmentRead& read) {
   window::WindowModel& form = ctx.form;
   form.APP0ETC.text.clear();
-  const SegmentRead read = RunParser(ctx, ParseApp0Segment, p);
   if (!read.whole) return;
   ShowApp0(ctx.rec.app0, form);
   // The rest of the segment (thumbnail size and pixels), as far as the file holds it.
@@ -87,8 +64,7 @@ void ParseApp0Segment(AnalysisContext& ctx, int32_t p) {
   form.APP0ETC.text = std::move(rest);
 }
 
-void ParseCommentSegment(AnalysisContext& ctx, int32_t p) {
-  const SegmentRead read = RunParser(ctx, ParseCommentSegment, p);
+void ShowCommentRead(AnalysisContext& ctx, int32_t p, const SegmentRead& read) {
   if (!read.whole) return;
   ctx.form.COMLEN.text = std::to_string(read.length);
   const int64_t first = int64_t{p} + 4;
@@ -103,11 +79,69 @@ void ParseCommentSegment(AnalysisContext& ctx, int32_t p) {
   ctx.form.COM.text = std::move(text);
 }
 
-void ParseRestartInterval(AnalysisContext& ctx, int32_t p) {
-  const SegmentRead read = RunParser(ctx, ParseRestartInterval, p);
+void ShowRestartRead(AnalysisContext& ctx, const SegmentRead& read) {
   if (!read.whole) return;
   ctx.form.DRILEN.text = std::to_string(read.length);
   ctx.form.DRI.text = std::to_string(ctx.rec.Restarts.back().Interval);
+}
+
+}  // namespace
+
+void ShowSegmentRead(AnalysisContext& ctx, const Segment& segment, const SegmentRead& read) {
+  using namespace marker;
+  switch (segment.Marker) {
+    case kSOF0:
+    case kSOF2:
+      if (read.whole) ShowFrame(ctx.rec.frame, ctx.form);
+      break;
+    case kSOS:
+      if (read.whole) ShowScan(ctx.rec.scan, ctx.form);
+      break;
+    case kAPP0:
+      ShowApp0Read(ctx, segment.Offset, read);
+      break;
+    case kCOM:
+      ShowCommentRead(ctx, segment.Offset, read);
+      break;
+    case kDRI:
+      ShowRestartRead(ctx, read);
+      break;
+    default:
+      // The tables are shown a page at a time once the analysis is done.
+      break;
+  }
+}
+
+ParseVerdict ParseFrameHeader(AnalysisContext& ctx, int32_t p) {
+  const SegmentRead read = RunParser(ctx, ParseFrameHeader, p);
+  if (read.whole) ShowFrame(ctx.rec.frame, ctx.form);
+  return read.verdict;
+}
+
+ParseVerdict ParseScanHeader(AnalysisContext& ctx, int32_t p) {
+  const SegmentRead read = RunParser(ctx, ParseScanHeader, p);
+  if (read.whole) ShowScan(ctx.rec.scan, ctx.form);
+  return read.verdict;
+}
+
+void ParseQuantSegment(AnalysisContext& ctx, int32_t p) {
+  RunParser(ctx, ParseQuantSegment, p);
+}
+
+ParseVerdict ParseHuffmanSegment(AnalysisContext& ctx, int32_t p) {
+  return RunParser(ctx, ParseHuffmanSegment, p).verdict;
+}
+
+void ParseApp0Segment(AnalysisContext& ctx, int32_t p) {
+  ShowApp0Read(ctx, p, RunParser(ctx, ParseApp0Segment, p));
+}
+
+void ParseCommentSegment(AnalysisContext& ctx, int32_t p) {
+  ShowCommentRead(ctx, p, RunParser(ctx, ParseCommentSegment, p));
+}
+
+void ParseRestartInterval(AnalysisContext& ctx, int32_t p) {
+  ShowRestartRead(ctx, RunParser(ctx, ParseRestartInterval, p));
 }
 
 }  // namespace vorn

@@ -21,6 +21,10 @@ void ParseApp0Segment(AnalysisContext& ctx, int32_t p);
 void ParseCommentSegment(AnalysisContext& ctx, int32_t p);
 void ParseRestartInterval(AnalysisContext& ctx, int32_t p);
 
+// What the window shows of one segment once its parser has read it (the findings
+// apart): the fields of a frame or scan header, APP0, COM or DRI read whole.
+void ShowSegmentRead(AnalysisContext& ctx, const Segment& segment, const SegmentRead& read);
+
 // An EOI at p: the entropy-coded data ends at the byte before it.
 void SetScanDataEnd(AnalysisState& analysis, int32_t p);
 

@@ -35,7 +35,7 @@ void ShowChanged(AppState& app, const HistoryEntry& applied) {
   FollowLengthChange(app.analysis, applied);
   SetUnsaved(app, true);
   JumpToPosition(app.file, app.dump, app.form, applied.Address);
-  ClearDecodeFields(app);
+  ClearDecodeFields(app.form, app.analysis);
 }
 
 // UNDO and REDO are mirror images: take the newest record of `from`, record the

@@ -41,24 +41,23 @@ void ResetDisplay(AppState& app) {
   app.dump.UndoStack.Clear();
 }
 
-void ClearDecodeFields(AppState& app) {
-  window::WindowModel& form = app.form;
+void ClearDecodeFields(window::WindowModel& form, AnalysisState& analysis) {
   for (window::Label* label :
        {&form.DCV[0], &form.DCV[1], &form.DCV[2], &form.MCUX, &form.MCUY, &form.MCUBIT, &form.MCUBYTE})
     label->text.clear();
   form.MCUCHK.enabled = false;
   form.BITCHK.enabled = false;
   SetSaveEnabled(form, false);
-  ClearLog(form.LOG, app.analysis);
+  ClearLog(form.LOG, analysis);
 }
 
-void PostEditReset(AppState& app) {
-  ClearDecodeFields(app);
-  app.form.UNDO.enabled = false;
-  app.form.REDO.enabled = false;
-  SetRepairEnabled(app.form, false);
-  app.dump.UndoStack.Clear();
-  app.dump.RedoStack.Clear();
+void PostEditReset(window::WindowModel& form, AnalysisState& analysis, DumpState& dump) {
+  ClearDecodeFields(form, analysis);
+  form.UNDO.enabled = false;
+  form.REDO.enabled = false;
+  SetRepairEnabled(form, false);
+  dump.UndoStack.Clear();
+  dump.RedoStack.Clear();
 }
 
 }  // namespace vorn

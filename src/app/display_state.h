@@ -30,11 +30,11 @@ void ResetDisplay(AppState& app);
 
 // Empties the fields that depend on the last decode, disables MCUCHK, BITCHK and SAVE,
 // and empties LOG (its tag stays).
-void ClearDecodeFields(AppState& app);
+void ClearDecodeFields(window::WindowModel& form, AnalysisState& analysis);
 
 // After every stored direct edit: decode fields cleared, UNDO, REDO, LOCATE and
 // REPAIR disabled and both histories emptied (a direct edit is not undoable, and the
 // analysis no longer stands behind the bytes).
-void PostEditReset(AppState& app);
+void PostEditReset(window::WindowModel& form, AnalysisState& analysis, DumpState& dump);
 
 }  // namespace vorn

@@ -27,7 +27,7 @@ bool CommitDumpInput(AppState& app) {
   const EditOutcome outcome = StoreDumpInput(ctx);
   if (outcome == EditOutcome::Stored) {
     SetUnsaved(app, true);
-    PostEditReset(app);
+    PostEditReset(app.form, app.analysis, app.dump);
   }
   return outcome != EditOutcome::Rejected;
 }

@@ -9,12 +9,12 @@ namespace {
 
 // Gives the memory of the file image and of the decoded picture back at once; an
 // empty image with zero size can never be read past.
-void ReleaseBuffers(AppState& app) {
-  ByteStore().swap(app.file.bytes);
-  PixelStore().swap(app.decode.ImagePixels);
-  app.decode.ImageWidth = 0;
-  app.decode.ImageHeight = 0;
-  app.decode.McuStarts = McuStartTable{};
+void ReleaseBuffers(FileImage& file, DecodeState& decode) {
+  ByteStore().swap(file.bytes);
+  PixelStore().swap(decode.ImagePixels);
+  decode.ImageWidth = 0;
+  decode.ImageHeight = 0;
+  decode.McuStarts = McuStartTable{};
 }
 
 // With changes unsaved, their question takes the place of "終了します": one answer
@@ -22,11 +22,11 @@ void ReleaseBuffers(AppState& app) {
 bool AskToEnd(AppState& app) {
   if (app.form.ended) return true;
   if (app.Unsaved) {
-    if (!MayDiscardUnsaved(app)) return false;
+    if (!MayDiscardUnsaved(app.dialogs, app.Unsaved)) return false;
   } else if (app.Message("終了します", window::Buttons::OkCancel) != window::Answer::Ok) {
     return false;
   }
-  ReleaseBuffers(app);
+  ReleaseBuffers(app.file, app.decode);
   app.form.ended = true;
   return true;
 }

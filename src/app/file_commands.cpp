@@ -13,8 +13,8 @@ namespace {
 
 constexpr const char* kJpegEndings[] = {".jpg", ".jpeg", ".jpe", ".jfif"};
 
-void Report(AppState& app, const FileError& error, FileAccess access = FileAccess::Read) {
-  app.Message(FileErrorMessage(error, access));
+void Report(window::Dialogs& dialogs, const FileError& error, FileAccess access = FileAccess::Read) {
+  dialogs.MessageBox(FileErrorMessage(error, access), window::Buttons::Ok);
 }
 
 bool EndsWithLower(const std::string& path, const std::string& ending) {
@@ -33,10 +33,10 @@ size_t CharacterCount(const std::string& text) {
 
 // A dialog's result as a path. A name that does not fit the 250-character buffer is
 // refused rather than cut short, which would name a different file.
-bool PathFromDialog(AppState& app, const std::string& buffer, std::string& path) {
+bool PathFromDialog(window::Dialogs& dialogs, const std::string& buffer, std::string& path) {
   path = CutAtNul(buffer);
   if (CharacterCount(path) <= static_cast<size_t>(kPathBufferSize - 1)) return true;
-  Report(app, {kBadFileName});
+  Report(dialogs, {kBadFileName});
   return false;
 }
 
@@ -55,8 +55,8 @@ bool HasJpegEnding(const std::string& path) {
                      [&path](const char* ending) { return EndsWithLower(path, ending); });
 }
 
-bool MayDiscardUnsaved(AppState& app) {
-  return !app.Unsaved || app.Message(kUnsavedQuestion, window::Buttons::YesNo) == window::Answer::Yes;
+bool MayDiscardUnsaved(window::Dialogs& dialogs, bool unsaved) {
+  return !unsaved || dialogs.MessageBox(kUnsavedQuestion, window::Buttons::YesNo) == window::Answer::Yes;
 }
 
 void LoadFromPath(AppState& app, const std::string& path) {
@@ -67,37 +67,34 @@ void LoadFromPath(AppState& app, const std::string& path) {
     // A file too big for the memory at hand is a failure of this load, not of the program.
     error = {kOutOfMemory};
   }
-  if (!error.ok()) Report(app, error);
+  if (!error.ok()) Report(app.dialogs, error);
 }
 
 void LOAD_Click(AppState& app) {
-  if (!MayDiscardUnsaved(app)) return;
-  const std::string buffer = OpenFileDialog(app, JpegOpenFilter());
+  if (!MayDiscardUnsaved(app.dialogs, app.Unsaved)) return;
+  const std::string buffer = OpenFileDialog(app.dialogs, app.form, JpegOpenFilter());
   if (buffer.empty()) return;
   std::string path;
-  if (!PathFromDialog(app, buffer, path)) return;
+  if (!PathFromDialog(app.dialogs, buffer, path)) return;
   LoadFromPath(app, path);
 }
 
 void SAVE_Click(AppState& app) {
-  const std::string buffer = SaveFileDialog(app, JpegFilter());
+  const std::string buffer = SaveFileDialog(app.dialogs, app.form, JpegFilter());
   if (buffer.empty()) return;
   std::string path;
-  if (!PathFromDialog(app, buffer, path)) return;
-  SaveTo(app, path);
+  if (!PathFromDialog(app.dialogs, buffer, path)) return;
+  // After a write nothing counts as unsaved.
+  if (SaveBytes(app.dialogs, app.file.bytes, path).ok()) SetUnsaved(app, false);
 }
 
-FileError SaveTo(AppState& app, const std::string& path) {
+FileError SaveBytes(window::Dialogs& dialogs, std::span<const uint8_t> bytes, const std::string& path) {
   if (!HasJpgEnding(path)) {
-    app.Message("正しいファイル名を指定して下さい");
+    dialogs.MessageBox("正しいファイル名を指定して下さい", window::Buttons::Ok);
     return {kBadFileName};
   }
-  const FileError error = WriteWholeFile(path, app.file.bytes);
-  if (!error.ok()) {
-    Report(app, error, FileAccess::Write);
-    return error;
-  }
-  SetUnsaved(app, false);
+  const FileError error = WriteWholeFile(path, bytes);
+  if (!error.ok()) Report(dialogs, error, FileAccess::Write);
   return error;
 }
 
@@ -108,7 +105,7 @@ window::DropEffect Picture1_OLEDragOver(bool hasFileList) {
 void Picture1_OLEDragDrop(AppState& app, bool hasFileList, const std::vector<std::string>& paths) {
   if (!hasFileList || paths.empty()) return;
   const std::string& path = paths.front();
-  if (!HasJpegEnding(path) || !MayDiscardUnsaved(app)) return;
+  if (!HasJpegEnding(path) || !MayDiscardUnsaved(app.dialogs, app.Unsaved)) return;
   LoadFromPath(app, path);
 }
 
@@ -117,7 +114,7 @@ void OpenAtStart(AppState& app, const std::string& path) {
 }
 
 void OpenFromAnotherInstance(AppState& app, const std::string& path) {
-  if (path.empty() || !MayDiscardUnsaved(app)) return;
+  if (path.empty() || !MayDiscardUnsaved(app.dialogs, app.Unsaved)) return;
   LoadFromPath(app, path);
 }
 

@@ -2,6 +2,7 @@
 // save through the save dialog, and opening a file named on the command line.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,22 +27,23 @@ FileFilter JpegOpenFilter();
 // Asked before unsaved changes would be lost.
 inline constexpr const char* kUnsavedQuestion = "修正が保存されていません。保存せずに続けますか";
 // True when nothing is unsaved, or the user answers Yes to kUnsavedQuestion.
-bool MayDiscardUnsaved(AppState& app);
+bool MayDiscardUnsaved(window::Dialogs& dialogs, bool unsaved);
 
 // The open dialog of the owner window: the chosen name, or "" when cancelled.
-std::string OpenFileDialog(AppState& owner, const FileFilter& filter);
+std::string OpenFileDialog(window::Dialogs& dialogs, const window::WindowModel& owner,
+                           const FileFilter& filter);
 // The save dialog, proposing the text of Fname: the chosen name, or "" when cancelled.
-std::string SaveFileDialog(AppState& owner, const FileFilter& filter);
+std::string SaveFileDialog(window::Dialogs& dialogs, const window::WindowModel& owner,
+                           const FileFilter& filter);
 
 // Loads the file at path as both LOAD and a drop do: the file is read, Fname shows it
 // and it is analysed; a failure is reported in a message box and changes nothing.
 void LoadFromPath(AppState& app, const std::string& path);
 
-// Writes the file image to path as SAVE does once its dialog has returned path: a
-// name without the ".jpg" ending is refused with "正しいファイル名を指定して下さい"
-// (kBadFileName), a failed write is reported in a message box; after a write
-// nothing counts as unsaved.
-FileError SaveTo(AppState& app, const std::string& path);
+// Writes bytes to path as SAVE does once its dialog has returned path: a name
+// without the ".jpg" ending is refused with "正しいファイル名を指定して下さい"
+// (kBadFileName), a failed write is reported in a message box.
+FileError SaveBytes(window::Dialogs& dialogs, std::span<const uint8_t> bytes, const std::string& path);
 
 void LOAD_Click(AppState& app);
 void SAVE_Click(AppState& app);

@@ -24,9 +24,8 @@ void ForgetDecode(DecodeState& d) {
 
 // Forgets the last decode and gives its stores back. Picture3 shows ImagePixels
 // itself (one buffer, not a copy), so it is detached before the buffer goes.
-void DropDecodedPicture(AppState& app) {
-  DecodeState& d = app.decode;
-  app.form.Picture3.Clear();
+void DropDecodedPicture(DecodeState& d, window::Picture& picture3) {
+  picture3.Clear();
   PixelStore().swap(d.ImagePixels);
   d.McuStarts = McuStartTable{};
   ForgetDecode(d);
@@ -36,14 +35,14 @@ void DropDecodedPicture(AppState& app) {
 // the right size are kept as they are (the decode writes every pixel and entry);
 // others are given back before the new ones are made, so that a 4000 x 4000
 // picture never needs 128 MB.
-bool SizeImageStores(AppState& app, int32_t width, int32_t height, const McuGeometry& geometry) {
-  DecodeState& d = app.decode;
+bool SizeImageStores(DecodeState& d, window::Picture& picture3, int32_t width, int32_t height,
+                     const McuGeometry& geometry) {
   const int64_t bytes = int64_t{width} * height * 4;
   if (bytes > d.PictureByteLimit) return false;
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   try {
     if (d.ImagePixels.size() != pixels) {
-      app.form.Picture3.Clear();
+      picture3.Clear();
       PixelStore().swap(d.ImagePixels);
       d.ImagePixels.resize(pixels);
     }
@@ -69,7 +68,7 @@ void RenderImage(AppState& app) {
   // From here until a decode fills the stores, no picture stands behind the view:
   // McuStarts of an earlier file must not be taken for this one's.
   if (!geometry.Valid() || width < 1 || height < 1) {
-    DropDecodedPicture(app);
+    DropDecodedPicture(d, app.form.Picture3);
     // A zero sampling factor of component 0 leaves no MCU size to decode or scroll
     // by: the view is cleared and RenderImage ends without a message.
     app.form.Picture1.Clear();
@@ -77,8 +76,8 @@ void RenderImage(AppState& app) {
     SetImageInvalid(app, true);
     return;
   }
-  if (!SizeImageStores(app, width, height, geometry)) {
-    DropDecodedPicture(app);
+  if (!SizeImageStores(d, app.form.Picture3, width, height, geometry)) {
+    DropDecodedPicture(d, app.form.Picture3);
     SetImageInvalid(app, true);
     app.Message(kPictureTooLarge);
     return;
@@ -100,7 +99,7 @@ void RenderImage(AppState& app) {
   // refresh below comes after it and decides what is shown.
   app.form.HScroll1.SetMax(ScrollMaximum(width, d.ViewWidth, geometry.McuWidth));
   app.form.VScroll1.SetMax(ScrollMaximum(height, d.ViewHeight, geometry.McuHeight));
-  const bool copied = RefreshView(app, true, true);
+  const bool copied = RefreshView(d, app.form, true, true);
 
   if (status != DecodeStatus::Ok || !copied) {
     app.Message("スキャンデータが不正です(" + std::to_string(static_cast<int>(status)) + ")");

@@ -10,7 +10,7 @@ void RenderImage(AppState& app);
 
 // Copies the visible window of Picture3 into Picture1 and paints the requested black
 // strips beyond the picture. Returns whether the copy succeeded.
-bool RefreshView(AppState& app, bool rightStrip, bool bottomStrip);
+bool RefreshView(const DecodeState& d, window::WindowModel& form, bool rightStrip, bool bottomStrip);
 
 void IMAGE_Click(AppState& app);
 void LIMAGE_Click(AppState& app);

@@ -60,22 +60,22 @@ struct Located {
 };
 
 // Null model (after the message) when the scan cannot be decoded at all.
-Located Locate(AppState& app) {
+Located Locate(window::Dialogs& dialogs, const FileImage& file, const JpegDocument& doc) {
   Located out;
   std::string problem;
-  out.model = ScanModelOf(app.rec, problem);
+  out.model = ScanModelOf(doc, problem);
   if (!out.model) {
-    app.Message(kUndecodable);
+    dialogs.MessageBox(kUndecodable, window::Buttons::Ok);
     return out;
   }
-  out.report = LocateDamage(*out.model, app.file.bytes, out.pass);
+  out.report = LocateDamage(*out.model, file.bytes, out.pass);
   return out;
 }
 
 }  // namespace
 
 void LOCATE_Click(AppState& app) {
-  const Located located = Locate(app);
+  const Located located = Locate(app.dialogs, app.file, app.rec);
   if (!located.model) return;
   if (located.report.health == ScanHealth::Clean) {
     app.Message(kNoDamage);
@@ -85,7 +85,7 @@ void LOCATE_Click(AppState& app) {
 }
 
 void REPAIR_Click(AppState& app) {
-  const Located located = Locate(app);
+  const Located located = Locate(app.dialogs, app.file, app.rec);
   if (!located.model) return;
   if (located.report.health == ScanHealth::Clean) {
     app.Message(kNoDamage);
@@ -114,7 +114,7 @@ void REPAIR_Click(AppState& app) {
     app.Message(search.timedOut ? kTimedOutEmpty : kNothingVerified);
     return;
   }
-  ListRepairCandidates(app, RepairLines(search, choice));
+  ListRepairCandidates(app.form, app.analysis, app.inspect, RepairLines(search, choice));
 }
 
 std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optional<ScanEdit>& choice) {
@@ -147,13 +147,14 @@ bool PressMcuAt(AppState& app, int32_t column, int32_t row) {
   return app.form.BITCHK.enabled && pointer.Column == column && pointer.Row == row;
 }
 
-void ListRepairCandidates(AppState& app, const std::vector<RepairLine>& lines) {
-  app.form.LOG.tag = kRepairListTag;
-  ClearLog(app.form.LOG, app.analysis);
-  app.inspect.RepairCandidate.clear();
+void ListRepairCandidates(window::WindowModel& form, AnalysisState& analysis, InspectState& inspect,
+                          const std::vector<RepairLine>& lines) {
+  form.LOG.tag = kRepairListTag;
+  ClearLog(form.LOG, analysis);
+  inspect.RepairCandidate.clear();
   for (const RepairLine& line : lines) {
-    if (!AddLogLine(app.form.LOG, app.analysis, line.text, line.entry.Position)) break;
-    app.inspect.RepairCandidate.push_back(line.entry);
+    if (!AddLogLine(form.LOG, analysis, line.text, line.entry.Position)) break;
+    inspect.RepairCandidate.push_back(line.entry);
   }
 }
 

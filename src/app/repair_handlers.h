@@ -41,7 +41,8 @@ std::vector<RepairLine> RepairLines(const SearchResult& search, const std::optio
 
 // Refills LOG with one line per repair (line i is entry i, its LineAddress the
 // repair's position) and gives it the repair-list tag.
-void ListRepairCandidates(AppState& app, const std::vector<RepairLine>& lines);
+void ListRepairCandidates(window::WindowModel& form, AnalysisState& analysis, InspectState& inspect,
+                          const std::vector<RepairLine>& lines);
 
 // Traces three MCUs from the MCU in which the repair begins, as if it were made, and
 // draws them into Picture2 when the trace completes. The repair is handed to the

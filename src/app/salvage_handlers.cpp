@@ -178,7 +178,7 @@ void SALVAGE_Click(AppState& app) {
   OutlineMcus(d.ImagePixels, d.ImageWidth, d.ImageHeight, d.Geometry, run.madeUp, kMadeUpColour);
   OutlineMcus(d.ImagePixels, d.ImageWidth, d.ImageHeight, d.Geometry, run.shifted, kShiftedColour);
   app.form.Picture3.Repaint();
-  RefreshView(app, true, true);
+  RefreshView(app.decode, app.form, true, true);
   app.form.LOG.tag = "";
   ClearLog(app.form.LOG, app.analysis);
   ListRanges(app, run.madeUp, "作成");

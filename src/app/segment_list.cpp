@@ -18,22 +18,22 @@ namespace vorn {
 
 namespace {
 
-bool IsListedLine(const AppState& app, int index) {
-  return index >= 0 && index < app.form.LOG.Count() && index < kMaxLogLines;
+bool IsListedLine(const window::WindowModel& form, int index) {
+  return index >= 0 && index < form.LOG.Count() && index < kMaxLogLines;
 }
 
 // The candidate behind line `index` of a candidate list, when it still names a bit
 // of the file image.
-const BitCandidateEntry* CandidateOfLine(const AppState& app, int index) {
+const BitCandidateEntry* CandidateOfLine(const InspectState& inspect, const FileImage& file, int index) {
   if (index < 0 || index >= kListedCandidates) return nullptr;
-  const BitCandidateEntry& c = app.inspect.BitCandidate[static_cast<size_t>(index)];
-  if (!app.file.Contains(c.Position) || c.BitIndex < 0 || c.BitIndex > 7) return nullptr;
+  const BitCandidateEntry& c = inspect.BitCandidate[static_cast<size_t>(index)];
+  if (!file.Contains(c.Position) || c.BitIndex < 0 || c.BitIndex > 7) return nullptr;
   return &c;
 }
 
 // The repair behind line `index` of a repair list.
-const RepairCandidateEntry* RepairOfLine(const AppState& app, int index) {
-  const auto& repairs = app.inspect.RepairCandidate;
+const RepairCandidateEntry* RepairOfLine(const InspectState& inspect, int index) {
+  const auto& repairs = inspect.RepairCandidate;
   return index >= 0 && static_cast<size_t>(index) < repairs.size() ? &repairs[static_cast<size_t>(index)]
                                                                    : nullptr;
 }
@@ -50,7 +50,7 @@ void ApplyCorrection(AppState& app, const BitCandidateEntry& c) {
   window::Label& cell = app.form.DMP[app.dump.SelectedCell];
   cell.text = Hex2(byte);
   app.form.DMPI.SetText(cell.text);
-  ClearDecodeFields(app);
+  ClearDecodeFields(app.form, app.analysis);
   app.dump.RedoStack.Clear();
   RenderImage(app);
 }
@@ -58,19 +58,19 @@ void ApplyCorrection(AppState& app, const BitCandidateEntry& c) {
 }  // namespace
 
 void LOG_Click(AppState& app, int index) {
-  if (!IsListedLine(app, index)) return;
+  if (!IsListedLine(app.form, index)) return;
   JumpToPosition(app.file, app.dump, app.form, app.analysis.LineAddress[static_cast<size_t>(index)]);
   if (app.form.LOG.tag == kRepairListTag) {
-    if (const RepairCandidateEntry* r = RepairOfLine(app, index)) PreviewRepair(app, *r);
+    if (const RepairCandidateEntry* r = RepairOfLine(app.inspect, index)) PreviewRepair(app, *r);
     return;
   }
   if (app.form.LOG.tag != kCandidateListTag) return;
-  if (const BitCandidateEntry* c = CandidateOfLine(app, index))
+  if (const BitCandidateEntry* c = CandidateOfLine(app.inspect, app.file, index))
     PreviewCorrection(app, c->Position, c->BitIndex);
 }
 
 void LOG_DblClick(AppState& app, int index) {
-  if (!IsListedLine(app, index)) return;
+  if (!IsListedLine(app.form, index)) return;
   if (app.form.LOG.tag == kMarkerListTag) {
     // The click before the double click selected the line's position. A line whose
     // position could not be shown (negative) must not restart at a stale selection.
@@ -79,10 +79,11 @@ void LOG_DblClick(AppState& app, int index) {
                        selected <= std::numeric_limits<int32_t>::max();
     ChangeAnalysisStart(app, shown ? static_cast<int32_t>(selected) : -1);
   } else if (app.form.LOG.tag == kCandidateListTag) {
-    if (const BitCandidateEntry* c = CandidateOfLine(app, index)) ApplyCorrection(app, *c);
+    if (const BitCandidateEntry* c = CandidateOfLine(app.inspect, app.file, index)) ApplyCorrection(app, *c);
   } else if (app.form.LOG.tag == kRepairListTag) {
     // A copy: the redraw after the change empties the list.
-    if (const RepairCandidateEntry* r = RepairOfLine(app, index)) ApplyRepair(app, RepairCandidateEntry{*r});
+    if (const RepairCandidateEntry* r = RepairOfLine(app.inspect, index))
+      ApplyRepair(app, RepairCandidateEntry{*r});
   }
 }
 

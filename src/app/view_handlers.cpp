@@ -20,13 +20,12 @@ void FillBlack(window::Picture& view, const std::optional<ViewRect>& strip) {
 
 }  // namespace
 
-bool RefreshView(AppState& app, bool rightStrip, bool bottomStrip) {
-  const DecodeState& d = app.decode;
+bool RefreshView(const DecodeState& d, window::WindowModel& form, bool rightStrip, bool bottomStrip) {
   // Scroll values are at most 4000 / 8 + 1 MCUs of at most 16 pixels: no overflow.
-  const int32_t left = app.form.HScroll1.value * d.Geometry.McuWidth;
-  const int32_t top = app.form.VScroll1.value * d.Geometry.McuHeight;
-  window::Picture& view = app.form.Picture1;
-  const bool copied = view.CopyFrom(app.form.Picture3, left, top, d.ViewWidth, d.ViewHeight, 0, 0);
+  const int32_t left = form.HScroll1.value * d.Geometry.McuWidth;
+  const int32_t top = form.VScroll1.value * d.Geometry.McuHeight;
+  window::Picture& view = form.Picture1;
+  const bool copied = view.CopyFrom(form.Picture3, left, top, d.ViewWidth, d.ViewHeight, 0, 0);
   view.Repaint();
   if (rightStrip) FillBlack(view, RightStrip(d.ImageWidth, left, d.ViewWidth, d.ViewHeight));
   if (bottomStrip) FillBlack(view, BottomStrip(d.ImageHeight, top, d.ViewWidth, d.ViewHeight));
@@ -34,11 +33,11 @@ bool RefreshView(AppState& app, bool rightStrip, bool bottomStrip) {
 }
 
 void HScroll1_Change(AppState& app) {
-  RefreshView(app, true, false);
+  RefreshView(app.decode, app.form, true, false);
 }
 
 void VScroll1_Change(AppState& app) {
-  RefreshView(app, false, true);
+  RefreshView(app.decode, app.form, false, true);
 }
 
 void IMAGE_Click(AppState& app) {

@@ -107,7 +107,6 @@ bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options) {
 int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
                    bool& completed) {
   AppState& app = session.state;
-  app.form.Fname.text = path;
   // The load itself never renders: only the last analysis is drawn.
   const LoadResult load =
       LoadFileImage(app, path, false, options.mainImage ? MainImageAnswer::Ask : MainImageAnswer::No);

@@ -61,18 +61,17 @@ int RunFix(std::vector<std::string> args) {
   }
   if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
   CliSession session;
-  AppState& app = session.state;
   const std::string& input = positional[0];
-  const FileError read = ReadWholeFile(input, app.file.bytes);
+  ByteStore bytes;
+  const FileError read = ReadWholeFile(input, bytes);
   if (!read.ok()) return ReadFailure(input, read);
-  if (!app.file.Contains(position)) {
+  if (position < 0 || static_cast<size_t>(position) >= bytes.size()) {
     return UsageError("fix: position " + positional[1] + " lies beyond the end of " + input);
   }
-  app.file.bytes[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
+  bytes[static_cast<size_t>(position)] |= static_cast<uint8_t>(0x80 >> bit);
 
   // The save command itself writes, as after a save dialog answered with OUT.
-  app.form.Fname.text = input;
-  const FileError written = SaveTo(app, output);
+  const FileError written = SaveBytes(session.dialogs, bytes, output);
   return written.ok() ? kExitOk : WriteFailure(output, written);
 }
 

@@ -25,6 +25,7 @@
 #include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "cli/cli_session.h"
+#include "cli/damage_text.h"
 #include "jpeg/marker_codes.h"
 #include "salvage/salvage_scan.h"
 
@@ -125,7 +126,7 @@ enum class Status { Ok, Damaged, Stopped, Unreadable, Unsupported };
 struct Checked {
   Status status = Status::Ok;
   DamageReport report;
-  std::string message;  // Stopped, Unreadable, Unsupported
+  std::string message;  // Stopped, Unreadable, Unsupported; why an Undecodable scan is
   int64_t trailing = -1;
 };
 
@@ -155,7 +156,8 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
   if (!prepared.model) {
     checked.status = Status::Damaged;
     checked.report.health = ScanHealth::Damaged;
-    checked.report.reason = "the scan cannot be decoded: " + prepared.problem;
+    checked.report.reason.kind = DamageKind::Undecodable;
+    checked.message = prepared.problem;
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
@@ -221,7 +223,7 @@ std::string CheckLine(const std::string& path, const Checked& c) {
       return path + ": ok";
     case Status::Damaged:
       return path + ": damaged MCU (" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) +
-             ") at " + BitPosText(c.report.position) + ": " + c.report.reason;
+             ") at " + BitPosText(c.report.position) + ": " + DamageText(c.report.reason, c.message);
     case Status::Stopped:
       return path + ": stopped: " + c.message;
     case Status::Unreadable:
@@ -241,7 +243,7 @@ std::string CheckJson(const std::string& path, const Checked& c) {
                             ? "[" + std::to_string(c.report.column) + "," + std::to_string(c.report.row) + "]"
                             : std::string("null"));
   out += ",\"position\":" + (damaged ? Json(BitPosText(c.report.position)) : std::string("null"));
-  out += ",\"reason\":" + (damaged                  ? Json(c.report.reason)
+  out += ",\"reason\":" + (damaged                  ? Json(DamageText(c.report.reason, c.message))
                            : c.status == Status::Ok ? "null"
                                                     : Json(c.message));
   out += ",\"mcus_decoded\":" + (analysed ? std::to_string(c.report.mcusDecoded) : std::string("null"));
@@ -286,13 +288,10 @@ class RepairProgress {
 // Writes bytes to output as the save command itself writes, as after a save dialog
 // answered with OUT; false (with the reason, and the lines a failed write prints)
 // when it cannot.
-bool WriteOutput(CliSession& session, const std::vector<uint8_t>& bytes, const std::string& path,
-                 const std::string& output, std::string& notWritten) {
-  AppState& app = session.state;
-  app.file.bytes = bytes;
-  app.form.Fname.text = path;
+bool WriteOutput(CliSession& session, const std::vector<uint8_t>& bytes, const std::string& output,
+                 std::string& notWritten) {
   const size_t before = session.dialogs.messages.size();
-  const FileError saved = SaveTo(app, output);
+  const FileError saved = SaveBytes(session.dialogs, bytes, output);
   for (size_t i = before; i < session.dialogs.messages.size(); ++i)
     std::cerr << "Vorn: " << OneLine(session.dialogs.messages[i].text) << '\n';
   if (saved.ok()) return true;
@@ -455,7 +454,7 @@ int RunRepair(std::vector<std::string> args) {
 
   std::string notWritten;  // why a repaired file could not be written
   const bool written =
-      result == RepairResult::Repaired && WriteOutput(session, repaired, path, output, notWritten);
+      result == RepairResult::Repaired && WriteOutput(session, repaired, output, notWritten);
   const char* text = unsupported                        ? "unsupported"
                      : result == RepairResult::Repaired ? "repaired"
                      : result == RepairResult::Clean    ? "clean"
@@ -559,7 +558,7 @@ int RunSalvage(std::vector<std::string> args) {
   }
   const bool salvaged = salvage.result == SalvageResult::Salvaged;
   std::string notWritten;
-  const bool written = salvaged && WriteOutput(session, salvage.bytes, path, output, notWritten);
+  const bool written = salvaged && WriteOutput(session, salvage.bytes, output, notWritten);
   const ScanModel* model = prepared.model.get();
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":" + Json(salvaged ? "salvaged" : text);

@@ -42,12 +42,31 @@ enum class FindingKind {
   HuffTooManyCodes,
   HuffRepeatedSymbol,
   HuffZeroSizeSymbol,
+  // The marker scan and its checks. MarkerLimit: the scan listed as many markers as
+  // it lists (the analysis stops). TrailingData: value bytes follow the scanned part
+  // of the file, from offset on.
+  MarkerLimit,
+  TrailingData,
+  // The marker counts: marker is missing or repeated, in the analysis's words for
+  // it; the Stop kinds end the analysis.
+  CountMissing,
+  CountRepeated,
+  CountThreeOrMore,
+  CountFiveOrMore,
+  CountMissingStop,
+  CountRepeatedStop,
+  // The file does not begin with SOI.
+  NoStartingSoi,
+  // The length field of the segment of marker (its low byte at offset) does not lead
+  // to the next marker.
+  LengthNotToMarker,
 };
 
 struct Finding {
   FindingKind kind = FindingKind::BadLength;
   uint8_t marker = 0;  // the second byte of the marker it is about
   int32_t offset = 0;  // the file position it refers to
+  int64_t value = 0;   // a count, for the kinds that carry one
   bool operator==(const Finding&) const = default;
 };
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 
 #include "jpeg/document.h"
@@ -44,5 +46,20 @@ SegmentRead ParseCommentSegment(ParseContext& ctx, int32_t p);
 // DRI: whole when its length can be used and the interval read; the interval is
 // kept (in Restarts) also behind a length that cannot be used.
 SegmentRead ParseRestartInterval(ParseContext& ctx, int32_t p);
+
+// Called after each segment a parser read, with what became of it, before the next
+// is read: what a reader of the document shows of it.
+using SegmentObserver = std::function<void(const Segment& segment, const SegmentRead& read)>;
+
+// Where the parse of the segments ended.
+struct SegmentsParsed {
+  std::optional<int32_t> stoppedAt;  // the marker whose parser stopped it
+  std::optional<int32_t> lastEoi;    // the last EOI met (with several the last one wins)
+};
+
+// Hands every supported segment of the list, in order, to its parser, up to one
+// that stops: the first two DQT and the first four DHT that define tables.
+SegmentsParsed ParseSegments(ParseContext& ctx, std::span<const Segment> segments,
+                             const SegmentObserver& observe);
 
 }  // namespace vorn

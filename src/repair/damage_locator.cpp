@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "analysis/hex.h"
+#include "jpeg/marker_codes.h"
 #include "repair/intact_damage.h"
 #include "repair/picture_fit.h"
 
@@ -17,75 +17,64 @@ constexpr int32_t kLocalReach = 12;
 // before it at most.
 constexpr int32_t kShiftedMargin = 6;
 
-std::string MarkerText(uint8_t code) {
-  if (marker::IsRestartMarker(code)) return "RST" + std::to_string(code - marker::kRST0);
-  if (code == marker::kEOI) return "EOI";
-  return "FF" + Hex2(code);
-}
-
-std::string At(BitPos p) {
-  return Hex8(static_cast<int32_t>(p >> 3));
-}
-
-std::string McuText(const ScanModel& model, int32_t mcu) {
-  const int32_t perRow = model.geometry.McusPerRow;
-  return "(" + std::to_string(mcu % perRow) + "," + std::to_string(mcu / perRow) + ")";
+DamageReason AtMcu(const ScanModel& model, DamageKind kind, int32_t mcu) {
+  DamageReason reason;
+  reason.kind = kind;
+  reason.column = mcu % model.geometry.McusPerRow;
+  reason.row = mcu / model.geometry.McusPerRow;
+  return reason;
 }
 
 // Why a stretch of interval `interval` that stopped so is not that interval.
-std::string Reason(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
+DamageReason Reason(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
   const int32_t start = model.IntervalStart(interval);
   const int32_t end = model.IntervalEnd(interval);
-  const int32_t expected = end - start;
-  const int32_t decoded = stop.mcu - start;
-  const std::string where = model.intervals > 1 ? " in restart interval " + std::to_string(interval) : "";
+  DamageReason reason = AtMcu(model, DamageKind::IntervalEndsWrongly, stop.mcu);
+  reason.interval = model.intervals > 1 ? interval : -1;
+  reason.at = stop.at;
+  reason.marker = stop.marker;
+  reason.expected = end - start;
+  reason.decoded = stop.mcu - start;
+  const auto is = [&](DamageKind kind) {
+    reason.kind = kind;
+    return reason;
+  };
   switch (stop.kind) {
     case StopKind::BadCode:
-      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": no code word matches at " + At(stop.at);
+      return is(DamageKind::NoCodeMatches);
     case StopKind::CoefficientOverrun:
-      return "decoding fails at MCU " + McuText(model, stop.mcu) +
-             ": a coefficient past the end of its block";
+      return is(DamageKind::CoefficientOverrun);
     case StopKind::DcRange:
-      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": a DC value out of range";
+      return is(DamageKind::DcOutOfRange);
     case StopKind::Implausible:
-      return "MCU " + McuText(model, stop.mcu) + " holds what no encoder writes: a coefficient larger than " +
-             "8-bit samples give, or a run of zeros with nothing after it";
+      return is(DamageKind::Implausible);
     case StopKind::TransformOverflow:
-      return "decoding fails at MCU " + McuText(model, stop.mcu) + ": the inverse transform overflows";
+      return is(DamageKind::TransformOverflow);
     case StopKind::MarkerInsideMcu:
-      return MarkerText(stop.marker) + " at " + At(stop.at) + " inside MCU " + McuText(model, stop.mcu);
+      return is(DamageKind::MarkerInsideMcu);
     case StopKind::ForeignMarker:
-      return "foreign marker " + MarkerText(stop.marker) + " at " + At(stop.at) + " inside the data";
+      return is(DamageKind::ForeignMarker);
     case StopKind::EndOfFile:
-      return "the file ends inside the scan data";
+      return is(DamageKind::EndOfFile);
     case StopKind::Limit:
-      return "too many MCUs" + where + ": more than " + std::to_string(decoded) + ", " +
-             std::to_string(expected) + " expected";
+      return is(DamageKind::McuLimit);
     case StopKind::SinkStopped:
-      return "decoding stopped";
+      return is(DamageKind::DecodingStopped);
     case StopKind::AtMarker:
       break;
   }
   if (!marker::IsRestartMarker(stop.marker) && stop.marker != marker::kEOI)
-    return "foreign marker " + MarkerText(stop.marker) + " at " + At(stop.at) + " inside the data";
-  const uint8_t wanted = model.MarkerAfter(interval);
-  if (decoded < expected) {
-    return "too few MCUs" + where + ": " + std::to_string(decoded) + " of " + std::to_string(expected) +
-           " before " + MarkerText(stop.marker) + " at " + At(stop.at);
+    return is(DamageKind::ForeignMarker);
+  reason.wanted = model.MarkerAfter(interval);
+  if (reason.decoded < reason.expected) return is(DamageKind::TooFewMcus);
+  if (reason.decoded > reason.expected) return is(DamageKind::TooManyMcus);
+  if (!stop.paddingOnes) return is(DamageKind::PaddingNotOnes);
+  if (stop.marker != reason.wanted) {
+    if (marker::IsRestartMarker(stop.marker) && marker::IsRestartMarker(reason.wanted))
+      return is(DamageKind::RestartOutOfSequence);
+    return is(DamageKind::MarkerOutOfPlace);
   }
-  if (decoded > expected) {
-    return "too many MCUs" + where + ": " + std::to_string(decoded) + " of " + std::to_string(expected) +
-           " before " + MarkerText(stop.marker) + " at " + At(stop.at);
-  }
-  if (!stop.paddingOnes)
-    return "padding bits before " + MarkerText(stop.marker) + " at " + At(stop.at) + " are not all 1";
-  if (stop.marker != wanted) {
-    if (marker::IsRestartMarker(stop.marker) && marker::IsRestartMarker(wanted))
-      return "restart marker out of sequence: " + MarkerText(stop.marker) + " at " + At(stop.at) + ", " +
-             MarkerText(wanted) + " expected";
-    return MarkerText(stop.marker) + " at " + At(stop.at) + " where " + MarkerText(wanted) + " belongs";
-  }
-  return "the interval ends wrongly";
+  return is(DamageKind::IntervalEndsWrongly);
 }
 
 // Data that is no whole MCU between the interval's last MCU and its marker: the
@@ -263,9 +252,9 @@ SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes,
   return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, bit.edit.position));
 }
 
-std::string ComponentName(const ScanModel& model, int component) {
-  static const char* const kNames[] = {"Y", "Cb", "Cr"};
-  return model.components == 1 ? "Y" : kNames[std::clamp(component, 0, 2)];
+// The component as the reason names it: Y, Cb or Cr.
+int NamedComponent(const ScanModel& model, int component) {
+  return model.components == 1 ? 0 : std::clamp(component, 0, 2);
 }
 
 void SetSuspect(const ScanModel& model, const ScanPass& pass, int32_t mcu, DamageReport& report) {
@@ -297,9 +286,9 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       report.windows.push_back(WindowOver(
           model, bytes, pass, from, McuLastByte(pass, step->mcu, static_cast<int64_t>(bytes.size()) - 1)));
       SetSuspect(model, pass, step->mcu, report);
-      report.reason = "the DC values of component " + ComponentName(model, step->component) + " step by " +
-                      (step->levels > 0 ? "+" : "") + std::to_string(step->levels) + " levels from MCU " +
-                      McuText(model, step->mcu) + " on";
+      report.reason = AtMcu(model, DamageKind::DcStep, step->mcu);
+      report.reason.component = NamedComponent(model, step->component);
+      report.reason.levels = step->levels;
       return report;
     }
     if (!drift && !flip) {
@@ -312,12 +301,9 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
     report.suspectBit = bit.edit;
     report.windows.push_back(DriftWindow(model, bytes, pass, bit));
     SetSuspect(model, pass, bit.mcu, report);
-    const std::string component = ComponentName(model, bit.component);
-    const std::string where = At(MakeBitPos(bit.edit.position, bit.edit.bit));
-    report.reason = drift ? "the DC values of component " + component + " step from MCU " +
-                                McuText(model, bit.mcu) + " on, as though a bit at " + where + " had changed"
-                          : "a block of component " + component + " in MCU " + McuText(model, bit.mcu) +
-                                " breaks with its neighbours, as though a bit at " + where + " had changed";
+    report.reason = AtMcu(model, drift ? DamageKind::DcDrift : DamageKind::BlockAtOdds, bit.mcu);
+    report.reason.component = NamedComponent(model, bit.component);
+    report.reason.at = MakeBitPos(bit.edit.position, bit.edit.bit);
     return report;
   }
 
@@ -328,12 +314,8 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   const int32_t start = model.IntervalStart(interval);
   const int32_t end = model.IntervalEnd(interval);
   report.mcusDecoded = std::min(stop.mcu, end);
-  report.reason =
-      DataLeftBeforeMarker(model, interval, stop)
-          ? "data left after the last MCU" +
-                std::string(model.intervals > 1 ? " of restart interval " + std::to_string(interval) : "") +
-                " beyond the padding bits"
-          : Reason(model, interval, stop);
+  report.reason = Reason(model, interval, stop);
+  if (DataLeftBeforeMarker(model, interval, stop)) report.reason.kind = DamageKind::DataAfterLastMcu;
   const int64_t stopByte = stop.at >> 3;
   if (stop.kind == StopKind::AtMarker && !stop.paddingOnes && stop.mcu == end)
     report.paddingByte = stopByte - 1;

@@ -17,12 +17,62 @@ namespace vorn {
 
 enum class ScanHealth { Clean, Damaged };
 
+// Why the locator reports damage, as values: the fields a kind names are set, the
+// others left as they are. The words for it are the caller's.
+enum class DamageKind {
+  None,  // clean
+  // The decode fails in the MCU named: no code word matches at `at`, a coefficient
+  // past the end of its block, a DC value out of range, the inverse transform
+  // overflows; or the MCU holds what no encoder writes.
+  NoCodeMatches,
+  CoefficientOverrun,
+  DcOutOfRange,
+  TransformOverflow,
+  Implausible,
+  MarkerInsideMcu,  // `marker` at `at` inside the MCU named
+  ForeignMarker,    // `marker` at `at` belongs to no scan data
+  EndOfFile,        // the file ends inside the scan data
+  McuLimit,         // more than `decoded` MCUs (in `interval`), `expected` expected
+  DecodingStopped,
+  // The interval's end: `decoded` of `expected` MCUs before `marker` at `at`;
+  // padding bits before it that are not all 1; `marker` where `wanted` belongs (a
+  // restart marker out of sequence when both are restart markers); some other
+  // wrong end.
+  TooFewMcus,
+  TooManyMcus,
+  PaddingNotOnes,
+  RestartOutOfSequence,
+  MarkerOutOfPlace,
+  IntervalEndsWrongly,
+  DataAfterLastMcu,  // data after the last MCU (of `interval`) beyond the padding bits
+  // The picture: the DC values of `component` step by `levels` from the MCU named
+  // on; they step as though the bit at `at` had changed; a block of `component` in
+  // the MCU named breaks with its neighbours as though the bit at `at` had changed.
+  DcStep,
+  DcDrift,
+  BlockAtOdds,
+  Undecodable,  // set by a caller whose scan model could not be made: nothing decodes
+};
+
+struct DamageReason {
+  DamageKind kind = DamageKind::None;
+  int32_t column = 0, row = 0;  // the MCU named
+  int32_t interval = -1;        // the restart interval, when the scan has more than one
+  BitPos at = 0;
+  uint8_t marker = 0;  // the second byte of the marker met
+  uint8_t wanted = 0;  // the marker that belongs there
+  int32_t decoded = 0, expected = 0;
+  int component = 0;  // 0 Y, 1 Cb, 2 Cr (a scan of one component: Y)
+  int levels = 0;
+  bool operator==(const DamageReason&) const = default;
+};
+
 struct DamageReport {
   ScanHealth health = ScanHealth::Clean;
   int32_t mcu = 0;  // the first suspect MCU
   int32_t column = 0, row = 0;
   BitPos position = 0;  // the first bit of its data
-  std::string reason;
+  DamageReason reason;
   int32_t mcusDecoded = 0;  // MCUs that decoded in order before the first fault
   int32_t mcusExpected = 0;
   bool syntaxIntact = true;           // the damage is seen only in the picture

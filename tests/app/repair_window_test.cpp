@@ -82,7 +82,7 @@ TEST_P(RepairList, ClickPreviewsTheRepairAndDoubleClickAppliesItWithUndo) {
   repair.Position += h.scanStart;
   if (repair.Inserted == 1) repair.Value = h.original[static_cast<size_t>(repair.Position)];
   ASSERT_NE(h.damaged, h.original);
-  ListRepairCandidates(h.app, {{repair, "candidate"}});
+  ListRepairCandidates(h.form, h.analysis, h.app.inspect, {{repair, "candidate"}});
   ASSERT_EQ(h.form.LOG.Count(), 1);
   EXPECT_EQ(h.form.LOG.tag, kRepairListTag);
   EXPECT_EQ(h.analysis.LineAddress[0], repair.Position);
@@ -261,7 +261,9 @@ TEST(RepairMenu, SalvageOutlinesTheMadeUpMcusAndIsUndoneWhole) {
   EXPECT_EQ(h.form.LOG.lines[0].rfind("作成 MCU (", 0), 0u) << h.form.LOG.lines[0];
   // The last MCU (bottom right) was lost: its frame is red; the first is the file's own.
   const PixelStore& pixels = h.decode.ImagePixels;
-  const auto at = [&](int x, int y) { return pixels[static_cast<size_t>(63 - y) * 64 + static_cast<size_t>(x)]; };
+  const auto at = [&](int x, int y) {
+    return pixels[static_cast<size_t>(63 - y) * 64 + static_cast<size_t>(x)];
+  };
   EXPECT_EQ(at(63, 63), 0xFF0000u);
   EXPECT_NE(at(0, 0), 0xFF0000u);
   EXPECT_EQ(DecodeWithLibjpeg(std::vector<uint8_t>(h.file.bytes.begin(), h.file.bytes.end())).width, 64);

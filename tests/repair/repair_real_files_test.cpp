@@ -64,7 +64,7 @@ TEST_P(RepairUndoesDamage, ToTheUndamagedBytes) {
 
   const DamageReport report = scan.Locate(bytes);
   EXPECT_EQ(report.health, ScanHealth::Damaged);
-  EXPECT_FALSE(report.reason.empty());
+  EXPECT_NE(report.reason.kind, DamageKind::None);
   SearchControl control;
   const RepairRun run = RepairScan(*scan.model, bytes, 4, control);
   EXPECT_EQ(run.result, RepairResult::Repaired);
@@ -318,7 +318,7 @@ TEST(CheckCleanFile, AsEncodersWriteIt) {
     ASSERT_TRUE(scan.Load(bytes)) << c.name;
     if (c.fill) bytes = WithFillBytes(bytes, static_cast<size_t>(scan.model->scanStart));
     const DamageReport report = scan.Locate(bytes);
-    EXPECT_EQ(report.health, ScanHealth::Clean) << c.name << ": " << report.reason;
+    EXPECT_EQ(report.health, ScanHealth::Clean) << c.name << ": " << static_cast<int>(report.reason.kind);
     EXPECT_EQ(report.mcusDecoded, report.mcusExpected) << c.name;
   }
 }
@@ -334,7 +334,7 @@ TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
   ASSERT_TRUE(scan.Load(
       std::vector<uint8_t>(original.begin(), original.end() - 100 - static_cast<ptrdiff_t>(trailer.size()))));
   const DamageReport report = scan.Locate(original);
-  EXPECT_EQ(report.health, ScanHealth::Clean) << report.reason;
+  EXPECT_EQ(report.health, ScanHealth::Clean) << static_cast<int>(report.reason.kind);
   EXPECT_EQ(report.mcusDecoded, report.mcusExpected);
   std::vector<uint8_t> bytes = original;
   const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
@@ -401,7 +401,7 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
     // and its few odd samples cannot be told from noise: nothing is applied there.
     const RepairRun run = RepairScan(*scan.model, bytes, 2, SearchControl{});
     if (layout == "grey") {
-      EXPECT_EQ(run.result, RepairResult::Repaired) << report.reason;
+      EXPECT_EQ(run.result, RepairResult::Repaired) << static_cast<int>(report.reason.kind);
     }
     if (run.result == RepairResult::Repaired) {
       EXPECT_EQ(bytes, original) << layout;
@@ -435,7 +435,7 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
     const DamageReport report = scan.Locate(bytes);
     EXPECT_EQ(report.health, ScanHealth::Damaged);
     EXPECT_TRUE(report.syntaxIntact);
-    EXPECT_EQ(report.mcu, a.mcu) << report.reason;
+    EXPECT_EQ(report.mcu, a.mcu) << static_cast<int>(report.reason.kind);
     ScanPass damagedPass;
     LocateDamage(*scan.model, bytes, damagedPass);
     std::optional<DcStep> step;

@@ -57,7 +57,9 @@ std::vector<uint8_t> Build(const ScanLayout& l) {
 struct StrictCase {
   std::string name;
   ScanLayout layout;
-  std::string reason;  // empty: clean
+  DamageKind kind = DamageKind::None;  // None: clean
+  uint8_t marker = 0;                  // the marker the reason names
+  int32_t interval = -1;               // the restart interval it names
   int suspectColumn = 0;
   bool mendable = false;  // one edit makes it the clean layout
 };
@@ -72,13 +74,15 @@ TEST_P(StrictScan, ReportsTheFault) {
   ASSERT_EQ(scan.model->restartInterval, 2);
   const DamageReport report = scan.Locate(bytes);
   EXPECT_EQ(report.mcusExpected, 4);
-  if (c.reason.empty()) {
-    EXPECT_EQ(report.health, ScanHealth::Clean) << report.reason;
+  if (c.kind == DamageKind::None) {
+    EXPECT_EQ(report.health, ScanHealth::Clean) << static_cast<int>(report.reason.kind);
     EXPECT_EQ(report.mcusDecoded, 4);
     return;
   }
   EXPECT_EQ(report.health, ScanHealth::Damaged);
-  EXPECT_NE(report.reason.find(c.reason), std::string::npos) << report.reason;
+  EXPECT_EQ(report.reason.kind, c.kind) << static_cast<int>(report.reason.kind);
+  EXPECT_EQ(report.reason.marker, c.marker);
+  EXPECT_EQ(report.reason.interval, c.interval);
   EXPECT_EQ(report.column, c.suspectColumn);
   EXPECT_EQ(report.row, 0);
 
@@ -101,16 +105,12 @@ TEST_P(StrictScan, ReportsTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Layouts, StrictScan,
     ::testing::Values(
-        StrictCase{"Clean", {}, ""},
-        StrictCase{"TooFewMcus", {1, 2}, "too few MCUs in restart interval 0: 1 of 2 before RST0"},
-        StrictCase{"TooManyMcus", {3, 1}, "too many MCUs in restart interval 0: 3 of 2 before RST0"},
-        StrictCase{"RestartOutOfSequence", {2, 2, 0xD1}, "restart marker out of sequence: RST1"},
-        StrictCase{"PaddingNotOnes", {2, 2, 0xD0, true}, "padding bits before RST0", 0, true},
-        StrictCase{"DataBeforeEoi",
-                   {2, 2, 0xD0, false, true},
-                   "data left after the last MCU of restart interval 1 beyond the padding bits",
-                   2},
-        StrictCase{"EoiForRestart", {2, 2, 0xD0, false, false, true}, "EOI at"}),
+        StrictCase{"Clean", {}}, StrictCase{"TooFewMcus", {1, 2}, DamageKind::TooFewMcus, 0xD0, 0},
+        StrictCase{"TooManyMcus", {3, 1}, DamageKind::TooManyMcus, 0xD0, 0},
+        StrictCase{"RestartOutOfSequence", {2, 2, 0xD1}, DamageKind::RestartOutOfSequence, 0xD1, 0},
+        StrictCase{"PaddingNotOnes", {2, 2, 0xD0, true}, DamageKind::PaddingNotOnes, 0xD0, 0, 0, true},
+        StrictCase{"DataBeforeEoi", {2, 2, 0xD0, false, true}, DamageKind::DataAfterLastMcu, 0xD9, 1, 2},
+        StrictCase{"EoiForRestart", {2, 2, 0xD0, false, false, true}, DamageKind::MarkerOutOfPlace, 0xD9, 0}),
     [](const ::testing::TestParamInfo<StrictCase>& info) { return info.param.name; });
 
 TEST(StrictScan, ReadsWhatTheWindowDecoderReadsFromAnyPoint) {
