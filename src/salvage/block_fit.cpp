@@ -17,6 +17,8 @@ constexpr int32_t kBreakShare = 5;
 // And of the row of MCUs from a break, kRowShare in kRowShareOf.
 constexpr int32_t kRowShare = 2;
 constexpr int32_t kRowShareOf = 5;
+// Where MCUs are known to be lost, kLostShare of the kBreakWindow suffice.
+constexpr int32_t kLostShare = 3;
 // MCUs before a break that are not kept either.
 constexpr int32_t kBreakBefore = 2;
 
@@ -95,7 +97,7 @@ double EdgeBreaks::Cost(int32_t mcu, const std::vector<uint8_t>& usable, int32_t
   return count == 0 ? -1 : sum / count;
 }
 
-int32_t EdgeBreaks::FirstBreak(int32_t first, int32_t end, const std::vector<uint8_t>& usable) {
+int32_t EdgeBreaks::FirstBreak(int32_t first, int32_t end, const std::vector<uint8_t>& usable, bool lost) {
   if (first >= end) return end;
   const int32_t perRow = model_.geometry.McusPerRow;
   // The usual fit: the MCUs kept before, else those rated (most of which fit: a lost
@@ -132,7 +134,8 @@ int32_t EdgeBreaks::FirstBreak(int32_t first, int32_t end, const std::vector<uin
     const int32_t rowEnd = std::min(end, m + perRow);
     int32_t inRow = 0;
     for (int32_t k = m; k < rowEnd; ++k) inRow += breaks(k) ? 1 : 0;
-    if (n >= std::min(kBreakShare, windowEnd - m) && inRow * kRowShareOf >= (rowEnd - m) * kRowShare)
+    if (lost ? n >= std::min(kLostShare, windowEnd - m)
+             : n >= std::min(kBreakShare, windowEnd - m) && inRow * kRowShareOf >= (rowEnd - m) * kRowShare)
       // The MCUs before may hold the first wrong bits in blocks the rating does not see
       // (chroma), or garbage that happens to look plain.
       return std::max(first, m - kBreakBefore);

@@ -31,8 +31,9 @@ class EdgeBreaks {
 
   // The first MCU of [first, end) from which the edges break (the MCU before the first
   // of several that fit far worse than the picture's own MCUs, which rate the usual
-  // fit), end when none does: the decoded MCUs before it can be kept.
-  int32_t FirstBreak(int32_t first, int32_t end, const std::vector<uint8_t>& usable);
+  // fit), end when none does: the decoded MCUs before it can be kept. lost: MCUs are
+  // known to be lost in the stretch, and fewer broken edges tell where.
+  int32_t FirstBreak(int32_t first, int32_t end, const std::vector<uint8_t>& usable, bool lost = false);
 
  private:
   const ScanModel& model_;

@@ -61,7 +61,6 @@ ZeroSpan FirstZeroRun(std::span<const uint8_t> bytes, int64_t from) {
   return ZeroSpan{};
 }
 
-
 // Rows 0, 1, 6 and 7 of a block's samples, unclamped, level shift left out.
 using EdgeRows = std::array<std::array<double, 8>, 4>;
 EdgeRows EdgeRowsOf(const CoefficientBlock& block, const std::array<int32_t, 64>& quant) {
@@ -269,6 +268,11 @@ struct Salvager {
     if (stop.kind == StopKind::EndOfFile) return end;
     EdgeBreaks fit(model, grid);
     end = fit.FirstBreak(firstMcu, end, kept);
+    // A scan that ends at the EOI with too few MCUs, as an encoder ends it (on an MCU
+    // boundary, 1-padding), lost some inside: no cut file ends so.
+    if (end == stop.mcu && model.restartInterval == 0 && stop.kind == StopKind::AtMarker &&
+        stop.marker == marker::kEOI && stop.paddingOnes && stop.mcu < model.totalMcus)
+      end = fit.FirstBreak(firstMcu, end, kept, true);
     if (!AtEoi(stop)) {
       if (report.health == ScanHealth::Damaged && report.mcu >= firstMcu && report.mcu < stop.mcu)
         end = std::min(end, report.mcu);
