@@ -3,8 +3,9 @@
 // vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
 // verified repair, written (as the save command writes) only when the scan then checks
 // clean, within a time limit.
-// vorn-cli salvage [--json] FILE -o OUT.jpg: when the verified repair finds nothing, the
-// MCUs that decode kept, the lost ones made up and listed.
+// vorn-cli salvage [--json] [--reference REF.jpg] FILE -o OUT.jpg: when the verified
+// repair finds nothing, the MCUs that decode kept, the lost ones made up and listed;
+// a file whose headers are destroyed salvaged with REF's.
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "cli/cli_session.h"
 #include "cli/damage_text.h"
 #include "jpeg/marker_codes.h"
+#include "salvage/header_graft.h"
 #include "salvage/salvage_scan.h"
 
 namespace vorn::cli {
@@ -499,12 +501,15 @@ std::string RangesJson(const ScanModel* model, const std::vector<McuRange>& rang
 
 int RunSalvage(std::vector<std::string> args) {
   bool json = false;
-  std::string output;
+  std::string output, reference;
   std::vector<std::string> positional;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--json") {
       json = true;
+    } else if (a == "--reference") {
+      if (i + 1 >= args.size()) return UsageError("salvage: --reference needs a file name");
+      reference = args[++i];
     } else if (a == "--main-image") {
       // Always so, as for repair.
     } else if (a == "-o") {
@@ -517,7 +522,7 @@ int RunSalvage(std::vector<std::string> args) {
     }
   }
   if (positional.size() != 1 || output.empty())
-    return UsageError("salvage: usage: salvage [--json] FILE -o OUT.jpg");
+    return UsageError("salvage: usage: salvage [--json] [--reference REF.jpg] FILE -o OUT.jpg");
   const std::string& path = positional[0];
   if (const int refused = CheckOutput(output, true); refused != kExitOk) return refused;
 
@@ -531,13 +536,35 @@ int RunSalvage(std::vector<std::string> args) {
   // The exact repair first: salvage never stands in for it.
   std::string text = "not salvaged";
   SalvageRun salvage;
+  CliSession referenceSession;
+  referenceSession.dialogs.onMessage = nullptr;
+  std::vector<uint8_t> referenceBytes;
+  Prepared referencePrepared;
   if (unsupported) {
     std::cerr << "vorn-cli: " << path << ": unsupported: " << prepared.unsupported << '\n';
     text = "unsupported";
-  } else if (!prepared.completed) {
-    std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
-  } else if (!prepared.model) {
-    std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
+  } else if (!prepared.completed || !prepared.model) {
+    // The headers missing or destroyed: another file's, from the same camera, read the
+    // data.
+    if (!prepared.completed)
+      std::cerr << "vorn-cli: " << path << ": stopped: " << prepared.firstMessage << '\n';
+    else
+      std::cerr << "vorn-cli: " << path << ": the scan cannot be decoded: " << prepared.problem << '\n';
+    if (reference.empty()) {
+      std::cerr
+          << "vorn-cli: " << path
+          << ": if its headers are destroyed, salvage it with --reference REF.jpg, a photo from the same "
+             "camera and settings\n";
+    } else if (const FileError refError = ReadBytes(reference, referenceBytes); !refError.ok()) {
+      return ReadFailure(reference, refError);
+    } else if (referencePrepared = Prepare(referenceSession, referenceBytes); !referencePrepared.model) {
+      std::cerr << "vorn-cli: " << reference << ": the reference's scan cannot be decoded\n";
+    } else {
+      salvage = SalvageWithReference(*referencePrepared.model, referenceBytes, bytes);
+      if (salvage.result == SalvageResult::Salvaged) text = "salvaged";
+      if (salvage.result == SalvageResult::NotSalvaged)
+        std::cerr << "vorn-cli: " << path << ": " << salvage.why << '\n';
+    }
   } else {
     SearchControl control;
     control.deadline = Deadline::After(DefaultTimeLimit(static_cast<int64_t>(bytes.size())), false);
@@ -559,7 +586,7 @@ int RunSalvage(std::vector<std::string> args) {
   const bool salvaged = salvage.result == SalvageResult::Salvaged;
   std::string notWritten;
   const bool written = salvaged && WriteOutput(session, salvage.bytes, output, notWritten);
-  const ScanModel* model = prepared.model.get();
+  const ScanModel* model = prepared.model ? prepared.model.get() : referencePrepared.model.get();
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":" + Json(salvaged ? "salvaged" : text);
     line += ",\"made_up\":" + RangesJson(model, salvage.madeUp);

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <optional>
 
 #include "jpeg/marker_codes.h"
 #include "repair/damage_locator.h"
 #include "repair/intact_damage.h"
 #include "salvage/baseline_encoder.h"
+#include "salvage/block_fit.h"
 #include "salvage/coefficient_grid.h"
 
 namespace vorn {
@@ -24,8 +24,11 @@ constexpr int32_t kResumeMcus = 64;
 // an MCU before its track is found: they are made up, not kept.
 constexpr int32_t kResumeSkip = 2;
 // A decode that lost its track fails within this many MCUs, nearly always: the MCUs
-// before a failure that no other evidence dates are not kept.
+// before a marker met with the wrong count that no edge dates are not kept.
 constexpr int32_t kLostReach = 12;
+// Before a failure whose start the edges date, this many more are not kept: garbage
+// that happens to fit the picture is short.
+constexpr int32_t kFailReach = 2;
 
 std::string McuText(const ScanModel& model, int32_t mcu) {
   const int32_t perRow = model.geometry.McusPerRow;
@@ -58,37 +61,14 @@ ZeroSpan FirstZeroRun(std::span<const uint8_t> bytes, int64_t from) {
   return ZeroSpan{};
 }
 
-// The model with no bound on DC values, for decoding from a point where the
-// predictors are not known.
-void RelaxDc(const ScanModel& model, ScanModel& relaxed) {
-  CopyScanModel(model, relaxed);
-  for (auto& q : relaxed.largest) q[0] = 32767;
-}
-
 // Rows 0, 1, 6 and 7 of a block's samples, unclamped, level shift left out.
 using EdgeRows = std::array<std::array<double, 8>, 4>;
 EdgeRows EdgeRowsOf(const CoefficientBlock& block, const std::array<int32_t, 64>& quant) {
-  static const auto cosines = [] {
-    std::array<std::array<double, 8>, 8> c{};
-    for (int x = 0; x < 8; ++x)
-      for (int u = 0; u < 8; ++u)
-        c[static_cast<size_t>(x)][static_cast<size_t>(u)] =
-            (u == 0 ? std::numbers::sqrt2 / 2 : 1.0) * std::cos((2 * x + 1) * u * std::numbers::pi / 16) / 2;
-    return c;
-  }();
-  static constexpr std::array<int, 4> kRows = {0, 1, 6, 7};
-  // Columns first: per vertical frequency v, the row's samples.
-  std::array<std::array<double, 8>, 8> across{};  // [v][x]
-  for (size_t v = 0; v < 8; ++v)
-    for (size_t u = 0; u < 8; ++u) {
-      const double f = static_cast<double>(block[v * 8 + u]) * quant[v * 8 + u];
-      if (f == 0) continue;
-      for (size_t x = 0; x < 8; ++x) across[v][x] += f * cosines[x][u];
-    }
+  const BlockSamples samples = SamplesOf(block, quant);
   EdgeRows rows{};
+  static constexpr std::array<size_t, 4> kRows = {0, 1, 6, 7};
   for (size_t r = 0; r < 4; ++r)
-    for (size_t v = 0; v < 8; ++v)
-      for (size_t x = 0; x < 8; ++x) rows[r][x] += across[v][x] * cosines[static_cast<size_t>(kRows[r])][v];
+    for (size_t x = 0; x < 8; ++x) rows[r][x] = samples[kRows[r] * 8 + x];
   return rows;
 }
 
@@ -118,9 +98,9 @@ void FillUnknown(const ScanModel& model, const std::vector<uint8_t>& known, Coef
       }
       int32_t dc = 0;
       if (above && below)
-        dc = static_cast<int32_t>(std::lround(
-            (static_cast<double>(above->second) * below->first + static_cast<double>(below->second) * above->first) /
-            (above->first + below->first)));
+        dc = static_cast<int32_t>(std::lround((static_cast<double>(above->second) * below->first +
+                                               static_cast<double>(below->second) * above->first) /
+                                              (above->first + below->first)));
       else if (above)
         dc = above->second;
       else if (below)
@@ -140,8 +120,8 @@ void FillUnknown(const ScanModel& model, const std::vector<uint8_t>& known, Coef
 
 // Decodes from start as MCU firstMcu into grid (at index + shift).
 DecodeStop DecodeInto(const ScanModel& model, const PatchedBytes& bytes, BitPos start, int32_t firstMcu,
-                      const std::array<int16_t, 3>& dc, int32_t limit, CoefficientGrid& grid, int32_t shift = 0,
-                      std::vector<BitPos>* ends = nullptr) {
+                      const std::array<int16_t, 3>& dc, int32_t limit, CoefficientGrid& grid,
+                      int32_t shift = 0, std::vector<BitPos>* ends = nullptr) {
   StrictDecoder decoder(model);
   ScanPoint p;
   p.next = start;
@@ -161,7 +141,8 @@ std::array<int32_t, 3> DcOffsets(const ScanModel& model, const CoefficientGrid& 
   for (int c = 0; c < model.components; ++c) {
     int quantSlot = 0;
     for (int b = 0; b < model.blockCount; ++b)
-      if (model.blocks[static_cast<size_t>(b)].component == c) quantSlot = model.blocks[static_cast<size_t>(b)].quant;
+      if (model.blocks[static_cast<size_t>(b)].component == c)
+        quantSlot = model.blocks[static_cast<size_t>(b)].quant;
     const auto& q = model.quantNatural[static_cast<size_t>(quantSlot)];
     // Per sample pair: the step r and how much one level of DC moves it. Pairs across a
     // gap of made-up rows carry the picture's own change over the gap: they count only
@@ -194,15 +175,31 @@ std::array<int32_t, 3> DcOffsets(const ScanModel& model, const CoefficientGrid& 
         const double perLevel = q[0] / 8.0;
         for (size_t x = 0; x < 8; ++x) {
           if (adjacent)
-            pairs.emplace_back(3 * lower[0][x] - lower[1][x] - 3 * upper[3][x] + upper[2][x],
-                               2 * perLevel);
-          else
-            across.emplace_back(lower[0][x] - upper[3][x], perLevel);
+            pairs.emplace_back(3 * lower[0][x] - lower[1][x] - 3 * upper[3][x] + upper[2][x], 2 * perLevel);
+          else {
+            // Across a gap of made-up rows, the picture's slope on both sides carried
+            // over it.
+            const double gapRows = 8.0 * (place.y - y - 1) + 1;
+            const double slope = ((upper[3][x] - upper[0][x]) + (lower[3][x] - lower[0][x])) / 14.0;
+            across.emplace_back(lower[0][x] - upper[3][x] - gapRows * slope, perLevel);
+          }
         }
       }
     }
     if (pairs.size() < 16) pairs.insert(pairs.end(), across.begin(), across.end());
-    if (pairs.empty()) continue;
+    if (pairs.empty()) {
+      // Nothing above to continue: the blocks' DC values centred in what 8-bit samples
+      // give, as a photo's levels mostly are.
+      int32_t low = 32767, high = -32767;
+      for (int32_t m = first; m < end; ++m)
+        for (int b = 0; b < model.blockCount; ++b)
+          if (kept[static_cast<size_t>(m)] && model.blocks[static_cast<size_t>(b)].component == c) {
+            low = std::min<int32_t>(low, grid.Block(m, b)[0]);
+            high = std::max<int32_t>(high, grid.Block(m, b)[0]);
+          }
+      if (low <= high) offsets[static_cast<size_t>(c)] = -(low + high) / 2;
+      continue;
+    }
     // The offset that makes the sum of |r| least: a weighted median, then its
     // neighbours weighed exactly.
     std::vector<std::pair<double, double>> votes;
@@ -244,74 +241,167 @@ struct Salvager {
   SalvageRun run;
 
   void Keep(int32_t first, int32_t end) {
-    for (int32_t m = std::max(first, 0); m < std::min(end, model.totalMcus); ++m) kept[static_cast<size_t>(m)] = 1;
+    for (int32_t m = std::max(first, 0); m < std::min(end, model.totalMcus); ++m)
+      kept[static_cast<size_t>(m)] = 1;
   }
   void Drop(int32_t first, int32_t end) {
-    for (int32_t m = std::max(first, 0); m < std::min(end, model.totalMcus); ++m) kept[static_cast<size_t>(m)] = 0;
+    for (int32_t m = std::max(first, 0); m < std::min(end, model.totalMcus); ++m)
+      kept[static_cast<size_t>(m)] = 0;
   }
 
-  // The decoded MCUs of a stretch that failed that can be trusted: those before the
-  // damage as the locator dates it, before a zeroed span, and not within the reach of
-  // a lost track before the failure.
-  int32_t TrustedEnd(int32_t firstMcu, const DecodeStop& stop, const DamageReport& report, const ZeroSpan& zeros,
-                     const std::vector<BitPos>& ends) {
+  // The decoded MCUs of a stretch that did not decode whole that can be trusted: those
+  // whose bits all precede a zeroed span; otherwise those before the first MCU whose
+  // edges break (a lost track leaves garbage, and a track found again after a lost
+  // span puts later MCUs in the wrong place) and before the damage as the locator
+  // dates it. A stretch the file's end cuts off is whole up to there.
+  int32_t TrustedEnd(int32_t firstMcu, const DecodeStop& stop, const DamageReport& report,
+                     const ZeroSpan& zeros, const std::vector<BitPos>& ends) {
     int32_t end = stop.mcu;
-    const bool atEnd = stop.kind == StopKind::EndOfFile ||
-                       ((stop.kind == StopKind::MarkerInsideMcu || stop.kind == StopKind::AtMarker) &&
-                        stop.marker == marker::kEOI);
     if (zeros.first >= 0) {
       for (size_t i = 0; i < ends.size(); ++i)
         if (ends[i] >= MakeBitPos(zeros.first, 0)) {
           end = std::min<int32_t>(end, firstMcu + static_cast<int32_t>(i));
           break;
         }
-    } else if (!(atEnd && report.mcu >= stop.mcu - kLostReach)) {
-      end = std::min(end, stop.mcu - kLostReach);
+      return std::max(end, firstMcu);
     }
-    if (report.health == ScanHealth::Damaged && report.mcu >= firstMcu && report.mcu < stop.mcu && !atEnd)
-      end = std::min(end, report.mcu);
+    if (stop.kind == StopKind::EndOfFile) return end;
+    EdgeBreaks fit(model, grid);
+    end = fit.FirstBreak(firstMcu, end, kept);
+    // A scan that ends at the EOI with too few MCUs, as an encoder ends it (on an MCU
+    // boundary, 1-padding), lost some inside: no cut file ends so.
+    if (end == stop.mcu && model.restartInterval == 0 && stop.kind == StopKind::AtMarker &&
+        stop.marker == marker::kEOI && stop.paddingOnes && stop.mcu < model.totalMcus)
+      end = fit.FirstBreak(firstMcu, end, kept, true);
+    if (!AtEoi(stop)) {
+      if (report.health == ScanHealth::Damaged && report.mcu >= firstMcu && report.mcu < stop.mcu)
+        end = std::min(end, report.mcu);
+      // A stretch that ends at a marker with too few or too many MCUs lost some of them
+      // where no edge shows it: the locator's reach back from the marker.
+      const bool failed = stop.kind != StopKind::AtMarker && stop.kind != StopKind::MarkerInsideMcu;
+      end = std::min(end, stop.mcu - (failed || end < stop.mcu ? kFailReach : kLostReach));
+    }
     return std::max(end, firstMcu);
   }
 
-  void WithRestarts(const ScanPass& pass, const DamageReport& report, const ZeroSpan& zeros) {
-    for (const SegmentOutcome& s : pass.segments) {
+  static bool AtEoi(const DecodeStop& stop) {
+    return (stop.kind == StopKind::MarkerInsideMcu || stop.kind == StopKind::AtMarker) &&
+           stop.marker == marker::kEOI;
+  }
+
+  // The interval each stretch of data between markers holds. The pass numbers a
+  // stretch after a failure by its marker, which repeats every 8 intervals: counted
+  // back from the EOI, the stretches after a lost span are known whatever was lost
+  // (and every stretch is, when nothing before the data is known).
+  std::vector<int32_t> IntervalNumbers(const ScanPass& pass, bool placeByEnd) const {
+    const auto n = static_cast<int32_t>(pass.segments.size());
+    std::vector<int32_t> numbers(static_cast<size_t>(n), -1);
+    const bool toEoi = n > 0 && AtEoi(pass.segments.back().stop);
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t forward = pass.segments[static_cast<size_t>(k)].interval;
+      const int32_t back = model.intervals - n + k;
+      const bool after = placeByEnd || (pass.firstFailure >= 0 && k > pass.firstFailure);
+      if (toEoi && after && back >= 0 && (placeByEnd || (back >= forward && (back - forward) % 8 == 0)))
+        numbers[static_cast<size_t>(k)] = back;
+      else if (!placeByEnd)
+        numbers[static_cast<size_t>(k)] = forward;
+    }
+    return numbers;
+  }
+
+  void WithRestarts(const ScanPass& pass, const DamageReport& report, const ZeroSpan& zeros,
+                    bool placeByEnd) {
+    const std::vector<int32_t> numbers = IntervalNumbers(pass, placeByEnd);
+    int32_t renumbered = 0;
+    for (size_t k = 0; k < pass.segments.size(); ++k) {
+      const SegmentOutcome& s = pass.segments[k];
+      const int32_t interval = numbers[k];
+      if (interval < 0) continue;
+      if (interval != s.interval) ++renumbered;
+      const int32_t first = model.IntervalStart(interval), intervalEnd = model.IntervalEnd(interval);
       std::vector<BitPos> ends;
-      const DecodeStop stop =
-          DecodeInto(model, patched, s.start, s.firstMcu, {}, model.IntervalEnd(s.interval), grid, 0, &ends);
-      if (s.ok) {
-        Keep(s.firstMcu, model.IntervalEnd(s.interval));
+      const DecodeStop stop = DecodeInto(model, patched, s.start, first, {}, intervalEnd, grid, 0, &ends);
+      if (IntervalComplete(model, interval, stop)) {
+        Keep(first, intervalEnd);
         continue;
       }
       const ZeroSpan here = zeros.first >= 0 && MakeBitPos(zeros.first, 0) >= s.start ? zeros : ZeroSpan{};
-      const int32_t end = TrustedEnd(s.firstMcu, stop, report, here, ends);
-      Keep(s.firstMcu, end);
-      if (end < model.IntervalEnd(s.interval))
-        run.steps.push_back("restart interval " + std::to_string(s.interval) + " lost from MCU " +
+      const int32_t end = TrustedEnd(first, stop, report, here, ends);
+      Keep(first, end);
+      if (end < intervalEnd)
+        run.steps.push_back("restart interval " + std::to_string(interval) + " lost from MCU " +
                             McuText(model, end) + ": decoding resumes at the next restart marker");
     }
+    if (renumbered > 0)
+      run.steps.push_back(
+          std::to_string(renumbered) +
+          " restart intervals placed by their count to the EOI: intervals were lost before them");
+  }
+
+  // The first MCU boundary after which decodes begun at several bits from `at` on
+  // agree: the data's own MCUs from there on, whatever the bits before were. -1 when
+  // they do not agree within a few MCUs.
+  BitPos Synchronised(const ScanModel& relaxed, BitPos at) const {
+    struct MarkSink : NullSink {
+      std::vector<BitPos>* marks = nullptr;
+      bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>&) {
+        if (mcu > 0) marks->push_back(mark);
+        return true;
+      }
+    };
+    StrictDecoder decoder(relaxed);
+    const auto marksFrom = [&](BitPos b) {
+      std::vector<BitPos> marks;
+      MarkSink sink;
+      sink.marks = &marks;
+      ScanPoint p;
+      p.next = b;
+      decoder.Run(patched, p, kResumeMcus, sink);
+      return marks;
+    };
+    const std::vector<BitPos> base = marksFrom(at);
+    std::vector<std::vector<BitPos>> others;
+    for (const int d : {1, 2, 3, 5, 8, 13, 21, 34}) {
+      const BitPos b = at + d;
+      const int64_t byte = b >> 3;
+      if (byte >= static_cast<int64_t>(bytes.size()) || bytes[static_cast<size_t>(byte)] == marker::kFill)
+        continue;
+      others.push_back(marksFrom(b));
+    }
+    for (const BitPos mark : base) {
+      int agree = 0, reached = 0;
+      for (const auto& o : others) {
+        if (o.empty() || o.back() < mark) continue;
+        ++reached;
+        agree += std::binary_search(o.begin(), o.end(), mark) ? 1 : 0;
+      }
+      if (reached >= 3 && agree == reached) return mark + 1;
+    }
+    return -1;
   }
 
   // No restart markers: the data after the damage is found by the first bit from which
   // it decodes strictly for many MCUs, placed by its count of MCUs up to the EOI, its DC
-  // values re-based by the rows above.
-  void WithoutRestarts(const DamageReport& report, const ZeroSpan& zeros) {
+  // values re-based by the rows above. placeByEnd: nothing before it is known.
+  void WithoutRestarts(const DamageReport& report, const ZeroSpan& zeros, bool placeByEnd) {
     std::vector<BitPos> ends;
-    const DecodeStop stop = DecodeInto(model, patched, MakeBitPos(model.scanStart, 0), 0, {}, model.totalMcus,
-                                       grid, 0, &ends);
-    const int32_t keepEnd = TrustedEnd(0, stop, report, zeros, ends);
+    const DecodeStop stop =
+        DecodeInto(model, patched, MakeBitPos(model.scanStart, 0), 0, {}, model.totalMcus, grid, 0, &ends);
+    const int32_t keepEnd = placeByEnd ? 0 : TrustedEnd(0, stop, report, zeros, ends);
     Keep(0, keepEnd);
-    const bool atEnd = stop.kind == StopKind::EndOfFile ||
-                       ((stop.kind == StopKind::MarkerInsideMcu || stop.kind == StopKind::AtMarker) &&
-                        stop.marker == marker::kEOI);
-    if (atEnd && zeros.first < 0 && report.mcu >= stop.mcu - kLostReach) {
+    if (!placeByEnd && zeros.first < 0 && keepEnd >= stop.mcu &&
+        (stop.kind == StopKind::EndOfFile || AtEoi(stop))) {
       run.steps.push_back("the scan ends early at MCU " + McuText(model, stop.mcu) + ": " +
                           std::to_string(model.totalMcus - keepEnd) + " MCUs continued from the rows above");
       return;
     }
-    // Where to look for the resumed data.
-    const BitPos from = zeros.first >= 0 ? MakeBitPos(zeros.end, 0)
-                        : keepEnd > 0    ? ends[static_cast<size_t>(keepEnd - 1)] + 1
-                                         : MakeBitPos(model.scanStart, 0);
+    // Where to look for the resumed data: after the zeros, or after the first MCU that
+    // the damage reached (the decode may have found its track again after it).
+    const int32_t damaged = std::min<int32_t>(keepEnd + 1, static_cast<int32_t>(ends.size()) - 1);
+    const BitPos from = placeByEnd         ? MakeBitPos(model.scanStart, 0)
+                        : zeros.first >= 0 ? MakeBitPos(zeros.end, 0)
+                        : damaged >= 0     ? ends[static_cast<size_t>(damaged)] + 1
+                                           : MakeBitPos(model.scanStart, 0);
     const BitPos dataEnd = MakeBitPos(static_cast<int64_t>(bytes.size()), 0);
     const BitPos searchEnd = std::min(dataEnd, std::max(stop.at, from) + 8 * 4096);
     ScanModel relaxed;
@@ -321,21 +411,27 @@ struct Salvager {
     std::array<int16_t, 3> dc{};
     if (keepEnd > 0) {
       for (int b = 0; b < model.blockCount; ++b)
-        dc[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)] = grid.Block(keepEnd - 1, b)[0];
+        dc[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)] =
+            grid.Block(keepEnd - 1, b)[0];
     }
     BitPos resume = -1;
     for (BitPos b = from; b < searchEnd; ++b) {
       const int64_t byte = b >> 3;
       if (bytes[static_cast<size_t>(byte)] == marker::kFill) continue;
-      if (byte > 0 && bytes[static_cast<size_t>(byte - 1)] == marker::kFill && bytes[static_cast<size_t>(byte)] == 0)
+      if (byte > 0 && bytes[static_cast<size_t>(byte - 1)] == marker::kFill &&
+          bytes[static_cast<size_t>(byte)] == 0)
         continue;  // inside a stuffed 00
+      if (zeros.first < 0 && byte + 16 <= static_cast<int64_t>(bytes.size()) &&
+          std::all_of(bytes.begin() + byte, bytes.begin() + byte + 16, [](uint8_t v) { return v == 0; }))
+        continue;  // zeros decode as plain blocks, endlessly
       ScanPoint p;
       p.next = b;
       p.dc = dc;
       NullSink sink;
       const DecodeStop s = decoder.Run(patched, p, kResumeMcus, sink);
-      const bool whole = s.kind == StopKind::Limit ||
-                         (s.kind == StopKind::AtMarker && s.marker == marker::kEOI && s.paddingOnes && s.mcu >= 4);
+      const bool whole =
+          s.kind == StopKind::Limit ||
+          (s.kind == StopKind::AtMarker && s.marker == marker::kEOI && s.paddingOnes && s.mcu >= 4);
       if (whole) {
         resume = b;
         break;
@@ -346,39 +442,106 @@ struct Salvager {
                           ": the rest is continued from the rows above");
       return;
     }
+    // The MCUs decoded before the decode finds the data's own MCU boundaries are made up.
+    int32_t skip = kResumeSkip;
+    if (const BitPos synced = Synchronised(relaxed, resume); synced >= 0) {
+      resume = synced;
+      skip = 0;
+    }
     CoefficientGrid tail;
     tail.Reset(model);
     std::vector<BitPos> tailEnds;
     const DecodeStop s = DecodeInto(relaxed, patched, resume, 0, dc, model.totalMcus, tail, 0, &tailEnds);
-    const int32_t count = s.mcu;
+    int32_t count = s.mcu;
     const bool toEnd = s.kind == StopKind::AtMarker && s.marker == marker::kEOI && s.paddingOnes;
-    if (!toEnd || count <= kResumeSkip) {
+    int32_t base = model.totalMcus - count;
+    if (!toEnd) {
+      // No count to the EOI: the place where its first row continues the rows above
+      // best, near where the lost bytes put it.
+      int32_t estimate = keepEnd;
+      if (zeros.first >= 0 && keepEnd > 0) {
+        const double bytesPerMcu =
+            static_cast<double>((ends[static_cast<size_t>(keepEnd - 1)] >> 3) - model.scanStart) / keepEnd;
+        if (bytesPerMcu > 0)
+          estimate += static_cast<int32_t>(static_cast<double>(zeros.end - zeros.first) / bytesPerMcu);
+      }
+      // Edges tell the place only where the first row lies right below kept rows.
+      base = estimate >= keepEnd + model.geometry.McusPerRow / 2
+                 ? estimate
+                 : BestPlace(tail, count - kFailReach, keepEnd);
+      count = std::min(count - kFailReach, model.totalMcus - std::max(base, 0));
+    }
+    if (base < 0 || count <= skip) {
       run.steps.push_back("the data after the damage at MCU " + McuText(model, keepEnd) +
                           " does not run to the end: the rest is continued from the rows above");
       return;
     }
-    const int32_t base = model.totalMcus - count;
-    int32_t keptEnd = std::min(keepEnd, base + kResumeSkip);
+    int32_t keptEnd = std::min(keepEnd, base + skip);
     Drop(keptEnd, model.totalMcus);
-    for (int32_t i = kResumeSkip; i < count; ++i) {
+    for (int32_t i = skip; i < count; ++i) {
       if (base + i < keptEnd) continue;
       for (int b = 0; b < model.blockCount; ++b) grid.Block(base + i, b) = tail.Block(i, b);
       kept[static_cast<size_t>(base + i)] = 1;
     }
-    const int32_t first = std::max(base + kResumeSkip, keptEnd);
+    const int32_t first = std::max(base + skip, keptEnd);
     const std::array<int32_t, 3> offsets = DcOffsets(model, grid, kept, first, model.totalMcus);
     for (int32_t m = first; m < model.totalMcus; ++m)
       for (int b = 0; b < model.blockCount; ++b) {
         int16_t& v = grid.Block(m, b)[0];
-        v = static_cast<int16_t>(v + offsets[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)]);
+        v = static_cast<int16_t>(
+            v + offsets[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)]);
       }
     const auto bytePos = [](BitPos p) { return std::to_string(p >> 3); };
-    run.steps.push_back("data lost after MCU " + McuText(model, keptEnd) + "; decoding resumes at byte " +
-                        bytePos(resume) + " bit " + std::to_string(resume & 7) + " as MCU " +
-                        McuText(model, base) + " (" + std::to_string(count) + " MCUs to the end)");
+    run.steps.push_back(
+        (keptEnd > 0 ? "data lost after MCU " + McuText(model, keptEnd) + "; d" : std::string("D")) +
+        "ecoding resumes at byte " + bytePos(resume) + " bit " + std::to_string(resume & 7) + " as MCU " +
+        McuText(model, base) + " (" + std::to_string(count) + " MCUs to the end)");
     std::string rebase = "DC values of the resumed MCUs re-based by";
-    for (int c = 0; c < model.components; ++c) rebase += " " + std::to_string(offsets[static_cast<size_t>(c)]);
+    for (int c = 0; c < model.components; ++c)
+      rebase += " " + std::to_string(offsets[static_cast<size_t>(c)]);
     run.steps.push_back(rebase);
+  }
+
+  // Where decoded MCUs (tail's first `count`) lie when nothing counts them to the EOI:
+  // the place within a row after keepEnd whose first row's luma top edges continue the
+  // kept rows above best, the DC step across them left out. -1 when no place shares
+  // enough edges with kept rows.
+  int32_t BestPlace(const CoefficientGrid& tail, int32_t count, int32_t keepEnd) const {
+    const int32_t perRow = model.geometry.McusPerRow;
+    const auto& q = QuantOf(model, 0);
+    int32_t best = -1;
+    double bestCost = 0;
+    const int32_t last = std::min(keepEnd + perRow - 1, model.totalMcus - count);
+    for (int32_t base = keepEnd; base <= last; ++base) {
+      std::vector<double> steps;
+      for (int32_t i = 0; i < std::min(count, perRow); ++i) {
+        const int32_t m = base + i;
+        for (int b = 0; b < model.blockCount; ++b) {
+          const BlockPlace place = PlaceOf(model, m, b);
+          int32_t up = 0;
+          int ub = 0;
+          if (place.component != 0 || !BlockAt(model, 0, place.x, place.y - 1, up, ub) || up == m ||
+              up >= keepEnd || !kept[static_cast<size_t>(up)])
+            continue;
+          const BlockSamples lower = SamplesOf(tail.Block(i, b), q), upper = SamplesOf(grid.Block(up, ub), q);
+          for (size_t x = 0; x < 8; ++x)
+            steps.push_back(3 * lower[x] - lower[8 + x] - 3 * upper[56 + x] + upper[48 + x]);
+        }
+      }
+      if (steps.size() < 32) continue;
+      std::vector<double> sorted = steps;
+      std::nth_element(sorted.begin(), sorted.begin() + static_cast<ptrdiff_t>(sorted.size() / 2),
+                       sorted.end());
+      const double median = sorted[sorted.size() / 2];
+      double cost = 0;
+      for (const double r : steps) cost += std::abs(r - median);
+      cost /= static_cast<double>(steps.size());
+      if (best < 0 || cost < bestCost) {
+        best = base;
+        bestCost = cost;
+      }
+    }
+    return best;
   }
 
   // The DC step of one component over the rest of an interval, shifted back.
@@ -424,6 +587,11 @@ struct Salvager {
 
 }  // namespace
 
+void RelaxDc(const ScanModel& model, ScanModel& relaxed) {
+  CopyScanModel(model, relaxed);
+  for (auto& q : relaxed.largest) q[0] = 32767;
+}
+
 std::vector<McuRange> RangesOf(const std::vector<uint8_t>& known) {
   std::vector<McuRange> ranges;
   for (size_t m = 0; m < known.size(); ++m) {
@@ -436,7 +604,7 @@ std::vector<McuRange> RangesOf(const std::vector<uint8_t>& known) {
   return ranges;
 }
 
-SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes) {
+SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes, bool placeByEnd) {
   Salvager s{model, bytes, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), {}, {}, {}};
   ScanPass pass;
   const DamageReport report = LocateDamage(model, bytes, pass);
@@ -451,13 +619,20 @@ SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes) {
   // Syntax intact (or broken only by a DC value carried out of range): a step of the
   // colours, shifted back. The blocks are read without the bound on DC values.
   bool drifted = false;
-  if (DriftCanExplain(pass)) {
+  const ZeroSpan zeros = FirstZeroRun(bytes, model.scanStart);
+  if (!placeByEnd && zeros.first < 0 && DriftCanExplain(pass)) {
     ScanModel relaxed;
     RelaxDc(model, relaxed);
+    // Every interval must decode whole without the bound: a track lost and found again
+    // can break on a DC value too.
+    bool whole = true;
     for (const SegmentOutcome& seg : pass.segments)
-      DecodeInto(relaxed, s.patched, seg.start, seg.firstMcu, {}, model.IntervalEnd(seg.interval), s.grid);
+      whole = IntervalComplete(model, seg.interval,
+                               DecodeInto(relaxed, s.patched, seg.start, seg.firstMcu, {},
+                                          model.IntervalEnd(seg.interval), s.grid)) &&
+              whole;
     s.Keep(0, model.totalMcus);
-    drifted = s.UndoDrift(pass);
+    drifted = whole && s.UndoDrift(pass);
     if (!drifted && pass.Clean()) {
       s.run.why = "the scan decodes whole and no step of its colours stands out";
       return s.run;
@@ -466,11 +641,10 @@ SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes) {
   if (!drifted) {
     s.grid.Reset(model);
     s.kept.assign(static_cast<size_t>(model.totalMcus), 0);
-    const ZeroSpan zeros = FirstZeroRun(bytes, model.scanStart);
     if (model.restartInterval > 0)
-      s.WithRestarts(pass, report, zeros);
+      s.WithRestarts(pass, report, zeros, placeByEnd);
     else
-      s.WithoutRestarts(report, zeros);
+      s.WithoutRestarts(report, zeros, placeByEnd);
   }
   s.run.madeUp = RangesOf(s.kept);
   FillUnknown(model, s.kept, s.grid);
@@ -494,7 +668,8 @@ SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes) {
   if (s.run.newTables) {
     std::string names;
     for (const std::string& n : encoded.newTables) names += (names.empty() ? "" : ", ") + n;
-    s.run.steps.push_back("Huffman tables " + names + " written anew: made-up blocks need codes the file's lack");
+    s.run.steps.push_back("Huffman tables " + names +
+                          " written anew: made-up blocks need codes the file's lack");
   }
   s.run.bytes = std::move(encoded.bytes);
   s.run.result = SalvageResult::Salvaged;

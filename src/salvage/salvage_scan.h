@@ -42,8 +42,14 @@ struct SalvageRun {
 };
 
 // Salvages the scan of bytes (the whole file image the model was built from). A
-// function of its inputs: no window, no file system.
-SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes);
+// function of its inputs: no window, no file system. placeByEnd: the data's place in
+// the picture is not known from its start (headers grafted onto data that begins
+// somewhere in a scan): it is placed by its count of MCUs or intervals to the EOI.
+SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes, bool placeByEnd = false);
+
+// The model with no bound on DC values, for decoding from a point where the
+// predictors are not known.
+void RelaxDc(const ScanModel& model, ScanModel& relaxed);
 
 // The ranges of MCUs whose flag is 0.
 std::vector<McuRange> RangesOf(const std::vector<uint8_t>& known);

@@ -6,6 +6,7 @@
 
 #include "repair/repair_fixture.h"
 #include "salvage/baseline_encoder.h"
+#include "salvage/header_graft.h"
 #include "salvage/salvage_scan.h"
 #include "support/libjpeg_peer.h"
 
@@ -98,9 +99,9 @@ TEST(BaselineEncoder, WritesTheFileFromItsCoefficients) {
 struct SalvageCase {
   const char* name;
   int restartInterval;
-  enum Kind { Cut, CutWithEoi, Removed, Zeroed } kind;
+  enum Kind { Cut, CutWithEoi, Removed, Zeroed, HeaderZeroed } kind;
   int offset;  // from the scan's first byte, in thousandths of the scan data
-  int length;  // bytes removed or zeroed
+  int length;  // bytes removed or zeroed (HeaderZeroed: from the file's start)
 };
 
 class SalvageDamage : public ::testing::TestWithParam<SalvageCase> {};
@@ -117,10 +118,16 @@ TEST_P(SalvageDamage, KeepsEveryMcuItDoesNotMakeUp) {
       for (int k = 0; k < 3; ++k) {
         int sum = 0;
         for (int dy = -1; dy <= 1; ++dy)
-          for (int dx = -1; dx <= 1; ++dx) sum += grainy[(static_cast<size_t>(y + dy) * o.width + x + dx) * 3 + k];
+          for (int dx = -1; dx <= 1; ++dx)
+            sum += grainy[(static_cast<size_t>(y + dy) * o.width + x + dx) * 3 + k];
         pixels[(static_cast<size_t>(y) * o.width + x) * 3 + k] = static_cast<uint8_t>(sum / 9);
       }
   const std::vector<uint8_t> original = testing::EncodeJpeg(pixels, o);
+  // A photo of another scene from the same camera: the same headers.
+  const std::vector<uint8_t> reference =
+      testing::EncodeJpeg(testing::PhotoLikePixels(o.width, o.height, 3, 9), o);
+  AnalysedScan referenceScan;
+  ASSERT_TRUE(referenceScan.Load(reference));
   AnalysedScan scan;
   ASSERT_TRUE(scan.Load(original));
   const ScanModel& model = *scan.model;
@@ -136,21 +143,28 @@ TEST_P(SalvageDamage, KeepsEveryMcuItDoesNotMakeUp) {
       bytes.insert(bytes.end(), {0xFF, 0xD9});
       break;
     case SalvageCase::Removed:
-      bytes.erase(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + c.length));
+      bytes.erase(bytes.begin() + static_cast<ptrdiff_t>(at),
+                  bytes.begin() + static_cast<ptrdiff_t>(at + c.length));
       break;
     case SalvageCase::Zeroed:
-      std::fill(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + c.length), 0);
+      std::fill(bytes.begin() + static_cast<ptrdiff_t>(at),
+                bytes.begin() + static_cast<ptrdiff_t>(at + c.length), 0);
+      break;
+    case SalvageCase::HeaderZeroed:
+      std::fill(bytes.begin(), bytes.begin() + c.length, 0);
       break;
   }
-  const SalvageRun run = SalvageScan(model, bytes);
+  const SalvageRun run = c.kind == SalvageCase::HeaderZeroed
+                             ? SalvageWithReference(*referenceScan.model, reference, bytes)
+                             : SalvageScan(model, bytes);
   ASSERT_EQ(run.result, SalvageResult::Salvaged) << run.why;
   const testing::DecodedPicture expected = testing::DecodeWithLibjpeg(original);
   const testing::DecodedPicture got = testing::DecodeWithLibjpeg(run.bytes);
   ASSERT_TRUE(got.ok);
   ASSERT_EQ(got.width, expected.width);
   // Without restart markers the DC values after a lost span are found only from the
-  // rows around it, not yet exactly where the made-up rows lie between: the MCUs before
-  // the span are held to it.
+  // rows around it, not exactly where made-up rows lie between: the MCUs before the
+  // span are held to it.
   const int32_t end = c.restartInterval > 0 || c.kind == SalvageCase::Cut || c.kind == SalvageCase::CutWithEoi
                           ? model.totalMcus
                           : run.madeUp.front().first;
@@ -159,17 +173,28 @@ TEST_P(SalvageDamage, KeepsEveryMcuItDoesNotMakeUp) {
   // rows (the rest of its interval with restart markers).
   const int32_t made = MadeUpCount(run);
   EXPECT_GT(made, 0);
-  if (c.kind == SalvageCase::Removed || c.kind == SalvageCase::Zeroed) {
+  if (c.kind != SalvageCase::Cut && c.kind != SalvageCase::CutWithEoi) {
     EXPECT_LT(made, model.totalMcus / 4) << c.name;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, SalvageDamage,
-                         ::testing::Values(SalvageCase{"cut", 0, SalvageCase::Cut, 600, 0},
-                                           SalvageCase{"cut_with_eoi", 8, SalvageCase::CutWithEoi, 400, 0},
-                                           SalvageCase{"lost_with_restarts", 8, SalvageCase::Removed, 450, 1024},
-                                           SalvageCase{"zeroed_without_restarts", 0, SalvageCase::Zeroed, 300, 2048}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SalvageDamage,
+    ::testing::Values(SalvageCase{"cut", 0, SalvageCase::Cut, 600, 0},
+                      SalvageCase{"cut_with_eoi", 8, SalvageCase::CutWithEoi, 400, 0},
+                      SalvageCase{"lost_with_restarts", 8, SalvageCase::Removed, 450, 1024},
+                      SalvageCase{"zeroed_without_restarts", 0, SalvageCase::Zeroed, 300, 2048},
+                      // The decode finds its track again after the span and
+                      // runs to the EOI: the MCUs from the span on are not kept
+                      // where they decoded.
+                      SalvageCase{"lost_without_restarts", 0, SalvageCase::Removed, 500, 1500},
+                      // More than eight intervals lost: the markers' numbers
+                      // repeat, the count to the EOI places the rest.
+                      SalvageCase{"zeroed_many_intervals", 1, SalvageCase::Zeroed, 500, 1200},
+                      SalvageCase{"lost_many_intervals", 2, SalvageCase::Removed, 300, 2000},
+                      SalvageCase{"header_destroyed_with_restarts", 4, SalvageCase::HeaderZeroed, 0, 3000},
+                      SalvageCase{"header_destroyed", 0, SalvageCase::HeaderZeroed, 0, 3000}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A DC step over the rest of the picture (a difference coded with another value, the
 // code words whole) is shifted back: the picture is the undamaged one again.
@@ -179,15 +204,22 @@ TEST(SalvageDrift, ShiftsTheStepBack) {
   o.width = 320, o.height = 96;
   std::vector<uint8_t> pixels(static_cast<size_t>(o.width * o.height));
   for (int y = 0; y < o.height; ++y)
-    for (int x = 0; x < o.width; ++x) pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(40 + x / 3 + y);
+    for (int x = 0; x < o.width; ++x)
+      pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(40 + x / 3 + y);
   const std::vector<uint8_t> original = testing::EncodeJpeg(pixels, o);
+  // A photo of another scene from the same camera: the same headers.
+  const std::vector<uint8_t> reference =
+      testing::EncodeJpeg(testing::PhotoLikePixels(o.width, o.height, 3, 9), o);
+  AnalysedScan referenceScan;
+  ASSERT_TRUE(referenceScan.Load(reference));
   AnalysedScan scan;
   ASSERT_TRUE(scan.Load(original));
   const ScanModel& model = *scan.model;
   CoefficientGrid grid;
   ASSERT_EQ(DecodeGrid(model, original, grid), model.totalMcus);
   const int32_t from = model.totalMcus / 2 + 3;
-  for (int32_t m = from; m < model.totalMcus; ++m) grid.Block(m, 0)[0] = static_cast<int16_t>(grid.Block(m, 0)[0] + 48);
+  for (int32_t m = from; m < model.totalMcus; ++m)
+    grid.Block(m, 0)[0] = static_cast<int16_t>(grid.Block(m, 0)[0] + 48);
   EncodedFile damaged;
   std::string why;
   ASSERT_TRUE(EncodeBaseline(model, original, grid, damaged, why));
