@@ -68,8 +68,9 @@ struct ByteOverride {
   }
 };
 
-// What one trace reads: the file, the tables and the block plan, bit masks and
-// transform matrix of the last decode, and where to start.
+// What one trace reads: the file, the tables and the block plan and transform
+// matrix of the last decode, and where to start. The bits are taken most
+// significant first through the decoder's reader; bitMask is no longer read.
 struct TraceInputs {
   const FileImage& file;
   const Records& rec;  // sampling factors, ScanDataStart, Huffman and quantization stores
