@@ -58,7 +58,10 @@ class Tracer {
   bool GeometryFits() const;
   Step ResumeAfterDataFf(int32_t& position, int32_t bit);
   Step NextBit();
+  bool TakeWhole(Step& result);
+  const HuffmanLookup* Table();
   Step CodeBit();
+  Step OnCode(int run, int size);
   Step CompleteCoefficient();
   Step CompleteBlock();
   Step CompleteMcu();
@@ -142,9 +145,14 @@ TraceResult Tracer::Run() {
 
   reader_.Start(bytes_, position, bit, window_, in_.scanDataEnd);
   for (;;) {
-    if (const Step r = NextBit()) return *r;
-    if (readingCode_) {
-      if (const Step r = CodeBit()) return *r;
+    Step whole;
+    if (codeLength_ == 0 && TakeWhole(whole)) {
+      if (whole) return *whole;
+    } else {
+      if (const Step r = NextBit()) return *r;
+      if (readingCode_) {
+        if (const Step r = CodeBit()) return *r;
+      }
     }
     // A matched code of size 0 completes its coefficient without taking a bit.
     if (!readingCode_ && codeLength_ == extraBits_) {
@@ -202,20 +210,51 @@ Step Tracer::NextBit() {
   return kGoOn;
 }
 
-Step Tracer::CodeBit() {
-  const int32_t length = codeLength_;
-  if (length > 16) return TraceResult::Failure;
+// At the start of a code word or of its extra bits, when all of it is held before
+// any marker: takes it whole, exactly as the bit-by-bit walk would have collected it.
+// False (nothing taken) otherwise; the walk goes on bit by bit.
+bool Tracer::TakeWhole(Step& result) {
+  if (window_.bits < 32) reader_.Fill(window_);
+  if (!readingCode_) {
+    if (extraBits_ > 16 || extraBits_ > window_.bits) return false;
+    codeValue_ = static_cast<int32_t>(window_.Take(extraBits_));
+    codeLength_ = extraBits_;
+    result = kGoOn;
+    return true;
+  }
+  const HuffmanLookup* table = Table();
+  if (table == nullptr) return false;
+  const HuffmanLookup::Code code = table->Peek(window_.Peek16());
+  if (code.length == 0 || code.length > window_.bits) return false;
+  codeValue_ = static_cast<int32_t>(window_.Take(code.length));
+  codeLength_ = code.length;
+  result = OnCode(code.run, code.size);
+  return true;
+}
+
+// The table the next code word is looked up in, prepared when first used; null when
+// the block's selector names none.
+const HuffmanLookup* Tracer::Table() {
   const int16_t selector = coefficientClass_ == 0 ? in_.plan.Dc(blockIndex_) : in_.plan.Ac(blockIndex_);
-  if (selector < 0 || selector > 3) return TraceResult::Failure;
+  if (selector < 0 || selector > 3) return nullptr;
   std::optional<HuffmanLookup>& lookup = tables_->huffman[coefficientClass_][selector];
   if (!lookup) lookup.emplace().Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
-  const HuffmanLookup& table = *lookup;
-  // The first stored code of this length equal to the bits collected, if any.
-  const int k = table.Find(length, codeValue_);
-  if (k < 0) return kGoOn;
-  const int run = table.Run(length, k);
-  const int size = table.Size(length, k);
+  return &*lookup;
+}
 
+Step Tracer::CodeBit() {
+  if (codeLength_ > 16) return TraceResult::Failure;
+  const HuffmanLookup* table = Table();
+  if (table == nullptr) return TraceResult::Failure;
+  // The first stored code of this length equal to the bits collected, if any.
+  const int k = table->Find(codeLength_, codeValue_);
+  if (k < 0) return kGoOn;
+  return OnCode(table->Run(codeLength_, k), table->Size(codeLength_, k));
+}
+
+// A code word is complete: listed, then its run of zeros or its end of block.
+Step Tracer::OnCode(int run, int size) {
+  const int32_t length = codeLength_;
   if (listing_) {
     AppendBits(linePrefix_, static_cast<uint32_t>(codeValue_), length);
     linePrefix_.append(static_cast<size_t>(16 - length), ' ');
