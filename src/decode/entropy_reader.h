@@ -211,14 +211,15 @@ class EntropyReader {
   // The data bytes from segment start on lie at consecutive positions until the next
   // segment: one begins wherever the reader skips bytes (a stuffed 00, a marker).
   void NewSegment() {
-    Segment& s = segment_[segments_ & (kSegments - 1)];
-    s.firstByte = loaded_;
-    s.position = next_;
+    current_ = Segment{loaded_, next_};
+    segment_[segments_ & (kSegments - 1)] = current_;
     ++segments_;
   }
   // The position of data byte `index`, one of those held (at most nine bytes back,
-  // each in a segment of its own at worst).
+  // each in a segment of its own at worst). Mostly in the current segment: the
+  // sinks that want every symbol's position ask once per symbol.
   int64_t PositionOf(uint64_t index) const {
+    if (index >= current_.firstByte) return current_.position + static_cast<int64_t>(index - current_.firstByte);
     uint64_t i = segments_ - 1;
     while (i > 0 && segments_ - i < kSegments && segment_[i & (kSegments - 1)].firstByte > index) --i;
     const Segment& s = segment_[i & (kSegments - 1)];
@@ -239,6 +240,7 @@ class EntropyReader {
   int64_t marker_ = 0;
   uint64_t loaded_ = 0;    // data bytes loaded so far
   uint64_t segments_ = 0;  // segments begun so far
+  Segment current_;        // the last one begun
   std::array<Segment, kSegments> segment_{};
 };
 
