@@ -9,6 +9,7 @@
 // (see MarkerBytes). Nothing outside the bytes is ever read.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -66,6 +67,7 @@ class EntropyReader {
   void Start(const PatchedBytes& bytes, int64_t next, int skip, BitWindow& w, int64_t last = INT64_MAX) {
     bytes_ = bytes;
     last_ = last;
+    plainEnd_ = std::min(bytes.position, bytes.length) - 8;
     next_ = next;
     event_ = Event::kNone;
     loaded_ = 0;
@@ -110,8 +112,9 @@ class EntropyReader {
   // false (nothing loaded) otherwise.
   bool LoadPlainBytes(BitWindow& w) {
     const int n = (64 - w.bits) >> 3;
-    const uint8_t* p = nullptr;
-    if (next_ < 0 || next_ + n - 1 > last_ || bytes_.Run(next_, p) < 8) return false;
+    if (next_ < 0 || next_ + n - 1 > last_) return false;
+    const uint8_t* p = bytes_.data + next_;
+    if (next_ > plainEnd_ && bytes_.Run(next_, p) < 8) return false;
     uint64_t word;
     std::memcpy(&word, p, 8);
     word = __builtin_bswap64(word);  // the first byte in the top bits
@@ -234,6 +237,7 @@ class EntropyReader {
 
   PatchedBytes bytes_;
   int64_t last_ = INT64_MAX;
+  int64_t plainEnd_ = 0;  // the last position before the edit with 8 original bytes from it
   int64_t next_ = 0;  // position of the next byte to load
   Event event_ = Event::kNone;
   uint8_t code_ = 0;
