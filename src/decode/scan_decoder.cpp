@@ -30,8 +30,9 @@ ScanDecoder::ScanDecoder(const FileImage& file, const Records& rec, int32_t scan
     : tables_(tables),
       geometry_(geometry),
       decode_(decode),
-      pixels_(pixels),
-      loader_(file.bytes.data(), file.FileLength(), rec.scan.ScanDataStart, scanDataEnd) {
+      pixels_(pixels) {
+  reader_.Start(PatchedBytes(file.bytes.data(), file.FileLength()), rec.scan.ScanDataStart, 0, window_,
+                scanDataEnd);
   StartBlock();
 }
 
@@ -53,22 +54,22 @@ void ScanDecoder::StartBlock() {
 DecodeStatus ScanDecoder::Run() {
   for (;;) {
     if (window_.bits < kWholeCodeWord) {
-      loader_.Fill(window_);
+      reader_.Fill(window_);
       if (window_.bits == 0) {
-        switch (loader_.Pending()) {
-          case ScanBits::Event::kRestart:
-            // Drops the bits collected so far and the predictors, nothing else.
+        using Event = decltype(reader_)::Event;
+        switch (reader_.Pending()) {
+          case Event::kMarker:
+            if (!marker::IsRestartMarker(reader_.MarkerCode())) return DecodeStatus::ForeignMarker;
+            // RSTn drops the bits collected so far and the predictors, nothing else.
             codeValue_ = 0;
             codeLength_ = 0;
             dcPredictor_ = {0, 0, 0};
-            loader_.PassRestart();
+            reader_.PassMarker();
             continue;
-          case ScanBits::Event::kForeignMarker:
-            return DecodeStatus::ForeignMarker;
-          case ScanBits::Event::kOutsideFile:
+          case Event::kOutsideFile:
             return DecodeStatus::Failure;
-          case ScanBits::Event::kEnd:
-          case ScanBits::Event::kNone:
+          case Event::kEnd:
+          case Event::kNone:
             return DecodeStatus::Ok;
         }
       }
@@ -183,7 +184,7 @@ bool ScanDecoder::WholeCodeWords() {
   };
   for (;;) {
     if (w.bits < kWholeCodeWord) {
-      loader_.Fill(w);
+      reader_.Fill(w);
       if (w.bits < kWholeCodeWord) break;
     }
     const uint32_t firstBits = static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits));
@@ -308,7 +309,9 @@ bool ScanDecoder::CompleteMcu() {
   if (mcuRow_ > geometry_.McuRows) return false;
   McuStart& start = decode_.McuStarts.At(mcuColumn_, mcuRow_);
   for (int c = 0; c < 3; ++c) start.Dc[c] = dcPredictor_[c];
-  loader_.LastTaken(window_, start.BytePos, start.BitIndex);
+  const BitPos last = reader_.LastTaken(window_);
+  start.BytePos = static_cast<int32_t>(last >> 3);
+  start.BitIndex = static_cast<int32_t>(last & 7);
   return true;
 }
 

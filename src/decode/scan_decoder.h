@@ -16,10 +16,10 @@
 #include "analysis/file_image.h"
 #include "decode/decode_scan.h"
 #include "decode/decode_state.h"
+#include "decode/entropy_reader.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
 #include "decode/mcu_pipeline.h"
-#include "decode/scan_bits.h"
 #include "jpeg/records.h"
 
 namespace vorn {
@@ -69,7 +69,7 @@ class ScanDecoder {
   const McuGeometry geometry_;
   DecodeState& decode_;
   McuPipeline& pixels_;
-  ScanBits loader_;
+  EntropyReader<MarkerBytes::kFfIsData> reader_;
   BitWindow window_;
 
   int32_t codeValue_ = 0;

@@ -8,6 +8,7 @@
 #include "analysis/message_log.h"
 #include "decode/bit_rules.h"
 #include "decode/colour.h"
+#include "decode/entropy_reader.h"
 #include "decode/huffman_lookup.h"
 #include "decode/idct.h"
 #include "jpeg/marker_codes.h"
@@ -55,11 +56,12 @@ class Tracer {
 
  private:
   bool GeometryFits() const;
-  Step ResumeAfterDataFf();
-  Step LoadByte();
-  Step AfterFf();
-  Step ChangeByte();
+  Step ResumeAfterDataFf(int32_t& position, int32_t bit);
+  Step NextBit();
+  bool TakeWhole(Step& result);
+  const HuffmanLookup* Table();
   Step CodeBit();
+  Step OnCode(int run, int size);
   Step CompleteCoefficient();
   Step CompleteBlock();
   Step CompleteMcu();
@@ -73,8 +75,6 @@ class Tracer {
   void AddLine(const std::string& text);
   Step StartNextLine();
 
-  uint8_t ByteAt(int32_t p) const { return in_.trial.At(in_.file, p); }
-
   const TraceInputs& in_;
   std::unique_ptr<TraceTables> tables_;
   std::array<int32_t, 3>& mcuEnd_;
@@ -83,9 +83,9 @@ class Tracer {
   TraceListing* const listing_;
 
   int32_t h0_ = 0, v0_ = 0;
-  int32_t readPosition_ = 0;
-  int32_t bitIndex_ = 0;
-  uint8_t byte_ = 0;  // the byte at readPosition_, as the trial sees it
+  PatchedBytes bytes_;  // the file as the trial sees it
+  EntropyReader<MarkerBytes::kFfIsData> reader_;
+  BitWindow window_;
   int32_t codeValue_ = 0;
   int32_t codeLength_ = 0;
   bool readingCode_ = true;
@@ -126,35 +126,38 @@ TraceResult Tracer::Run() {
     if (!FitsInt16(in_.startDc[c])) return TraceResult::Failure;
     dcPredictor_[c] = in_.startDc[c];
   }
-  readPosition_ = in_.pointer.BytePos;
-  bitIndex_ = in_.pointer.BitIndex;
-  if (bitIndex_ < 0 || bitIndex_ > 7) return TraceResult::Failure;
+  const FileImage& file = in_.file;
+  bytes_ = in_.trial.position < 0 ? PatchedBytes(file.bytes.data(), file.FileLength())
+                                  : PatchedBytes(file.bytes.data(), file.FileLength(), in_.trial);
+  int32_t position = in_.pointer.BytePos;
+  const int32_t bit = in_.pointer.BitIndex;
+  if (bit < 0 || bit > 7) return TraceResult::Failure;
   if (listing_) {
     listing_->LOG.tag = "";
     ClearLog(listing_->LOG, listing_->analysis);
   }
-  if (const Step r = ResumeAfterDataFf()) return *r;
+  if (const Step r = ResumeAfterDataFf(position, bit)) return *r;
   if (listing_) {
-    linePrefix_ = PositionPrefix(readPosition_, bitIndex_);
-    lineAddress_ = readPosition_;
+    linePrefix_ = PositionPrefix(position, bit);
+    lineAddress_ = position;
     lineCount_ = 1;
   }
 
+  reader_.Start(bytes_, position, bit, window_, in_.scanDataEnd);
   for (;;) {
-    if (readPosition_ > in_.scanDataEnd) return TraceResult::EndOfData;
-    if (const Step r = LoadByte()) return *r;
-    for (; bitIndex_ < 8; ++bitIndex_) {
-      codeValue_ = 2 * codeValue_ + ((byte_ & in_.bitMask[bitIndex_]) != 0 ? 1 : 0);
-      ++codeLength_;
+    Step whole;
+    if (codeLength_ == 0 && TakeWhole(whole)) {
+      if (whole) return *whole;
+    } else {
+      if (const Step r = NextBit()) return *r;
       if (readingCode_) {
         if (const Step r = CodeBit()) return *r;
       }
-      // A matched code of size 0 completes its coefficient without taking a bit.
-      if (!readingCode_ && codeLength_ == extraBits_) {
-        if (const Step r = CompleteCoefficient()) return *r;
-      }
     }
-    if (const Step r = ChangeByte()) return *r;
+    // A matched code of size 0 completes its coefficient without taking a bit.
+    if (!readingCode_ && codeLength_ == extraBits_) {
+      if (const Step r = CompleteCoefficient()) return *r;
+    }
   }
 }
 
@@ -162,63 +165,96 @@ TraceResult Tracer::Run() {
 // follows a data FF. When the previous MCU ended on the last bit of a data FF, the
 // named byte is the stuffed 00 (or a marker), which the decoder never read as data:
 // the trace takes it up where the decoder did, after that byte.
-Step Tracer::ResumeAfterDataFf() {
-  const int32_t previous = readPosition_ - 1;
-  if (bitIndex_ != 0 || previous < in_.rec.scan.ScanDataStart || previous > in_.scanDataEnd ||
-      !in_.trial.Contains(in_.file, previous) || ByteAt(previous) != marker::kFill)
+Step Tracer::ResumeAfterDataFf(int32_t& position, int32_t bit) {
+  const int32_t previous = position - 1;
+  if (bit != 0 || previous < in_.rec.scan.ScanDataStart || previous > in_.scanDataEnd ||
+      !bytes_.Contains(previous) || bytes_.At(previous) != marker::kFill)
     return kGoOn;
-  readPosition_ = previous;
-  if (const Step r = AfterFf()) return r;
-  ++readPosition_;
-  return kGoOn;
-}
-
-Step Tracer::LoadByte() {
-  if (!in_.trial.Contains(in_.file, readPosition_)) return TraceResult::Failure;
-  byte_ = ByteAt(readPosition_);
-  return kGoOn;
-}
-
-// readPosition_ is on a data FF: looks at the byte after it and stays there.
-Step Tracer::AfterFf() {
-  ++readPosition_;
-  if (!in_.trial.Contains(in_.file, readPosition_)) return TraceResult::Failure;
-  const uint8_t next = ByteAt(readPosition_);
+  if (!bytes_.Contains(position)) return TraceResult::Failure;
+  const uint8_t next = bytes_.At(position);
+  ++position;
   if (next == marker::kStuffedZero) return kGoOn;
   if (marker::IsRestartMarker(next)) {
-    // RSTn: the collected bits are dropped, and the predictors restart from 0 as
-    // the encoder restarted them.
-    codeValue_ = 0;
-    codeLength_ = 0;
     dcPredictor_.fill(0);
     return kGoOn;
   }
   return TraceResult::ForeignMarker;
 }
 
-Step Tracer::ChangeByte() {
-  if (byte_ == marker::kFill) {
-    if (const Step r = AfterFf()) return r;
+// Appends the next bit to the code word or extra bits being collected, meeting the
+// markers before it as the decoder meets them.
+Step Tracer::NextBit() {
+  while (window_.bits == 0) {
+    reader_.Fill(window_);
+    if (window_.bits > 0) break;
+    using Event = decltype(reader_)::Event;
+    switch (reader_.Pending()) {
+      case Event::kMarker:
+        if (!marker::IsRestartMarker(reader_.MarkerCode())) return TraceResult::ForeignMarker;
+        // RSTn: the collected bits are dropped, and the predictors restart from 0 as
+        // the encoder restarted them.
+        codeValue_ = 0;
+        codeLength_ = 0;
+        dcPredictor_.fill(0);
+        reader_.PassMarker();
+        break;
+      case Event::kEnd:
+        return TraceResult::EndOfData;
+      case Event::kOutsideFile:
+      case Event::kNone:
+        return TraceResult::Failure;
+    }
   }
-  ++readPosition_;
-  bitIndex_ = 0;
+  codeValue_ = 2 * codeValue_ + static_cast<int32_t>(window_.Take(1));
+  ++codeLength_;
   return kGoOn;
 }
 
-Step Tracer::CodeBit() {
-  const int32_t length = codeLength_;
-  if (length > 16) return TraceResult::Failure;
+// At the start of a code word or of its extra bits, when all of it is held before
+// any marker: takes it whole, exactly as the bit-by-bit walk would have collected it.
+// False (nothing taken) otherwise; the walk goes on bit by bit.
+bool Tracer::TakeWhole(Step& result) {
+  if (window_.bits < 32) reader_.Fill(window_);
+  if (!readingCode_) {
+    if (extraBits_ > 16 || extraBits_ > window_.bits) return false;
+    codeValue_ = static_cast<int32_t>(window_.Take(extraBits_));
+    codeLength_ = extraBits_;
+    result = kGoOn;
+    return true;
+  }
+  const HuffmanLookup* table = Table();
+  if (table == nullptr) return false;
+  const HuffmanLookup::Code code = table->Peek(window_.Peek16());
+  if (code.length == 0 || code.length > window_.bits) return false;
+  codeValue_ = static_cast<int32_t>(window_.Take(code.length));
+  codeLength_ = code.length;
+  result = OnCode(code.run, code.size);
+  return true;
+}
+
+// The table the next code word is looked up in, prepared when first used; null when
+// the block's selector names none.
+const HuffmanLookup* Tracer::Table() {
   const int16_t selector = coefficientClass_ == 0 ? in_.plan.Dc(blockIndex_) : in_.plan.Ac(blockIndex_);
-  if (selector < 0 || selector > 3) return TraceResult::Failure;
+  if (selector < 0 || selector > 3) return nullptr;
   std::optional<HuffmanLookup>& lookup = tables_->huffman[coefficientClass_][selector];
   if (!lookup) lookup.emplace().Build(in_.rec.huff.HuffTable[coefficientClass_][selector]);
-  const HuffmanLookup& table = *lookup;
-  // The first stored code of this length equal to the bits collected, if any.
-  const int k = table.Find(length, codeValue_);
-  if (k < 0) return kGoOn;
-  const int run = table.Run(length, k);
-  const int size = table.Size(length, k);
+  return &*lookup;
+}
 
+Step Tracer::CodeBit() {
+  if (codeLength_ > 16) return TraceResult::Failure;
+  const HuffmanLookup* table = Table();
+  if (table == nullptr) return TraceResult::Failure;
+  // The first stored code of this length equal to the bits collected, if any.
+  const int k = table->Find(codeLength_, codeValue_);
+  if (k < 0) return kGoOn;
+  return OnCode(table->Run(codeLength_, k), table->Size(codeLength_, k));
+}
+
+// A code word is complete: listed, then its run of zeros or its end of block.
+Step Tracer::OnCode(int run, int size) {
+  const int32_t length = codeLength_;
   if (listing_) {
     AppendBits(linePrefix_, static_cast<uint32_t>(codeValue_), length);
     linePrefix_.append(static_cast<size_t>(16 - length), ' ');
@@ -300,7 +336,7 @@ Step Tracer::CompleteMcu() {
   if (!ConvertMcu(samples_, h0_, v0_, out)) return TraceResult::Failure;
   if (mcuCount_ == lastMcu_) return TraceResult::Done;
   if (mcuCount_ > 2) return TraceResult::Failure;  // McuEnd holds MCUs 0..2 only
-  mcuEnd_[mcuCount_] = readPosition_;
+  mcuEnd_[mcuCount_] = static_cast<int32_t>(reader_.LastTaken(window_) >> 3);
   ++mcuCount_;
   return kGoOn;
 }
@@ -312,8 +348,9 @@ void Tracer::AddLine(const std::string& text) {
 // The next line begins at the bit after the current one, without looking ahead
 // for stuffed bytes or markers.
 Step Tracer::StartNextLine() {
-  int32_t p = readPosition_;
-  int32_t b = bitIndex_ + 1;
+  const BitPos last = reader_.LastTaken(window_);
+  int32_t p = static_cast<int32_t>(last >> 3);
+  int32_t b = static_cast<int32_t>(last & 7) + 1;
   if (b == 8) {
     b = 0;
     ++p;

@@ -1,5 +1,7 @@
-// The scan tracer's kernel: re-decodes consecutive MCUs bit by bit from a chosen
-// bit of the scan, with everything it reads passed in. The single-bit search runs
+// The scan tracer's kernel: re-decodes consecutive MCUs from a chosen bit of the
+// scan as the decoder's bit-serial machine does (whole code words where they are
+// held before any marker, bit by bit near one), listing every code word at its bit
+// position, with everything it reads passed in. The single-bit search runs
 // it hundreds of times per search, so a trace never copies the file image, and
 // with listing off it allocates nothing but its prepared tables.
 #pragma once
@@ -68,8 +70,9 @@ struct ByteOverride {
   }
 };
 
-// What one trace reads: the file, the tables and the block plan, bit masks and
-// transform matrix of the last decode, and where to start.
+// What one trace reads: the file, the tables and the block plan and transform
+// matrix of the last decode, and where to start. The bits are taken most
+// significant first through the decoder's reader; bitMask is no longer read.
 struct TraceInputs {
   const FileImage& file;
   const Records& rec;  // sampling factors, ScanDataStart, Huffman and quantization stores

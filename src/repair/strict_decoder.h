@@ -14,147 +14,20 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "analysis/zigzag.h"
 #include "decode/bit_rules.h"
-#include "decode/scan_bits.h"
+#include "decode/entropy_reader.h"
 #include "jpeg/marker_codes.h"
 #include "repair/scan_edit.h"
 #include "repair/scan_model.h"
 
 namespace vorn {
 
-// A bit of the file as one number: byte * 8 + bit index (0 = most significant).
-using BitPos = int64_t;
-inline BitPos MakeBitPos(int64_t byte, int bit) {
-  return byte * 8 + bit;
-}
-
-// Reads the data bytes of a patched file into a BitWindow: a data FF is followed by
-// a stuffed 00, which is skipped; any other byte after an FF makes that FF a marker,
-// at which loading stops until the caller passes it.
-class PatchedBits {
- public:
-  enum class Event : uint8_t { kNone, kMarker, kOutsideFile };
-
-  // Starts at bit `skip` of the data byte at logical position `next`; w is emptied.
-  void Start(const PatchedBytes& bytes, int64_t next, int skip, BitWindow& w) {
-    src_ = bytes;
-    next_ = next;
-    event_ = Event::kNone;
-    loaded_ = 0;
-    w = BitWindow{};
-    Fill(w);
-    if (skip > 0 && w.bits >= skip) w.Take(skip);
-  }
-
-  void Fill(BitWindow& w) {
-    while (w.bits <= 56 && event_ == Event::kNone)
-      if (!LoadPlainBytes(w)) LoadByte(w);
-  }
-  Event Pending() const { return event_; }
-  int64_t MarkerPosition() const { return next_; }  // the marker's FF
-  uint8_t MarkerCode() const { return marker_; }
-  // Goes on loading after the marker.
-  void PassMarker() {
-    next_ += 2;
-    event_ = Event::kNone;
-  }
-
-  // The last bit taken from w (at least one must have been taken).
-  BitPos LastTaken(const BitWindow& w) const {
-    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
-    return MakeBitPos(positions_[((taken - 1) >> 3) & 15], static_cast<int>((taken - 1) & 7));
-  }
-  // The next bit w would give.
-  BitPos NextBit(const BitWindow& w) const {
-    const uint64_t taken = loaded_ * 8 - static_cast<uint64_t>(w.bits);
-    if ((taken >> 3) >= loaded_) return MakeBitPos(next_, 0);
-    return MakeBitPos(positions_[(taken >> 3) & 15], static_cast<int>(taken & 7));
-  }
-  const PatchedBytes& Bytes() const { return src_; }
-
- private:
-  bool LoadPlainBytes(BitWindow& w) {
-    const int n = (64 - w.bits) >> 3;
-    const uint8_t* p = nullptr;
-    if (next_ < 0 || src_.Run(next_, p) < 8) return false;
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    word = __builtin_bswap64(word);
-    const uint64_t keep = n == 8 ? ~uint64_t{0} : ~(~uint64_t{0} >> (8 * n));
-    const uint64_t inverse = ~word | ~keep;
-    constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
-    if (((inverse - kOnes) & ~inverse & kHighs) != 0) return false;  // an FF among them
-    w.buffer |= (word & keep) >> w.bits;
-    w.bits += 8 * n;
-    for (int i = 0; i < n; ++i) positions_[(loaded_ + i) & 15] = next_ + i;
-    loaded_ += n;
-    next_ += n;
-    return true;
-  }
-
-  void LoadByte(BitWindow& w) {
-    if (!src_.Contains(next_)) {
-      event_ = Event::kOutsideFile;
-      return;
-    }
-    const uint8_t b = src_.At(next_);
-    if (b == marker::kFill) {
-      const int64_t last = LastFill(next_);
-      if (!src_.Contains(last + 1)) {
-        event_ = Event::kOutsideFile;
-        return;
-      }
-      const uint8_t code = src_.At(last + 1);
-      if (last > next_ || code != marker::kStuffedZero) {
-        // Fill bytes FF before a marker belong to it: the marker is the run's last FF
-        // and the code after it. A run that ends in a stuffed 00 is no marker, and
-        // nothing an encoder writes: its second FF is a foreign marker code.
-        if (code == marker::kStuffedZero) {
-          marker_ = marker::kFill;
-        } else {
-          next_ = last;
-          marker_ = code;
-        }
-        event_ = Event::kMarker;
-        return;
-      }
-    }
-    positions_[loaded_ & 15] = next_;
-    ++loaded_;
-    w.buffer |= static_cast<uint64_t>(b) << (56 - w.bits);
-    w.bits += 8;
-    next_ += b == marker::kFill ? 2 : 1;
-  }
-
-  // The last FF of the run of FF bytes from i on, read in contiguous stretches, as a
-  // run of fill bytes may be as long as the file.
-  int64_t LastFill(int64_t i) const {
-    for (;;) {
-      const uint8_t* run = nullptr;
-      const int64_t n = src_.Run(i + 1, run);
-      if (n <= 0) {
-        if (!src_.Contains(i + 1) || src_.At(i + 1) != marker::kFill) return i;
-        ++i;
-        continue;
-      }
-      int64_t k = 0;
-      while (k < n && run[k] == marker::kFill) ++k;
-      i += k;
-      if (k < n) return i;
-    }
-  }
-
-  PatchedBytes src_;
-  int64_t next_ = 0;
-  Event event_ = Event::kNone;
-  uint8_t marker_ = 0;
-  uint64_t loaded_ = 0;
-  std::array<int64_t, 16> positions_{};
-};
+// Reads the data bytes of a patched file: a data FF is followed by a stuffed 00,
+// which is skipped; fill FFs before a marker and the marker's FF are no data.
+using PatchedBits = EntropyReader<MarkerBytes::kFillBeforeMarker>;
 
 // Where a decode stands between two symbols: enough to resume it there.
 struct ScanPoint {
@@ -214,8 +87,7 @@ class StrictDecoder {
   // boundary, MCU `limit` would begin, the data fails or the sink stops it.
   template <class Sink>
   DecodeStop Run(const PatchedBytes& bytes, const ScanPoint& start, int32_t limit, Sink& sink) {
-    const int64_t byte = start.next >> 3;
-    reader_.Start(bytes, byte, static_cast<int>(start.next & 7), w_);
+    reader_.Start(bytes, start.next >> 3, static_cast<int>(start.next & 7), w_);
     return Continue(start, limit, sink);
   }
 
@@ -256,6 +128,7 @@ inline DecodeStop StrictDecoder::ShortOfBits(int32_t mcu) const {
       s.kind = StopKind::BadCode;
       break;
     case PatchedBits::Event::kOutsideFile:
+    case PatchedBits::Event::kEnd:  // no last byte is set: the end of the file is the end
       s.kind = StopKind::EndOfFile;
       break;
     case PatchedBits::Event::kMarker:
@@ -330,12 +203,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
         for (int c = 0; c < 3; ++c) p.dc[c] = static_cast<int16_t>(dc[c]);
         sink.OnSymbol(p);
       }
-      const uint32_t peek = w.Peek16();
-      HuffmanLookup::Code code;
-      if (const uint32_t e = table->ShortEntry(peek >> (16 - HuffmanLookup::kPeekBits)))
-        code = HuffmanLookup::Unpack(e);
-      else
-        code = table->PeekLong(peek);
+      const HuffmanLookup::Code code = table->Peek(w.Peek16());
       if (code.length == 0 || code.length > w.bits) {
         w_ = w;
         return fail(ShortOfBits(mcu));
