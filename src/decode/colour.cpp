@@ -50,7 +50,7 @@ struct Segment {
   const int32_t* luma;
   const int32_t* cb;
   const int32_t* cr;
-  int n;
+  int pixels;  // samples across the segment: 8, fewer at the right edge
 };
 inline Segment SegmentOf(const SampleBlocks& samples, int h0, int v0, int i, int segment, int width) {
   const int o = h0 * v0, chroma = (i / v0) * 8 + segment * (8 / h0);
@@ -148,8 +148,8 @@ __attribute__((target("avx512f"), optimize("fp-contract=off"))) void ConvertRows
   for (int i = 0; i < height; ++i, out += step)
     for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
       const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
-      if (g.n < 8) {
-        ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.n, out + segment * 8);
+      if (g.pixels < 8) {
+        ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.pixels, out + segment * 8);
         continue;
       }
       _mm256_storeu_si256(
@@ -164,7 +164,7 @@ __attribute__((target("avx2"))) void ConvertRowsAvx2(const SampleBlocks& samples
   for (int i = 0; i < height; ++i, out += step)
     for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
       const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
-      ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.n, out + segment * 8);
+      ConvertSegmentAvx2(g.luma, g.cb, g.cr, h0, g.pixels, out + segment * 8);
     }
 }
 #endif
@@ -180,7 +180,7 @@ void ConvertMcuRows(const SampleBlocks& samples, int32_t h0, int32_t v0, int hei
   for (int i = 0; i < height; ++i, out += step)
     for (int segment = 0; segment < h0 && segment * 8 < width; ++segment) {
       const Segment g = SegmentOf(samples, h0, v0, i, segment, width);
-      ConvertSegmentScalar(g.luma, g.cb, g.cr, h0, 0, g.n, out + segment * 8);
+      ConvertSegmentScalar(g.luma, g.cb, g.cr, h0, 0, g.pixels, out + segment * 8);
     }
 }
 

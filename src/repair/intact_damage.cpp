@@ -112,7 +112,7 @@ std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std
 // One block edge of a component: 4r for each sample pair across it (see PairGain)
 // and the hypotheses that split it.
 struct Edge {
-  std::array<int16_t, 8> r{};
+  std::array<int16_t, 8> residuals{};  // 4r of each sample pair across the edge
   int8_t count = 0;
   // Hypotheses (block indices) in [lo[k], hi[k]] move side[k] alone: +1 the
   // bottom or right block, -1 the top or left one.
@@ -158,7 +158,7 @@ std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vecto
           Edge e;
           const int32_t x = x0 + 8;
           for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++e.count)
-            e.r[static_cast<size_t>(e.count)] =
+            e.residuals[static_cast<size_t>(e.count)] =
                 static_cast<int16_t>(4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y),
                                                   planes.At(c, x, y), planes.At(c, x + 1, y)));
           if (e.count > 0) add(here, right, e);
@@ -171,7 +171,7 @@ std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vecto
           Edge e;
           const int32_t y = y0 + 8;
           for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++e.count)
-            e.r[static_cast<size_t>(e.count)] =
+            e.residuals[static_cast<size_t>(e.count)] =
                 static_cast<int16_t>(4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1),
                                                   planes.At(c, x, y), planes.At(c, x, y + 1)));
           if (e.count > 0) add(here, below, e);
@@ -191,7 +191,7 @@ void StepGains(const std::vector<Edge>& edges, int32_t move, std::vector<int64_t
     for (int k = 0; k < e.ranges; ++k) {
       int64_t g = 0;
       const int32_t signedMove = move * e.side[static_cast<size_t>(k)];
-      for (int p = 0; p < e.count; ++p) g += PairGain(e.r[static_cast<size_t>(p)], signedMove);
+      for (int p = 0; p < e.count; ++p) g += PairGain(e.residuals[static_cast<size_t>(p)], signedMove);
       gain[static_cast<size_t>(e.lo[static_cast<size_t>(k)])] += g;
       gain[static_cast<size_t>(e.hi[static_cast<size_t>(k)]) + 1] -= g;
     }
