@@ -140,7 +140,6 @@ void SALVAGE_Click(AppState& app) {
   bool repairable = false;
   {
     const std::unique_ptr<window::ProgressBox> box = app.dialogs.OpenProgress(kSalvaging);
-    // The exact repair first: where it restores the file, salvage must not stand in.
     SearchControl control;
     control.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     control.cancel = &cancel;
@@ -149,11 +148,10 @@ void SALVAGE_Click(AppState& app) {
       box->Advance(0.9 * fraction);
       if (box->Cancelled()) cancel = true;
     };
-    std::vector<uint8_t> copy(app.file.bytes.begin(), app.file.bytes.end());
-    const RepairRun repair = RepairScan(*model, copy, 4, control);
-    if (cancel || box->Cancelled() || repair.result == RepairResult::Cancelled) return;
-    repairable = repair.result == RepairResult::Repaired;
-    if (!repairable) run = SalvageScan(*model, app.file.bytes);
+    SalvageAttempt attempt = SalvageUnlessRepairable(*model, app.file.bytes, control);
+    if (cancel || box->Cancelled() || attempt.repair == RepairResult::Cancelled) return;
+    repairable = attempt.repair == RepairResult::Repaired;
+    run = std::move(attempt.run);
   }
   if (repairable) {
     app.Message(kRepairable);

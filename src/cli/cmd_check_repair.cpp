@@ -314,6 +314,14 @@ int Cores() {
 // More workers than this are not started, whatever --jobs asks.
 constexpr int32_t kMaxJobs = 256;
 
+// The keys every command that writes OUT ends its JSON with: "output", "written",
+// "write_error".
+std::string WrittenJson(bool written, const std::string& output, const std::string& notWritten) {
+  return ",\"output\":" + (written ? Json(output) : std::string("null")) + ",\"written\":" +
+         (written ? "true" : "false") +
+         ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
+}
+
 }  // namespace
 
 int RunCheck(std::vector<std::string> args) {
@@ -464,9 +472,7 @@ int RunRepair(std::vector<std::string> args) {
   if (json) {
     std::string line = "{\"file\":" + Json(path) + ",\"result\":\"" + text + "\",\"edits\":[";
     for (size_t i = 0; i < applied.size(); ++i) line += (i ? "," : "") + Json(EditNotation(applied[i]));
-    line += "],\"output\":" + (written ? Json(output) : std::string("null"));
-    line += std::string(",\"written\":") + (written ? "true" : "false");
-    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
+    line += "]" + WrittenJson(written, output, notWritten);
     line += ",\"trailing_bytes\":" + TrailingJson(prepared.trailing);
     std::cout << line << (timedOut ? ",\"time_limit_reached\":true}" : "}") << '\n';
   } else {
@@ -569,14 +575,13 @@ int RunSalvage(std::vector<std::string> args) {
     SearchControl control;
     control.deadline = Deadline::After(DefaultTimeLimit(static_cast<int64_t>(bytes.size())), false);
     control.threads = Threads();
-    std::vector<uint8_t> trial = bytes;
-    const RepairRun repair = RepairScan(*prepared.model, trial, 4, control);
-    if (repair.result == RepairResult::Clean) {
+    SalvageAttempt attempt = SalvageUnlessRepairable(*prepared.model, bytes, control);
+    if (attempt.repair == RepairResult::Clean) {
       text = "clean";
-    } else if (repair.result == RepairResult::Repaired) {
+    } else if (attempt.repair == RepairResult::Repaired) {
       text = "not salvaged (repair restores it exactly)";
     } else {
-      salvage = SalvageScan(*prepared.model, bytes);
+      salvage = std::move(attempt.run);
       if (salvage.result == SalvageResult::Clean) text = "clean";
       if (salvage.result == SalvageResult::Salvaged) text = "salvaged";
       if (salvage.result == SalvageResult::NotSalvaged)
@@ -594,9 +599,7 @@ int RunSalvage(std::vector<std::string> args) {
     line += ",\"steps\":[";
     for (size_t i = 0; i < salvage.steps.size(); ++i) line += (i ? "," : "") + Json(salvage.steps[i]);
     line += std::string("],\"new_tables\":") + (salvage.newTables ? "true" : "false");
-    line += ",\"output\":" + (written ? Json(output) : std::string("null"));
-    line += std::string(",\"written\":") + (written ? "true" : "false");
-    line += ",\"write_error\":" + (notWritten.empty() ? std::string("null") : Json(notWritten));
+    line += WrittenJson(written, output, notWritten);
     std::cout << line << "}\n";
   } else {
     for (const std::string& step : salvage.steps) std::cout << step << '\n';

@@ -713,4 +713,13 @@ SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes, b
   return s.run;
 }
 
+SalvageAttempt SalvageUnlessRepairable(const ScanModel& model, std::span<const uint8_t> bytes,
+                                       const SearchControl& control) {
+  SalvageAttempt attempt;
+  std::vector<uint8_t> trial(bytes.begin(), bytes.end());
+  attempt.repair = RepairScan(model, trial, 4, control).result;
+  if (attempt.repair == RepairResult::NotRepaired) attempt.run = SalvageScan(model, bytes);
+  return attempt;
+}
+
 }  // namespace vorn

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "repair/repair_scan.h"
 #include "repair/scan_model.h"
 
 namespace vorn {
@@ -46,6 +47,17 @@ struct SalvageRun {
 // the picture is not known from its start (headers grafted onto data that begins
 // somewhere in a scan): it is placed by its count of MCUs or intervals to the EOI.
 SalvageRun SalvageScan(const ScanModel& model, std::span<const uint8_t> bytes, bool placeByEnd = false);
+
+// Salvage as the commands run it: the exact repair first (at most four edits, under
+// control), and the salvage only where that repair ends NotRepaired — it never stands
+// in for a repair that restores the file. repair: how the repair ended; run: the
+// salvage, NotSalvaged (why empty) when it was not attempted.
+struct SalvageAttempt {
+  RepairResult repair = RepairResult::NotRepaired;
+  SalvageRun run;
+};
+SalvageAttempt SalvageUnlessRepairable(const ScanModel& model, std::span<const uint8_t> bytes,
+                                       const SearchControl& control);
 
 // The model with no bound on DC values, for decoding from a point where the
 // predictors are not known.
