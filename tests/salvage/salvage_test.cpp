@@ -207,11 +207,6 @@ TEST(SalvageDrift, ShiftsTheStepBack) {
     for (int x = 0; x < o.width; ++x)
       pixels[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(40 + x / 3 + y);
   const std::vector<uint8_t> original = testing::EncodeJpeg(pixels, o);
-  // A photo of another scene from the same camera: the same headers.
-  const std::vector<uint8_t> reference =
-      testing::EncodeJpeg(testing::PhotoLikePixels(o.width, o.height, 3, 9), o);
-  AnalysedScan referenceScan;
-  ASSERT_TRUE(referenceScan.Load(reference));
   AnalysedScan scan;
   ASSERT_TRUE(scan.Load(original));
   const ScanModel& model = *scan.model;
