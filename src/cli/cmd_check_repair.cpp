@@ -50,6 +50,25 @@ struct Prepared {
   int64_t trailing = -1;
 };
 
+// The class of edit whose own margin a calibrated choice is fitted for.
+const char* EvidenceKind(EditKind kind) {
+  switch (kind) {
+    case EditKind::SetBit:
+    case EditKind::ClearBit:
+      return "bit";
+    case EditKind::Remove:
+      return "remove";
+    case EditKind::RestoreStuffing:
+      return "stuffing";
+    case EditKind::Replace:
+      return "replace";
+    case EditKind::Insert:
+      return "insert";
+    default:
+      return "marker";
+  }
+}
+
 // A valid file the decoder does not read: another frame type than baseline, a frame
 // header beyond the decoder's limits (its analysis stopped there with stopMessage),
 // or a first scan that holds fewer components than the frame (one scan a component).
@@ -451,7 +470,8 @@ int RunRepair(std::vector<std::string> args) {
     progress.Clear();
     for (size_t i = 0; i < run.evidence.size(); ++i) {
       const ChoiceEvidence& e = run.evidence[i];
-      std::cerr << "evidence: " << EditNotation(run.applied[i]) << " lone=" << e.lone
+      std::cerr << "evidence: " << EditNotation(run.applied[i]) << " kind=" << EvidenceKind(run.applied[i].kind)
+                << " lone=" << e.lone
                 << " other=" << e.otherWindow << " unweighed=" << e.unweighed << " margins=";
       for (size_t k = 0; k < e.margins.size(); ++k)
         std::cerr << (k ? "," : "") << e.margins[k].votes << '/' << e.margins[k].levels;

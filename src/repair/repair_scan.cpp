@@ -53,11 +53,16 @@ bool Outfits(const RatedMcus& a, const RatedMcus& b) {
   return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
 }
 
-// Whether the choice a stands against the rival b: calibrating, always, with the
-// margin recorded.
-bool StandsAgainst(const RatedMcus& a, const RatedMcus& b, ChoiceEvidence* evidence) {
-  if (evidence == nullptr) return Outfits(a, b);
-  evidence->Against(FitVotes(a, b), LargestDifference(a, b));
+// Whether the choice a (an edit of kind) stands against the rival b: calibrating,
+// always, with the margin recorded.
+bool StandsAgainst(EditKind kind, const RatedMcus& a, const RatedMcus& b, ChoiceEvidence* evidence) {
+  const double votes = FitVotes(a, b);
+  const int32_t levels = LargestDifference(a, b);
+  if (evidence == nullptr) {
+    const RequiredMargin need = MarginFor(kind);
+    return votes >= need.votes && levels >= need.levels;
+  }
+  evidence->Against(votes, levels);
   return true;
 }
 
@@ -81,7 +86,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
-    if (!StandsAgainst(own, rival, evidence)) return false;
+    if (!StandsAgainst(chosen.kind, own, rival, evidence)) return false;
   }
   return true;
 }
@@ -220,6 +225,30 @@ void ChoiceEvidence::Against(double votes, int32_t levels) {
   margins.push_back({votes, levels});
 }
 
+RequiredMargin MarginFor(EditKind kind) {
+  // Fitted on 2,748 damaged copies of 24 photos of four encoders (1,811 visibly
+  // damaged), every best-fitting edit taken and its margins recorded: one margin for
+  // all kinds (4 votes, 12 levels) wrote 515 repairs, 2 of them another picture, and
+  // restored 28.1 % of the visible damage; these wrote 622, 1 of them another
+  // picture, and restored 33.7 %. A best-fitting bit or removed byte was the
+  // original's in nine cases of ten, a replaced or inserted byte in one of five.
+  switch (kind) {
+    case EditKind::SetBit:
+    case EditKind::ClearBit:
+      return {1, 0};
+    case EditKind::Remove:
+      return {1, 4};
+    case EditKind::RestoreStuffing:
+      return {1, 0};
+    case EditKind::Replace:
+      return {4, 4};
+    case EditKind::Insert:
+      return {12, 12};
+    default:
+      return {kClearVotes, kDistinctLevels};
+  }
+}
+
 std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
                                      ChoiceEvidence* evidence) {
   const bool syntaxIntact = report.syntaxIntact;
@@ -258,11 +287,11 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   for (const VerifiedEdit& other : search.verified) {
     if (other.rated.hash == choice->rated.hash) continue;
     if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
-    if (!StandsAgainst(choice->rated, other.rated, evidence)) return std::nullopt;
+    if (!StandsAgainst(choice->edit.kind, choice->rated, other.rated, evidence)) return std::nullopt;
   }
   if (syntaxIntact) {
     if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;
-    if (!StandsAgainst(choice->rated, search.null, evidence)) return std::nullopt;
+    if (!StandsAgainst(choice->edit.kind, choice->rated, search.null, evidence)) return std::nullopt;
   }
   return choice->edit;
 }

@@ -51,8 +51,19 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice = nullptr, ChoiceEvidence* evidence = nullptr);
 
+// What a chosen edit must fit better than each rival that gives another picture by:
+// FitVotes at least `votes`, and some sample `levels` apart or more. The fewer ways
+// an edit of its kind has to make a scan whole (one byte removed: one; a bit: eight
+// a byte; a value inserted or replaced: 256), the less a chance rival can outfit it,
+// so the smaller the margin it needs.
+struct RequiredMargin {
+  double votes = 0;
+  int32_t levels = 0;
+};
+RequiredMargin MarginFor(EditKind kind);
+
 // The edit to apply for the damage that report tells of: the best-fitting verified edit,
-// when it fits clearly better than every verified edit that gives another picture,
+// when it fits clearly better (MarginFor) than every verified edit that gives another picture,
 // and, where the scan decoded without it, clearly better than the file as it is.
 // None otherwise. The edits the search left out of the whole-run rating
 // (search.leftOut) are weighed by SearchRepairs, which can decode them.

@@ -87,7 +87,7 @@ std::vector<DamageCase> Cases() {
       {"grey", Damage::Flip, 234, 7, ""},
       {"420", Damage::Overwrite, 528, 2, ""},
       {"444-rst3", Damage::Overwrite, 528, 224, ""},
-      {"420", Damage::Remove, 150, 0, ""},
+      {"420", Damage::Remove, 757, 0, ""},
       {"420", Damage::Insert, 73, 52, ""},
       {"422", Damage::Insert, 87, 145, ""},
       {"grey", Damage::Insert, 353, 88, ""},
@@ -96,7 +96,7 @@ std::vector<DamageCase> Cases() {
       {"grey", Damage::LostStuffing, 1249, 0, ""},
       {"422", Damage::Flip, 484, 3, ""},
       {"422", Damage::Overwrite, 40, 77, ""},
-      {"444-rst3", Damage::Remove, 736, 0, ""},
+      {"444-rst3", Damage::Remove, 361, 0, ""},
       {"444-rst3", Damage::Insert, 185, 90, ""},
       // A byte between a data FF and its stuffed 00: it reads as a marker.
       {"444-rst3", Damage::Insert, 1823, 0x37, ""},
@@ -211,34 +211,45 @@ RatedMcus Rating(uint64_t hash, std::vector<int16_t> steps, std::vector<uint8_t>
   return r;
 }
 
-// The best-fitting edit is taken only when it fits clearly better (four votes) and
-// visibly differs (twelve levels somewhere) from every other verified picture; one
+// The best-fitting edit is taken only when it fits clearly better and visibly
+// differs from every other verified picture, by margins that depend on its kind; one
 // bit is taken over a value of its byte that changes it and more only while at most
 // three values of that byte look alike. Each threshold with a case on either side.
 TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
-  const RatedMcus best = Rating(1, {0, 0, 0, 0, 0}, {100, 100});
   struct Case {
-    const char* what;
-    std::vector<int16_t> rivalSteps;
-    uint8_t rivalSample;
+    ScanEdit edit;
+    int wholeVotes;     // steps of 0 against 1000: a vote each
+    int16_t lastStep;   // 0 against 24: nine tenths of a vote; against 3, an eighth
+    int levels;         // the largest sample difference
     bool taken;
   };
+  const ScanEdit bit = ScanEdit::Bit(900, 3, 0x41), removed = ScanEdit::RemoveByte(900, 0x41);
+  const ScanEdit replaced = ScanEdit::ReplaceByte(900, 0x6A, 0xF9), inserted = ScanEdit::InsertByte(900, 0xA0);
+  const ScanEdit stuffing = ScanEdit::Stuffing(900), marker = ScanEdit::Marker(900, 0xC4);
   const std::vector<Case> cases = {
-      {"3.9 votes", {1000, 1000, 1000, 24, 0}, 140, false},
-      {"4.1 votes", {1000, 1000, 1000, 1000, 3}, 140, true},
-      {"11 levels apart", {1000, 1000, 1000, 1000, 1000}, 111, false},
-      {"12 levels apart", {1000, 1000, 1000, 1000, 1000}, 112, true},
+      {bit, 0, 24, 64, false},        {bit, 1, 3, 64, true},          {bit, 1, 3, 1, true},
+      {stuffing, 0, 24, 64, false},   {stuffing, 1, 3, 1, true},      {removed, 0, 24, 64, false},
+      {removed, 1, 3, 64, true},      {removed, 13, 3, 3, false},     {removed, 13, 3, 4, true},
+      {replaced, 3, 24, 64, false},   {replaced, 4, 3, 64, true},     {replaced, 13, 3, 3, false},
+      {replaced, 13, 3, 4, true},     {inserted, 11, 24, 64, false},  {inserted, 12, 3, 64, true},
+      {inserted, 13, 3, 11, false},   {inserted, 13, 3, 12, true},    {marker, 3, 24, 64, false},
+      {marker, 4, 3, 64, true},       {marker, 13, 3, 11, false},     {marker, 13, 3, 12, true},
   };
   DamageReport report;
   report.health = ScanHealth::Damaged;
   report.syntaxIntact = false;
   for (const Case& c : cases) {
+    std::vector<int16_t> rivalSteps(static_cast<size_t>(c.wholeVotes), 1000);
+    rivalSteps.push_back(c.lastStep);
+    const RatedMcus chosen = Rating(1, std::vector<int16_t>(rivalSteps.size(), 0), {100, 100});
     SearchResult search;
-    search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0xF9), best});
-    search.verified.push_back({ScanEdit::InsertByte(904, 0xA0), Rating(2, c.rivalSteps, {100, c.rivalSample})});
-    const std::optional<ScanEdit> chosen = ChooseRepair(search, report);
-    EXPECT_EQ(chosen.has_value(), c.taken) << c.what;
+    search.verified.push_back({c.edit, chosen});
+    search.verified.push_back({ScanEdit::InsertByte(904, 0xA0),
+                               Rating(2, rivalSteps, {100, static_cast<uint8_t>(100 + c.levels)})});
+    EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken)
+        << EditNotation(c.edit) << " " << c.wholeVotes << "+" << c.lastStep << " votes, " << c.levels << " levels";
   }
+  const RatedMcus best = Rating(1, {0, 0, 0, 0, 0}, {100, 100});
   // The bit 0x40 of byte 900 against values of that byte with that bit cleared: the
   // best-fitting is one of them, and each looks like the bit's picture.
   for (const int lookAlikes : {3, 4}) {
