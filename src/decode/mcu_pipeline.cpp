@@ -76,11 +76,11 @@ McuPipeline::~McuPipeline() {
   Finish();
 }
 
-void McuPipeline::BlockDone(uint64_t zigZag) {
+void McuPipeline::BlockDone(uint64_t zigZag, int values) {
   int32_t* entry = Block();
   entry[0] = static_cast<int32_t>(static_cast<uint32_t>(zigZag));
   entry[1] = static_cast<int32_t>(static_cast<uint32_t>(zigZag >> 32));
-  batch_->words += 3 + static_cast<size_t>(std::popcount(zigZag));
+  batch_->words += 3 + static_cast<size_t>(values);
 }
 
 void McuPipeline::BlockTransformed(const SampleBlock& samples) {

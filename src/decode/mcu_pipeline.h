@@ -45,8 +45,9 @@ class McuPipeline {
   // coefficients that are not 0 (or may be), in zig-zag order. Room for 64 values.
   int32_t* Block() { return filling_ + batch_->words; }
   // The block is complete: zigZag has bit p set for each zig-zag position 1..63
-  // whose value it wrote, and its transform bound is within 32 bits.
-  void BlockDone(uint64_t zigZag);
+  // whose value it wrote (`values` of them), and its transform bound is within 32
+  // bits.
+  void BlockDone(uint64_t zigZag, int values);
   // The block is complete and transformed already (its bound needed the checked
   // product): these samples take the place of its coefficients.
   void BlockTransformed(const SampleBlock& samples);
