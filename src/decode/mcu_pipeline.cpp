@@ -105,19 +105,9 @@ void McuPipeline::ConvertBatch(uint32_t slot) {
         from = values + 64;
         continue;
       }
-      const int32_t dc = from[2];
-      natural_[0] = dc;
-      uint64_t nonZero = dc != 0 ? 1 : 0;
-      for (uint64_t rest = zigZag; rest != 0; rest &= rest - 1) {
-        const int k = kNaturalOrder[std::countr_zero(rest)];
-        natural_[k] = *values++;
-        nonZero |= uint64_t{1} << k;
-      }
-      from = values;
-      // Bound 0: the decoder found the block's bound within 32 bits, so the
-      // unchecked product gives exactly the checked one's samples.
-      TransformNatural(kernel_, natural_, nonZero, 0, samples_[b]);
-      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
+      // The decoder found the block's bound within 32 bits, so the unchecked product
+      // gives exactly the checked one's samples.
+      from = values + TransformPacked(kernel_, from[2], zigZag, values, samples_[b]);
     }
     StoreMcuPixelsInRange(pixels_, frame_.FrameWidth, frame_.FrameHeight, samples_, s.h, s.v, column, row);
     if (++column >= geometry_.McusPerRow) {

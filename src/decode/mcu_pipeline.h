@@ -83,7 +83,6 @@ class McuPipeline {
   int32_t* filling_ = nullptr;  // the slot being filled
   Batch* batch_ = nullptr;      // its batch
   SampleBlocks samples_{};
-  std::array<int32_t, 64> natural_{};  // the converting side's block, all zero between blocks
 
   // Threaded mode: batches published and converted so far (published_ carries
   // kFinished once no more will come). The decoder fills slot published % slots.
