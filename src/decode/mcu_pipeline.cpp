@@ -64,7 +64,12 @@ McuPipeline::McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const Fra
     }
   }
   if (!worker_.joinable()) {
-    slotWords_ = mcuWords;
+    // One thread converts a batch at a time as well: the Huffman decoding and the
+    // transform then each run long enough to keep their code and tables in the
+    // caches. A small picture gets a slot of its own size.
+    const int64_t mcus = int64_t{geometry_.McusPerRow} * (int64_t{geometry_.McuRows} + 1);
+    slotWords_ = std::min<size_t>(kSlotWords, mcuWords * static_cast<size_t>(std::max<int64_t>(mcus, 1)));
+    slotWords_ = std::max(slotWords_, mcuWords);
     ring_.resize(slotWords_);
     batches_.resize(1);
   }
@@ -122,13 +127,14 @@ void McuPipeline::McuComplete(int32_t column, int32_t row) {
     batch_->column = column;
     batch_->row = row;
   }
+  // Room for one more MCU of the largest blocks, or the batch goes.
+  if (slotWords_ - batch_->words >= kMostWords * static_cast<size_t>(blocksPerMcu_)) return;
   if (!worker_.joinable()) {
     ConvertBatch(0);
     *batch_ = Batch{};
     return;
   }
-  // Room for one more MCU of the largest blocks, or the batch goes.
-  if (slotWords_ - batch_->words < kMostWords * static_cast<size_t>(blocksPerMcu_)) Publish();
+  Publish();
 }
 
 // Hands the batch being filled to the worker and waits for a free slot to fill next.
@@ -159,7 +165,11 @@ void McuPipeline::Work() {
 void McuPipeline::Finish() {
   if (finished_) return;
   finished_ = true;
-  if (!worker_.joinable()) return;
+  if (!worker_.joinable()) {
+    if (batch_->mcus > 0) ConvertBatch(0);
+    *batch_ = Batch{};
+    return;
+  }
   uint32_t published = published_.load(std::memory_order_relaxed);
   if (batch_->mcus > 0) ++published;  // the last, partly filled batch
   published_.store(published | kFinished, std::memory_order_release);
