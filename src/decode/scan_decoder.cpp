@@ -184,7 +184,11 @@ bool ScanDecoder::WholeCodeWords() {
   };
   for (;;) {
     if (w.bits < kWholeCodeWord) {
-      reader_.Fill(w);
+      // Filled through a copy: w itself never has its address taken, so that it
+      // stays in registers.
+      BitWindow filled = w;
+      reader_.Fill(filled);
+      w = filled;
       if (w.bits < kWholeCodeWord) break;
     }
     if (const int32_t e = table->ValueEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kValueBits)))) {
