@@ -197,8 +197,8 @@ __attribute__((target("avx2"))) bool BuildChromaTerms(const int32_t* cb, const i
     _mm_store_si128(reinterpret_cast<__m128i*>(t.blue + j),
                     RoundedTerm(_mm256_mul_pd(_mm256_set1_pd(1.772), b), unsafe));
     // y - Pb - Pr = y - (Pb + Pr): the negated rounding of the sum.
-    const __m256d sum = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(0.34414), b),
-                                      _mm256_mul_pd(_mm256_set1_pd(0.71414), r));
+    const __m256d sum =
+        _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(0.34414), b), _mm256_mul_pd(_mm256_set1_pd(0.71414), r));
     _mm_store_si128(reinterpret_cast<__m128i*>(t.green + j),
                     _mm_sub_epi32(_mm_setzero_si128(), RoundedTerm(sum, unsafe)));
   }
@@ -207,8 +207,9 @@ __attribute__((target("avx2"))) bool BuildChromaTerms(const int32_t* cb, const i
 
 // Eight chroma terms from four, each twice.
 __attribute__((target("avx2"))) inline __m256i Doubled(const int32_t* p) {
-  return _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p))),
-                                     _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+  return _mm256_permutevar8x32_epi32(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
 }
 
 __attribute__((target("avx2"))) inline __m256i Limited(__m256i v) {

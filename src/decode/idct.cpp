@@ -157,10 +157,8 @@ constexpr uint64_t ZigZagClass(int uOdd, int vOdd) {
 
 // QuarterSums over packed values: those of the positions of zigZag, in zig-zag
 // order, the one of position p at the count of positions below it.
-__attribute__((target("avx2,popcnt,bmi,bmi2"))) inline Quarter PackedQuarterSums(const int32_t* quarters,
-                                                                               const int32_t* values,
-                                                                               uint64_t zigZag,
-                                                                               uint64_t positions, Quarter q) {
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) inline Quarter PackedQuarterSums(
+    const int32_t* quarters, const int32_t* values, uint64_t zigZag, uint64_t positions, Quarter q) {
   for (uint64_t rest = zigZag & positions; rest != 0; rest &= rest - 1) {
     const unsigned p = static_cast<unsigned>(__builtin_ctzll(rest));
     const __m256i c = _mm256_set1_epi32(values[__builtin_popcountll(_bzhi_u64(zigZag, p))]);
@@ -174,9 +172,9 @@ __attribute__((target("avx2,popcnt,bmi,bmi2"))) inline Quarter PackedQuarterSums
 // MirroredProductAvx2 straight from the packed block, without gathering the
 // natural order first; returns the count of values.
 __attribute__((target("avx2,popcnt,bmi,bmi2"))) int PackedMirroredProductAvx2(const int32_t* quarters,
-                                                                             int32_t dc, uint64_t zigZag,
-                                                                             const int32_t* values,
-                                                                             int32_t* samples) {
+                                                                              int32_t dc, uint64_t zigZag,
+                                                                              const int32_t* values,
+                                                                              int32_t* samples) {
   const __m256i c = _mm256_set1_epi32(dc);
   const __m256i* dcWeights = reinterpret_cast<const __m256i*>(quarters);
   const Quarter dcSums{_mm256_mullo_epi32(c, _mm256_load_si256(dcWeights)),

@@ -191,7 +191,8 @@ bool ScanDecoder::WholeCodeWords() {
       w = filled;
       if (w.bits < kWholeCodeWord) break;
     }
-    if (const int32_t e = table->ValueEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kValueBits)))) {
+    if (const int32_t e =
+            table->ValueEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kValueBits)))) {
       // A short code word and its value in one lookup.
       w.Take(e & 0xFF);
       if (cls == 0) {

@@ -88,9 +88,9 @@ DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t
   // Both ways of converting the MCUs, each into stores that still hold another
   // picture: every pixel and entry the decode does not reach must end as zero.
   // The last row runs the plain kernels that a processor without vector units gets.
-  const std::pair<DecodeThreads, SimdLevel> modes[] = {
-      {DecodeThreads::Two, SimdLevel::Avx512}, {DecodeThreads::One, SimdLevel::Avx512},
-      {DecodeThreads::One, SimdLevel::Plain}};
+  const std::pair<DecodeThreads, SimdLevel> modes[] = {{DecodeThreads::Two, SimdLevel::Avx512},
+                                                       {DecodeThreads::One, SimdLevel::Avx512},
+                                                       {DecodeThreads::One, SimdLevel::Plain}};
   for (const auto& [threads, simd] : modes) {
     fast = FreshDecodeState(rec);
     FillWithLeftovers(fast);
