@@ -37,13 +37,16 @@ const Picture& Photo(int layout) {
   return pictures.emplace(layout, std::move(p)).first->second;
 }
 
+// Arguments: the layout, and 1 for the one-thread decode (the transform beside
+// the Huffman decoding on one core), 0 for the automatic choice.
 void BM_DecodeScan(benchmark::State& state) {
   const Picture& p = Photo(static_cast<int>(state.range(0)));
+  const auto threads = state.range(1) == 1 ? vorn::DecodeThreads::One : vorn::DecodeThreads::Automatic;
   auto decode = std::make_unique<vorn::DecodeState>();
   for (auto _ : state) {
     vorn::testing::CreateDecodeStores(p.analysed.rec, *decode);
     const vorn::DecodeStatus status =
-        vorn::DecodeScan(p.analysed.file, p.analysed.rec, p.analysed.scanDataEnd, *decode);
+        vorn::DecodeScan(p.analysed.file, p.analysed.rec, p.analysed.scanDataEnd, *decode, threads);
     if (status != vorn::DecodeStatus::Ok) state.SkipWithError("decode failed");
     benchmark::DoNotOptimize(decode->ImagePixels.data());
   }
@@ -59,7 +62,13 @@ void BM_Libjpeg(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_DecodeScan)->Arg(420)->Arg(444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_DecodeScan)
+    ->Args({420, 0})
+    ->Args({444, 0})
+    ->Args({420, 1})
+    ->Args({444, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_Libjpeg)->Arg(420)->Arg(444)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace

@@ -159,6 +159,84 @@ __attribute__((target("avx512f"), optimize("fp-contract=off"))) void ConvertRows
 }
 #pragma GCC diagnostic pop
 
+// Chroma shared by two pixels across (4:2:2, 4:2:0) is converted once: per chroma
+// pair, the integers dR, dG, dB with
+//   nearbyint(y + 1.402 r) = y + dR,  nearbyint((y - 0.34414 b) - 0.71414 r) = y + dG,
+//   nearbyint(y + 1.772 b) = y + dB
+// for every luma y, each term the double of the formula. With |y| <= 32767 and
+// chroma - 128 within 16 bits every sum stays below 2^17, so each double operation
+// is off by at most 2^-36, and the exact sum lies within 2^-34 of y + P, where P is
+// the product (for green the double sum of the two products, rounded once more).
+// When P lies more than 2^-30 from a half-integer, rounding y + P and its doubles
+// gives y + nearbyint(P); a pair with P nearer a half (1.402 x 250 is exactly 350.5
+// as a double, and then the parity of y decides) leaves the MCU to the pixel-wise
+// doubles. The pixels are then integer sums, eight at a time.
+struct ChromaTerms {
+  alignas(32) int32_t red[64];
+  alignas(32) int32_t green[64];
+  alignas(32) int32_t blue[64];
+};
+
+// nearbyint(p) as 32-bit integers, and in `unsafe` all ones for a lane whose p lies
+// within 2^-30 of a half-integer.
+__attribute__((target("avx2"))) inline __m128i RoundedTerm(__m256d p, __m256d& unsafe) {
+  const __m256d rounded = _mm256_round_pd(p, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+  const __m256d distance = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_sub_pd(p, rounded));
+  unsafe = _mm256_or_pd(unsafe, _mm256_cmp_pd(distance, _mm256_set1_pd(0.5 - 0x1p-30), _CMP_GE_OQ));
+  return _mm256_cvtpd_epi32(rounded);
+}
+
+// The terms of the 64 chroma pairs of an MCU's chroma blocks; false when one of them
+// is too near a half.
+__attribute__((target("avx2"))) bool BuildChromaTerms(const int32_t* cb, const int32_t* cr, ChromaTerms& t) {
+  __m256d unsafe = _mm256_setzero_pd();
+  for (int j = 0; j < 64; j += 4) {
+    const __m256d b = LoadAvx2(cb + j, 128), r = LoadAvx2(cr + j, 128);
+    _mm_store_si128(reinterpret_cast<__m128i*>(t.red + j),
+                    RoundedTerm(_mm256_mul_pd(_mm256_set1_pd(1.402), r), unsafe));
+    _mm_store_si128(reinterpret_cast<__m128i*>(t.blue + j),
+                    RoundedTerm(_mm256_mul_pd(_mm256_set1_pd(1.772), b), unsafe));
+    // y - Pb - Pr = y - (Pb + Pr): the negated rounding of the sum.
+    const __m256d sum =
+        _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(0.34414), b), _mm256_mul_pd(_mm256_set1_pd(0.71414), r));
+    _mm_store_si128(reinterpret_cast<__m128i*>(t.green + j),
+                    _mm_sub_epi32(_mm_setzero_si128(), RoundedTerm(sum, unsafe)));
+  }
+  return _mm256_movemask_pd(unsafe) == 0;
+}
+
+// Eight chroma terms from four, each twice.
+__attribute__((target("avx2"))) inline __m256i Doubled(const int32_t* p) {
+  return _mm256_permutevar8x32_epi32(
+      _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
+}
+
+__attribute__((target("avx2"))) inline __m256i Limited(__m256i v) {
+  return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+}
+
+// Rows 0 .. height - 1 of an MCU with h0 = 2, all 16 pixels across, row i at
+// out + i * step; false (nothing written) when a chroma pair needs the doubles.
+__attribute__((target("avx2"))) bool ConvertUpsampledRowsAvx2(const SampleBlocks& samples, int v0, int height,
+                                                              uint32_t* out, ptrdiff_t step) {
+  ChromaTerms t;
+  if (!BuildChromaTerms(samples[2 * v0].data(), samples[2 * v0 + 1].data(), t)) return false;
+  for (int i = 0; i < height; ++i, out += step)
+    for (int segment = 0; segment < 2; ++segment) {
+      const int32_t* luma = samples[(i / 8) * 2 + segment].data() + (i % 8) * 8;
+      const int chroma = (i / v0) * 8 + segment * 4;
+      const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(luma));
+      const __m256i red = Limited(_mm256_add_epi32(y, Doubled(t.red + chroma)));
+      const __m256i green = Limited(_mm256_add_epi32(y, Doubled(t.green + chroma)));
+      const __m256i blue = Limited(_mm256_add_epi32(y, Doubled(t.blue + chroma)));
+      _mm256_storeu_si256(
+          reinterpret_cast<__m256i*>(out + segment * 8),
+          _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(green, 8)), blue));
+    }
+  return true;
+}
+
 __attribute__((target("avx2"))) void ConvertRowsAvx2(const SampleBlocks& samples, int h0, int v0, int height,
                                                      int width, uint32_t* out, ptrdiff_t step) {
   for (int i = 0; i < height; ++i, out += step)
@@ -174,6 +252,7 @@ __attribute__((target("avx2"))) void ConvertRowsAvx2(const SampleBlocks& samples
 void ConvertMcuRows(const SampleBlocks& samples, int32_t h0, int32_t v0, int height, int width, uint32_t* out,
                     ptrdiff_t step) {
 #if VORN_X86
+  if (h0 == 2 && width == 16 && HasAvx2() && ConvertUpsampledRowsAvx2(samples, v0, height, out, step)) return;
   if (HasAvx512()) return ConvertRowsAvx512(samples, h0, v0, height, width, out, step);
   if (HasAvx2()) return ConvertRowsAvx2(samples, h0, v0, height, width, out, step);
 #endif

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "decode/block_plan.h"
@@ -29,10 +31,20 @@ bool StoresFit(const FrameRecord& frame, const McuGeometry& geometry, const Deco
 // would cost more to start than it saves.
 constexpr int64_t kMcusForTwoThreads = 4096;
 
+// VORN_THREADS=1 in the environment keeps the automatic choice to one thread: for
+// measuring the decoder on one core, and for a machine whose other cores are busy.
+bool OneThreadAsked() {
+  static const bool one = [] {
+    const char* value = std::getenv("VORN_THREADS");
+    return value != nullptr && std::string_view(value) == "1";
+  }();
+  return one;
+}
+
 bool UseTwoThreads(DecodeThreads threads, const McuGeometry& geometry) {
   if (threads != DecodeThreads::Automatic) return threads == DecodeThreads::Two;
   return int64_t{geometry.McusPerRow} * geometry.McuRows >= kMcusForTwoThreads &&
-         std::thread::hardware_concurrency() > 1;
+         std::thread::hardware_concurrency() > 1 && !OneThreadAsked();
 }
 
 // What the decode did not reach ends as in stores created all zero: the pixels of
@@ -66,7 +78,7 @@ void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixT
       if (selector >= 0 && selector <= 3) {
         if (!built[cls][selector]) {
           tables.huffman[cls][selector].Build(rec.huff.HuffTable[cls][selector]);
-          if (cls == 1) tables.huffman[cls][selector].BuildValues();
+          tables.huffman[cls][selector].BuildValues(cls == 1);
         }
         built[cls][selector] = true;
         table = &tables.huffman[cls][selector];

@@ -42,13 +42,19 @@ void HuffmanLookup::Build(const HuffCodeTable& table) {
   }
 }
 
-void HuffmanLookup::BuildValues() {
+void HuffmanLookup::BuildValues(bool ac) {
+  constexpr int kSpare = 16 - kValueBits;
   for (uint32_t prefix = 0; prefix < values_.size(); ++prefix) {
     values_[prefix] = 0;
-    if (fast_[prefix] == 0) continue;
-    const Code c = Unpack(fast_[prefix]);
-    if (c.size == 0 || c.length + c.size > kPeekBits) continue;
-    const uint32_t bits = (prefix >> (kPeekBits - c.length - c.size)) & ((1u << c.size) - 1);
+    // The code word the search stops at, when its bits all lie in the prefix.
+    const Code c = Peek(prefix << kSpare);
+    if (c.length == 0 || c.length + c.size > kValueBits) continue;
+    if (ac && c.run == 0 && c.size == 0) {
+      values_[prefix] = kEndOfBlock | c.length;
+      continue;
+    }
+    if (ac ? c.size == 0 : c.run != 0) continue;
+    const uint32_t bits = (prefix >> (kValueBits - c.length - c.size)) & ((1u << c.size) - 1);
     values_[prefix] = (c.length + c.size) | c.run << 8 |
                       static_cast<int32_t>(static_cast<uint32_t>(ExtendSign(bits, c.size)) << 16);
   }

@@ -59,18 +59,22 @@ class HuffmanLookup {
   }
   Code PeekLong(uint32_t window) const;
 
-  // For the decoder's inner loop: per kPeekBits-bit prefix that holds a whole code
-  // word with a run and a size of at least 1 and that many extra bits, the entry
-  // length + size | run << 8 | value << 16 (the extra bits' value, sign extended, in
-  // the top 16 bits); 0 otherwise. Built by BuildValues (after Build).
-  void BuildValues();
+  // For the decoder's inner loop, per kValueBits-bit prefix that holds a whole code
+  // word and all its extra bits: the bits to take (length + size) | run << 8 |
+  // value << 16 (the extra bits' value, sign extended, in the top 16 bits), or
+  // kEndOfBlock | length for an AC end of block; 0 otherwise (a longer code word or
+  // value, an AC code word of size 0 other than the end of block, a DC code word
+  // with a run). Built by BuildValues (after Build), for one class.
+  static constexpr int kValueBits = 11;
+  static constexpr int32_t kEndOfBlock = 1 << 15;
+  void BuildValues(bool ac);
   int32_t ValueEntry(uint32_t firstBits) const { return values_[firstBits]; }
 
  private:
   // Entry per 9-bit prefix: length | run << 8 | size << 16 | k << 24; 0 = no code of
   // up to 9 bits is a prefix of it.
   std::array<uint32_t, 1 << kPeekBits> fast_{};
-  std::array<int32_t, 1 << kPeekBits> values_{};
+  std::array<int32_t, 1 << kValueBits> values_{};
   std::array<int32_t, 16> count_{};
   std::array<int32_t, 16> first_{};      // code of k = 0 when the length is contiguous
   std::array<bool, 16> contiguous_{};    // code[k] == code[0] + k for every k

@@ -146,6 +146,50 @@ __attribute__((target("avx2"))) void MirroredProductAvx2(const int32_t* quarters
   MirrorRows(s00.bottom, s10.bottom, s01.bottom, s11.bottom, sum + 2 * 8, sum + 5 * 8);  // 2, 3 and 5, 4
   LevelSamplesAvx2(sum, samples);
 }
+
+// The zig-zag positions whose natural coefficient is of parity class (uOdd, vOdd).
+constexpr uint64_t ZigZagClass(int uOdd, int vOdd) {
+  uint64_t mask = 0;
+  for (int p = 0; p < 64; ++p)
+    if ((ParityClass(uOdd, vOdd) >> kNaturalOrder[p]) & 1) mask |= uint64_t{1} << p;
+  return mask;
+}
+
+// QuarterSums over packed values: those of the positions of zigZag, in zig-zag
+// order, the one of position p at the count of positions below it.
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) inline Quarter PackedQuarterSums(
+    const int32_t* quarters, const int32_t* values, uint64_t zigZag, uint64_t positions, Quarter q) {
+  for (uint64_t rest = zigZag & positions; rest != 0; rest &= rest - 1) {
+    const unsigned p = static_cast<unsigned>(__builtin_ctzll(rest));
+    const __m256i c = _mm256_set1_epi32(values[__builtin_popcountll(_bzhi_u64(zigZag, p))]);
+    const __m256i* weights = reinterpret_cast<const __m256i*>(quarters + kNaturalOrder[p] * 16);
+    q.top = _mm256_add_epi32(q.top, _mm256_mullo_epi32(c, _mm256_load_si256(weights)));
+    q.bottom = _mm256_add_epi32(q.bottom, _mm256_mullo_epi32(c, _mm256_load_si256(weights + 1)));
+  }
+  return q;
+}
+
+// MirroredProductAvx2 straight from the packed block, without gathering the
+// natural order first; returns the count of values.
+__attribute__((target("avx2,popcnt,bmi,bmi2"))) int PackedMirroredProductAvx2(const int32_t* quarters,
+                                                                              int32_t dc, uint64_t zigZag,
+                                                                              const int32_t* values,
+                                                                              int32_t* samples) {
+  const __m256i c = _mm256_set1_epi32(dc);
+  const __m256i* dcWeights = reinterpret_cast<const __m256i*>(quarters);
+  const Quarter dcSums{_mm256_mullo_epi32(c, _mm256_load_si256(dcWeights)),
+                       _mm256_mullo_epi32(c, _mm256_load_si256(dcWeights + 1))};
+  const Quarter zero{_mm256_setzero_si256(), _mm256_setzero_si256()};
+  const Quarter s00 = PackedQuarterSums(quarters, values, zigZag, ZigZagClass(0, 0), dcSums);
+  const Quarter s10 = PackedQuarterSums(quarters, values, zigZag, ZigZagClass(1, 0), zero);
+  const Quarter s01 = PackedQuarterSums(quarters, values, zigZag, ZigZagClass(0, 1), zero);
+  const Quarter s11 = PackedQuarterSums(quarters, values, zigZag, ZigZagClass(1, 1), zero);
+  alignas(32) int32_t sum[64];
+  MirrorRows(s00.top, s10.top, s01.top, s11.top, sum + 0 * 8, sum + 7 * 8);
+  MirrorRows(s00.bottom, s10.bottom, s01.bottom, s11.bottom, sum + 2 * 8, sum + 5 * 8);
+  LevelSamplesAvx2(sum, samples);
+  return __builtin_popcountll(zigZag);
+}
 #endif
 
 void UncheckedProduct(const IdctKernel& kernel, const int32_t* natural, uint64_t nonZero, int32_t* samples) {
@@ -216,6 +260,25 @@ bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& n
   }
   UncheckedProduct(kernel, natural.data(), nonZero, samples.data());
   return true;
+}
+
+int TransformPacked(const IdctKernel& kernel, int32_t dc, uint64_t zigZag, const int32_t* values,
+                    SampleBlock& samples) {
+#if VORN_X86
+  if (kernel.mirrored && (zigZag != 0 || !kernel.flatColumn0) && HasAvx2())
+    return PackedMirroredProductAvx2(kernel.quarters.data(), dc, zigZag, values, samples.data());
+#endif
+  std::array<int32_t, 64> natural{};
+  natural[0] = dc;
+  uint64_t nonZero = dc != 0 ? 1 : 0;
+  int count = 0;
+  for (uint64_t rest = zigZag; rest != 0; rest &= rest - 1, ++count) {
+    const int k = kNaturalOrder[std::countr_zero(rest)];
+    natural[k] = values[count];
+    nonZero |= uint64_t{1} << k;
+  }
+  TransformNatural(kernel, natural, nonZero, 0, samples);
+  return count;
 }
 
 bool InverseTransformBlock(const IdctKernel& kernel, std::array<int32_t, 64>& coefficients,

@@ -58,4 +58,10 @@ bool InverseTransformBlock(const IdctKernel& kernel, std::array<int32_t, 64>& co
 bool TransformNatural(const IdctKernel& kernel, const std::array<int32_t, 64>& natural, uint64_t nonZero,
                       int64_t bound, SampleBlock& samples);
 
+// TransformNatural for a block as the decoder packs it: dc (natural position 0)
+// and, in zig-zag order, the values of the positions 1..63 set in zigZag (values of
+// 0 allowed), with the bound within 32 bits. Returns the count of values read.
+int TransformPacked(const IdctKernel& kernel, int32_t dc, uint64_t zigZag, const int32_t* values,
+                    SampleBlock& samples);
+
 }  // namespace vorn

@@ -64,7 +64,12 @@ McuPipeline::McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const Fra
     }
   }
   if (!worker_.joinable()) {
-    slotWords_ = mcuWords;
+    // One thread converts a batch at a time as well: the Huffman decoding and the
+    // transform then each run long enough to keep their code and tables in the
+    // caches. A small picture gets a slot of its own size.
+    const int64_t mcus = int64_t{geometry_.McusPerRow} * (int64_t{geometry_.McuRows} + 1);
+    slotWords_ = std::min<size_t>(kSlotWords, mcuWords * static_cast<size_t>(std::max<int64_t>(mcus, 1)));
+    slotWords_ = std::max(slotWords_, mcuWords);
     ring_.resize(slotWords_);
     batches_.resize(1);
   }
@@ -76,11 +81,11 @@ McuPipeline::~McuPipeline() {
   Finish();
 }
 
-void McuPipeline::BlockDone(uint64_t zigZag) {
+void McuPipeline::BlockDone(uint64_t zigZag, int values) {
   int32_t* entry = Block();
   entry[0] = static_cast<int32_t>(static_cast<uint32_t>(zigZag));
   entry[1] = static_cast<int32_t>(static_cast<uint32_t>(zigZag >> 32));
-  batch_->words += 3 + static_cast<size_t>(std::popcount(zigZag));
+  batch_->words += 3 + static_cast<size_t>(values);
 }
 
 void McuPipeline::BlockTransformed(const SampleBlock& samples) {
@@ -105,19 +110,9 @@ void McuPipeline::ConvertBatch(uint32_t slot) {
         from = values + 64;
         continue;
       }
-      const int32_t dc = from[2];
-      natural_[0] = dc;
-      uint64_t nonZero = dc != 0 ? 1 : 0;
-      for (uint64_t rest = zigZag; rest != 0; rest &= rest - 1) {
-        const int k = kNaturalOrder[std::countr_zero(rest)];
-        natural_[k] = *values++;
-        nonZero |= uint64_t{1} << k;
-      }
-      from = values;
-      // Bound 0: the decoder found the block's bound within 32 bits, so the
-      // unchecked product gives exactly the checked one's samples.
-      TransformNatural(kernel_, natural_, nonZero, 0, samples_[b]);
-      for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) natural_[std::countr_zero(rest)] = 0;
+      // The decoder found the block's bound within 32 bits, so the unchecked product
+      // gives exactly the checked one's samples.
+      from = values + TransformPacked(kernel_, from[2], zigZag, values, samples_[b]);
     }
     StoreMcuPixelsInRange(pixels_, frame_.FrameWidth, frame_.FrameHeight, samples_, s.h, s.v, column, row);
     if (++column >= geometry_.McusPerRow) {
@@ -132,13 +127,14 @@ void McuPipeline::McuComplete(int32_t column, int32_t row) {
     batch_->column = column;
     batch_->row = row;
   }
+  // Room for one more MCU of the largest blocks, or the batch goes.
+  if (slotWords_ - batch_->words >= kMostWords * static_cast<size_t>(blocksPerMcu_)) return;
   if (!worker_.joinable()) {
     ConvertBatch(0);
     *batch_ = Batch{};
     return;
   }
-  // Room for one more MCU of the largest blocks, or the batch goes.
-  if (slotWords_ - batch_->words < kMostWords * static_cast<size_t>(blocksPerMcu_)) Publish();
+  Publish();
 }
 
 // Hands the batch being filled to the worker and waits for a free slot to fill next.
@@ -169,7 +165,11 @@ void McuPipeline::Work() {
 void McuPipeline::Finish() {
   if (finished_) return;
   finished_ = true;
-  if (!worker_.joinable()) return;
+  if (!worker_.joinable()) {
+    if (batch_->mcus > 0) ConvertBatch(0);
+    *batch_ = Batch{};
+    return;
+  }
   uint32_t published = published_.load(std::memory_order_relaxed);
   if (batch_->mcus > 0) ++published;  // the last, partly filled batch
   published_.store(published | kFinished, std::memory_order_release);

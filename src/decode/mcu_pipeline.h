@@ -2,10 +2,10 @@
 // MCUs to pixels (inverse transform, colour conversion, store).
 //
 // The scan decoder hands on every block it completes and says when an MCU is
-// complete. The pipeline turns the MCUs into pixels in the same order: at once on
-// the calling thread, or, for a large picture, on a second thread that takes
-// batches of MCUs from a bounded ring, so that the Huffman decoding of the next
-// MCUs and the transform of the last ones run side by side. The ring holds the
+// complete. The pipeline turns the MCUs into pixels in the same order, a batch of
+// MCUs at a time: on the calling thread, or, for a large picture, on a second
+// thread that takes the batches from a bounded ring, so that the Huffman decoding
+// of the next MCUs and the transform of the last ones run side by side. The ring holds the
 // blocks packed (only their non-zero coefficients), so that a few megabytes hold
 // several milliseconds of work: either thread can be descheduled for a while
 // without stopping the other.
@@ -45,12 +45,14 @@ class McuPipeline {
   // coefficients that are not 0 (or may be), in zig-zag order. Room for 64 values.
   int32_t* Block() { return filling_ + batch_->words; }
   // The block is complete: zigZag has bit p set for each zig-zag position 1..63
-  // whose value it wrote, and its transform bound is within 32 bits.
-  void BlockDone(uint64_t zigZag);
+  // whose value it wrote (`values` of them), and its transform bound is within 32
+  // bits.
+  void BlockDone(uint64_t zigZag, int values);
   // The block is complete and transformed already (its bound needed the checked
   // product): these samples take the place of its coefficients.
   void BlockTransformed(const SampleBlock& samples);
-  // The MCU being decoded, at (column, row), is complete: convert and store it.
+  // The MCU being decoded, at (column, row), is complete: it is converted and stored
+  // with its batch.
   void McuComplete(int32_t column, int32_t row);
   // Returns once every MCU handed on is stored.
   void Finish();
@@ -82,7 +84,6 @@ class McuPipeline {
   int32_t* filling_ = nullptr;  // the slot being filled
   Batch* batch_ = nullptr;      // its batch
   SampleBlocks samples_{};
-  std::array<int32_t, 64> natural_{};  // the converting side's block, all zero between blocks
 
   // Threaded mode: batches published and converted so far (published_ carries
   // kFinished once no more will come). The decoder fills slot published % slots.

@@ -184,26 +184,45 @@ bool ScanDecoder::WholeCodeWords() {
   };
   for (;;) {
     if (w.bits < kWholeCodeWord) {
-      reader_.Fill(w);
+      // Filled through a copy: w itself never has its address taken, so that it
+      // stays in registers.
+      BitWindow filled = w;
+      reader_.Fill(filled);
+      w = filled;
       if (w.bits < kWholeCodeWord) break;
     }
-    const uint32_t firstBits = static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits));
-    if (cls == 1) {
-      if (const int32_t e = table->ValueEntry(firstBits)) {
-        // A short AC code word and its value, size 1 or more.
-        w.Take(e & 0xFF);
-        index += (e >> 8) & 0xFF;
-        if (index > 63) return false;
-        store(e >> 16);
-        if (++index == 64) {
-          save();
-          if (!CompleteBlock()) return false;
-          load();
-          if (table == nullptr) return true;  // the next block names no table
-        }
+    if (const int32_t e =
+            table->ValueEntry(static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kValueBits)))) {
+      // A short code word and its value in one lookup.
+      w.Take(e & 0xFF);
+      if (cls == 0) {
+        // The DC difference (run 0): its predictor comes first.
+        block_[2] = e >> 16;
+        cls = 1;
+        table = tables_.ac[blockIndex_];
+        index = 1;
+        if (table == nullptr) break;  // the AC table is missing
         continue;
       }
+      if (e & HuffmanLookup::kEndOfBlock) {
+        save();
+        if (!CompleteBlock()) return false;
+        load();
+        if (table == nullptr) return true;  // the next block names no table
+        continue;
+      }
+      index += (e >> 8) & 0xFF;
+      if (index > 63) return false;
+      store(e >> 16);
+      if (++index == 64) {
+        save();
+        if (!CompleteBlock()) return false;
+        load();
+        if (table == nullptr) return true;  // the next block names no table
+      }
+      continue;
     }
+    const uint32_t firstBits = static_cast<uint32_t>(w.buffer >> (64 - HuffmanLookup::kPeekBits));
     int length, run, size;
     if (const uint32_t e = table->ShortEntry(firstBits)) {
       const HuffmanLookup::Code code = HuffmanLookup::Unpack(e);
@@ -263,7 +282,7 @@ bool ScanDecoder::CompleteBlock() {
   block_[2] = Dequantise(dc, tables_.quant[q][0]);
   absSum_ += std::abs(block_[2]);
   if (absSum_ <= tables_.uncheckedSum) {
-    pixels_.BlockDone(zigZag_);
+    pixels_.BlockDone(zigZag_, static_cast<int>(out_ - (block_ + 3)));
   } else {
     // The quick bound does not hold: the exact one, and where even that leaves 32
     // bits, the checked product, which may fail. It runs here, so that the failure
@@ -283,7 +302,7 @@ bool ScanDecoder::CompleteBlock() {
       bound += std::abs(static_cast<int64_t>(natural[k])) * tables_.kernel.columnMax[k];
     }
     if (bound <= INT32_MAX) {
-      pixels_.BlockDone(zigZag_);
+      pixels_.BlockDone(zigZag_, static_cast<int>(out_ - (block_ + 3)));
     } else {
       SampleBlock samples;
       if (!TransformNatural(tables_.kernel, natural, nonZero, bound, samples)) return false;

@@ -93,7 +93,8 @@ TEST(Colour, HorizontalRepetition) {
 }
 
 // Every luma and chroma value the transform can give, paired along diagonals so
-// that all of them meet: the rounded doubles must agree everywhere.
+// that all of them meet: the rounded doubles (and the integer sums that stand for
+// them) must agree everywhere.
 TEST(Colour, WholeSampleRangeAgreesBitForBit) {
   SampleBlocks s;
   uint32_t fast[64], literal[64];
@@ -111,6 +112,25 @@ TEST(Colour, WholeSampleRangeAgreesBitForBit) {
       ASSERT_TRUE(std::equal(fast, fast + 64, literal)) << base << " " << shift;
     }
   }
+  // Chroma shared by two pixels (4:2:2): every pair of chroma values, so that the
+  // pairs whose terms lie at or near a half-integer (1.402 x 250 = 350.5) meet luma of
+  // either parity.
+  uint32_t fastPair[128], literalPair[128];
+  int p = 0;
+  for (int cb = -408; cb <= 664; ++cb)
+    for (int cr = -408; cr <= 664; ++cr, ++p) {
+      s[2][p % 64] = cb;
+      s[3][p % 64] = cr;
+      if (p % 64 != 63) continue;
+      for (int i = 0; i < 64; ++i) {
+        s[0][i] = -408 + (p + 5 * i) % 1073;
+        s[1][i] = -408 + (p + 5 * i + 1) % 1073;
+      }
+      SimdCeiling() = static_cast<SimdLevel>(p / 64 % 3);
+      ASSERT_TRUE(ConvertMcu(s, 2, 1, fastPair));
+      ASSERT_TRUE(reference::ConvertMcu(AsReference(s), 2, 1, literalPair));
+      ASSERT_TRUE(std::equal(fastPair, fastPair + 128, literalPair)) << cb << " " << cr;
+    }
   SimdCeiling() = SimdLevel::Avx512;
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "decode/decode_scan.h"
+#include "decode/simd.h"
 #include "reference/reference_decoder.h"
 #include "support/analysed_jpeg.h"
 
@@ -84,11 +87,19 @@ DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t
   DecodeStatus status = DecodeStatus::Ok;
   // Both ways of converting the MCUs, each into stores that still hold another
   // picture: every pixel and entry the decode does not reach must end as zero.
-  for (DecodeThreads threads : {DecodeThreads::Two, DecodeThreads::One}) {
+  // The last row runs the plain kernels that a processor without vector units gets.
+  const std::pair<DecodeThreads, SimdLevel> modes[] = {{DecodeThreads::Two, SimdLevel::Avx512},
+                                                       {DecodeThreads::One, SimdLevel::Avx512},
+                                                       {DecodeThreads::One, SimdLevel::Plain}};
+  for (const auto& [threads, simd] : modes) {
     fast = FreshDecodeState(rec);
     FillWithLeftovers(fast);
+    SimdCeiling() = simd;
     status = DecodeScan(file, rec, end, fast, threads);
-    const char* mode = threads == DecodeThreads::One ? "one thread" : "two threads";
+    SimdCeiling() = SimdLevel::Avx512;
+    const char* mode = threads == DecodeThreads::Two ? "two threads"
+                       : simd == SimdLevel::Plain    ? "one thread, plain kernels"
+                                                     : "one thread";
     EXPECT_EQ(static_cast<int>(status), want) << mode;
     EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ, " << mode;
     EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
