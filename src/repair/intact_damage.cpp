@@ -29,6 +29,8 @@ constexpr double kLeastShare = 0.45;
 // The best hypothesis must gain this many whole pairs more than any other: a step
 // one block too early or too late leaves a block's edges broken (about 32 pairs).
 constexpr double kLeastMargin = 12;
+// The smallest move of 4r any hypothesis makes (a DC bit's of kLeastStepLevels).
+constexpr int32_t kSmallestMove = 8 * kLeastStepLevels;
 
 struct BlockRecord {
   int32_t bx = 0, by = 0;
@@ -93,58 +95,117 @@ int BitWidth(int32_t v) {
   return static_cast<int>(std::bit_width(static_cast<uint32_t>(std::abs(v))));
 }
 
-std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
-                                                     const ScanPass& pass) {
-  std::array<std::vector<BlockRecord>, 3> blocks;
+// Decodes each restart interval from where the pass found it begins: visit(run) per
+// interval, where run(sink) decodes the interval into sink and returns the stop.
+template <class Visit>
+void ForEachInterval(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                     Visit&& visit) {
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   for (int32_t i = 0; i < model.intervals; ++i) {
     const int32_t first = model.IntervalStart(i);
     if (first >= model.totalMcus) break;
     StrictDecoder decoder(model);
-    DcSink sink(model, blocks);
-    const DecodeStop stop =
-        decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
-    if (stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit) sink.DropLast();
+    visit([&](auto& sink) {
+      return decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
+    });
   }
+}
+
+// Whether the decode of an interval failed in its last recorded block.
+bool FailedInBlock(const DecodeStop& stop) {
+  return stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit;
+}
+
+std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
+                                                     const ScanPass& pass) {
+  std::array<std::vector<BlockRecord>, 3> blocks;
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    DcSink sink(model, blocks);
+    if (FailedInBlock(run(sink))) sink.DropLast();
+  });
   return blocks;
 }
 
-// One block edge of a component: 4r for each sample pair across it (see PairGain)
-// and the hypotheses that split it.
-struct Edge {
-  std::array<int16_t, 8> residuals{};  // 4r of each sample pair across the edge
-  int8_t count = 0;
-  // Hypotheses (block indices) in [lo[k], hi[k]] move side[k] alone: +1 the
-  // bottom or right block, -1 the top or left one.
-  std::array<int32_t, 2> lo{}, hi{};
-  std::array<int8_t, 2> side{};
-  int8_t ranges = 0;
+// What a step gains over the block edges of a component, summed per hypothesis
+// (block index) so that any step size is had without going over the edges again.
+// A pair across an edge with 4r = r gains |r| - |r + u| when its later side moves by
+// u; with m = |u| and n = max(-sign(u) r, 0) that is 2n - m - 2 max(n - m, 0), and the
+// last term is 0 unless the pair is broken by more than m. So the sums of n (one per
+// sign of u), of the pairs, and a short list of the pairs broken by more than the
+// smallest step give every step's gain exactly.
+struct EdgeSums {
+  // Every sum is over the hypotheses that split the edge: each entry of the
+  // difference arrays is added to [lo, hi].
+  std::vector<int32_t> pairs;             // sample pairs split, after Finish: per hypothesis
+  std::array<std::vector<int64_t>, 2> n;  // sum of max(v, 0) [0], of max(-v, 0) [1]
+  struct Broken {
+    int32_t lo, hi;
+    int32_t v;  // -side * 4r: positive when a step up of the later side mends it
+  };
+  std::vector<Broken> broken;  // pairs with |v| above the smallest step
+
+  explicit EdgeSums(size_t blocks) : pairs(blocks + 1, 0) {
+    for (auto& sums : n) sums.assign(blocks + 1, 0);
+  }
+  void Add(int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
+    pairs[static_cast<size_t>(lo)] += count;
+    pairs[static_cast<size_t>(hi) + 1] -= count;
+    int64_t up = 0, down = 0;
+    for (int p = 0; p < count; ++p) {
+      const int32_t v = -side * residuals[static_cast<size_t>(p)];
+      if (v > 0) up += v;
+      if (v < 0) down -= v;
+      if (std::abs(v) > kSmallestMove) broken.push_back({lo, hi, v});
+    }
+    n[0][static_cast<size_t>(lo)] += up;
+    n[0][static_cast<size_t>(hi) + 1] -= up;
+    n[1][static_cast<size_t>(lo)] += down;
+    n[1][static_cast<size_t>(hi) + 1] -= down;
+  }
+  void Finish() {
+    for (size_t k = 1; k < pairs.size(); ++k) {
+      pairs[k] += pairs[k - 1];
+      n[0][k] += n[0][k - 1];
+      n[1][k] += n[1][k - 1];
+    }
+  }
+  // gain[k]: what a step that moves 4r of the later side's pairs by `move` gains when
+  // it begins at block k.
+  void StepGains(int32_t move, std::vector<int64_t>& gain) const {
+    const int32_t m = std::abs(move);
+    const int sign = move > 0 ? 1 : -1;
+    std::fill(gain.begin(), gain.end(), 0);
+    for (const Broken& b : broken) {
+      const int64_t beyond = int64_t{sign} * b.v - m;
+      if (beyond <= 0) continue;
+      gain[static_cast<size_t>(b.lo)] += beyond;
+      gain[static_cast<size_t>(b.hi) + 1] -= beyond;
+    }
+    const std::vector<int64_t>& sums = n[move > 0 ? 0 : 1];
+    int64_t beyond = 0;
+    for (size_t k = 0; k < gain.size(); ++k) {
+      beyond += gain[k];
+      gain[k] = 2 * sums[k] - int64_t{m} * pairs[k] - 2 * beyond;
+    }
+  }
 };
 
-// How much closer to 0 a pair's 4r comes when the hypothesis moves it by `move`.
-int64_t PairGain(int32_t r4, int32_t move) {
-  return std::abs(r4) - std::abs(r4 + move);
-}
-
-std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs,
-                          const std::vector<int32_t>& grid, int32_t gridWidth, int32_t gridHeight) {
-  std::vector<Edge> edges;
+// The edge sums of component c: every block edge between two recorded blocks.
+EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs,
+                  const std::vector<int32_t>& grid, int32_t gridWidth, int32_t gridHeight) {
+  EdgeSums sums(recs.size());
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
-  const auto add = [&](int32_t a, int32_t b, Edge& e) {
+  std::array<int16_t, 8> residuals{};
+  const auto add = [&](int32_t a, int32_t b, int count) {
     const BlockRecord& ra = recs[static_cast<size_t>(a)];
     const BlockRecord& rb = recs[static_cast<size_t>(b)];
     if (ra.first == rb.first) {
-      e.lo[0] = std::min(a, b) + 1;
-      e.hi[0] = std::max(a, b);
-      e.side[0] = b > a ? 1 : -1;
-      e.ranges = 1;
+      sums.Add(std::min(a, b) + 1, std::max(a, b), b > a ? 1 : -1, residuals, count);
     } else {
-      e.lo[0] = ra.first, e.hi[0] = a, e.side[0] = -1;
-      e.lo[1] = rb.first, e.hi[1] = b, e.side[1] = 1;
-      e.ranges = 2;
+      sums.Add(ra.first, a, -1, residuals, count);
+      sums.Add(rb.first, b, 1, residuals, count);
     }
-    edges.push_back(e);
   };
   for (int32_t by = 0; by < gridHeight; ++by) {
     for (int32_t bx = 0; bx < gridWidth; ++bx) {
@@ -155,48 +216,32 @@ std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vecto
       if (bx + 1 < gridWidth && x0 + 9 < vw) {
         const int32_t right = grid[static_cast<size_t>(by * gridWidth + bx + 1)];
         if (right >= 0) {
-          Edge e;
+          int count = 0;
           const int32_t x = x0 + 8;
-          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++e.count)
-            e.residuals[static_cast<size_t>(e.count)] =
+          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++count)
+            residuals[static_cast<size_t>(count)] =
                 static_cast<int16_t>(4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y),
                                                   planes.At(c, x, y), planes.At(c, x + 1, y)));
-          if (e.count > 0) add(here, right, e);
+          if (count > 0) add(here, right, count);
         }
       }
       // The edge with the block below.
       if (by + 1 < gridHeight && y0 + 9 < vh) {
         const int32_t below = grid[static_cast<size_t>((by + 1) * gridWidth + bx)];
         if (below >= 0) {
-          Edge e;
+          int count = 0;
           const int32_t y = y0 + 8;
-          for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++e.count)
-            e.residuals[static_cast<size_t>(e.count)] =
+          for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
+            residuals[static_cast<size_t>(count)] =
                 static_cast<int16_t>(4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1),
                                                   planes.At(c, x, y), planes.At(c, x, y + 1)));
-          if (e.count > 0) add(here, below, e);
+          if (count > 0) add(here, below, count);
         }
       }
     }
   }
-  return edges;
-}
-
-// Fills gain[k] with what a step that moves 4r of the later side's pairs by `move`
-// gains when it begins at block k: a difference array over the ranges of blocks
-// that split each edge.
-void StepGains(const std::vector<Edge>& edges, int32_t move, std::vector<int64_t>& gain) {
-  std::fill(gain.begin(), gain.end(), 0);
-  for (const Edge& e : edges) {
-    for (int k = 0; k < e.ranges; ++k) {
-      int64_t g = 0;
-      const int32_t signedMove = move * e.side[static_cast<size_t>(k)];
-      for (int p = 0; p < e.count; ++p) g += PairGain(e.residuals[static_cast<size_t>(p)], signedMove);
-      gain[static_cast<size_t>(e.lo[static_cast<size_t>(k)])] += g;
-      gain[static_cast<size_t>(e.hi[static_cast<size_t>(k)]) + 1] -= g;
-    }
-  }
-  for (size_t k = 1; k < gain.size(); ++k) gain[k] += gain[k - 1];
+  sums.Finish();
+  return sums;
 }
 
 // The step sizes looked for whatever their cause, in levels: a step of t levels is
@@ -210,86 +255,69 @@ constexpr std::array<int32_t, 3> kStepLevels = {16, 32, 64};
 constexpr int32_t kLeastStepPairs = 256;
 constexpr double kLeastStepShare = 0.5;
 
-struct Scored {
-  size_t bit = 0;  // index into the DC bits
+// Calls f(bit) for every flippable extra bit of block r's DC difference, from the last
+// extra bit back.
+template <class F>
+void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int component, F&& f) {
+  const int size = BitWidth(r.diff);
+  if (size == 0) return;
+  const auto raw = static_cast<uint32_t>(r.diff >= 0 ? r.diff : r.diff + (1 << size) - 1);
+  BitPos at = r.end;
+  for (int k = size - 1; k >= 0; --k) {
+    at = PreviousDataBit(bytes, at);
+    const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
+    const int64_t byte = at >> 3;
+    const int bit = static_cast<int>(at & 7);
+    const uint8_t old = bytes[static_cast<size_t>(byte)];
+    if ((old ^ (0x80 >> bit)) == 0xFF) continue;
+    DcBit d;
+    d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
+    d.mcu = r.mcu;
+    d.component = component;
+    d.step = changed - r.diff;
+    f(d);
+  }
+}
+
+// The best DC bit hypothesis by gain and the best gain of all the others: all that
+// the choice looks at.
+struct BestBit {
+  size_t count = 0;
+  DcBit bit;
   int64_t gain = 0;
   int32_t pairs = 0;
   int32_t move = 0;  // |change * q|
-};
+  int64_t second = 0;
 
-// The DC bits of the recorded blocks, each with the index of its block in its
-// component's list.
-std::vector<std::pair<DcBit, int32_t>> BitsOfBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
-                                                    const std::array<std::vector<BlockRecord>, 3>& blocks) {
-  std::vector<std::pair<DcBit, int32_t>> bits;
-  for (int c = 0; c < model.components; ++c) {
-    const std::vector<BlockRecord>& recs = blocks[static_cast<size_t>(c)];
-    for (size_t index = 0; index < recs.size(); ++index) {
-      const BlockRecord& r = recs[index];
-      const int size = BitWidth(r.diff);
-      if (size == 0) continue;
-      const auto raw = static_cast<uint32_t>(r.diff >= 0 ? r.diff : r.diff + (1 << size) - 1);
-      BitPos at = r.end;
-      for (int k = size - 1; k >= 0; --k) {  // from the last extra bit back
-        at = PreviousDataBit(bytes, at);
-        const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
-        const int64_t byte = at >> 3;
-        const int bit = static_cast<int>(at & 7);
-        const uint8_t old = bytes[static_cast<size_t>(byte)];
-        if ((old ^ (0x80 >> bit)) == 0xFF) continue;
-        DcBit d;
-        d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
-        d.mcu = r.mcu;
-        d.component = c;
-        d.step = changed - r.diff;
-        bits.emplace_back(d, static_cast<int32_t>(index));
-      }
+  void Offer(const DcBit& d, int64_t g, int32_t p, int32_t m) {
+    if (count++ == 0 || g > gain) {
+      if (count > 1) second = gain;
+      bit = d, gain = g, pairs = p, move = m;
+    } else {
+      second = count == 2 ? g : std::max(second, g);
     }
   }
-  return bits;
-}
+};
 
-}  // namespace
-
-bool DriftCanExplain(const ScanPass& pass) {
-  const SegmentOutcome* failure = pass.Failure();
-  return failure == nullptr ? pass.Clean() : failure->stop.kind == StopKind::DcRange;
-}
-
-std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
-  std::vector<DcBit> out;
-  if (!DriftCanExplain(pass)) return out;
-  for (const auto& [bit, block] : BitsOfBlocks(model, bytes, RecordBlocks(model, bytes, pass)))
-    out.push_back(bit);
-  return out;
-}
-
-std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
-                                   const ScanPass& pass, std::optional<DcStep>* step) {
-  if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
-  const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
-  const std::vector<std::pair<DcBit, int32_t>> bits = BitsOfBlocks(model, bytes, blocks);
-  std::vector<Scored> scored;
-  scored.reserve(bits.size());
+// The drift (and with step, the step of any size) that the recorded blocks and the
+// picture show; unverified.
+std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                               const ComponentPlanes& planes, const std::array<std::vector<BlockRecord>, 3>& blocks,
+                               std::optional<DcStep>* step) {
+  BestBit best;
   for (int c = 0; c < model.components; ++c) {
     const auto ci = static_cast<size_t>(c);
     const std::vector<BlockRecord>& recs = blocks[ci];
     if (recs.empty()) continue;
-    const int32_t gridWidth = pass.planes.width[ci] / 8, gridHeight = pass.planes.height[ci] / 8;
+    const int32_t gridWidth = planes.width[ci] / 8, gridHeight = planes.height[ci] / 8;
     std::vector<int32_t> grid(static_cast<size_t>(gridWidth) * gridHeight, -1);
     for (size_t k = 0; k < recs.size(); ++k)
       if (recs[k].bx < gridWidth && recs[k].by < gridHeight)
         grid[static_cast<size_t>(recs[k].by * gridWidth + recs[k].bx)] = static_cast<int32_t>(k);
-    const std::vector<Edge> edges = EdgesOf(pass.planes, c, recs, grid, gridWidth, gridHeight);
+    const EdgeSums sums = SumEdges(planes, c, recs, grid, gridWidth, gridHeight);
+    grid = {};
+    const std::vector<int32_t>& pairs = sums.pairs;  // sample pairs that each hypothesis splits
     const auto n = recs.size();
-    // Sample pairs that each hypothesis splits.
-    std::vector<int32_t> pairs(n + 1, 0);
-    for (const Edge& e : edges)
-      for (int k = 0; k < e.ranges; ++k) {
-        pairs[static_cast<size_t>(e.lo[static_cast<size_t>(k)])] += e.count;
-        pairs[static_cast<size_t>(e.hi[static_cast<size_t>(k)]) + 1] -= e.count;
-      }
-    for (size_t k = 1; k <= n; ++k) pairs[k] += pairs[k - 1];
     // The bits of this component, grouped by what their flip does to 4r of a pair
     // whose later side it moves: the samples move by step * q / 8 levels, r
     // (3b - b2 - 3a + a2) by twice that, 4r by step * q.
@@ -297,22 +325,26 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
     for (int b = 0; b < model.blockCount; ++b)
       if (model.blocks[static_cast<size_t>(b)].component == c)
         q = model.quant[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
-    std::map<int32_t, std::vector<std::pair<size_t, int32_t>>> byMove;  // move -> (bit, block)
-    for (size_t k = 0; k < bits.size(); ++k) {
-      const auto& [d, block] = bits[k];
-      const int32_t move = d.step * q;
-      if (d.component == c && DcBitCounts(move, kLeastPairs)) byMove[move].emplace_back(k, block);
-    }
+    struct Weighed {
+      int32_t move;
+      int32_t block;
+      DcBit bit;
+    };
+    std::vector<Weighed> weighed;
+    for (size_t k = 0; k < n; ++k)
+      ForEachDcBit(bytes, recs[k], c, [&](const DcBit& d) {
+        const int32_t move = d.step * q;
+        if (DcBitCounts(move, kLeastPairs)) weighed.push_back({move, static_cast<int32_t>(k), d});
+      });
+    std::stable_sort(weighed.begin(), weighed.end(),
+                     [](const Weighed& a, const Weighed& b) { return a.move < b.move; });
     std::vector<int64_t> gain(n + 1);
-    for (const auto& [move, group] : byMove) {
-      StepGains(edges, move, gain);
-      for (const auto& [bit, block] : group) {
-        Scored s;
-        s.bit = bit;
-        s.gain = gain[static_cast<size_t>(block)];
-        s.pairs = pairs[static_cast<size_t>(block)];
-        s.move = std::abs(move);
-        if (DcBitCounts(move, s.pairs)) scored.push_back(s);
+    for (size_t g = 0; g < weighed.size();) {
+      const int32_t move = weighed[g].move;
+      sums.StepGains(move, gain);
+      for (; g < weighed.size() && weighed[g].move == move; ++g) {
+        const auto block = static_cast<size_t>(weighed[g].block);
+        if (DcBitCounts(move, pairs[block])) best.Offer(weighed[g].bit, gain[block], pairs[block], std::abs(move));
       }
     }
     if (step != nullptr) {
@@ -321,7 +353,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
       for (const int32_t levels : kStepLevels) {
         for (const int sign : {1, -1}) {
           const int32_t move = 8 * levels * sign;
-          StepGains(edges, move, gain);
+          sums.StepGains(move, gain);
           for (size_t k = 0; k < n; ++k) {
             if (!DcStepCounts(pairs[k])) continue;
             const double share =
@@ -334,21 +366,47 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
     }
   }
   if (step != nullptr && *step && !DcStepStandsOut((*step)->share)) step->reset();
-  if (scored.empty()) return std::nullopt;
-  std::sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) { return a.gain > b.gain; });
-  const Scored& best = scored[0];
+  if (best.count == 0) return std::nullopt;
   DcDrift found;
-  found.bit = bits[best.bit].first;
+  found.bit = best.bit;
   found.pairs = best.pairs;
   found.share = static_cast<double>(best.gain) / (static_cast<double>(best.pairs) * best.move);
-  found.margin = scored.size() > 1 ? static_cast<double>(best.gain - scored[1].gain) / best.move
-                                   : static_cast<double>(best.pairs);
+  found.margin = best.count > 1 ? static_cast<double>(best.gain - best.second) / best.move
+                                : static_cast<double>(best.pairs);
   if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
-  // Verified: the scan with the bit flipped decodes as an encoder writes it.
+  return found;
+}
+
+// Whether the scan with edit decodes as an encoder writes it.
+bool CleanWith(const ScanModel& model, std::span<const uint8_t> bytes, const ScanEdit& edit) {
   ScanPass check;
-  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), found.bit.edit), false,
-              check);
-  if (!check.Clean()) return std::nullopt;
+  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), edit), false, check);
+  return check.Clean();
+}
+
+}  // namespace
+
+bool DriftCanExplain(const ScanPass& pass) {
+  const SegmentOutcome* failure = pass.Failure();
+  return failure == nullptr ? pass.Clean() : failure->stop.kind == StopKind::DcRange;
+}
+
+std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  std::vector<DcBit> out;
+  if (!DriftCanExplain(pass)) return out;
+  const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
+  for (int c = 0; c < model.components; ++c)
+    for (const BlockRecord& r : blocks[static_cast<size_t>(c)])
+      ForEachDcBit(bytes, r, c, [&](const DcBit& d) { out.push_back(d); });
+  return out;
+}
+
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass, std::optional<DcStep>* step) {
+  if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
+  std::optional<DcDrift> found = DriftOf(model, bytes, pass.planes, RecordBlocks(model, bytes, pass), step);
+  // Verified: the scan with the bit flipped decodes as an encoder writes it.
+  if (found && !CleanWith(model, bytes, found->bit.edit)) return std::nullopt;
   return found;
 }
 
@@ -498,6 +556,10 @@ class AcSink {
       if (value == 0) continue;
       const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const int size = BitWidth(value);
+      // The largest change a flip of one of its bits makes is that of the first bit
+      // (the sign): 3 * 2^(size-1) - 1. Most coefficients cannot move a sample enough.
+      const double mostMove = static_cast<double>((3 << (size - 1)) - 1) * q;
+      if (!AcBitCounts(mostMove * basis.largest[static_cast<size_t>(n)])) continue;
       const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
       BitPos at = next.at;
       for (int j = size - 1; j >= 0; --j) {
@@ -582,28 +644,72 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
   return gain >= kLeastAcShare * most && gain >= kLeastAcLead * nextBlockGain;
 }
 
-std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes,
-                                const ScanPass& pass) {
-  if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
-  std::vector<AcScore> best;
-  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
-  for (int32_t i = 0; i < model.intervals; ++i) {
-    const int32_t first = model.IntervalStart(i);
-    if (first >= model.totalMcus) break;
-    StrictDecoder decoder(model);
-    AcSink sink(model, bytes, pass.planes, best);
-    decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
-  }
+namespace {
+
+// The AC bit among the best kept that stands out, verified.
+std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                              const std::vector<AcScore>& best) {
   if (best.empty()) return std::nullopt;
   const AcScore& top = best[0];
   if (!AcFlipStandsOut(static_cast<double>(top.gain), static_cast<double>(top.most),
                        best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0))
     return std::nullopt;
-  ScanPass check;
-  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false,
-              check);
-  if (!check.Clean()) return std::nullopt;
+  if (!CleanWith(model, bytes, top.bit.edit)) return std::nullopt;
   return top.bit;
+}
+
+// Records the DC differences and scores the AC bits in the same decode.
+class DcAcSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  DcAcSink(DcSink& dc, AcSink& ac) : dc_(dc), ac_(ac) {}
+  void OnSymbol(const ScanPoint& p) {
+    dc_.OnSymbol(p);
+    ac_.OnSymbol(p);
+  }
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    return ac_.OnBlock(block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) { return ac_.OnMcu(mcu, mark, dc); }
+
+ private:
+  DcSink& dc_;
+  AcSink& ac_;
+};
+
+}  // namespace
+
+std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes,
+                                const ScanPass& pass) {
+  if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
+  std::vector<AcScore> best;
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    AcSink sink(model, bytes, pass.planes, best);
+    run(sink);
+  });
+  return AcFlipOf(model, bytes, best);
+}
+
+IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  IntactDamage out;
+  if (!pass.Clean() || pass.planes.count == 0) {
+    out.drift = FindDcDrift(model, bytes, pass, &out.step);
+    return out;
+  }
+  std::array<std::vector<BlockRecord>, 3> blocks;
+  std::vector<AcScore> best;
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    DcSink dc(model, blocks);
+    AcSink ac(model, bytes, pass.planes, best);
+    DcAcSink both(dc, ac);
+    if (FailedInBlock(run(both))) dc.DropLast();
+  });
+  out.drift = DriftOf(model, bytes, pass.planes, blocks, &out.step);
+  if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
+  if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
+  return out;
 }
 
 }  // namespace vorn

@@ -90,4 +90,14 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain);
 // stands out of the whole scan. pass must hold the planes of a clean decode.
 std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
 
+// What the picture of a cleanly decoded scan shows, the scan decoded once for both:
+// FindDcDrift with its step and, where no drift stands out, FindAcFlip. A pass that
+// is not clean gets FindDcDrift's alone.
+struct IntactDamage {
+  std::optional<DcDrift> drift;
+  std::optional<DcStep> step;
+  std::optional<DcBit> flip;
+};
+IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
+
 }  // namespace vorn
