@@ -95,6 +95,13 @@ int BitWidth(int32_t v) {
   return static_cast<int>(std::bit_width(static_cast<uint32_t>(std::abs(v))));
 }
 
+// The largest change that flipping one extra bit of a coefficient (or DC difference)
+// of value v makes: that of its first bit, which flips the sign, 3 * 2^(size-1) - 1.
+int32_t MostFlipChange(int32_t v) {
+  const int size = BitWidth(v);
+  return size == 0 ? 0 : (3 << (size - 1)) - 1;
+}
+
 // Decodes each restart interval from where the pass found it begins: visit(run) per
 // interval, where run(sink) decodes the interval into sink and returns the stop.
 template <class Visit>
@@ -116,9 +123,20 @@ bool FailedInBlock(const DecodeStop& stop) {
   return stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit;
 }
 
+// Empty lists of block records with room for every block of the scan: a 12 MP scan
+// holds some 300000, which growing lists would copy over and over.
+std::array<std::vector<BlockRecord>, 3> EmptyBlockLists(const ScanModel& model) {
+  std::array<std::vector<BlockRecord>, 3> blocks;
+  for (int b = 0; b < model.blockCount; ++b) {
+    std::vector<BlockRecord>& list = blocks[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
+    list.reserve(list.capacity() + static_cast<size_t>(model.totalMcus));
+  }
+  return blocks;
+}
+
 std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
                                                      const ScanPass& pass) {
-  std::array<std::vector<BlockRecord>, 3> blocks;
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
   ForEachInterval(model, bytes, pass, [&](auto run) {
     DcSink sink(model, blocks);
     if (FailedInBlock(run(sink))) sink.DropLast();
@@ -331,11 +349,14 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
       DcBit bit;
     };
     std::vector<Weighed> weighed;
-    for (size_t k = 0; k < n; ++k)
+    for (size_t k = 0; k < n; ++k) {
+      // Most differences are too small for any of their bits to count.
+      if (!DcBitCounts(MostFlipChange(recs[k].diff) * q, kLeastPairs)) continue;
       ForEachDcBit(bytes, recs[k], c, [&](const DcBit& d) {
         const int32_t move = d.step * q;
         if (DcBitCounts(move, kLeastPairs)) weighed.push_back({move, static_cast<int32_t>(k), d});
       });
+    }
     std::stable_sort(weighed.begin(), weighed.end(),
                      [](const Weighed& a, const Weighed& b) { return a.move < b.move; });
     std::vector<int64_t> gain(n + 1);
@@ -463,7 +484,8 @@ const BasisEdges& Basis() {
 
 // r across the four edges of the block at (bx, by) of component c, in BasisEdges'
 // order; valid[i] false where a neighbour is missing or outside the picture.
-void EdgeResiduals(const ComponentPlanes& planes, int c, int32_t bx, int32_t by, std::array<float, 32>& r,
+template <class Planes>
+void EdgeResiduals(const Planes& planes, int c, int32_t bx, int32_t by, std::array<float, 32>& r,
                    std::array<bool, 32>& valid) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
@@ -501,16 +523,72 @@ struct AcScore {
   int64_t block = -1;  // component * 2^40 + by * 2^20 + bx: which block
 };
 
-// Scores every flippable extra bit of every AC coefficient as it is decoded: the
-// symbols of a block are known once the next block begins (or the MCU ends).
+// A flippable AC bit that moves some sample enough to count, before the edges of its
+// block are looked at.
+struct AcCandidate {
+  DcBit bit;  // step: the coefficient's change
+  double move = 0;
+  int n = 0;  // the coefficient's natural position
+  int32_t bx = 0, by = 0;
+  int64_t block = 0;  // as AcScore's
+};
+
+// Scores candidates by the edges of their blocks in planes, keeping the best hypotheses
+// by gain: the best of each block, the three best blocks.
+template <class Planes>
+class AcScorer {
+ public:
+  AcScorer(const Planes& planes, std::vector<AcScore>& best) : planes_(planes), best_(best) {}
+
+  void Score(const AcCandidate& candidate) {
+    if (candidate.block != residualsOf_) {
+      EdgeResiduals(planes_, candidate.bit.component, candidate.bx, candidate.by, r_, valid_);
+      residualsOf_ = candidate.block;
+    }
+    AcScore s;
+    const auto& e = Basis().edge[static_cast<size_t>(candidate.n)];
+    for (size_t p = 0; p < 32; ++p) {
+      if (!valid_[p]) continue;
+      const double d = candidate.move * e[p];
+      s.gain += std::abs(r_[p]) - std::abs(r_[p] + d);
+      s.most += std::abs(d);
+    }
+    if (s.most <= 0) return;
+    s.bit = candidate.bit;
+    s.block = candidate.block;
+    Keep(s);
+  }
+
+ private:
+  void Keep(const AcScore& s) {
+    for (AcScore& kept : best_) {
+      if (kept.block != s.block) continue;
+      if (s.gain > kept.gain) kept = s;
+      return;
+    }
+    best_.push_back(s);
+    std::sort(best_.begin(), best_.end(), [](const AcScore& a, const AcScore& b) { return a.gain > b.gain; });
+    if (best_.size() > 3) best_.pop_back();
+  }
+
+  const Planes& planes_;
+  std::vector<AcScore>& best_;
+  int64_t residualsOf_ = -1;  // the block whose edges r_ holds
+  std::array<float, 32> r_{};
+  std::array<bool, 32> valid_{};
+};
+
+// Finds every flippable extra bit of every AC coefficient that counts as it is
+// decoded (the symbols of a block are known once the next block begins, or the MCU
+// ends) and hands it to take(candidate).
+template <class Take>
 class AcSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
-  AcSink(const ScanModel& model, std::span<const uint8_t> bytes, const ComponentPlanes& planes,
-         std::vector<AcScore>& best)
-      : model_(model), bytes_(bytes), planes_(planes), best_(best) {}
+  AcSink(const ScanModel& model, std::span<const uint8_t> bytes, Take take)
+      : model_(model), bytes_(bytes), take_(std::move(take)) {}
 
   void OnSymbol(const ScanPoint& p) {
     if (p.coef == 0) {
@@ -543,9 +621,6 @@ class AcSink {
     const auto c = static_cast<size_t>(b.component);
     const int32_t perRow = model_.geometry.McusPerRow;
     const int32_t bx = (mcu_ % perRow) * model_.h[c] + b.x, by = (mcu_ / perRow) * model_.v[c] + b.y;
-    bool residualsKnown = false;
-    std::array<float, 32> r{};
-    std::array<bool, 32> valid{};
     const BasisEdges& basis = Basis();
     for (size_t i = 1; i < starts_.size(); ++i) {
       const Start next = i + 1 < starts_.size() ? starts_[i + 1] : Start{end, 64};
@@ -556,9 +631,8 @@ class AcSink {
       if (value == 0) continue;
       const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const int size = BitWidth(value);
-      // The largest change a flip of one of its bits makes is that of the first bit
-      // (the sign): 3 * 2^(size-1) - 1. Most coefficients cannot move a sample enough.
-      const double mostMove = static_cast<double>((3 << (size - 1)) - 1) * q;
+      // Most coefficients cannot move a sample enough whichever bit flips.
+      const double mostMove = static_cast<double>(MostFlipChange(value)) * q;
       if (!AcBitCounts(mostMove * basis.largest[static_cast<size_t>(n)])) continue;
       const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
       BitPos at = next.at;
@@ -572,45 +646,24 @@ class AcSink {
         const int bit = static_cast<int>(at & 7);
         const uint8_t old = bytes_[static_cast<size_t>(byte)];
         if ((old ^ (0x80 >> bit)) == 0xFF) continue;
-        if (!residualsKnown) {
-          EdgeResiduals(planes_, b.component, bx, by, r, valid);
-          residualsKnown = true;
-        }
-        AcScore s;
-        const auto& e = basis.edge[static_cast<size_t>(n)];
-        for (size_t p = 0; p < 32; ++p) {
-          if (!valid[p]) continue;
-          const double d = move * e[p];
-          s.gain += std::abs(r[p]) - std::abs(r[p] + d);
-          s.most += std::abs(d);
-        }
-        if (s.most <= 0) continue;
-        s.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
-        s.bit.mcu = mcu_;
-        s.bit.component = b.component;
-        s.bit.step = changed - value;
-        s.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
-        Keep(s);
+        AcCandidate candidate;
+        candidate.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
+        candidate.bit.mcu = mcu_;
+        candidate.bit.component = b.component;
+        candidate.bit.step = changed - value;
+        candidate.move = move;
+        candidate.n = n;
+        candidate.bx = bx;
+        candidate.by = by;
+        candidate.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
+        take_(candidate);
       }
     }
   }
 
-  // The best hypotheses by gain: the best of each block, the three best blocks.
-  void Keep(const AcScore& s) {
-    for (AcScore& kept : best_) {
-      if (kept.block != s.block) continue;
-      if (s.gain > kept.gain) kept = s;
-      return;
-    }
-    best_.push_back(s);
-    std::sort(best_.begin(), best_.end(), [](const AcScore& a, const AcScore& b) { return a.gain > b.gain; });
-    if (best_.size() > 3) best_.pop_back();
-  }
-
   const ScanModel& model_;
   std::span<const uint8_t> bytes_;
-  const ComponentPlanes& planes_;
-  std::vector<AcScore>& best_;
+  Take take_;
   std::vector<Start> starts_;
   std::array<int32_t, 64> natural_{};
   int32_t mcu_ = 0;
@@ -658,13 +711,14 @@ std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> b
   return top.bit;
 }
 
-// Records the DC differences and scores the AC bits in the same decode.
+// Records the DC differences and finds the AC bits in the same decode.
+template <class Ac>
 class DcAcSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
-  DcAcSink(DcSink& dc, AcSink& ac) : dc_(dc), ac_(ac) {}
+  DcAcSink(DcSink& dc, Ac& ac) : dc_(dc), ac_(ac) {}
   void OnSymbol(const ScanPoint& p) {
     dc_.OnSymbol(p);
     ac_.OnSymbol(p);
@@ -676,7 +730,7 @@ class DcAcSink {
 
  private:
   DcSink& dc_;
-  AcSink& ac_;
+  Ac& ac_;
 };
 
 }  // namespace
@@ -686,7 +740,8 @@ std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t>
   if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
   std::vector<AcScore> best;
   ForEachInterval(model, bytes, pass, [&](auto run) {
-    AcSink sink(model, bytes, pass.planes, best);
+    AcScorer<ComponentPlanes> scorer(pass.planes, best);
+    AcSink sink(model, bytes, [&scorer](const AcCandidate& candidate) { scorer.Score(candidate); });
     run(sink);
   });
   return AcFlipOf(model, bytes, best);
@@ -698,11 +753,12 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
     out.drift = FindDcDrift(model, bytes, pass, &out.step);
     return out;
   }
-  std::array<std::vector<BlockRecord>, 3> blocks;
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
   std::vector<AcScore> best;
   ForEachInterval(model, bytes, pass, [&](auto run) {
     DcSink dc(model, blocks);
-    AcSink ac(model, bytes, pass.planes, best);
+    AcScorer<ComponentPlanes> scorer(pass.planes, best);
+    AcSink ac(model, bytes, [&scorer](const AcCandidate& candidate) { scorer.Score(candidate); });
     DcAcSink both(dc, ac);
     if (FailedInBlock(run(both))) dc.DropLast();
   });
