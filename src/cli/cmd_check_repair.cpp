@@ -154,8 +154,7 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
-  ScanPass pass;
-  checked.report = LocateDamage(*prepared.model, bytes, pass);
+  checked.report = CheckDamage(*prepared.model, bytes);
   checked.status = checked.report.health == ScanHealth::Clean ? Status::Ok : Status::Damaged;
   return checked;
 }

@@ -394,4 +394,14 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   return report;
 }
 
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
+  if (ScanLooksWhole(model, bytes)) {
+    DamageReport report;
+    report.mcusExpected = report.mcusDecoded = model.totalMcus;
+    return report;
+  }
+  ScanPass pass;
+  return LocateDamage(model, bytes, pass);
+}
+
 }  // namespace vorn

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 #include "decode/bit_rules.h"
@@ -208,10 +209,31 @@ struct EdgeSums {
   }
 };
 
-// The edge sums of component c: every block edge between two recorded blocks.
-EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs,
-                  const std::vector<int32_t>& grid, int32_t gridWidth, int32_t gridHeight) {
-  EdgeSums sums(recs.size());
+// Where each recorded block of a component lies on its block grid: the index of its
+// record, -1 where none.
+struct BlockGrid {
+  int32_t width = 0, height = 0;
+  std::vector<int32_t> index;
+  size_t placed = 0;  // records placed
+
+  BlockGrid(const ComponentPlanes& planes, int c)
+      : width(planes.width[static_cast<size_t>(c)] / 8),
+        height(planes.height[static_cast<size_t>(c)] / 8),
+        index(static_cast<size_t>(width) * height, -1) {}
+  // Places the records not placed yet.
+  void Place(const std::vector<BlockRecord>& recs) {
+    for (; placed < recs.size(); ++placed)
+      if (recs[placed].bx < width && recs[placed].by < height)
+        index[static_cast<size_t>(recs[placed].by * width + recs[placed].bx)] = static_cast<int32_t>(placed);
+  }
+  int32_t At(int32_t bx, int32_t by) const { return index[static_cast<size_t>(by * width + bx)]; }
+};
+
+// Adds to sums every edge of block rows [byFrom, byTo) of component c between two
+// recorded blocks: with the block to the right and the block below.
+template <class Planes>
+void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs, const BlockGrid& grid,
+              int32_t byFrom, int32_t byTo, EdgeSums& sums) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
   std::array<int16_t, 8> residuals{};
@@ -225,14 +247,14 @@ EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockR
       sums.Add(rb.first, b, 1, residuals, count);
     }
   };
-  for (int32_t by = 0; by < gridHeight; ++by) {
-    for (int32_t bx = 0; bx < gridWidth; ++bx) {
-      const int32_t here = grid[static_cast<size_t>(by * gridWidth + bx)];
+  for (int32_t by = byFrom; by < std::min(byTo, grid.height); ++by) {
+    for (int32_t bx = 0; bx < grid.width; ++bx) {
+      const int32_t here = grid.At(bx, by);
       if (here < 0) continue;
       const int32_t x0 = bx * 8, y0 = by * 8;
       // The edge with the block to the right.
-      if (bx + 1 < gridWidth && x0 + 9 < vw) {
-        const int32_t right = grid[static_cast<size_t>(by * gridWidth + bx + 1)];
+      if (bx + 1 < grid.width && x0 + 9 < vw) {
+        const int32_t right = grid.At(bx + 1, by);
         if (right >= 0) {
           int count = 0;
           const int32_t x = x0 + 8;
@@ -244,8 +266,8 @@ EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockR
         }
       }
       // The edge with the block below.
-      if (by + 1 < gridHeight && y0 + 9 < vh) {
-        const int32_t below = grid[static_cast<size_t>((by + 1) * gridWidth + bx)];
+      if (by + 1 < grid.height && y0 + 9 < vh) {
+        const int32_t below = grid.At(bx, by + 1);
         if (below >= 0) {
           int count = 0;
           const int32_t y = y0 + 8;
@@ -258,8 +280,6 @@ EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockR
       }
     }
   }
-  sums.Finish();
-  return sums;
 }
 
 // The step sizes looked for whatever their cause, in levels: a step of t levels is
@@ -318,22 +338,16 @@ struct BestBit {
 };
 
 // The drift (and with step, the step of any size) that the recorded blocks and the
-// picture show; unverified.
+// picture show; unverified. sumsOf(c): the finished edge sums of component c.
+template <class SumsOf>
 std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
-                               const ComponentPlanes& planes, const std::array<std::vector<BlockRecord>, 3>& blocks,
+                               const std::array<std::vector<BlockRecord>, 3>& blocks, SumsOf&& sumsOf,
                                std::optional<DcStep>* step) {
   BestBit best;
   for (int c = 0; c < model.components; ++c) {
-    const auto ci = static_cast<size_t>(c);
-    const std::vector<BlockRecord>& recs = blocks[ci];
+    const std::vector<BlockRecord>& recs = blocks[static_cast<size_t>(c)];
     if (recs.empty()) continue;
-    const int32_t gridWidth = planes.width[ci] / 8, gridHeight = planes.height[ci] / 8;
-    std::vector<int32_t> grid(static_cast<size_t>(gridWidth) * gridHeight, -1);
-    for (size_t k = 0; k < recs.size(); ++k)
-      if (recs[k].bx < gridWidth && recs[k].by < gridHeight)
-        grid[static_cast<size_t>(recs[k].by * gridWidth + recs[k].bx)] = static_cast<int32_t>(k);
-    const EdgeSums sums = SumEdges(planes, c, recs, grid, gridWidth, gridHeight);
-    grid = {};
+    const EdgeSums sums = sumsOf(c);
     const std::vector<int32_t>& pairs = sums.pairs;  // sample pairs that each hypothesis splits
     const auto n = recs.size();
     // The bits of this component, grouped by what their flip does to 4r of a pair
@@ -396,6 +410,24 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
                                 : static_cast<double>(best.pairs);
   if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
   return found;
+}
+
+// The finished edge sums of component c over the whole picture.
+EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs) {
+  BlockGrid grid(planes, c);
+  grid.Place(recs);
+  EdgeSums sums(recs.size());
+  AddEdges(planes, c, recs, grid, 0, grid.height, sums);
+  sums.Finish();
+  return sums;
+}
+
+// The drift that the recorded blocks and the whole picture show; unverified.
+std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                               const ComponentPlanes& planes, const std::array<std::vector<BlockRecord>, 3>& blocks,
+                               std::optional<DcStep>* step) {
+  return DriftOf(
+      model, bytes, blocks, [&](int c) { return SumEdges(planes, c, blocks[static_cast<size_t>(c)]); }, step);
 }
 
 // Whether the scan with edit decodes as an encoder writes it.
@@ -700,13 +732,16 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
 namespace {
 
 // The AC bit among the best kept that stands out, verified.
+// Whether the best AC bit stands out, before it is verified.
+bool AcStandsOut(const std::vector<AcScore>& best) {
+  return !best.empty() && AcFlipStandsOut(static_cast<double>(best[0].gain), static_cast<double>(best[0].most),
+                                          best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0);
+}
+
 std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                               const std::vector<AcScore>& best) {
-  if (best.empty()) return std::nullopt;
+  if (!AcStandsOut(best)) return std::nullopt;
   const AcScore& top = best[0];
-  if (!AcFlipStandsOut(static_cast<double>(top.gain), static_cast<double>(top.most),
-                       best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0))
-    return std::nullopt;
   if (!CleanWith(model, bytes, top.bit.edit)) return std::nullopt;
   return top.bit;
 }
@@ -766,6 +801,126 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
   if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
   if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
   return out;
+}
+
+namespace {
+
+// The decode of ScanLooksWhole: the pass's marks, the DC records and AC candidates,
+// and a band of the picture; each MCU row's edges are summed and its AC candidates
+// scored once the row below it is drawn.
+class BandSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  BandSink(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& marks,
+           std::array<std::vector<BlockRecord>, 3>& blocks)
+      : model_(model),
+        marks_(marks),
+        blocks_(blocks),
+        draw_(model, band_, 0),
+        ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
+        scorer_(band_, best_) {
+    band_.Reset(model);
+    for (int c = 0; c < model.components; ++c) {
+      size_t count = 0;
+      for (int b = 0; b < model.blockCount; ++b)
+        if (model.blocks[static_cast<size_t>(b)].component == c) count += static_cast<size_t>(model.totalMcus);
+      sums_.emplace_back(count);
+      grids_.emplace_back(band_, c);
+    }
+  }
+
+  // The DC records of the interval about to be decoded go to dc.
+  void SetDc(DcSink& dc) { dc_ = &dc; }
+
+  void OnSymbol(const ScanPoint& p) {
+    dc_->OnSymbol(p);
+    ac_.OnSymbol(p);
+  }
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    ac_.OnBlock(block, natural, nonZero);  // before the transform changes natural
+    return draw_.OnBlock(block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    ac_.OnMcu(mcu, mark, dc);
+    draw_.OnMcu(mcu, mark, dc);
+    if (mcu < static_cast<int32_t>(marks_.marks.size())) marks_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
+    const int32_t perRow = model_.geometry.McusPerRow;
+    // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
+    if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
+    return true;
+  }
+
+  // After the whole decode: the rows not finished yet, and whether the picture shows
+  // nothing that stands out.
+  bool NothingStandsOut(std::span<const uint8_t> bytes) {
+    for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
+    for (EdgeSums& sums : sums_) sums.Finish();
+    std::optional<DcStep> step;
+    const std::optional<DcDrift> drift = DriftOf(
+        model_, bytes, blocks_, [&](int c) { return std::move(sums_[static_cast<size_t>(c)]); }, &step);
+    return !drift && !step && !AcStandsOut(best_);
+  }
+
+ private:
+  // Sums the edges of MCU row `row` and scores its AC candidates.
+  void Finish(int32_t row) {
+    for (int c = 0; c < model_.components; ++c) {
+      const auto i = static_cast<size_t>(c);
+      grids_[i].Place(blocks_[i]);
+      const int32_t v = model_.v[i];
+      AddEdges(band_, c, blocks_[i], grids_[i], row * v, (row + 1) * v, sums_[i]);
+    }
+    const int32_t perRow = model_.geometry.McusPerRow;
+    size_t k = 0;
+    for (; k < candidates_.size() && candidates_[k].bit.mcu / perRow <= row; ++k) scorer_.Score(candidates_[k]);
+    candidates_.erase(candidates_.begin(), candidates_.begin() + static_cast<ptrdiff_t>(k));
+    finished_ = row + 1;
+  }
+
+  using Take = std::function<void(const AcCandidate&)>;
+
+  const ScanModel& model_;
+  ScanPass& marks_;
+  std::array<std::vector<BlockRecord>, 3>& blocks_;
+  BandPlanes band_;
+  PlaneSink<BandPlanes> draw_;
+  AcSink<Take> ac_;
+  std::vector<AcCandidate> candidates_;  // of the rows not finished
+  std::vector<AcScore> best_;
+  AcScorer<BandPlanes> scorer_;
+  std::vector<EdgeSums> sums_;
+  std::vector<BlockGrid> grids_;
+  DcSink* dc_ = nullptr;
+  int32_t finished_ = 0;  // MCU rows finished
+};
+
+}  // namespace
+
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
+  ScanPass marks;
+  marks.marks.assign(static_cast<size_t>(model.totalMcus) + 1, McuMark{});
+  marks.marks[0].mark = MakeBitPos(model.scanStart - 1, 7);
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  BandSink sink(model, bytes, marks, blocks);
+  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  // Where the strict pass starts each interval: the first at the scan data, each
+  // later one after the restart marker that ended the one before.
+  BitPos passStart = MakeBitPos(model.scanStart, 0);
+  for (int32_t i = 0; i < model.intervals; ++i) {
+    const int32_t first = model.IntervalStart(i);
+    if (first >= model.totalMcus) break;
+    const ScanPoint start = StartPointOf(model, bytes, marks, first);
+    if (start.next != passStart) return false;
+    StrictDecoder decoder(model);
+    DcSink dc(model, blocks);
+    sink.SetDc(dc);
+    const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), sink);
+    if (!IntervalComplete(model, i, stop)) return false;
+    passStart = MakeBitPos((stop.at >> 3) + 2, 0);
+  }
+  return sink.NothingStandsOut(bytes);
 }
 
 }  // namespace vorn

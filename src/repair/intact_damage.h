@@ -100,4 +100,10 @@ struct IntactDamage {
 };
 IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
 
+// Whether the strict pass over the scan would be clean and FindIntactDamage find
+// nothing that stands out, before any verifying decode: then the scan is whole. The
+// scan is decoded once, and only three MCU rows of the picture are held at a time.
+// False also where the scan may be whole but this cannot tell (the full pass can).
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes);
+
 }  // namespace vorn
