@@ -33,12 +33,31 @@ constexpr double kLeastMargin = 12;
 // The smallest move of 4r any hypothesis makes (a DC bit's of kLeastStepLevels).
 constexpr int32_t kSmallestMove = 8 * kLeastStepLevels;
 
+// 16 bytes: a 12 MP scan has some 300000 blocks (600000 at 4:4:4).
 struct BlockRecord {
-  int32_t bx = 0, by = 0;
   int32_t mcu = 0;
   int32_t first = 0;  // the first block of the component in its restart interval
-  int32_t diff = 0;
-  BitPos end = 0;  // the first bit after the difference's extra bits
+  // The first bit after the difference's extra bits (40 bits: a file of 2 GB has 2^34),
+  // the difference (16 bits) and the block's index in its MCU (8 bits).
+  uint64_t packed = 0;
+
+  BlockRecord(int32_t m, int32_t f, BitPos end, int16_t diff, int block)
+      : mcu(m),
+        first(f),
+        packed(static_cast<uint64_t>(end) | uint64_t{static_cast<uint16_t>(diff)} << 40 |
+               uint64_t{static_cast<uint8_t>(block)} << 56) {}
+  BitPos End() const { return static_cast<BitPos>(packed & ((uint64_t{1} << 40) - 1)); }
+  int32_t Diff() const { return static_cast<int16_t>(static_cast<uint16_t>(packed >> 40)); }
+  int Block() const { return static_cast<int>(packed >> 56); }
+  // Where the block lies on its component's block grid.
+  int32_t Bx(const ScanModel& model) const {
+    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
+    return (mcu % model.geometry.McusPerRow) * model.h[static_cast<size_t>(b.component)] + b.x;
+  }
+  int32_t By(const ScanModel& model) const {
+    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
+    return (mcu / model.geometry.McusPerRow) * model.v[static_cast<size_t>(b.component)] + b.y;
+  }
 };
 
 // Records where each block's DC difference ends: the symbol after it is its first AC
@@ -56,15 +75,7 @@ class DcSink {
     if (p.coef != 1) return;
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(p.block)];
     const auto c = static_cast<size_t>(b.component);
-    const int32_t perRow = model_.geometry.McusPerRow;
-    BlockRecord r;
-    r.bx = (p.mcu % perRow) * model_.h[c] + b.x;
-    r.by = (p.mcu / perRow) * model_.v[c] + b.y;
-    r.mcu = p.mcu;
-    r.first = first_[c];
-    r.diff = p.pendingDc;
-    r.end = p.next;
-    out_[c].push_back(r);
+    out_[c].emplace_back(p.mcu, first_[c], p.next, p.pendingDc, p.block);
     last_ = b.component;
   }
   // The decode failed in the block recorded last, which was never drawn.
@@ -221,10 +232,11 @@ struct BlockGrid {
         height(planes.height[static_cast<size_t>(c)] / 8),
         index(static_cast<size_t>(width) * height, -1) {}
   // Places the records not placed yet.
-  void Place(const std::vector<BlockRecord>& recs) {
-    for (; placed < recs.size(); ++placed)
-      if (recs[placed].bx < width && recs[placed].by < height)
-        index[static_cast<size_t>(recs[placed].by * width + recs[placed].bx)] = static_cast<int32_t>(placed);
+  void Place(const ScanModel& model, const std::vector<BlockRecord>& recs) {
+    for (; placed < recs.size(); ++placed) {
+      const int32_t bx = recs[placed].Bx(model), by = recs[placed].By(model);
+      if (bx < width && by < height) index[static_cast<size_t>(by * width + bx)] = static_cast<int32_t>(placed);
+    }
   }
   int32_t At(int32_t bx, int32_t by) const { return index[static_cast<size_t>(by * width + bx)]; }
 };
@@ -297,10 +309,11 @@ constexpr double kLeastStepShare = 0.5;
 // extra bit back.
 template <class F>
 void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int component, F&& f) {
-  const int size = BitWidth(r.diff);
+  const int32_t diff = r.Diff();
+  const int size = BitWidth(diff);
   if (size == 0) return;
-  const auto raw = static_cast<uint32_t>(r.diff >= 0 ? r.diff : r.diff + (1 << size) - 1);
-  BitPos at = r.end;
+  const auto raw = static_cast<uint32_t>(diff >= 0 ? diff : diff + (1 << size) - 1);
+  BitPos at = r.End();
   for (int k = size - 1; k >= 0; --k) {
     at = PreviousDataBit(bytes, at);
     const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
@@ -312,7 +325,7 @@ void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int comp
     d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
     d.mcu = r.mcu;
     d.component = component;
-    d.step = changed - r.diff;
+    d.step = changed - diff;
     f(d);
   }
 }
@@ -365,7 +378,7 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
     std::vector<Weighed> weighed;
     for (size_t k = 0; k < n; ++k) {
       // Most differences are too small for any of their bits to count.
-      if (!DcBitCounts(MostFlipChange(recs[k].diff) * q, kLeastPairs)) continue;
+      if (!DcBitCounts(MostFlipChange(recs[k].Diff()) * q, kLeastPairs)) continue;
       ForEachDcBit(bytes, recs[k], c, [&](const DcBit& d) {
         const int32_t move = d.step * q;
         if (DcBitCounts(move, kLeastPairs)) weighed.push_back({move, static_cast<int32_t>(k), d});
@@ -413,9 +426,10 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
 }
 
 // The finished edge sums of component c over the whole picture.
-EdgeSums SumEdges(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs) {
+EdgeSums SumEdges(const ScanModel& model, const ComponentPlanes& planes, int c,
+                  const std::vector<BlockRecord>& recs) {
   BlockGrid grid(planes, c);
-  grid.Place(recs);
+  grid.Place(model, recs);
   EdgeSums sums(recs.size());
   AddEdges(planes, c, recs, grid, 0, grid.height, sums);
   sums.Finish();
@@ -427,7 +441,7 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
                                const ComponentPlanes& planes, const std::array<std::vector<BlockRecord>, 3>& blocks,
                                std::optional<DcStep>* step) {
   return DriftOf(
-      model, bytes, blocks, [&](int c) { return SumEdges(planes, c, blocks[static_cast<size_t>(c)]); }, step);
+      model, bytes, blocks, [&](int c) { return SumEdges(model, planes, c, blocks[static_cast<size_t>(c)]); }, step);
 }
 
 // Whether the scan with edit decodes as an encoder writes it.
@@ -868,7 +882,7 @@ class BandSink {
   void Finish(int32_t row) {
     for (int c = 0; c < model_.components; ++c) {
       const auto i = static_cast<size_t>(c);
-      grids_[i].Place(blocks_[i]);
+      grids_[i].Place(model_, blocks_[i]);
       const int32_t v = model_.v[i];
       AddEdges(band_, c, blocks_[i], grids_[i], row * v, (row + 1) * v, sums_[i]);
     }
