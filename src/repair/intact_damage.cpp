@@ -180,11 +180,16 @@ struct EdgeSums {
   void Add(int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
     pairs[static_cast<size_t>(lo)] += count;
     pairs[static_cast<size_t>(hi) + 1] -= count;
-    int64_t up = 0, down = 0;
+    int32_t up = 0, down = 0;  // at most 8 pairs of |4r| <= 4 * 1020
+    bool anyBroken = false;
     for (int p = 0; p < count; ++p) {
       const int32_t v = -side * residuals[static_cast<size_t>(p)];
-      if (v > 0) up += v;
-      if (v < 0) down -= v;
+      up += std::max(v, 0);
+      down += std::max(-v, 0);
+      anyBroken = anyBroken || std::abs(v) > kSmallestMove;
+    }
+    for (int p = 0; anyBroken && p < count; ++p) {
+      const int32_t v = -side * residuals[static_cast<size_t>(p)];
       if (std::abs(v) > kSmallestMove) broken.push_back({lo, hi, v});
     }
     n[0][static_cast<size_t>(lo)] += up;
@@ -270,10 +275,11 @@ void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs,
         if (right >= 0) {
           int count = 0;
           const int32_t x = x0 + 8;
-          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++count)
+          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++count) {
+            const uint8_t* line = planes.Row(c, y);
             residuals[static_cast<size_t>(count)] =
-                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y),
-                                                  planes.At(c, x, y), planes.At(c, x + 1, y)));
+                static_cast<int16_t>(4 * EdgeStep(line[x - 2], line[x - 1], line[x], line[x + 1]));
+          }
           if (count > 0) add(here, right, count);
         }
       }
@@ -283,10 +289,10 @@ void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs,
         if (below >= 0) {
           int count = 0;
           const int32_t y = y0 + 8;
+          const uint8_t *a2 = planes.Row(c, y - 2), *a = planes.Row(c, y - 1);
+          const uint8_t *b = planes.Row(c, y), *b2 = planes.Row(c, y + 1);
           for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
-            residuals[static_cast<size_t>(count)] =
-                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1),
-                                                  planes.At(c, x, y), planes.At(c, x, y + 1)));
+            residuals[static_cast<size_t>(count)] = static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
           if (count > 0) add(here, below, count);
         }
       }

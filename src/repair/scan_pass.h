@@ -29,6 +29,9 @@ struct ComponentPlanes {
   uint8_t* Row(int c, int32_t y) {
     return samples[static_cast<size_t>(c)].data() + static_cast<size_t>(y) * width[static_cast<size_t>(c)];
   }
+  const uint8_t* Row(int c, int32_t y) const {
+    return samples[static_cast<size_t>(c)].data() + static_cast<size_t>(y) * width[static_cast<size_t>(c)];
+  }
 };
 
 // Where MCU m begins: the last bit before it (McuStarts' convention; for MCU 0 the
@@ -92,6 +95,10 @@ struct BandPlanes : ComponentPlanes {
     const auto i = static_cast<size_t>(c);
     return samples[i].data() + static_cast<size_t>(y % rows[i]) * width[i];
   }
+  const uint8_t* Row(int c, int32_t y) const {
+    const auto i = static_cast<size_t>(c);
+    return samples[i].data() + static_cast<size_t>(y % rows[i]) * width[i];
+  }
 };
 
 // Draws decoded blocks into planes (ComponentPlanes or BandPlanes), MCU by MCU on the
@@ -117,11 +124,12 @@ class PlaneSink {
     if (row >= model_.geometry.McuRows) return true;
     const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
     const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
-    for (int y = 0; y < 8; ++y) {
-      uint8_t* out = planes_.Row(c, y0 + y) + x0;
-      for (int x = 0; x < 8; ++x)
-        out[x] = static_cast<uint8_t>(std::clamp(s[static_cast<size_t>(y * 8 + x)], 0, 255));
-    }
+    // A block's eight rows follow each other in either planes (a band holds whole
+    // MCU rows).
+    uint8_t* out = planes_.Row(c, y0) + x0;
+    const size_t stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
+    for (size_t k = 0; k < 64; ++k)
+      out[(k >> 3) * stride + (k & 7)] = static_cast<uint8_t>(std::clamp(s[k], 0, 255));
     return true;
   }
   bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {
