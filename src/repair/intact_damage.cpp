@@ -140,7 +140,8 @@ bool FailedInBlock(const DecodeStop& stop) {
 std::array<std::vector<BlockRecord>, 3> EmptyBlockLists(const ScanModel& model) {
   std::array<std::vector<BlockRecord>, 3> blocks;
   for (int b = 0; b < model.blockCount; ++b) {
-    std::vector<BlockRecord>& list = blocks[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
+    std::vector<BlockRecord>& list =
+        blocks[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
     list.reserve(list.capacity() + static_cast<size_t>(model.totalMcus));
   }
   return blocks;
@@ -240,7 +241,8 @@ struct BlockGrid {
   void Place(const ScanModel& model, const std::vector<BlockRecord>& recs) {
     for (; placed < recs.size(); ++placed) {
       const int32_t bx = recs[placed].Bx(model), by = recs[placed].By(model);
-      if (bx < width && by < height) index[static_cast<size_t>(by * width + bx)] = static_cast<int32_t>(placed);
+      if (bx < width && by < height)
+        index[static_cast<size_t>(by * width + bx)] = static_cast<int32_t>(placed);
     }
   }
   int32_t At(int32_t bx, int32_t by) const { return index[static_cast<size_t>(by * width + bx)]; }
@@ -292,7 +294,8 @@ void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs,
           const uint8_t *a2 = planes.Row(c, y - 2), *a = planes.Row(c, y - 1);
           const uint8_t *b = planes.Row(c, y), *b2 = planes.Row(c, y + 1);
           for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
-            residuals[static_cast<size_t>(count)] = static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
+            residuals[static_cast<size_t>(count)] =
+                static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
           if (count > 0) add(here, below, count);
         }
       }
@@ -398,7 +401,8 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
       sums.StepGains(move, gain);
       for (; g < weighed.size() && weighed[g].move == move; ++g) {
         const auto block = static_cast<size_t>(weighed[g].block);
-        if (DcBitCounts(move, pairs[block])) best.Offer(weighed[g].bit, gain[block], pairs[block], std::abs(move));
+        if (DcBitCounts(move, pairs[block]))
+          best.Offer(weighed[g].bit, gain[block], pairs[block], std::abs(move));
       }
     }
     if (step != nullptr) {
@@ -444,10 +448,12 @@ EdgeSums SumEdges(const ScanModel& model, const ComponentPlanes& planes, int c,
 
 // The drift that the recorded blocks and the whole picture show; unverified.
 std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
-                               const ComponentPlanes& planes, const std::array<std::vector<BlockRecord>, 3>& blocks,
+                               const ComponentPlanes& planes,
+                               const std::array<std::vector<BlockRecord>, 3>& blocks,
                                std::optional<DcStep>* step) {
   return DriftOf(
-      model, bytes, blocks, [&](int c) { return SumEdges(model, planes, c, blocks[static_cast<size_t>(c)]); }, step);
+      model, bytes, blocks, [&](int c) { return SumEdges(model, planes, c, blocks[static_cast<size_t>(c)]); },
+      step);
 }
 
 // Whether the scan with edit decodes as an encoder writes it.
@@ -754,8 +760,9 @@ namespace {
 // The AC bit among the best kept that stands out, verified.
 // Whether the best AC bit stands out, before it is verified.
 bool AcStandsOut(const std::vector<AcScore>& best) {
-  return !best.empty() && AcFlipStandsOut(static_cast<double>(best[0].gain), static_cast<double>(best[0].most),
-                                          best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0);
+  return !best.empty() &&
+         AcFlipStandsOut(static_cast<double>(best[0].gain), static_cast<double>(best[0].most),
+                         best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0);
 }
 
 std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
@@ -845,7 +852,8 @@ class BandSink {
     for (int c = 0; c < model.components; ++c) {
       size_t count = 0;
       for (int b = 0; b < model.blockCount; ++b)
-        if (model.blocks[static_cast<size_t>(b)].component == c) count += static_cast<size_t>(model.totalMcus);
+        if (model.blocks[static_cast<size_t>(b)].component == c)
+          count += static_cast<size_t>(model.totalMcus);
       sums_.emplace_back(count);
       grids_.emplace_back(band_, c);
     }
@@ -865,7 +873,8 @@ class BandSink {
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
     ac_.OnMcu(mcu, mark, dc);
     draw_.OnMcu(mcu, mark, dc);
-    if (mcu < static_cast<int32_t>(marks_.marks.size())) marks_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
+    if (mcu < static_cast<int32_t>(marks_.marks.size()))
+      marks_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
     const int32_t perRow = model_.geometry.McusPerRow;
     // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
     if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
@@ -894,7 +903,8 @@ class BandSink {
     }
     const int32_t perRow = model_.geometry.McusPerRow;
     size_t k = 0;
-    for (; k < candidates_.size() && candidates_[k].bit.mcu / perRow <= row; ++k) scorer_.Score(candidates_[k]);
+    for (; k < candidates_.size() && candidates_[k].bit.mcu / perRow <= row; ++k)
+      scorer_.Score(candidates_[k]);
     candidates_.erase(candidates_.begin(), candidates_.begin() + static_cast<ptrdiff_t>(k));
     finished_ = row + 1;
   }
