@@ -70,6 +70,9 @@ inline constexpr int kFileTooLarge = 6;
 // longer than kMaxFileLength, and a name that is neither a regular file nor a FIFO,
 // refused as access) out is untouched.
 FileError ReadWholeFile(const std::string& path, ByteStore& out);
+// ReadWholeFile into room that a caller keeps from file to file (a check of many
+// files), so that its memory is had once. On failure room holds no file.
+FileError ReadWholeFileInto(const std::string& path, std::vector<uint8_t>& room);
 // Replaces the file at path with bytes, atomically: a temporary file in the same
 // folder is written, flushed and renamed over the target. On failure the target
 // is unchanged. A symbolic link (also one naming no file yet) is followed and kept;

@@ -31,9 +31,9 @@ FileError NotReadable(mode_t mode) {
   return {kAccessRefused, S_ISDIR(mode) ? EISDIR : kNotRegularFile};
 }
 
-}  // namespace
-
-FileError ReadWholeFile(const std::string& path, ByteStore& out) {
+// Reads the file into bytes, whose room is used as it is and grown as needed.
+template <class Bytes>
+FileError ReadInto(const std::string& path, Bytes& bytes) {
   struct stat named {};
   if (::stat(path.c_str(), &named) == 0 && !IsReadable(named.st_mode)) return NotReadable(named.st_mode);
   const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -48,7 +48,6 @@ FileError ReadWholeFile(const std::string& path, ByteStore& out) {
   // is read, and only regular files report a size at all. A regular file is read
   // into room for its size and one byte more (which shows whether it grew), so
   // that its pages are touched once and no byte is moved.
-  ByteStore bytes;
   if (S_ISREG(info.st_mode)) bytes.resize(static_cast<size_t>(info.st_size) + 1);
   size_t used = 0;
   for (;;) {
@@ -67,8 +66,22 @@ FileError ReadWholeFile(const std::string& path, ByteStore& out) {
   bytes.resize(used);
   if (bytes.size() > static_cast<size_t>(kMaxFileLength)) return {kFileTooLarge};
   if (bytes.empty()) return {kEmptyFile};
-  out = std::move(bytes);
   return {};
+}
+
+}  // namespace
+
+FileError ReadWholeFile(const std::string& path, ByteStore& out) {
+  ByteStore bytes;
+  const FileError error = ReadInto(path, bytes);
+  if (error.ok()) out = std::move(bytes);
+  return error;
+}
+
+FileError ReadWholeFileInto(const std::string& path, std::vector<uint8_t>& room) {
+  const FileError error = ReadInto(path, room);
+  if (!error.ok()) room.clear();
+  return error;
 }
 
 }  // namespace vorn

@@ -37,7 +37,8 @@ namespace {
 
 // Analyses bytes as a load would, but only up to the data of the first scan: nothing
 // in the scan data (a damaged one may hold any marker) and nothing after the image
-// stops the analysis. The session's file image holds bytes afterwards.
+// stops the analysis. The session's file image then holds what was analysed, not
+// bytes: the callers read bytes themselves, and a copy would hold the file twice.
 struct Prepared {
   bool completed = false;
   std::string firstMessage;  // of an analysis that stopped
@@ -123,7 +124,6 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   const std::string stopMessage = messages.size() > before ? OneLine(messages.back().text) : "";
   prepared.unsupported =
       UnsupportedReason(app.file, app.analysis, app.rec, frameCode, prepared.completed, stopMessage);
-  app.file.bytes = bytes;
   if (!prepared.completed) {
     if (messages.size() > before) prepared.firstMessage = OneLine(messages[before].text);
     return prepared;
@@ -131,15 +131,6 @@ Prepared Prepare(CliSession& session, const std::vector<uint8_t>& bytes) {
   if (!prepared.unsupported.empty()) return prepared;
   prepared.model = ScanModelOf(app.rec, prepared.problem);
   return prepared;
-}
-
-// The whole file as the engine reads it, into bytes (whose room is kept for the next
-// file of a check).
-FileError ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
-  ByteStore store;
-  const FileError error = ReadWholeFile(path, store);
-  if (error.ok()) bytes.assign(store.begin(), store.end());
-  return error;
 }
 
 enum class Status { Ok, Damaged, Stopped, Unreadable, Unsupported };
@@ -156,7 +147,7 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
   Checked checked;
   CliSession session;
   session.dialogs.onMessage = nullptr;  // files are checked side by side: no messages
-  const FileError error = ReadBytes(path, bytes);
+  const FileError error = ReadWholeFileInto(path, bytes);
   if (!error.ok()) {
     checked.status = Status::Unreadable;
     checked.message = ReadFailureReason(error);
@@ -182,8 +173,7 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
-  ScanPass pass;
-  checked.report = LocateDamage(*prepared.model, bytes, pass);
+  checked.report = CheckDamage(*prepared.model, bytes);
   checked.status = checked.report.health == ScanHealth::Clean ? Status::Ok : Status::Damaged;
   return checked;
 }
@@ -440,7 +430,7 @@ int RunRepair(std::vector<std::string> args) {
   CliSession session;
   session.dialogs.onMessage = nullptr;
   std::vector<uint8_t> bytes;
-  const FileError error = ReadBytes(path, bytes);
+  const FileError error = ReadWholeFileInto(path, bytes);
   if (!error.ok()) return ReadFailure(path, error);
   SearchControl control;
   control.deadline =
@@ -555,7 +545,7 @@ int RunSalvage(std::vector<std::string> args) {
   CliSession session;
   session.dialogs.onMessage = nullptr;
   std::vector<uint8_t> bytes;
-  const FileError error = ReadBytes(path, bytes);
+  const FileError error = ReadWholeFileInto(path, bytes);
   if (!error.ok()) return ReadFailure(path, error);
   const Prepared prepared = Prepare(session, bytes);
   const bool unsupported = !prepared.unsupported.empty();
@@ -581,7 +571,7 @@ int RunSalvage(std::vector<std::string> args) {
           << "vorn-cli: " << path
           << ": if its headers are destroyed, salvage it with --reference REF.jpg, a photo from the same "
              "camera and settings\n";
-    } else if (const FileError refError = ReadBytes(reference, referenceBytes); !refError.ok()) {
+    } else if (const FileError refError = ReadWholeFileInto(reference, referenceBytes); !refError.ok()) {
       return ReadFailure(reference, refError);
     } else if (referencePrepared = Prepare(referenceSession, referenceBytes); !referencePrepared.model) {
       std::cerr << "vorn-cli: " << reference << ": the reference's scan cannot be decoded\n";

@@ -274,9 +274,10 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   const SegmentOutcome* failure = pass.Failure();
   if (failure == nullptr) {
     report.mcusDecoded = model.totalMcus;
-    std::optional<DcStep> step;
-    const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass, &step);
-    const std::optional<DcBit> flip = drift ? std::nullopt : FindAcFlip(model, bytes, pass);
+    const IntactDamage intact = FindIntactDamage(model, bytes, pass);
+    const std::optional<DcDrift>& drift = intact.drift;
+    const std::optional<DcStep>& step = intact.step;
+    const std::optional<DcBit>& flip = intact.flip;
     if (!drift && !flip && step) {
       // A step that no one bit explains: the search looks at the MCUs before it.
       report.health = ScanHealth::Damaged;
@@ -391,6 +392,16 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   }
   SetSuspect(model, pass, suspect, report);
   return report;
+}
+
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
+  if (ScanLooksWhole(model, bytes)) {
+    DamageReport report;
+    report.mcusExpected = report.mcusDecoded = model.totalMcus;
+    return report;
+  }
+  ScanPass pass;
+  return LocateDamage(model, bytes, pass);
 }
 
 }  // namespace vorn

@@ -89,4 +89,9 @@ struct DamageReport {
 // Runs the strict pass (with planes) into pass and reports.
 DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& pass);
 
+// LocateDamage's report where no pass is wanted afterwards (a check): a whole scan is
+// told with one decode and a band of the picture, and only a scan that may not be
+// whole gets the full pass and its picture.
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes);
+
 }  // namespace vorn

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 #include "decode/bit_rules.h"
@@ -29,13 +30,34 @@ constexpr double kLeastShare = 0.45;
 // The best hypothesis must gain this many whole pairs more than any other: a step
 // one block too early or too late leaves a block's edges broken (about 32 pairs).
 constexpr double kLeastMargin = 12;
+// The smallest move of 4r any hypothesis makes (a DC bit's of kLeastStepLevels).
+constexpr int32_t kSmallestMove = 8 * kLeastStepLevels;
 
+// 16 bytes: a 12 MP scan has some 300000 blocks (600000 at 4:4:4).
 struct BlockRecord {
-  int32_t bx = 0, by = 0;
   int32_t mcu = 0;
   int32_t first = 0;  // the first block of the component in its restart interval
-  int32_t diff = 0;
-  BitPos end = 0;  // the first bit after the difference's extra bits
+  // The first bit after the difference's extra bits (40 bits: a file of 2 GB has 2^34),
+  // the difference (16 bits) and the block's index in its MCU (8 bits).
+  uint64_t packed = 0;
+
+  BlockRecord(int32_t m, int32_t f, BitPos end, int16_t diff, int block)
+      : mcu(m),
+        first(f),
+        packed(static_cast<uint64_t>(end) | uint64_t{static_cast<uint16_t>(diff)} << 40 |
+               uint64_t{static_cast<uint8_t>(block)} << 56) {}
+  BitPos End() const { return static_cast<BitPos>(packed & ((uint64_t{1} << 40) - 1)); }
+  int32_t Diff() const { return static_cast<int16_t>(static_cast<uint16_t>(packed >> 40)); }
+  int Block() const { return static_cast<int>(packed >> 56); }
+  // Where the block lies on its component's block grid.
+  int32_t Bx(const ScanModel& model) const {
+    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
+    return (mcu % model.geometry.McusPerRow) * model.h[static_cast<size_t>(b.component)] + b.x;
+  }
+  int32_t By(const ScanModel& model) const {
+    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
+    return (mcu / model.geometry.McusPerRow) * model.v[static_cast<size_t>(b.component)] + b.y;
+  }
 };
 
 // Records where each block's DC difference ends: the symbol after it is its first AC
@@ -53,15 +75,7 @@ class DcSink {
     if (p.coef != 1) return;
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(p.block)];
     const auto c = static_cast<size_t>(b.component);
-    const int32_t perRow = model_.geometry.McusPerRow;
-    BlockRecord r;
-    r.bx = (p.mcu % perRow) * model_.h[c] + b.x;
-    r.by = (p.mcu / perRow) * model_.v[c] + b.y;
-    r.mcu = p.mcu;
-    r.first = first_[c];
-    r.diff = p.pendingDc;
-    r.end = p.next;
-    out_[c].push_back(r);
+    out_[c].emplace_back(p.mcu, first_[c], p.next, p.pendingDc, p.block);
     last_ = b.component;
   }
   // The decode failed in the block recorded last, which was never drawn.
@@ -93,110 +107,200 @@ int BitWidth(int32_t v) {
   return static_cast<int>(std::bit_width(static_cast<uint32_t>(std::abs(v))));
 }
 
-std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
-                                                     const ScanPass& pass) {
-  std::array<std::vector<BlockRecord>, 3> blocks;
+// The largest change that flipping one extra bit of a coefficient (or DC difference)
+// of value v makes: that of its first bit, which flips the sign, 3 * 2^(size-1) - 1.
+int32_t MostFlipChange(int32_t v) {
+  const int size = BitWidth(v);
+  return size == 0 ? 0 : (3 << (size - 1)) - 1;
+}
+
+// Decodes each restart interval from where the pass found it begins: visit(run) per
+// interval, where run(sink) decodes the interval into sink and returns the stop.
+template <class Visit>
+void ForEachInterval(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                     Visit&& visit) {
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   for (int32_t i = 0; i < model.intervals; ++i) {
     const int32_t first = model.IntervalStart(i);
     if (first >= model.totalMcus) break;
     StrictDecoder decoder(model);
-    DcSink sink(model, blocks);
-    const DecodeStop stop =
-        decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
-    if (stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit) sink.DropLast();
+    visit([&](auto& sink) {
+      return decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
+    });
+  }
+}
+
+// Whether the decode of an interval failed in its last recorded block.
+bool FailedInBlock(const DecodeStop& stop) {
+  return stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit;
+}
+
+// Empty lists of block records with room for every block of the scan: a 12 MP scan
+// holds some 300000, which growing lists would copy over and over.
+std::array<std::vector<BlockRecord>, 3> EmptyBlockLists(const ScanModel& model) {
+  std::array<std::vector<BlockRecord>, 3> blocks;
+  for (int b = 0; b < model.blockCount; ++b) {
+    std::vector<BlockRecord>& list =
+        blocks[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
+    list.reserve(list.capacity() + static_cast<size_t>(model.totalMcus));
   }
   return blocks;
 }
 
-// One block edge of a component: 4r for each sample pair across it (see PairGain)
-// and the hypotheses that split it.
-struct Edge {
-  std::array<int16_t, 8> residuals{};  // 4r of each sample pair across the edge
-  int8_t count = 0;
-  // Hypotheses (block indices) in [lo[k], hi[k]] move side[k] alone: +1 the
-  // bottom or right block, -1 the top or left one.
-  std::array<int32_t, 2> lo{}, hi{};
-  std::array<int8_t, 2> side{};
-  int8_t ranges = 0;
-};
-
-// How much closer to 0 a pair's 4r comes when the hypothesis moves it by `move`.
-int64_t PairGain(int32_t r4, int32_t move) {
-  return std::abs(r4) - std::abs(r4 + move);
+std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
+                                                     const ScanPass& pass) {
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    DcSink sink(model, blocks);
+    if (FailedInBlock(run(sink))) sink.DropLast();
+  });
+  return blocks;
 }
 
-std::vector<Edge> EdgesOf(const ComponentPlanes& planes, int c, const std::vector<BlockRecord>& recs,
-                          const std::vector<int32_t>& grid, int32_t gridWidth, int32_t gridHeight) {
-  std::vector<Edge> edges;
+// What a step gains over the block edges of a component, summed per hypothesis
+// (block index) so that any step size is had without going over the edges again.
+// A pair across an edge with 4r = r gains |r| - |r + u| when its later side moves by
+// u; with m = |u| and n = max(-sign(u) r, 0) that is 2n - m - 2 max(n - m, 0), and the
+// last term is 0 unless the pair is broken by more than m. So the sums of n (one per
+// sign of u), of the pairs, and a short list of the pairs broken by more than the
+// smallest step give every step's gain exactly.
+struct EdgeSums {
+  // Every sum is over the hypotheses that split the edge: each entry of the
+  // difference arrays is added to [lo, hi].
+  std::vector<int32_t> pairs;             // sample pairs split, after Finish: per hypothesis
+  std::array<std::vector<int64_t>, 2> n;  // sum of max(v, 0) [0], of max(-v, 0) [1]
+  struct Broken {
+    int32_t lo, hi;
+    int32_t v;  // -side * 4r: positive when a step up of the later side mends it
+  };
+  std::vector<Broken> broken;  // pairs with |v| above the smallest step
+
+  explicit EdgeSums(size_t blocks) : pairs(blocks + 1, 0) {
+    for (auto& sums : n) sums.assign(blocks + 1, 0);
+  }
+  void Add(int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
+    pairs[static_cast<size_t>(lo)] += count;
+    pairs[static_cast<size_t>(hi) + 1] -= count;
+    int32_t up = 0, down = 0;  // at most 8 pairs of |4r| <= 4 * 1020
+    bool anyBroken = false;
+    for (int p = 0; p < count; ++p) {
+      const int32_t v = -side * residuals[static_cast<size_t>(p)];
+      up += std::max(v, 0);
+      down += std::max(-v, 0);
+      anyBroken = anyBroken || std::abs(v) > kSmallestMove;
+    }
+    for (int p = 0; anyBroken && p < count; ++p) {
+      const int32_t v = -side * residuals[static_cast<size_t>(p)];
+      if (std::abs(v) > kSmallestMove) broken.push_back({lo, hi, v});
+    }
+    n[0][static_cast<size_t>(lo)] += up;
+    n[0][static_cast<size_t>(hi) + 1] -= up;
+    n[1][static_cast<size_t>(lo)] += down;
+    n[1][static_cast<size_t>(hi) + 1] -= down;
+  }
+  void Finish() {
+    for (size_t k = 1; k < pairs.size(); ++k) {
+      pairs[k] += pairs[k - 1];
+      n[0][k] += n[0][k - 1];
+      n[1][k] += n[1][k - 1];
+    }
+  }
+  // gain[k]: what a step that moves 4r of the later side's pairs by `move` gains when
+  // it begins at block k.
+  void StepGains(int32_t move, std::vector<int64_t>& gain) const {
+    const int32_t m = std::abs(move);
+    const int sign = move > 0 ? 1 : -1;
+    std::fill(gain.begin(), gain.end(), 0);
+    for (const Broken& b : broken) {
+      const int64_t beyond = int64_t{sign} * b.v - m;
+      if (beyond <= 0) continue;
+      gain[static_cast<size_t>(b.lo)] += beyond;
+      gain[static_cast<size_t>(b.hi) + 1] -= beyond;
+    }
+    const std::vector<int64_t>& sums = n[move > 0 ? 0 : 1];
+    int64_t beyond = 0;
+    for (size_t k = 0; k < gain.size(); ++k) {
+      beyond += gain[k];
+      gain[k] = 2 * sums[k] - int64_t{m} * pairs[k] - 2 * beyond;
+    }
+  }
+};
+
+// Where each recorded block of a component lies on its block grid: the index of its
+// record, -1 where none.
+struct BlockGrid {
+  int32_t width = 0, height = 0;
+  std::vector<int32_t> index;
+  size_t placed = 0;  // records placed
+
+  BlockGrid(const ComponentPlanes& planes, int c)
+      : width(planes.width[static_cast<size_t>(c)] / 8),
+        height(planes.height[static_cast<size_t>(c)] / 8),
+        index(static_cast<size_t>(width) * height, -1) {}
+  // Places the records not placed yet.
+  void Place(const ScanModel& model, const std::vector<BlockRecord>& recs) {
+    for (; placed < recs.size(); ++placed) {
+      const int32_t bx = recs[placed].Bx(model), by = recs[placed].By(model);
+      if (bx < width && by < height)
+        index[static_cast<size_t>(by * width + bx)] = static_cast<int32_t>(placed);
+    }
+  }
+  int32_t At(int32_t bx, int32_t by) const { return index[static_cast<size_t>(by * width + bx)]; }
+};
+
+// Adds to sums every edge of block rows [byFrom, byTo) of component c between two
+// recorded blocks: with the block to the right and the block below.
+template <class Planes>
+void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs, const BlockGrid& grid,
+              int32_t byFrom, int32_t byTo, EdgeSums& sums) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
-  const auto add = [&](int32_t a, int32_t b, Edge& e) {
+  std::array<int16_t, 8> residuals{};
+  const auto add = [&](int32_t a, int32_t b, int count) {
     const BlockRecord& ra = recs[static_cast<size_t>(a)];
     const BlockRecord& rb = recs[static_cast<size_t>(b)];
     if (ra.first == rb.first) {
-      e.lo[0] = std::min(a, b) + 1;
-      e.hi[0] = std::max(a, b);
-      e.side[0] = b > a ? 1 : -1;
-      e.ranges = 1;
+      sums.Add(std::min(a, b) + 1, std::max(a, b), b > a ? 1 : -1, residuals, count);
     } else {
-      e.lo[0] = ra.first, e.hi[0] = a, e.side[0] = -1;
-      e.lo[1] = rb.first, e.hi[1] = b, e.side[1] = 1;
-      e.ranges = 2;
+      sums.Add(ra.first, a, -1, residuals, count);
+      sums.Add(rb.first, b, 1, residuals, count);
     }
-    edges.push_back(e);
   };
-  for (int32_t by = 0; by < gridHeight; ++by) {
-    for (int32_t bx = 0; bx < gridWidth; ++bx) {
-      const int32_t here = grid[static_cast<size_t>(by * gridWidth + bx)];
+  for (int32_t by = byFrom; by < std::min(byTo, grid.height); ++by) {
+    for (int32_t bx = 0; bx < grid.width; ++bx) {
+      const int32_t here = grid.At(bx, by);
       if (here < 0) continue;
       const int32_t x0 = bx * 8, y0 = by * 8;
       // The edge with the block to the right.
-      if (bx + 1 < gridWidth && x0 + 9 < vw) {
-        const int32_t right = grid[static_cast<size_t>(by * gridWidth + bx + 1)];
+      if (bx + 1 < grid.width && x0 + 9 < vw) {
+        const int32_t right = grid.At(bx + 1, by);
         if (right >= 0) {
-          Edge e;
+          int count = 0;
           const int32_t x = x0 + 8;
-          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++e.count)
-            e.residuals[static_cast<size_t>(e.count)] =
-                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x - 2, y), planes.At(c, x - 1, y),
-                                                  planes.At(c, x, y), planes.At(c, x + 1, y)));
-          if (e.count > 0) add(here, right, e);
+          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++count) {
+            const uint8_t* line = planes.Row(c, y);
+            residuals[static_cast<size_t>(count)] =
+                static_cast<int16_t>(4 * EdgeStep(line[x - 2], line[x - 1], line[x], line[x + 1]));
+          }
+          if (count > 0) add(here, right, count);
         }
       }
       // The edge with the block below.
-      if (by + 1 < gridHeight && y0 + 9 < vh) {
-        const int32_t below = grid[static_cast<size_t>((by + 1) * gridWidth + bx)];
+      if (by + 1 < grid.height && y0 + 9 < vh) {
+        const int32_t below = grid.At(bx, by + 1);
         if (below >= 0) {
-          Edge e;
+          int count = 0;
           const int32_t y = y0 + 8;
-          for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++e.count)
-            e.residuals[static_cast<size_t>(e.count)] =
-                static_cast<int16_t>(4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1),
-                                                  planes.At(c, x, y), planes.At(c, x, y + 1)));
-          if (e.count > 0) add(here, below, e);
+          const uint8_t *a2 = planes.Row(c, y - 2), *a = planes.Row(c, y - 1);
+          const uint8_t *b = planes.Row(c, y), *b2 = planes.Row(c, y + 1);
+          for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
+            residuals[static_cast<size_t>(count)] =
+                static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
+          if (count > 0) add(here, below, count);
         }
       }
     }
   }
-  return edges;
-}
-
-// Fills gain[k] with what a step that moves 4r of the later side's pairs by `move`
-// gains when it begins at block k: a difference array over the ranges of blocks
-// that split each edge.
-void StepGains(const std::vector<Edge>& edges, int32_t move, std::vector<int64_t>& gain) {
-  std::fill(gain.begin(), gain.end(), 0);
-  for (const Edge& e : edges) {
-    for (int k = 0; k < e.ranges; ++k) {
-      int64_t g = 0;
-      const int32_t signedMove = move * e.side[static_cast<size_t>(k)];
-      for (int p = 0; p < e.count; ++p) g += PairGain(e.residuals[static_cast<size_t>(p)], signedMove);
-      gain[static_cast<size_t>(e.lo[static_cast<size_t>(k)])] += g;
-      gain[static_cast<size_t>(e.hi[static_cast<size_t>(k)]) + 1] -= g;
-    }
-  }
-  for (size_t k = 1; k < gain.size(); ++k) gain[k] += gain[k - 1];
 }
 
 // The step sizes looked for whatever their cause, in levels: a step of t levels is
@@ -210,86 +314,64 @@ constexpr std::array<int32_t, 3> kStepLevels = {16, 32, 64};
 constexpr int32_t kLeastStepPairs = 256;
 constexpr double kLeastStepShare = 0.5;
 
-struct Scored {
-  size_t bit = 0;  // index into the DC bits
+// Calls f(bit) for every flippable extra bit of block r's DC difference, from the last
+// extra bit back.
+template <class F>
+void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int component, F&& f) {
+  const int32_t diff = r.Diff();
+  const int size = BitWidth(diff);
+  if (size == 0) return;
+  const auto raw = static_cast<uint32_t>(diff >= 0 ? diff : diff + (1 << size) - 1);
+  BitPos at = r.End();
+  for (int k = size - 1; k >= 0; --k) {
+    at = PreviousDataBit(bytes, at);
+    const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
+    const int64_t byte = at >> 3;
+    const int bit = static_cast<int>(at & 7);
+    const uint8_t old = bytes[static_cast<size_t>(byte)];
+    if ((old ^ (0x80 >> bit)) == 0xFF) continue;
+    DcBit d;
+    d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
+    d.mcu = r.mcu;
+    d.component = component;
+    d.step = changed - diff;
+    f(d);
+  }
+}
+
+// The best DC bit hypothesis by gain and the best gain of all the others: all that
+// the choice looks at.
+struct BestBit {
+  size_t count = 0;
+  DcBit bit;
   int64_t gain = 0;
   int32_t pairs = 0;
   int32_t move = 0;  // |change * q|
-};
+  int64_t second = 0;
 
-// The DC bits of the recorded blocks, each with the index of its block in its
-// component's list.
-std::vector<std::pair<DcBit, int32_t>> BitsOfBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
-                                                    const std::array<std::vector<BlockRecord>, 3>& blocks) {
-  std::vector<std::pair<DcBit, int32_t>> bits;
-  for (int c = 0; c < model.components; ++c) {
-    const std::vector<BlockRecord>& recs = blocks[static_cast<size_t>(c)];
-    for (size_t index = 0; index < recs.size(); ++index) {
-      const BlockRecord& r = recs[index];
-      const int size = BitWidth(r.diff);
-      if (size == 0) continue;
-      const auto raw = static_cast<uint32_t>(r.diff >= 0 ? r.diff : r.diff + (1 << size) - 1);
-      BitPos at = r.end;
-      for (int k = size - 1; k >= 0; --k) {  // from the last extra bit back
-        at = PreviousDataBit(bytes, at);
-        const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
-        const int64_t byte = at >> 3;
-        const int bit = static_cast<int>(at & 7);
-        const uint8_t old = bytes[static_cast<size_t>(byte)];
-        if ((old ^ (0x80 >> bit)) == 0xFF) continue;
-        DcBit d;
-        d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
-        d.mcu = r.mcu;
-        d.component = c;
-        d.step = changed - r.diff;
-        bits.emplace_back(d, static_cast<int32_t>(index));
-      }
+  void Offer(const DcBit& d, int64_t g, int32_t p, int32_t m) {
+    if (count++ == 0 || g > gain) {
+      if (count > 1) second = gain;
+      bit = d, gain = g, pairs = p, move = m;
+    } else {
+      second = count == 2 ? g : std::max(second, g);
     }
   }
-  return bits;
-}
+};
 
-}  // namespace
-
-bool DriftCanExplain(const ScanPass& pass) {
-  const SegmentOutcome* failure = pass.Failure();
-  return failure == nullptr ? pass.Clean() : failure->stop.kind == StopKind::DcRange;
-}
-
-std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
-  std::vector<DcBit> out;
-  if (!DriftCanExplain(pass)) return out;
-  for (const auto& [bit, block] : BitsOfBlocks(model, bytes, RecordBlocks(model, bytes, pass)))
-    out.push_back(bit);
-  return out;
-}
-
-std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
-                                   const ScanPass& pass, std::optional<DcStep>* step) {
-  if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
-  const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
-  const std::vector<std::pair<DcBit, int32_t>> bits = BitsOfBlocks(model, bytes, blocks);
-  std::vector<Scored> scored;
-  scored.reserve(bits.size());
+// The drift (and with step, the step of any size) that the recorded blocks and the
+// picture show; unverified. sumsOf(c): the finished edge sums of component c.
+template <class SumsOf>
+std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                               const std::array<std::vector<BlockRecord>, 3>& blocks, SumsOf&& sumsOf,
+                               std::optional<DcStep>* step) {
+  BestBit best;
   for (int c = 0; c < model.components; ++c) {
-    const auto ci = static_cast<size_t>(c);
-    const std::vector<BlockRecord>& recs = blocks[ci];
+    const std::vector<BlockRecord>& recs = blocks[static_cast<size_t>(c)];
     if (recs.empty()) continue;
-    const int32_t gridWidth = pass.planes.width[ci] / 8, gridHeight = pass.planes.height[ci] / 8;
-    std::vector<int32_t> grid(static_cast<size_t>(gridWidth) * gridHeight, -1);
-    for (size_t k = 0; k < recs.size(); ++k)
-      if (recs[k].bx < gridWidth && recs[k].by < gridHeight)
-        grid[static_cast<size_t>(recs[k].by * gridWidth + recs[k].bx)] = static_cast<int32_t>(k);
-    const std::vector<Edge> edges = EdgesOf(pass.planes, c, recs, grid, gridWidth, gridHeight);
+    const EdgeSums sums = sumsOf(c);
+    const std::vector<int32_t>& pairs = sums.pairs;  // sample pairs that each hypothesis splits
     const auto n = recs.size();
-    // Sample pairs that each hypothesis splits.
-    std::vector<int32_t> pairs(n + 1, 0);
-    for (const Edge& e : edges)
-      for (int k = 0; k < e.ranges; ++k) {
-        pairs[static_cast<size_t>(e.lo[static_cast<size_t>(k)])] += e.count;
-        pairs[static_cast<size_t>(e.hi[static_cast<size_t>(k)]) + 1] -= e.count;
-      }
-    for (size_t k = 1; k <= n; ++k) pairs[k] += pairs[k - 1];
     // The bits of this component, grouped by what their flip does to 4r of a pair
     // whose later side it moves: the samples move by step * q / 8 levels, r
     // (3b - b2 - 3a + a2) by twice that, 4r by step * q.
@@ -297,22 +379,30 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
     for (int b = 0; b < model.blockCount; ++b)
       if (model.blocks[static_cast<size_t>(b)].component == c)
         q = model.quant[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
-    std::map<int32_t, std::vector<std::pair<size_t, int32_t>>> byMove;  // move -> (bit, block)
-    for (size_t k = 0; k < bits.size(); ++k) {
-      const auto& [d, block] = bits[k];
-      const int32_t move = d.step * q;
-      if (d.component == c && DcBitCounts(move, kLeastPairs)) byMove[move].emplace_back(k, block);
+    struct Weighed {
+      int32_t move;
+      int32_t block;
+      DcBit bit;
+    };
+    std::vector<Weighed> weighed;
+    for (size_t k = 0; k < n; ++k) {
+      // Most differences are too small for any of their bits to count.
+      if (!DcBitCounts(MostFlipChange(recs[k].Diff()) * q, kLeastPairs)) continue;
+      ForEachDcBit(bytes, recs[k], c, [&](const DcBit& d) {
+        const int32_t move = d.step * q;
+        if (DcBitCounts(move, kLeastPairs)) weighed.push_back({move, static_cast<int32_t>(k), d});
+      });
     }
+    std::stable_sort(weighed.begin(), weighed.end(),
+                     [](const Weighed& a, const Weighed& b) { return a.move < b.move; });
     std::vector<int64_t> gain(n + 1);
-    for (const auto& [move, group] : byMove) {
-      StepGains(edges, move, gain);
-      for (const auto& [bit, block] : group) {
-        Scored s;
-        s.bit = bit;
-        s.gain = gain[static_cast<size_t>(block)];
-        s.pairs = pairs[static_cast<size_t>(block)];
-        s.move = std::abs(move);
-        if (DcBitCounts(move, s.pairs)) scored.push_back(s);
+    for (size_t g = 0; g < weighed.size();) {
+      const int32_t move = weighed[g].move;
+      sums.StepGains(move, gain);
+      for (; g < weighed.size() && weighed[g].move == move; ++g) {
+        const auto block = static_cast<size_t>(weighed[g].block);
+        if (DcBitCounts(move, pairs[block]))
+          best.Offer(weighed[g].bit, gain[block], pairs[block], std::abs(move));
       }
     }
     if (step != nullptr) {
@@ -321,7 +411,7 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
       for (const int32_t levels : kStepLevels) {
         for (const int sign : {1, -1}) {
           const int32_t move = 8 * levels * sign;
-          StepGains(edges, move, gain);
+          sums.StepGains(move, gain);
           for (size_t k = 0; k < n; ++k) {
             if (!DcStepCounts(pairs[k])) continue;
             const double share =
@@ -334,21 +424,68 @@ std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8
     }
   }
   if (step != nullptr && *step && !DcStepStandsOut((*step)->share)) step->reset();
-  if (scored.empty()) return std::nullopt;
-  std::sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) { return a.gain > b.gain; });
-  const Scored& best = scored[0];
+  if (best.count == 0) return std::nullopt;
   DcDrift found;
-  found.bit = bits[best.bit].first;
+  found.bit = best.bit;
   found.pairs = best.pairs;
   found.share = static_cast<double>(best.gain) / (static_cast<double>(best.pairs) * best.move);
-  found.margin = scored.size() > 1 ? static_cast<double>(best.gain - scored[1].gain) / best.move
-                                   : static_cast<double>(best.pairs);
+  found.margin = best.count > 1 ? static_cast<double>(best.gain - best.second) / best.move
+                                : static_cast<double>(best.pairs);
   if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
-  // Verified: the scan with the bit flipped decodes as an encoder writes it.
+  return found;
+}
+
+// The finished edge sums of component c over the whole picture.
+EdgeSums SumEdges(const ScanModel& model, const ComponentPlanes& planes, int c,
+                  const std::vector<BlockRecord>& recs) {
+  BlockGrid grid(planes, c);
+  grid.Place(model, recs);
+  EdgeSums sums(recs.size());
+  AddEdges(planes, c, recs, grid, 0, grid.height, sums);
+  sums.Finish();
+  return sums;
+}
+
+// The drift that the recorded blocks and the whole picture show; unverified.
+std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                               const ComponentPlanes& planes,
+                               const std::array<std::vector<BlockRecord>, 3>& blocks,
+                               std::optional<DcStep>* step) {
+  return DriftOf(
+      model, bytes, blocks, [&](int c) { return SumEdges(model, planes, c, blocks[static_cast<size_t>(c)]); },
+      step);
+}
+
+// Whether the scan with edit decodes as an encoder writes it.
+bool CleanWith(const ScanModel& model, std::span<const uint8_t> bytes, const ScanEdit& edit) {
   ScanPass check;
-  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), found.bit.edit), false,
-              check);
-  if (!check.Clean()) return std::nullopt;
+  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), edit), false, check);
+  return check.Clean();
+}
+
+}  // namespace
+
+bool DriftCanExplain(const ScanPass& pass) {
+  const SegmentOutcome* failure = pass.Failure();
+  return failure == nullptr ? pass.Clean() : failure->stop.kind == StopKind::DcRange;
+}
+
+std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  std::vector<DcBit> out;
+  if (!DriftCanExplain(pass)) return out;
+  const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
+  for (int c = 0; c < model.components; ++c)
+    for (const BlockRecord& r : blocks[static_cast<size_t>(c)])
+      ForEachDcBit(bytes, r, c, [&](const DcBit& d) { out.push_back(d); });
+  return out;
+}
+
+std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass, std::optional<DcStep>* step) {
+  if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
+  std::optional<DcDrift> found = DriftOf(model, bytes, pass.planes, RecordBlocks(model, bytes, pass), step);
+  // Verified: the scan with the bit flipped decodes as an encoder writes it.
+  if (found && !CleanWith(model, bytes, found->bit.edit)) return std::nullopt;
   return found;
 }
 
@@ -405,7 +542,8 @@ const BasisEdges& Basis() {
 
 // r across the four edges of the block at (bx, by) of component c, in BasisEdges'
 // order; valid[i] false where a neighbour is missing or outside the picture.
-void EdgeResiduals(const ComponentPlanes& planes, int c, int32_t bx, int32_t by, std::array<float, 32>& r,
+template <class Planes>
+void EdgeResiduals(const Planes& planes, int c, int32_t bx, int32_t by, std::array<float, 32>& r,
                    std::array<bool, 32>& valid) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
@@ -443,16 +581,72 @@ struct AcScore {
   int64_t block = -1;  // component * 2^40 + by * 2^20 + bx: which block
 };
 
-// Scores every flippable extra bit of every AC coefficient as it is decoded: the
-// symbols of a block are known once the next block begins (or the MCU ends).
+// A flippable AC bit that moves some sample enough to count, before the edges of its
+// block are looked at.
+struct AcCandidate {
+  DcBit bit;  // step: the coefficient's change
+  double move = 0;
+  int n = 0;  // the coefficient's natural position
+  int32_t bx = 0, by = 0;
+  int64_t block = 0;  // as AcScore's
+};
+
+// Scores candidates by the edges of their blocks in planes, keeping the best hypotheses
+// by gain: the best of each block, the three best blocks.
+template <class Planes>
+class AcScorer {
+ public:
+  AcScorer(const Planes& planes, std::vector<AcScore>& best) : planes_(planes), best_(best) {}
+
+  void Score(const AcCandidate& candidate) {
+    if (candidate.block != residualsOf_) {
+      EdgeResiduals(planes_, candidate.bit.component, candidate.bx, candidate.by, r_, valid_);
+      residualsOf_ = candidate.block;
+    }
+    AcScore s;
+    const auto& e = Basis().edge[static_cast<size_t>(candidate.n)];
+    for (size_t p = 0; p < 32; ++p) {
+      if (!valid_[p]) continue;
+      const double d = candidate.move * e[p];
+      s.gain += std::abs(r_[p]) - std::abs(r_[p] + d);
+      s.most += std::abs(d);
+    }
+    if (s.most <= 0) return;
+    s.bit = candidate.bit;
+    s.block = candidate.block;
+    Keep(s);
+  }
+
+ private:
+  void Keep(const AcScore& s) {
+    for (AcScore& kept : best_) {
+      if (kept.block != s.block) continue;
+      if (s.gain > kept.gain) kept = s;
+      return;
+    }
+    best_.push_back(s);
+    std::sort(best_.begin(), best_.end(), [](const AcScore& a, const AcScore& b) { return a.gain > b.gain; });
+    if (best_.size() > 3) best_.pop_back();
+  }
+
+  const Planes& planes_;
+  std::vector<AcScore>& best_;
+  int64_t residualsOf_ = -1;  // the block whose edges r_ holds
+  std::array<float, 32> r_{};
+  std::array<bool, 32> valid_{};
+};
+
+// Finds every flippable extra bit of every AC coefficient that counts as it is
+// decoded (the symbols of a block are known once the next block begins, or the MCU
+// ends) and hands it to take(candidate).
+template <class Take>
 class AcSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
-  AcSink(const ScanModel& model, std::span<const uint8_t> bytes, const ComponentPlanes& planes,
-         std::vector<AcScore>& best)
-      : model_(model), bytes_(bytes), planes_(planes), best_(best) {}
+  AcSink(const ScanModel& model, std::span<const uint8_t> bytes, Take take)
+      : model_(model), bytes_(bytes), take_(std::move(take)) {}
 
   void OnSymbol(const ScanPoint& p) {
     if (p.coef == 0) {
@@ -485,9 +679,6 @@ class AcSink {
     const auto c = static_cast<size_t>(b.component);
     const int32_t perRow = model_.geometry.McusPerRow;
     const int32_t bx = (mcu_ % perRow) * model_.h[c] + b.x, by = (mcu_ / perRow) * model_.v[c] + b.y;
-    bool residualsKnown = false;
-    std::array<float, 32> r{};
-    std::array<bool, 32> valid{};
     const BasisEdges& basis = Basis();
     for (size_t i = 1; i < starts_.size(); ++i) {
       const Start next = i + 1 < starts_.size() ? starts_[i + 1] : Start{end, 64};
@@ -498,6 +689,9 @@ class AcSink {
       if (value == 0) continue;
       const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const int size = BitWidth(value);
+      // Most coefficients cannot move a sample enough whichever bit flips.
+      const double mostMove = static_cast<double>(MostFlipChange(value)) * q;
+      if (!AcBitCounts(mostMove * basis.largest[static_cast<size_t>(n)])) continue;
       const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
       BitPos at = next.at;
       for (int j = size - 1; j >= 0; --j) {
@@ -510,45 +704,24 @@ class AcSink {
         const int bit = static_cast<int>(at & 7);
         const uint8_t old = bytes_[static_cast<size_t>(byte)];
         if ((old ^ (0x80 >> bit)) == 0xFF) continue;
-        if (!residualsKnown) {
-          EdgeResiduals(planes_, b.component, bx, by, r, valid);
-          residualsKnown = true;
-        }
-        AcScore s;
-        const auto& e = basis.edge[static_cast<size_t>(n)];
-        for (size_t p = 0; p < 32; ++p) {
-          if (!valid[p]) continue;
-          const double d = move * e[p];
-          s.gain += std::abs(r[p]) - std::abs(r[p] + d);
-          s.most += std::abs(d);
-        }
-        if (s.most <= 0) continue;
-        s.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
-        s.bit.mcu = mcu_;
-        s.bit.component = b.component;
-        s.bit.step = changed - value;
-        s.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
-        Keep(s);
+        AcCandidate candidate;
+        candidate.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
+        candidate.bit.mcu = mcu_;
+        candidate.bit.component = b.component;
+        candidate.bit.step = changed - value;
+        candidate.move = move;
+        candidate.n = n;
+        candidate.bx = bx;
+        candidate.by = by;
+        candidate.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
+        take_(candidate);
       }
     }
   }
 
-  // The best hypotheses by gain: the best of each block, the three best blocks.
-  void Keep(const AcScore& s) {
-    for (AcScore& kept : best_) {
-      if (kept.block != s.block) continue;
-      if (s.gain > kept.gain) kept = s;
-      return;
-    }
-    best_.push_back(s);
-    std::sort(best_.begin(), best_.end(), [](const AcScore& a, const AcScore& b) { return a.gain > b.gain; });
-    if (best_.size() > 3) best_.pop_back();
-  }
-
   const ScanModel& model_;
   std::span<const uint8_t> bytes_;
-  const ComponentPlanes& planes_;
-  std::vector<AcScore>& best_;
+  Take take_;
   std::vector<Start> starts_;
   std::array<int32_t, 64> natural_{};
   int32_t mcu_ = 0;
@@ -582,28 +755,202 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
   return gain >= kLeastAcShare * most && gain >= kLeastAcLead * nextBlockGain;
 }
 
+namespace {
+
+// The AC bit among the best kept that stands out, verified.
+// Whether the best AC bit stands out, before it is verified.
+bool AcStandsOut(const std::vector<AcScore>& best) {
+  return !best.empty() &&
+         AcFlipStandsOut(static_cast<double>(best[0].gain), static_cast<double>(best[0].most),
+                         best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0);
+}
+
+std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                              const std::vector<AcScore>& best) {
+  if (!AcStandsOut(best)) return std::nullopt;
+  const AcScore& top = best[0];
+  if (!CleanWith(model, bytes, top.bit.edit)) return std::nullopt;
+  return top.bit;
+}
+
+// Records the DC differences and finds the AC bits in the same decode.
+template <class Ac>
+class DcAcSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  DcAcSink(DcSink& dc, Ac& ac) : dc_(dc), ac_(ac) {}
+  void OnSymbol(const ScanPoint& p) {
+    dc_.OnSymbol(p);
+    ac_.OnSymbol(p);
+  }
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    return ac_.OnBlock(block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) { return ac_.OnMcu(mcu, mark, dc); }
+
+ private:
+  DcSink& dc_;
+  Ac& ac_;
+};
+
+}  // namespace
+
 std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes,
                                 const ScanPass& pass) {
   if (!pass.Clean() || pass.planes.count == 0) return std::nullopt;
   std::vector<AcScore> best;
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    AcScorer<ComponentPlanes> scorer(pass.planes, best);
+    AcSink sink(model, bytes, [&scorer](const AcCandidate& candidate) { scorer.Score(candidate); });
+    run(sink);
+  });
+  return AcFlipOf(model, bytes, best);
+}
+
+IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  IntactDamage out;
+  if (!pass.Clean() || pass.planes.count == 0) {
+    out.drift = FindDcDrift(model, bytes, pass, &out.step);
+    return out;
+  }
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  std::vector<AcScore> best;
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    DcSink dc(model, blocks);
+    AcScorer<ComponentPlanes> scorer(pass.planes, best);
+    AcSink ac(model, bytes, [&scorer](const AcCandidate& candidate) { scorer.Score(candidate); });
+    DcAcSink both(dc, ac);
+    if (FailedInBlock(run(both))) dc.DropLast();
+  });
+  out.drift = DriftOf(model, bytes, pass.planes, blocks, &out.step);
+  if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
+  if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
+  return out;
+}
+
+namespace {
+
+// The decode of ScanLooksWhole: the pass's marks, the DC records and AC candidates,
+// and a band of the picture; each MCU row's edges are summed and its AC candidates
+// scored once the row below it is drawn.
+class BandSink {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  BandSink(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& marks,
+           std::array<std::vector<BlockRecord>, 3>& blocks)
+      : model_(model),
+        marks_(marks),
+        blocks_(blocks),
+        draw_(model, band_, 0),
+        ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
+        scorer_(band_, best_) {
+    band_.Reset(model);
+    for (int c = 0; c < model.components; ++c) {
+      size_t count = 0;
+      for (int b = 0; b < model.blockCount; ++b)
+        if (model.blocks[static_cast<size_t>(b)].component == c)
+          count += static_cast<size_t>(model.totalMcus);
+      sums_.emplace_back(count);
+      grids_.emplace_back(band_, c);
+    }
+  }
+
+  // The DC records of the interval about to be decoded go to dc.
+  void SetDc(DcSink& dc) { dc_ = &dc; }
+
+  void OnSymbol(const ScanPoint& p) {
+    dc_->OnSymbol(p);
+    ac_.OnSymbol(p);
+  }
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    ac_.OnBlock(block, natural, nonZero);  // before the transform changes natural
+    return draw_.OnBlock(block, natural, nonZero);
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    ac_.OnMcu(mcu, mark, dc);
+    draw_.OnMcu(mcu, mark, dc);
+    if (mcu < static_cast<int32_t>(marks_.marks.size()))
+      marks_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
+    const int32_t perRow = model_.geometry.McusPerRow;
+    // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
+    if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
+    return true;
+  }
+
+  // After the whole decode: the rows not finished yet, and whether the picture shows
+  // nothing that stands out.
+  bool NothingStandsOut(std::span<const uint8_t> bytes) {
+    for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
+    for (EdgeSums& sums : sums_) sums.Finish();
+    std::optional<DcStep> step;
+    const std::optional<DcDrift> drift = DriftOf(
+        model_, bytes, blocks_, [&](int c) { return std::move(sums_[static_cast<size_t>(c)]); }, &step);
+    return !drift && !step && !AcStandsOut(best_);
+  }
+
+ private:
+  // Sums the edges of MCU row `row` and scores its AC candidates.
+  void Finish(int32_t row) {
+    for (int c = 0; c < model_.components; ++c) {
+      const auto i = static_cast<size_t>(c);
+      grids_[i].Place(model_, blocks_[i]);
+      const int32_t v = model_.v[i];
+      AddEdges(band_, c, blocks_[i], grids_[i], row * v, (row + 1) * v, sums_[i]);
+    }
+    const int32_t perRow = model_.geometry.McusPerRow;
+    size_t k = 0;
+    for (; k < candidates_.size() && candidates_[k].bit.mcu / perRow <= row; ++k)
+      scorer_.Score(candidates_[k]);
+    candidates_.erase(candidates_.begin(), candidates_.begin() + static_cast<ptrdiff_t>(k));
+    finished_ = row + 1;
+  }
+
+  using Take = std::function<void(const AcCandidate&)>;
+
+  const ScanModel& model_;
+  ScanPass& marks_;
+  std::array<std::vector<BlockRecord>, 3>& blocks_;
+  BandPlanes band_;
+  PlaneSink<BandPlanes> draw_;
+  AcSink<Take> ac_;
+  std::vector<AcCandidate> candidates_;  // of the rows not finished
+  std::vector<AcScore> best_;
+  AcScorer<BandPlanes> scorer_;
+  std::vector<EdgeSums> sums_;
+  std::vector<BlockGrid> grids_;
+  DcSink* dc_ = nullptr;
+  int32_t finished_ = 0;  // MCU rows finished
+};
+
+}  // namespace
+
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
+  ScanPass marks;
+  marks.marks.assign(static_cast<size_t>(model.totalMcus) + 1, McuMark{});
+  marks.marks[0].mark = MakeBitPos(model.scanStart - 1, 7);
+  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  BandSink sink(model, bytes, marks, blocks);
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  // Where the strict pass starts each interval: the first at the scan data, each
+  // later one after the restart marker that ended the one before.
+  BitPos passStart = MakeBitPos(model.scanStart, 0);
   for (int32_t i = 0; i < model.intervals; ++i) {
     const int32_t first = model.IntervalStart(i);
     if (first >= model.totalMcus) break;
+    const ScanPoint start = StartPointOf(model, bytes, marks, first);
+    if (start.next != passStart) return false;
     StrictDecoder decoder(model);
-    AcSink sink(model, bytes, pass.planes, best);
-    decoder.Run(plain, StartPointOf(model, bytes, pass, first), model.IntervalEnd(i), sink);
+    DcSink dc(model, blocks);
+    sink.SetDc(dc);
+    const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), sink);
+    if (!IntervalComplete(model, i, stop)) return false;
+    passStart = MakeBitPos((stop.at >> 3) + 2, 0);
   }
-  if (best.empty()) return std::nullopt;
-  const AcScore& top = best[0];
-  if (!AcFlipStandsOut(static_cast<double>(top.gain), static_cast<double>(top.most),
-                       best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0))
-    return std::nullopt;
-  ScanPass check;
-  RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), top.bit.edit), false,
-              check);
-  if (!check.Clean()) return std::nullopt;
-  return top.bit;
+  return sink.NothingStandsOut(bytes);
 }
 
 }  // namespace vorn

@@ -90,4 +90,20 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain);
 // stands out of the whole scan. pass must hold the planes of a clean decode.
 std::optional<DcBit> FindAcFlip(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
 
+// What the picture of a cleanly decoded scan shows, the scan decoded once for both:
+// FindDcDrift with its step and, where no drift stands out, FindAcFlip. A pass that
+// is not clean gets FindDcDrift's alone.
+struct IntactDamage {
+  std::optional<DcDrift> drift;
+  std::optional<DcStep> step;
+  std::optional<DcBit> flip;
+};
+IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass);
+
+// Whether the strict pass over the scan would be clean and FindIntactDamage find
+// nothing that stands out, before any verifying decode: then the scan is whole. The
+// scan is decoded once, and only three MCU rows of the picture are held at a time.
+// False also where the scan may be whole but this cannot tell (the full pass can).
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes);
+
 }  // namespace vorn

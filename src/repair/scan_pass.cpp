@@ -8,20 +8,31 @@
 
 namespace vorn {
 
-void ComponentPlanes::Reset(const ScanModel& model) {
+void ComponentPlanes::SetShape(const ScanModel& model) {
   count = model.components;
   for (int c = 0; c < 3; ++c) {
     const auto i = static_cast<size_t>(c);
     if (c >= count) {
       width[i] = height[i] = visibleWidth[i] = visibleHeight[i] = 0;
-      samples[i].clear();
       continue;
     }
     width[i] = model.geometry.McusPerRow * 8 * model.h[i];
     height[i] = model.geometry.McuRows * 8 * model.v[i];
     visibleWidth[i] = std::min(width[i], (model.frameWidth * model.h[i] + model.hMax - 1) / model.hMax);
     visibleHeight[i] = std::min(height[i], (model.frameHeight * model.v[i] + model.vMax - 1) / model.vMax);
-    samples[i].assign(static_cast<size_t>(width[i]) * height[i], 0);
+  }
+}
+
+void ComponentPlanes::Reset(const ScanModel& model) {
+  SetShape(model);
+  for (size_t i = 0; i < 3; ++i) samples[i].assign(static_cast<size_t>(width[i]) * height[i], 0);
+}
+
+void BandPlanes::Reset(const ScanModel& model) {
+  SetShape(model);
+  for (size_t i = 0; i < 3; ++i) {
+    rows[i] = std::max(1, 3 * 8 * model.v[i]);
+    samples[i].assign(i < static_cast<size_t>(count) ? static_cast<size_t>(width[i]) * rows[i] : 0, 0);
   }
 }
 
@@ -52,25 +63,6 @@ bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& n
   return TransformBlock(model.kernel, q, natural, nonZero, samples);
 }
 
-bool PlaneSink::OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
-  const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
-  SampleBlock s;
-  if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero, s))
-    return false;
-  const int c = b.component;
-  const int32_t column = mcu_ % model_.geometry.McusPerRow;
-  const int32_t row = mcu_ / model_.geometry.McusPerRow;
-  if (row >= model_.geometry.McuRows) return true;
-  const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
-  const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
-  for (int y = 0; y < 8; ++y) {
-    uint8_t* out = planes_.Row(c, y0 + y) + x0;
-    for (int x = 0; x < 8; ++x)
-      out[x] = static_cast<uint8_t>(std::clamp(s[static_cast<size_t>(y * 8 + x)], 0, 255));
-  }
-  return true;
-}
-
 namespace {
 
 // Records marks and, when drawing, the blocks.
@@ -95,7 +87,7 @@ class PassSink {
 
  private:
   ScanPass& pass_;
-  PlaneSink planes_;
+  PlaneSink<ComponentPlanes> planes_;
 };
 
 // The first restart marker at or after byte `from`: its position, or -1 when EOI or

@@ -2,6 +2,7 @@
 // interval ends, and (when asked) the decoded samples of every component.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -20,10 +21,15 @@ struct ComponentPlanes {
   std::array<std::vector<uint8_t>, 3> samples;
 
   void Reset(const ScanModel& model);
+  // The sizes alone, no samples.
+  void SetShape(const ScanModel& model);
   uint8_t At(int c, int32_t x, int32_t y) const {
     return samples[static_cast<size_t>(c)][static_cast<size_t>(y) * width[static_cast<size_t>(c)] + x];
   }
   uint8_t* Row(int c, int32_t y) {
+    return samples[static_cast<size_t>(c)].data() + static_cast<size_t>(y) * width[static_cast<size_t>(c)];
+  }
+  const uint8_t* Row(int c, int32_t y) const {
     return samples[static_cast<size_t>(c)].data() + static_cast<size_t>(y) * width[static_cast<size_t>(c)];
   }
 };
@@ -74,16 +80,58 @@ bool TransformBlock(const IdctKernel& kernel, const std::array<int32_t, 64>& qua
 // cost of a sum over its non-zero coefficients in the usual case.
 bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& natural, uint64_t nonZero);
 
-// Draws decoded blocks into planes, MCU by MCU on the grid.
+// The picture's samples of three MCU rows at a time, in a ring (row y of a component
+// at y modulo three MCU rows): what the edges of the blocks of one MCU row need, two
+// sample rows above and below it, without the whole picture.
+struct BandPlanes : ComponentPlanes {
+  std::array<int32_t, 3> rows{};  // per component: three MCU rows of samples
+
+  void Reset(const ScanModel& model);
+  uint8_t At(int c, int32_t x, int32_t y) const {
+    const auto i = static_cast<size_t>(c);
+    return samples[i][static_cast<size_t>(y % rows[i]) * width[i] + x];
+  }
+  uint8_t* Row(int c, int32_t y) {
+    const auto i = static_cast<size_t>(c);
+    return samples[i].data() + static_cast<size_t>(y % rows[i]) * width[i];
+  }
+  const uint8_t* Row(int c, int32_t y) const {
+    const auto i = static_cast<size_t>(c);
+    return samples[i].data() + static_cast<size_t>(y % rows[i]) * width[i];
+  }
+};
+
+// Draws decoded blocks into planes (ComponentPlanes or BandPlanes), MCU by MCU on the
+// grid.
+template <class Planes>
 class PlaneSink {
  public:
   static constexpr bool kSymbols = false;
   static constexpr bool kCoefficients = true;
 
-  PlaneSink(const ScanModel& model, ComponentPlanes& planes, int32_t firstMcu)
+  PlaneSink(const ScanModel& model, Planes& planes, int32_t firstMcu)
       : model_(model), planes_(planes), mcu_(firstMcu) {}
   void OnSymbol(const ScanPoint&) {}
-  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero);
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
+    SampleBlock s;
+    if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero,
+                        s))
+      return false;
+    const int c = b.component;
+    const int32_t column = mcu_ % model_.geometry.McusPerRow;
+    const int32_t row = mcu_ / model_.geometry.McusPerRow;
+    if (row >= model_.geometry.McuRows) return true;
+    const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
+    const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
+    // A block's eight rows follow each other in either planes (a band holds whole
+    // MCU rows).
+    uint8_t* out = planes_.Row(c, y0) + x0;
+    const size_t stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
+    for (size_t k = 0; k < 64; ++k)
+      out[(k >> 3) * stride + (k & 7)] = static_cast<uint8_t>(std::clamp(s[k], 0, 255));
+    return true;
+  }
   bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {
     mcu_ = mcu;
     return true;
@@ -91,7 +139,7 @@ class PlaneSink {
 
  private:
   const ScanModel& model_;
-  ComponentPlanes& planes_;
+  Planes& planes_;
   int32_t mcu_;
 };
 

@@ -11,6 +11,8 @@
 #include "analysis/marker_analysis.h"
 #include "app/analyze.h"
 #include "app/repair_commands.h"
+#include "repair/damage_locator.h"
+#include "repair/intact_damage.h"
 #include "repair/repair_scan.h"
 #include "window/dialogs.h"
 
@@ -33,9 +35,16 @@ struct AnalysedScan {
     return model != nullptr;
   }
 
+  // The report, which the check's way of telling a whole scan gives too.
   DamageReport Locate(const std::vector<uint8_t>& bytes) {
     ScanPass pass;
-    return LocateDamage(*model, bytes, pass);
+    DamageReport report = LocateDamage(*model, bytes, pass);
+    const DamageReport checked = CheckDamage(*model, bytes);
+    EXPECT_EQ(checked.health, report.health);
+    EXPECT_EQ(checked.reason, report.reason);
+    EXPECT_EQ(checked.position, report.position);
+    EXPECT_EQ(checked.mcusDecoded, report.mcusDecoded);
+    return report;
   }
 };
 
