@@ -85,7 +85,7 @@ std::vector<DamageCase> Cases() {
       {"420", Damage::Flip, 241, 0, ""},
       {"444-rst3", Damage::Flip, 395, 0, ""},
       {"grey", Damage::Flip, 234, 7, ""},
-      {"420", Damage::Overwrite, 528, 2, ""},
+      {"420", Damage::Overwrite, 590, 2, ""},
       {"444-rst3", Damage::Overwrite, 528, 224, ""},
       {"420", Damage::Remove, 757, 0, ""},
       {"420", Damage::Insert, 73, 52, ""},
@@ -95,7 +95,7 @@ std::vector<DamageCase> Cases() {
       {"444-rst3", Damage::LostStuffing, 1823, 0, ""},
       {"grey", Damage::LostStuffing, 1249, 0, ""},
       {"422", Damage::Flip, 484, 3, ""},
-      {"422", Damage::Overwrite, 40, 77, ""},
+      {"422", Damage::Overwrite, 429, 77, ""},
       {"444-rst3", Damage::Remove, 361, 0, ""},
       {"444-rst3", Damage::Insert, 185, 90, ""},
       // A byte between a data FF and its stuffed 00: it reads as a marker.
@@ -230,8 +230,8 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
       {bit, 0, 24, 64, false},        {bit, 1, 3, 64, true},          {bit, 1, 3, 1, true},
       {stuffing, 0, 24, 64, false},   {stuffing, 1, 3, 1, true},      {removed, 0, 24, 64, false},
       {removed, 1, 3, 64, true},      {removed, 13, 3, 3, false},     {removed, 13, 3, 4, true},
-      {replaced, 3, 24, 64, false},   {replaced, 4, 3, 64, true},     {replaced, 13, 3, 3, false},
-      {replaced, 13, 3, 4, true},     {inserted, 11, 24, 64, false},  {inserted, 12, 3, 64, true},
+      {replaced, 11, 24, 64, false},  {replaced, 12, 3, 64, true},    {replaced, 13, 3, 11, false},
+      {replaced, 13, 3, 12, true},    {inserted, 11, 24, 64, false},  {inserted, 12, 3, 64, true},
       {inserted, 13, 3, 11, false},   {inserted, 13, 3, 12, true},    {marker, 3, 24, 64, false},
       {marker, 4, 3, 64, true},       {marker, 13, 3, 11, false},     {marker, 13, 3, 12, true},
   };
