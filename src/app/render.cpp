@@ -34,17 +34,18 @@ void DropDecodedPicture(DecodeState& d, window::Picture& picture3) {
 // Sizes ImagePixels (the off-screen picture) and McuStarts for the frame. Stores of
 // the right size are kept as they are (the decode writes every pixel and entry);
 // others are given back before the new ones are made, so that a 4000 x 4000
-// picture never needs 128 MB.
+// picture never needs 128 MB. Without pixels the picture store is given back; the
+// limit still applies, so that every render of a picture says the same.
 bool SizeImageStores(DecodeState& d, window::Picture& picture3, int32_t width, int32_t height,
-                     const McuGeometry& geometry) {
+                     const McuGeometry& geometry, bool pixels) {
   const int64_t bytes = int64_t{width} * height * 4;
   if (bytes > d.PictureByteLimit) return false;
-  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  const size_t count = pixels ? static_cast<size_t>(width) * static_cast<size_t>(height) : 0;
   try {
-    if (d.ImagePixels.size() != pixels) {
+    if (d.ImagePixels.size() != count) {
       picture3.Clear();
       PixelStore().swap(d.ImagePixels);
-      d.ImagePixels.resize(pixels);
+      d.ImagePixels.resize(count);
     }
     if (!d.McuStarts.Fits(geometry.McusPerRow, geometry.McuRows + 1)) {
       d.McuStarts = McuStartTable{};
@@ -58,7 +59,7 @@ bool SizeImageStores(DecodeState& d, window::Picture& picture3, int32_t width, i
 
 }  // namespace
 
-void RenderImage(AppState& app) {
+void RenderImage(AppState& app, PixelRows pixelRows) {
   DecodeState& d = app.decode;
   const int32_t width = app.rec.frame.FrameWidth;
   const int32_t height = app.rec.frame.FrameHeight;
@@ -76,20 +77,25 @@ void RenderImage(AppState& app) {
     SetImageInvalid(app, true);
     return;
   }
-  if (!SizeImageStores(d, app.form.Picture3, width, height, geometry)) {
+  if (!SizeImageStores(d, app.form.Picture3, width, height, geometry, !pixelRows.Empty())) {
     DropDecodedPicture(d, app.form.Picture3);
     SetImageInvalid(app, true);
     app.Message(kPictureTooLarge);
     return;
   }
-  app.form.Picture3.ShowBottomUp(&d.ImagePixels, width, height);
+  // A picture of which only some rows are made is not shown.
+  if (pixelRows.All())
+    app.form.Picture3.ShowBottomUp(&d.ImagePixels, width, height);
+  else
+    app.form.Picture3.Clear();
   app.form.Picture1.Clear();
   app.form.Picture2.Clear();
   d.Geometry = geometry;
   d.ImageWidth = width;
   d.ImageHeight = height;
 
-  const DecodeStatus status = DecodeScan(app.file, app.rec, app.analysis.ScanDataEnd, d);
+  const DecodeStatus status =
+      DecodeScan(app.file, app.rec, app.analysis.ScanDataEnd, d, DecodeThreads::Automatic, pixelRows);
   d.LastStatus = status;
   // The decoder wrote straight into the block Picture3 shows, partial or not.
   app.form.Picture3.Repaint();

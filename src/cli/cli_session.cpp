@@ -105,7 +105,7 @@ bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options) {
 }
 
 int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
-                   bool& completed) {
+                   bool& completed, PixelRows pixelRows) {
   AppState& app = session.state;
   // The load itself never renders: only the last analysis is drawn.
   const LoadResult load =
@@ -118,7 +118,7 @@ int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOpt
     if (change == StartChange::NotAMarker) return kExitError;
     completed = change == StartChange::Completed;
   }
-  if (render && completed) RenderImage(app);
+  if (render && completed) RenderImage(app, pixelRows);
   return kExitOk;
 }
 

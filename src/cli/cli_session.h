@@ -41,11 +41,12 @@ bool TakeCommonOptions(std::vector<std::string>& args, CommonOptions& options);
 
 // Loads path as a load does (analysis from 0, messages printed, no rendering, the
 // main image as --main-image says), then applies --start. On success returns kExitOk with completed set to
-// whether the last analysis ran to its end, and renders it when render is set and it completed. Returns
+// whether the last analysis ran to its end, and renders it when render is set and it completed (making
+// the pixels of pixelRows only, see RenderImage). Returns
 // kExitError (after printing why) when the file cannot be read, is of another format
 // or --start names no marker.
 int LoadAndAnalyse(CliSession& session, const std::string& path, const CommonOptions& options, bool render,
-                   bool& completed);
+                   bool& completed, PixelRows pixelRows = {});
 
 // Prints "vorn-cli: MESSAGE" to stderr and returns kExitError.
 int UsageError(const std::string& message);

@@ -33,7 +33,10 @@ int RunBitcheck(std::vector<std::string> args) {
   }
   CliSession session;
   bool completed = false;
-  const int loaded = LoadAndAnalyse(session, args[0], options, true, completed);
+  // The candidates are rated against the picture line above each of the three traced
+  // MCUs (the third may wrap to the next row) and the column left of the first: all
+  // in MCU rows ROW - 1 and ROW, the only pixels made.
+  const int loaded = LoadAndAnalyse(session, args[0], options, true, completed, PixelRows{row - 1, row});
   if (loaded != kExitOk) return loaded;
   if (!completed) return kExitStopped;
   const int pressed = PressMcu(session, column, row);

@@ -10,7 +10,7 @@ namespace vorn::cli {
 namespace {
 
 // Loads FILE, renders it and presses MCU (COL, ROW). Returns kExitOk when the
-// pointer is set.
+// pointer is set. Nothing printed depends on a pixel: the render makes none.
 int PointAtMcu(const std::string& name, std::vector<std::string>& args, CliSession& session) {
   CommonOptions options;
   if (!TakeCommonOptions(args, options)) return kExitError;
@@ -20,7 +20,7 @@ int PointAtMcu(const std::string& name, std::vector<std::string>& args, CliSessi
     return UsageError(name + ": usage: " + name + " [--start HEX] FILE COL ROW");
   }
   bool completed = false;
-  const int loaded = LoadAndAnalyse(session, args[0], options, true, completed);
+  const int loaded = LoadAndAnalyse(session, args[0], options, true, completed, PixelRows::None());
   if (loaded != kExitOk) return loaded;
   if (!completed) {
     std::cerr << "vorn-cli: the analysis stopped; there is no picture to point at\n";

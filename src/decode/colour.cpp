@@ -361,17 +361,22 @@ void StoreMcuPixelsInRange(PixelStore& pixels, int32_t pictureWidth, int32_t pic
 }
 
 void BlackenMcusFrom(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
-                     const McuGeometry& geometry, int32_t column, int32_t row) {
+                     const McuGeometry& geometry, int32_t column, int32_t row, int32_t lastRow) {
   if (pictureWidth < 1 || pictureHeight < 1 || !geometry.Valid() ||
       static_cast<int64_t>(pictureWidth) * pictureHeight > static_cast<int64_t>(pixels.size()) ||
-      column < 0 || row < 0)
+      column < 0 || row < 0 || row > lastRow)
     return;
   const int64_t top = int64_t{row} * geometry.McuHeight;  // first image line of the MCU row
   if (top >= pictureHeight) return;
   const int32_t bottom = static_cast<int32_t>(std::min<int64_t>(top + geometry.McuHeight, pictureHeight));
-  // Image lines from `bottom` down are the rows 0 .. pictureHeight - 1 - bottom of
-  // the block.
-  std::fill_n(pixels.begin(), static_cast<size_t>(pictureHeight - bottom) * pictureWidth, 0u);
+  // Image lines bottom .. end - 1 (the whole MCU rows after this one, up to lastRow)
+  // are the rows pictureHeight - end .. pictureHeight - 1 - bottom of the block.
+  const auto end =
+      static_cast<int32_t>(std::min<int64_t>((int64_t{lastRow} + 1) * geometry.McuHeight, pictureHeight));
+  std::fill(
+      pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(pictureHeight - end) * pictureWidth),
+      pixels.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(pictureHeight - bottom) * pictureWidth),
+      0u);
   const int64_t left = int64_t{column} * geometry.McuWidth;
   if (left >= pictureWidth) return;
   for (int32_t y = static_cast<int32_t>(top); y < bottom; ++y)

@@ -34,11 +34,11 @@ void StoreMcuPixelsInRange(PixelStore& pixels, int32_t pictureWidth, int32_t pic
                            const SampleBlocks& samples, int32_t h0, int32_t v0, int32_t column, int32_t row);
 
 // Sets to 0 (black) every pixel of the picture (bottom-up rows) that MCU (column,
-// row) and the MCUs after it in raster order cover: what a decode that stopped
-// before that MCU never wrote. An MCU position past the picture's last MCU row
-// leaves the pixels as they are.
+// row) and the MCUs after it in raster order up to the end of MCU row lastRow cover:
+// what a decode that stopped before that MCU never wrote. An MCU position past the
+// picture's last MCU row or past lastRow leaves the pixels as they are.
 void BlackenMcusFrom(PixelStore& pixels, int32_t pictureWidth, int32_t pictureHeight,
-                     const McuGeometry& geometry, int32_t column, int32_t row);
+                     const McuGeometry& geometry, int32_t column, int32_t row, int32_t lastRow = INT32_MAX);
 
 // Converts the whole MCU, without clipping, into out (8*h0 x 8*v0 pixels, rows
 // top-down). Returns false on a range failure (out is then partly written).

@@ -17,11 +17,12 @@ namespace vorn {
 
 namespace {
 
-// The stores the caller created must fit the frame: X x Y pixels, and McuStarts of
-// McusPerRow x (McuRows + 1) entries.
-bool StoresFit(const FrameRecord& frame, const McuGeometry& geometry, const DecodeState& decode) {
+// The stores the caller created must fit the frame: X x Y pixels (when any are
+// wanted), and McuStarts of McusPerRow x (McuRows + 1) entries.
+bool StoresFit(const FrameRecord& frame, const McuGeometry& geometry, const DecodeState& decode,
+               PixelRows pixelRows) {
   const size_t pixels = static_cast<size_t>(frame.FrameWidth) * frame.FrameHeight;
-  return geometry.Valid() && decode.ImagePixels.size() == pixels &&
+  return geometry.Valid() && (pixelRows.Empty() || decode.ImagePixels.size() == pixels) &&
          decode.McuStarts.Columns == geometry.McusPerRow && decode.McuStarts.Rows == geometry.McuRows + 1 &&
          decode.McuStarts.Entries.size() ==
              static_cast<size_t>(geometry.McusPerRow) * static_cast<size_t>(geometry.McuRows + 1);
@@ -41,17 +42,25 @@ bool OneThreadAsked() {
   return one;
 }
 
-bool UseTwoThreads(DecodeThreads threads, const McuGeometry& geometry) {
+// mcus: how many MCUs have pixels to make (none: nothing for a second thread to do).
+bool UseTwoThreads(DecodeThreads threads, int64_t mcus) {
+  if (mcus == 0) return false;
   if (threads != DecodeThreads::Automatic) return threads == DecodeThreads::Two;
-  return int64_t{geometry.McusPerRow} * geometry.McuRows >= kMcusForTwoThreads &&
-         std::thread::hardware_concurrency() > 1 && !OneThreadAsked();
+  return mcus >= kMcusForTwoThreads && std::thread::hardware_concurrency() > 1 && !OneThreadAsked();
 }
 
 // What the decode did not reach ends as in stores created all zero: the pixels of
-// the MCUs from (column, row) on, and the McuStarts entries after that MCU's.
+// the MCUs from (column, row) on (of the rows whose pixels are wanted), and the
+// McuStarts entries after that MCU's.
 void ClearUnreached(DecodeState& decode, const FrameRecord& frame, const McuGeometry& geometry,
-                    int32_t column, int32_t row) {
-  BlackenMcusFrom(decode.ImagePixels, frame.FrameWidth, frame.FrameHeight, geometry, column, row);
+                    int32_t column, int32_t row, PixelRows pixelRows) {
+  if (row < pixelRows.first) {
+    column = 0;
+    row = pixelRows.first;
+  }
+  if (!pixelRows.Empty())
+    BlackenMcusFrom(decode.ImagePixels, frame.FrameWidth, frame.FrameHeight, geometry, column, row,
+                    pixelRows.last);
   auto& entries = decode.McuStarts.Entries;
   const int64_t next = int64_t{row} * geometry.McusPerRow + column + 1;
   if (next < static_cast<int64_t>(entries.size()))
@@ -91,20 +100,20 @@ void BuildTables(const Records& rec, const McuBlockPlan& plan, const IdctMatrixT
 }  // namespace
 
 DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode,
-                        DecodeThreads threads) {
+                        DecodeThreads threads, PixelRows pixelRows) {
   // The tracer reads these as this decode leaves them, so they are set first,
   // whatever happens after.
   decode.BitMask = {128, 64, 32, 16, 8, 4, 2, 1};
   BuildIdctMatrix(decode.IdctMatrix);
   const bool planned = BuildBlockPlan(rec.frame, rec.scan, decode.Plan);
   const McuGeometry geometry = ComputeMcuGeometry(rec.frame);
-  if (!StoresFit(rec.frame, geometry, decode)) return DecodeStatus::Failure;
+  if (!StoresFit(rec.frame, geometry, decode, pixelRows)) return DecodeStatus::Failure;
 
   McuStart& first = decode.McuStarts.At(0, 0);
   first = McuStart{};
   if (!planned) {
     // Nothing is decoded, and not even the first entry is recorded.
-    ClearUnreached(decode, rec.frame, geometry, 0, 0);
+    ClearUnreached(decode, rec.frame, geometry, 0, 0, pixelRows);
     return DecodeStatus::Failure;
   }
   first.BytePos = rec.scan.ScanDataStart - 1;
@@ -113,12 +122,13 @@ DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanD
   // About 40 KB of tables: on the heap, not the stack.
   auto tables = std::make_unique<ScanTables>();
   BuildTables(rec, decode.Plan, decode.IdctMatrix, *tables);
+  const int64_t pixelMcus = int64_t{geometry.McusPerRow} * pixelRows.Within(geometry.McuRows);
   McuPipeline pixels(tables->kernel, decode.ImagePixels, rec.frame, geometry, decode.Plan.McuBlockCount,
-                     UseTwoThreads(threads, geometry));
+                     pixelRows, UseTwoThreads(threads, pixelMcus));
   ScanDecoder decoder(file, rec, scanDataEnd, *tables, geometry, decode, pixels);
   const DecodeStatus status = decoder.Run();
   pixels.Finish();
-  ClearUnreached(decode, rec.frame, geometry, decoder.NextColumn(), decoder.NextRow());
+  ClearUnreached(decode, rec.frame, geometry, decoder.NextColumn(), decoder.NextRow(), pixelRows);
   return status;
 }
 

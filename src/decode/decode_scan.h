@@ -20,7 +20,8 @@ enum class DecodeThreads {
 // Decodes the scan from ScanDataStart to scanDataEnd into decode.ImagePixels and
 // decode.McuStarts.
 //
-// Precondition: the caller has sized both for the frame in rec: ImagePixels with
+// Precondition: the caller has sized both for the frame in rec (ImagePixels only
+// when pixels are wanted, see pixelRows below): ImagePixels with
 // FrameWidth x FrameHeight values and McuStarts with McusPerRow x (McuRows + 1)
 // entries of ComputeMcuGeometry(rec.frame). What they hold does not matter (a
 // store may be reused from the last picture of the same size): every pixel that no
@@ -34,7 +35,13 @@ enum class DecodeThreads {
 // blocks, no block at all) is left empty (McuBlockCount 0) and gives status 2.
 // Whatever was decoded before a failure or a foreign marker stays in ImagePixels and
 // McuStarts. Never reads outside the file image.
+//
+// pixelRows other than all: only the pixels of those MCU rows are written (decoded,
+// or black where the decode did not reach), the rest of ImagePixels is left as it
+// was, and the other MCUs skip the transform and colour conversion. With no rows,
+// ImagePixels is neither needed nor touched. McuStarts, the plan and the status are
+// the same whatever rows are chosen: every block is still decoded and checked.
 DecodeStatus DecodeScan(const FileImage& file, const Records& rec, int32_t scanDataEnd, DecodeState& decode,
-                        DecodeThreads threads = DecodeThreads::Automatic);
+                        DecodeThreads threads = DecodeThreads::Automatic, PixelRows pixelRows = {});
 
 }  // namespace vorn

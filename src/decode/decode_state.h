@@ -1,6 +1,7 @@
 // What the last decode leaves behind for the view, the MCU pointer and the tracer.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -28,6 +29,24 @@ struct McuGeometry {
   bool Valid() const { return McuWidth > 0 && McuHeight > 0; }
 };
 McuGeometry ComputeMcuGeometry(const FrameRecord& frame);
+
+// The MCU rows first .. last whose pixels a decode stores: all of them for a picture
+// that is shown. A command that shows none needs no pixels at all (the MCU pointer,
+// the trace), or only the few rows that a rating compares with (the bit search).
+struct PixelRows {
+  int32_t first = 0;
+  int32_t last = INT32_MAX;
+
+  static constexpr PixelRows None() { return {0, -1}; }
+  bool All() const { return first <= 0 && last == INT32_MAX; }
+  bool Empty() const { return first > last; }
+  bool Contains(int32_t row) const { return row >= first && row <= last; }
+  // How many of the rows 0 .. rowCount - 1 are chosen.
+  int32_t Within(int32_t rowCount) const {
+    const int64_t lo = std::max(first, 0), hi = std::min<int64_t>(last, int64_t{rowCount} - 1);
+    return hi < lo ? 0 : static_cast<int32_t>(hi - lo + 1);
+  }
+};
 
 // One McuStarts entry: DC predictors when the previous MCU completed, and the
 // byte and bit index of the last bit consumed before this MCU.

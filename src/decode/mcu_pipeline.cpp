@@ -42,8 +42,13 @@ uint32_t WaitWhile(const std::atomic<uint32_t>& counter, uint32_t seen) {
 }  // namespace
 
 McuPipeline::McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const FrameRecord& frame,
-                         const McuGeometry& geometry, int blocksPerMcu, bool threaded)
-    : kernel_(kernel), pixels_(pixels), frame_(frame), geometry_(geometry), blocksPerMcu_(blocksPerMcu) {
+                         const McuGeometry& geometry, int blocksPerMcu, PixelRows pixelRows, bool threaded)
+    : kernel_(kernel),
+      pixels_(pixels),
+      frame_(frame),
+      geometry_(geometry),
+      blocksPerMcu_(blocksPerMcu),
+      pixelRows_(pixelRows) {
   if (blocksPerMcu_ == 1) {
     // Neutral chroma for a grey-scale picture: blocks 1 and 2 are read as Cb and Cr.
     samples_[1].fill(128);
@@ -66,8 +71,8 @@ McuPipeline::McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const Fra
   if (!worker_.joinable()) {
     // One thread converts a batch at a time as well: the Huffman decoding and the
     // transform then each run long enough to keep their code and tables in the
-    // caches. A small picture gets a slot of its own size.
-    const int64_t mcus = int64_t{geometry_.McusPerRow} * (int64_t{geometry_.McuRows} + 1);
+    // caches. A small picture (or a few rows of pixels) gets a slot of its own size.
+    const int64_t mcus = int64_t{geometry_.McusPerRow} * pixelRows_.Within(geometry_.McuRows + 1);
     slotWords_ = std::min<size_t>(kSlotWords, mcuWords * static_cast<size_t>(std::max<int64_t>(mcus, 1)));
     slotWords_ = std::max(slotWords_, mcuWords);
     ring_.resize(slotWords_);
@@ -123,18 +128,25 @@ void McuPipeline::ConvertBatch(uint32_t slot) {
 }
 
 void McuPipeline::McuComplete(int32_t column, int32_t row) {
+  if (!pixelRows_.Contains(row)) {
+    // The chosen rows are consecutive MCUs, so a batch never spans a dropped one.
+    batch_->words = mcuWords_;
+    return;
+  }
   if (batch_->mcus++ == 0) {
     batch_->column = column;
     batch_->row = row;
   }
   // Room for one more MCU of the largest blocks, or the batch goes.
-  if (slotWords_ - batch_->words >= kMostWords * static_cast<size_t>(blocksPerMcu_)) return;
-  if (!worker_.joinable()) {
-    ConvertBatch(0);
-    *batch_ = Batch{};
-    return;
+  if (slotWords_ - batch_->words < kMostWords * static_cast<size_t>(blocksPerMcu_)) {
+    if (worker_.joinable()) {
+      Publish();
+    } else {
+      ConvertBatch(0);
+      *batch_ = Batch{};
+    }
   }
-  Publish();
+  mcuWords_ = batch_->words;
 }
 
 // Hands the batch being filled to the worker and waits for a free slot to fill next.

@@ -10,6 +10,9 @@
 // several milliseconds of work: either thread can be descheduled for a while
 // without stopping the other.
 //
+// Only the MCUs of the chosen pixel rows are converted; the blocks of the others are
+// dropped as their MCU completes.
+//
 // Nothing here can fail: the decoder decides every failure before it hands a block
 // on (it checks the overflow bounds and runs the checked transform itself for the
 // rare block whose bound needs it). The pixels are therefore exactly those of the
@@ -32,10 +35,10 @@ namespace vorn {
 class McuPipeline {
  public:
   // Stores into pixels (frame.FrameWidth x frame.FrameHeight, bottom-up rows) with
-  // the block plan's count of blocks per MCU (1..6). threaded: convert on a second
-  // thread (when one can be started).
+  // the block plan's count of blocks per MCU (1..6), the MCUs of pixelRows only.
+  // threaded: convert on a second thread (when one can be started).
   McuPipeline(const IdctKernel& kernel, PixelStore& pixels, const FrameRecord& frame,
-              const McuGeometry& geometry, int blocksPerMcu, bool threaded);
+              const McuGeometry& geometry, int blocksPerMcu, PixelRows pixelRows, bool threaded);
   ~McuPipeline();
   McuPipeline(const McuPipeline&) = delete;
   McuPipeline& operator=(const McuPipeline&) = delete;
@@ -52,7 +55,7 @@ class McuPipeline {
   // product): these samples take the place of its coefficients.
   void BlockTransformed(const SampleBlock& samples);
   // The MCU being decoded, at (column, row), is complete: it is converted and stored
-  // with its batch.
+  // with its batch, or dropped when its row is not chosen.
   void McuComplete(int32_t column, int32_t row);
   // Returns once every MCU handed on is stored.
   void Finish();
@@ -75,6 +78,7 @@ class McuPipeline {
   const FrameRecord& frame_;
   const McuGeometry geometry_;
   const int blocksPerMcu_;
+  const PixelRows pixelRows_;
   size_t slotWords_ = 0;
   uint32_t slots_ = 1;
   // Per block: the zig-zag mask's low and high words (bit 0 set: 64 samples follow
@@ -83,6 +87,7 @@ class McuPipeline {
   std::vector<Batch> batches_;
   int32_t* filling_ = nullptr;  // the slot being filled
   Batch* batch_ = nullptr;      // its batch
+  size_t mcuWords_ = 0;         // the batch's words before the MCU being decoded
   SampleBlocks samples_{};
 
   // Threaded mode: batches published and converted so far (published_ carries
