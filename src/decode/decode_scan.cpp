@@ -54,13 +54,12 @@ bool UseTwoThreads(DecodeThreads threads, int64_t mcus) {
 // McuStarts entries after that MCU's.
 void ClearUnreached(DecodeState& decode, const FrameRecord& frame, const McuGeometry& geometry,
                     int32_t column, int32_t row, PixelRows pixelRows) {
-  if (row < pixelRows.first) {
-    column = 0;
-    row = pixelRows.first;
+  if (!pixelRows.Empty()) {
+    // A decode that stopped above the chosen rows reached none of their MCUs.
+    const bool above = row < pixelRows.first;
+    BlackenMcusFrom(decode.ImagePixels, frame.FrameWidth, frame.FrameHeight, geometry, above ? 0 : column,
+                    above ? pixelRows.first : row, pixelRows.last);
   }
-  if (!pixelRows.Empty())
-    BlackenMcusFrom(decode.ImagePixels, frame.FrameWidth, frame.FrameHeight, geometry, column, row,
-                    pixelRows.last);
   auto& entries = decode.McuStarts.Entries;
   const int64_t next = int64_t{row} * geometry.McusPerRow + column + 1;
   if (next < static_cast<int64_t>(entries.size()))

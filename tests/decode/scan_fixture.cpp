@@ -81,27 +81,63 @@ void FillWithLeftovers(DecodeState& d) {
   for (McuStart& e : d.McuStarts.Entries) e = McuStart{{7, 7, 7}, 77, 7};
 }
 
+namespace {
+
+// Whether every pixel of the MCU rows in pixelRows is the reference's, and every other
+// pixel still the leftover.
+bool SamePixelsInRows(const DecodeState& fast, const DecodeState& slow, const FrameRecord& frame,
+                      const McuGeometry& g, PixelRows pixelRows) {
+  if (fast.ImagePixels.size() != slow.ImagePixels.size()) return false;
+  for (int32_t y = 0; y < frame.FrameHeight; ++y) {
+    const bool made = pixelRows.Contains(y / g.McuHeight);
+    const size_t row = static_cast<size_t>(frame.FrameHeight - 1 - y) * frame.FrameWidth;
+    for (size_t i = row; i < row + static_cast<size_t>(frame.FrameWidth); ++i)
+      if (fast.ImagePixels[i] != (made ? slow.ImagePixels[i] : 0xDEADBEEF)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast) {
   DecodeState slow = FreshDecodeState(rec);
   const int want = reference::DecodeScan(file, rec, end, slow);
+  const McuGeometry g = ComputeMcuGeometry(rec.frame);
   DecodeStatus status = DecodeStatus::Ok;
   // Both ways of converting the MCUs, each into stores that still hold another
   // picture: every pixel and entry the decode does not reach must end as zero.
-  // The last row runs the plain kernels that a processor without vector units gets.
-  const std::pair<DecodeThreads, SimdLevel> modes[] = {{DecodeThreads::Two, SimdLevel::Avx512},
-                                                       {DecodeThreads::One, SimdLevel::Avx512},
-                                                       {DecodeThreads::One, SimdLevel::Plain}};
-  for (const auto& [threads, simd] : modes) {
+  // The plain kernels are those a processor without vector units gets. Without
+  // pixels (no picture store at all) and with the two MCU rows a bit search rates
+  // against, everything but the pixels left out must be the same.
+  enum class Rows { All, None, Two };
+  struct Mode {
+    DecodeThreads threads;
+    SimdLevel simd;
+    Rows rows;
+    const char* name;
+  };
+  // The last mode leaves fast with the whole picture, for the caller to look at.
+  const Mode modes[] = {{DecodeThreads::Two, SimdLevel::Avx512, Rows::None, "no pixels"},
+                        {DecodeThreads::Two, SimdLevel::Avx512, Rows::Two, "two rows of pixels"},
+                        {DecodeThreads::Two, SimdLevel::Avx512, Rows::All, "two threads"},
+                        {DecodeThreads::One, SimdLevel::Avx512, Rows::All, "one thread"},
+                        {DecodeThreads::One, SimdLevel::Plain, Rows::All, "one thread, plain kernels"}};
+  for (const Mode& mode : modes) {
     fast = FreshDecodeState(rec);
     FillWithLeftovers(fast);
-    SimdCeiling() = simd;
-    status = DecodeScan(file, rec, end, fast, threads);
+    const PixelRows pixelRows = mode.rows == Rows::All    ? PixelRows{}
+                                : mode.rows == Rows::None ? PixelRows::None()
+                                                          : PixelRows{g.McuRows / 2 - 1, g.McuRows / 2};
+    if (mode.rows == Rows::None) PixelStore().swap(fast.ImagePixels);
+    SimdCeiling() = mode.simd;
+    status = DecodeScan(file, rec, end, fast, mode.threads, pixelRows);
     SimdCeiling() = SimdLevel::Avx512;
-    const char* mode = threads == DecodeThreads::Two ? "two threads"
-                       : simd == SimdLevel::Plain    ? "one thread, plain kernels"
-                                                     : "one thread";
-    EXPECT_EQ(static_cast<int>(status), want) << mode;
-    EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ, " << mode;
+    EXPECT_EQ(static_cast<int>(status), want) << mode.name;
+    if (mode.rows == Rows::All) {
+      EXPECT_TRUE(fast.ImagePixels == slow.ImagePixels) << "pixels differ, " << mode.name;
+    } else if (mode.rows == Rows::Two) {
+      EXPECT_TRUE(SamePixelsInRows(fast, slow, rec.frame, g, pixelRows)) << "pixels differ, " << mode.name;
+    }
     EXPECT_EQ(fast.Plan.McuBlockCount, slow.Plan.McuBlockCount);
     EXPECT_EQ(fast.Plan.McuBlockTable, slow.Plan.McuBlockTable);
     for (size_t i = 0; i < fast.McuStarts.Entries.size(); ++i) {
@@ -110,7 +146,7 @@ DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t
       if (a.BytePos != b.BytePos || a.BitIndex != b.BitIndex || a.Dc[0] != b.Dc[0] || a.Dc[1] != b.Dc[1] ||
           a.Dc[2] != b.Dc[2]) {
         ADD_FAILURE() << "McuStarts entry " << i << ": " << a.BytePos << "/" << a.BitIndex << " against "
-                      << b.BytePos << "/" << b.BitIndex << ", " << mode;
+                      << b.BytePos << "/" << b.BitIndex << ", " << mode.name;
         break;
       }
     }

@@ -31,8 +31,9 @@ DecodeState FreshDecodeState(const Records& rec);
 
 // Decodes with DecodeScan (into fast) and with the literal reference decoder, and
 // adds a test failure for any difference in status, pixels, plan or McuStarts.
-// DecodeScan runs twice, with one thread and with two, each time into stores that
-// hold leftovers of another picture. Returns the status.
+// DecodeScan runs with one thread and with two, each time into stores that hold
+// leftovers of another picture, and without pixels or with two MCU rows of them.
+// Returns the status.
 DecodeStatus ExpectSameDecode(const FileImage& file, const Records& rec, int32_t end, DecodeState& fast);
 
 // The standard tables of identifier 0 (luminance) and 1 (chrominance).
