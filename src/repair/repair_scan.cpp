@@ -46,6 +46,22 @@ bool FewLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
   return lookAlikes <= kMostLookAlikes;
 }
 
+// Whether `removed`, a byte removed, stands in for `best`, a value replaced or
+// inserted at that byte, as the choice: its picture outfits best's by a removed
+// byte's margin of votes where the two differ, although best's edges add up to less.
+// One way to make a scan whole against 256: a chance value that fits a little better
+// in sum is no evidence against the removal that wins the steps where they differ;
+// the choice then stands or falls by its own margin against every other verified
+// picture. Measured on 1,462 damaged copies and two fresh seeds of as many: 13
+// inserted bytes more restored, no wrong picture more. A bit standing in for a value
+// of its byte the same way restored 34 flips more and wrote 2 wrong pictures (a bit
+// of the next byte, a bit far from the damage), and is not taken.
+bool StandsInFor(const VerifiedEdit& removed, const VerifiedEdit& best) {
+  const bool manyWays = best.edit.kind == EditKind::Replace || best.edit.kind == EditKind::Insert;
+  return manyWays && removed.edit.kind == EditKind::Remove && removed.edit.position == best.edit.position &&
+         FitVotes(removed.rated, best.rated) >= MarginFor(EditKind::Remove).votes;
+}
+
 // Whether a picture clearly and visibly fits better than another: pictures a few
 // levels apart (the DC of what follows moved by a step, the last bit of a small
 // coefficient) cannot be told apart by how they fit, and count as the same evidence.
@@ -276,11 +292,13 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   // exception: a byte replaced by a value that changes the bit of a one-bit edit and
   // more (bits of small coefficients, a level or two in the picture) is far less
   // likely than the one bit (one value of 255 against one bit of 8), so the one bit
-  // is taken over those.
+  // is taken over those; and that byte removed, when it wins where the two pictures
+  // differ, is weighed as the choice (StandsInFor).
   const VerifiedEdit& best = search.verified.front();
   const VerifiedEdit* choice = &best;
   for (const VerifiedEdit& v : search.verified) {
     if (v.rated.hash == best.rated.hash && v.edit.Size() < choice->edit.Size()) choice = &v;
+    if (choice == &best && StandsInFor(v, best)) choice = &v;
     if (IsBit(v.edit) && !IsBit(choice->edit) && Subsumes(choice->edit, v.edit) &&
         !Outfits(best.rated, v.rated) && FewLookAlikes(search, v))
       choice = &v;

@@ -214,7 +214,9 @@ RatedMcus Rating(uint64_t hash, std::vector<int16_t> steps, std::vector<uint8_t>
 // The best-fitting edit is taken only when it fits clearly better and visibly
 // differs from every other verified picture, by margins that depend on its kind; one
 // bit is taken over a value of its byte that changes it and more only while at most
-// three values of that byte look alike. Each threshold with a case on either side.
+// three values of that byte look alike, and the byte of a best-fitting value removed
+// stands in for it where it wins the steps that differ. Each threshold with a case on
+// either side.
 TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
   struct Case {
     ScanEdit edit;
@@ -261,6 +263,31 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
                                  Rating(static_cast<uint64_t>(2 + k), {0, 0, 0, 1, 0}, {100, 101})});
     const std::optional<ScanEdit> chosen = ChooseRepair(search, report);
     EXPECT_EQ(chosen == ScanEdit::Bit(900, 1, 0x6A), lookAlikes <= 3) << lookAlikes;
+  }
+  // A value replaced at byte 900 fits best in sum; the byte removed outfits it where
+  // they differ by two votes (taken, by a removed byte's margin), by just under one or
+  // none (the value stays the choice and does not stand out), or by two at another
+  // byte (no stand-in there); the bit 0x40 that the value changes too, with five
+  // look-alike values (too many for the bit's odds alone), stands in for it by no margin.
+  struct StandIn {
+    ScanEdit few;
+    std::vector<int16_t> bestSteps, fewSteps;
+    bool taken;
+  };
+  const ScanEdit removed900 = ScanEdit::RemoveByte(900, 0x6A);
+  const std::vector<int16_t> wins2 = {1000, 1000, 1000, 0}, loses2 = {0, 0, 0, 1000};
+  for (const StandIn& c : std::vector<StandIn>{{removed900, wins2, loses2, true},
+                                               {removed900, {1000, 1000, 0}, {0, 0, 1000}, false},
+                                               {removed900, {1000, 0}, {0, 1000}, false},
+                                               {ScanEdit::RemoveByte(901, 0x6A), wins2, loses2, false},
+                                               {ScanEdit::Bit(900, 1, 0x6A), wins2, loses2, false}}) {
+    SearchResult search;
+    search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0x28), Rating(1, c.bestSteps, {100, 100})});
+    search.verified.push_back({c.few, Rating(2, c.fewSteps, {100, 120})});
+    for (int k = 1; c.few.kind != EditKind::Remove && k <= 5; ++k)  // 0x28 ^ k: 0x40 changed too
+      search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, static_cast<uint8_t>(0x28 ^ k)),
+                                 Rating(static_cast<uint64_t>(2 + k), c.fewSteps, {100, 121})});
+    EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken) << EditNotation(c.few) << " " << c.fewSteps.size();
   }
 }
 
