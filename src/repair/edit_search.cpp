@@ -499,14 +499,18 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   // A marker that does not belong and an FF whose stuffed 00 was lost look alike at
   // the byte. Where the code after the FF is one no writer uses (TEM and the reserved
   // 02..BF), the marker was never written and the 00 was lost: where a one-byte edit
-  // makes the scan whole, its removal is dropped. A code that writers do use (a frame,
-  // a table, APPn, COM ...) may have been written into the data: both edits stay, and
-  // the pictures they give tell which it was.
+  // makes the scan whole, its removal is dropped; so it is for RSTn and EOI, which
+  // writers put only between intervals and after the last (one inside the data is a
+  // lost 00 before D0..D7 or D9, 1 in 32 of lost stuffed bytes). A code that writers
+  // do use anywhere (a frame, a table, APPn, COM ...) may have been written into the
+  // data: both edits stay, and the pictures they give tell which it was.
   const bool smallerVerified = std::any_of(
       verified.begin(), verified.end(), [](const ScanEdit& e) { return e.kind != EditKind::RemoveMarker; });
+  const auto neverWritten = [](uint8_t code) {
+    return code < 0xC0 || marker::IsRestartMarker(code) || code == marker::kEOI;
+  };
   if (smallerVerified)
-    std::erase_if(verified,
-                  [](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && e.old2 < 0xC0; });
+    std::erase_if(verified, [&](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && neverWritten(e.old2); });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
   // MCUs past the last MCU the windows cover (where the edits change the picture);

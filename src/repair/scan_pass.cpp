@@ -124,11 +124,15 @@ void Pass(const ScanModel& model, const PatchedBytes& bytes, ScanPass& out) {
     // Go on after the restart marker that ends this stretch, or after the next one.
     // After a failure the marker's number says which interval follows the last one
     // that decoded (a stray marker inside an interval is followed by garbage).
+    // An EOI before the last interval is looked past: restart markers after it say
+    // that the scan goes on (a data FF whose stuffed 00 was lost reads as FF D9), and
+    // an edit before it is verified only against the intervals that follow.
     int64_t rst = -1;
+    const bool atMarker = stop.kind == StopKind::AtMarker || stop.kind == StopKind::MarkerInsideMcu;
     if (stop.kind == StopKind::AtMarker && marker::IsRestartMarker(stop.marker))
       rst = stop.at >> 3;
     else
-      rst = NextRestartMarker(bytes, stop.at >> 3);
+      rst = NextRestartMarker(bytes, (stop.at >> 3) + (atMarker && stop.marker == marker::kEOI ? 2 : 0));
     if (rst < 0) return;
     const int number = bytes.At(rst + 1) - marker::kRST0;
     const int32_t next = ok ? interval + 1 : lastOk + 1 + (((number + 1) - (lastOk + 1)) % 8 + 8) % 8;

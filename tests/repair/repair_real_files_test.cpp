@@ -25,6 +25,10 @@ EncodeOptions LayoutOf(const std::string& name) {
     o.width = 96, o.height = 64, o.h0 = 2, o.v0 = 2, o.quality = 85;
   } else if (name == "444-rst3") {
     o.width = 80, o.height = 48, o.h0 = 1, o.v0 = 1, o.quality = 90, o.restartInterval = 3;
+  } else if (name == "444-rst3-224x48") {
+    o.width = 224, o.height = 48, o.h0 = 1, o.v0 = 1, o.quality = 90, o.restartInterval = 3;
+  } else if (name == "444-rst3-240x96") {
+    o.width = 240, o.height = 96, o.h0 = 1, o.v0 = 1, o.quality = 90, o.restartInterval = 3;
   } else if (name == "422") {
     o.width = 96, o.height = 48, o.h0 = 2, o.v0 = 1, o.quality = 75;
   } else {  // grey
@@ -101,6 +105,11 @@ std::vector<DamageCase> Cases() {
       // A byte between a data FF and its stuffed 00: it reads as a marker.
       {"444-rst3", Damage::Insert, 1823, 0x37, ""},
       {"grey", Damage::Insert, 1249, 0x37, ""},
+      // A stuffed 00 lost before D7, D6 and D9: the data reads RST7 or RST6 inside an
+      // MCU, or EOI with the rest of the scan after it.
+      {"444-rst3-224x48", Damage::LostStuffing, 109, 0, ""},
+      {"444-rst3-224x48", Damage::LostStuffing, 203, 0, ""},
+      {"444-rst3-240x96", Damage::LostStuffing, 2856, 0, ""},
   };
   for (DamageCase& c : cases) {
     const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
