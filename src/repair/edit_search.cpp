@@ -501,7 +501,7 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   // 02..BF), the marker was never written and the 00 was lost: where a one-byte edit
   // makes the scan whole, its removal is dropped; so it is for RSTn and EOI, which
   // writers put only between intervals and after the last (one inside the data is a
-  // lost 00 before D0..D7 or D9, 1 in 32 of lost stuffed bytes). A code that writers
+  // lost 00 before D0..D7 or D9, 9 in 256 of lost stuffed bytes). A code that writers
   // do use anywhere (a frame, a table, APPn, COM ...) may have been written into the
   // data: both edits stay, and the pictures they give tell which it was.
   const bool smallerVerified = std::any_of(
