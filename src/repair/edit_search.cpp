@@ -510,7 +510,9 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
     return code < 0xC0 || marker::IsRestartMarker(code) || code == marker::kEOI;
   };
   if (smallerVerified)
-    std::erase_if(verified, [&](const ScanEdit& e) { return e.kind == EditKind::RemoveMarker && neverWritten(e.old2); });
+    std::erase_if(verified, [&](const ScanEdit& e) {
+      return e.kind == EditKind::RemoveMarker && neverWritten(e.old2);
+    });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
   // MCUs past the last MCU the windows cover (where the edits change the picture);

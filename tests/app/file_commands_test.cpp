@@ -245,8 +245,7 @@ TEST_F(FileCommands, LoadOfAFileTheUserMayNotReadSaysReadOnly) {
                   // Built in place: GCC 12 warns of a copy out of bounds for an
                   // initializer list of one string made here.
                   const Texts said(1, std::string(kReadOnly) + "\n読み取る権限がありません");
-                  return dialogs.Texts() == said && file.bytes.empty() && form.Fname.text.empty() ? 0
-                                                                                                         : 1;
+                  return dialogs.Texts() == said && file.bytes.empty() && form.Fname.text.empty() ? 0 : 1;
                 }),
             0);
 }

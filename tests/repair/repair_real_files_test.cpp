@@ -296,7 +296,8 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
     for (int k = 1; c.few.kind != EditKind::Remove && k <= 5; ++k)  // 0x28 ^ k: 0x40 changed too
       search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, static_cast<uint8_t>(0x28 ^ k)),
                                  Rating(static_cast<uint64_t>(2 + k), c.fewSteps, {100, 121})});
-    EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken) << EditNotation(c.few) << " " << c.fewSteps.size();
+    EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken)
+        << EditNotation(c.few) << " " << c.fewSteps.size();
   }
 }
 
