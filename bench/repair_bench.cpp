@@ -91,6 +91,17 @@ void BM_Check(benchmark::State& state) {
   }
 }
 
+// check --syntax: the scan's syntax alone, one decode without samples.
+void BM_CheckSyntax(benchmark::State& state) {
+  const Photo& p = PhotoOf(static_cast<int>(state.range(0)));
+  if (!p.model) return state.SkipWithError("no scan model");
+  for (auto _ : state) {
+    const DamageReport report = CheckSyntax(*p.model, p.bytes);
+    if (report.health != ScanHealth::Clean) state.SkipWithError("the clean photo is reported damaged");
+    benchmark::DoNotOptimize(report.mcusDecoded);
+  }
+}
+
 void BM_Repair(benchmark::State& state) {
   const Photo& p = PhotoOf(static_cast<int>(state.range(0)));
   if (!p.model) return state.SkipWithError("no scan model");
@@ -110,6 +121,7 @@ void BM_Repair(benchmark::State& state) {
 
 BENCHMARK(BM_CheckClean)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Check)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_CheckSyntax)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Repair)
     ->ArgsProduct({{3, 12}, {kRemove, kFlip, kLostStuffing}})
     ->ArgNames({"MP", "kind"})

@@ -1,5 +1,6 @@
-// vorn-cli check [--json] [--jobs N] FILE...: whether the scan of each file is whole,
-// checked N files at a time (one a core by default), one line a file in argument order.
+// vorn-cli check [--json] [--jobs N] [--syntax] FILE...: whether the scan of each file
+// is whole (with --syntax: whether it decodes, whatever its picture shows), checked N
+// files at a time (one a core by default), one line a file in argument order.
 // vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg: the
 // verified repair, written (as the save command writes) only when the scan then checks
 // clean, within a time limit.
@@ -143,7 +144,7 @@ struct Checked {
 };
 
 // bytes: room for the file, kept by each worker from file to file.
-Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
+Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes, bool syntaxOnly) {
   Checked checked;
   CliSession session;
   session.dialogs.onMessage = nullptr;  // files are checked side by side: no messages
@@ -173,7 +174,7 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes) {
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
-  checked.report = CheckDamage(*prepared.model, bytes);
+  checked.report = syntaxOnly ? CheckSyntax(*prepared.model, bytes) : CheckDamage(*prepared.model, bytes);
   checked.status = checked.report.health == ScanHealth::Clean ? Status::Ok : Status::Damaged;
   return checked;
 }
@@ -335,12 +336,15 @@ std::string WrittenJson(bool written, const std::string& output, const std::stri
 
 int RunCheck(std::vector<std::string> args) {
   bool json = false;
+  bool syntaxOnly = false;
   int32_t jobs = Cores();
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--json") {
       json = true;
+    } else if (a == "--syntax") {
+      syntaxOnly = true;
     } else if (a == "--jobs") {
       if (i + 1 >= args.size() || !ParseDecimal(args[i + 1], jobs) || jobs < 1)
         return UsageError("check: --jobs needs a number of 1 or more");
@@ -353,7 +357,7 @@ int RunCheck(std::vector<std::string> args) {
       files.push_back(a);
     }
   }
-  if (files.empty()) return UsageError("check: usage: check [--json] [--jobs N] FILE...");
+  if (files.empty()) return UsageError("check: usage: check [--json] [--jobs N] [--syntax] FILE...");
 
   std::vector<Checked> results(files.size());
   std::atomic<size_t> next{0};
@@ -364,7 +368,7 @@ int RunCheck(std::vector<std::string> args) {
   auto work = [&] {
     std::vector<uint8_t> bytes;
     for (size_t i = next++; i < files.size(); i = next++) {
-      results[i] = CheckOne(files[i], bytes);
+      results[i] = CheckOne(files[i], bytes, syntaxOnly);
       const size_t n = ++done;
       if (progress) {
         std::lock_guard<std::mutex> lock(progressLock);

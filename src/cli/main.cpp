@@ -15,7 +15,7 @@ const char* const kUsage =
     "       vorn-cli trace [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli bitcheck [--start HEX] [--main-image] FILE COL ROW\n"
     "       vorn-cli fix FILE POS-BIT -o OUT.jpg\n"
-    "       vorn-cli check [--json] [--jobs N] FILE...\n"
+    "       vorn-cli check [--json] [--jobs N] [--syntax] FILE...\n"
     "       vorn-cli repair [--json] [--max-edits N] [--time-limit SECONDS] FILE -o OUT.jpg\n"
     "       vorn-cli salvage [--json] [--reference REF.jpg] FILE -o OUT.jpg\n"
     "       vorn-cli --help | --version\n";

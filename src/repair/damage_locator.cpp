@@ -394,14 +394,27 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   return report;
 }
 
-DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
-  if (ScanLooksWhole(model, bytes)) {
-    DamageReport report;
+namespace {
+
+// A check's report: the scan whole (told by the quick test given), or the full pass's.
+DamageReport WholeOrLocated(const ScanModel& model, std::span<const uint8_t> bytes, bool whole) {
+  DamageReport report;
+  if (whole) {
     report.mcusExpected = report.mcusDecoded = model.totalMcus;
     return report;
   }
   ScanPass pass;
   return LocateDamage(model, bytes, pass);
+}
+
+}  // namespace
+
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
+  return WholeOrLocated(model, bytes, ScanLooksWhole(model, bytes));
+}
+
+DamageReport CheckSyntax(const ScanModel& model, std::span<const uint8_t> bytes) {
+  return WholeOrLocated(model, bytes, ScanSyntaxWhole(model, bytes));
 }
 
 }  // namespace vorn

@@ -49,8 +49,14 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
     model.v[c] = v;
     model.hMax = std::max(model.hMax, h);
     model.vMax = std::max(model.vMax, v);
-    if (!dcBuilt[dc]) model.dcTables[dc].Build(rec.huff.HuffTable[0][dc]);
-    if (!acBuilt[ac]) model.acTables[ac].Build(rec.huff.HuffTable[1][ac]);
+    if (!dcBuilt[dc]) {
+      model.dcTables[dc].Build(rec.huff.HuffTable[0][dc]);
+      model.dcTables[dc].BuildValues(false);
+    }
+    if (!acBuilt[ac]) {
+      model.acTables[ac].Build(rec.huff.HuffTable[1][ac]);
+      model.acTables[ac].BuildValues(true);
+    }
     dcBuilt[dc] = acBuilt[ac] = true;
     for (int y = 0; y < v; ++y) {
       for (int x = 0; x < h; ++x) {
@@ -73,6 +79,9 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   IdctMatrixTable matrix;
   BuildIdctMatrix(matrix);
   PrepareIdctKernel(matrix, model.kernel);
+  for (size_t q = 0; q < 3; ++q)
+    for (size_t k = 0; k < 64; ++k)
+      model.overflowWeight[q][k] = model.quantNatural[q][k] * model.kernel.columnMax[k];
   return true;
 }
 

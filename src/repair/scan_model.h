@@ -56,6 +56,10 @@ struct ScanModel {
   std::array<std::array<int32_t, 64>, 3> largest{};
   std::array<HuffmanLookup, 4> dcTables, acTables;
   IdctKernel kernel;
+  // Per quantization slot and natural position, the step times the kernel's column
+  // bound: a block's transform cannot overflow while the sum of |coefficient| times
+  // these stays within 32 bits (see TransformNatural).
+  std::array<std::array<int64_t, 64>, 3> overflowWeight{};
 
   // The interval that MCU m belongs to, and the MCU at which interval i ends.
   int32_t IntervalOf(int32_t m) const { return restartInterval > 0 ? m / restartInterval : 0; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdlib>
 
 #include "decode/idct.h"
 
@@ -51,16 +52,16 @@ bool TransformBlock(const IdctKernel& kernel, const std::array<int32_t, 64>& qua
 
 bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
   const ScanModel::Block& b = model.blocks[static_cast<size_t>(block)];
-  const std::array<int32_t, 64>& q = model.quantNatural[static_cast<size_t>(b.quant)];
+  const auto q = static_cast<size_t>(b.quant);
+  const std::array<int64_t, 64>& weight = model.overflowWeight[q];
   int64_t bound = 0;
   for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
     const auto k = static_cast<size_t>(std::countr_zero(rest));
-    const int64_t v = static_cast<int64_t>(natural[k]) * q[k];
-    bound += (v < 0 ? -v : v) * model.kernel.columnMax[k];
+    bound += std::abs(static_cast<int64_t>(natural[k])) * weight[k];
   }
   if (bound <= INT32_MAX) return true;
   SampleBlock samples;
-  return TransformBlock(model.kernel, q, natural, nonZero, samples);
+  return TransformBlock(model.kernel, model.quantNatural[q], natural, nonZero, samples);
 }
 
 namespace {
@@ -152,6 +153,45 @@ void Pass(const ScanModel& model, const PatchedBytes& bytes, ScanPass& out) {
 bool IntervalComplete(const ScanModel& model, int32_t interval, const DecodeStop& stop) {
   return stop.kind == StopKind::AtMarker && stop.mcu == model.IntervalEnd(interval) && stop.paddingOnes &&
          stop.marker == model.MarkerAfter(interval);
+}
+
+namespace {
+
+// Checks that each block transforms within range, as the pass does when it draws.
+class SyntaxSink {
+ public:
+  static constexpr bool kSymbols = false;
+  static constexpr bool kCoefficients = true;
+
+  explicit SyntaxSink(const ScanModel& model) : model_(model) {}
+  void OnSymbol(const ScanPoint&) {}
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    return TransformFits(model_, block, natural, nonZero);
+  }
+  bool OnMcu(int32_t, BitPos, const std::array<int16_t, 3>&) { return true; }
+
+ private:
+  const ScanModel& model_;
+};
+
+}  // namespace
+
+bool ScanSyntaxWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
+  const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
+  StrictDecoder decoder(model);
+  SyntaxSink sink(model);
+  // Each interval starts right after the restart marker that ended the one before,
+  // with the DC predictors reset: where the full pass would start it.
+  ScanPoint start;
+  start.next = MakeBitPos(model.scanStart, 0);
+  for (int32_t i = 0; i < model.intervals; ++i) {
+    start.mcu = model.IntervalStart(i);
+    if (start.mcu >= model.totalMcus) break;
+    const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), sink);
+    if (!IntervalComplete(model, i, stop)) return false;
+    start.next = MakeBitPos((stop.at >> 3) + 2, 0);
+  }
+  return true;
 }
 
 void RunScanPass(const ScanModel& model, const PatchedBytes& bytes, bool withPlanes, ScanPass& out) {

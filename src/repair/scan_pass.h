@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "repair/scan_model.h"
@@ -70,6 +71,12 @@ struct ScanPass {
 // pass goes on at the next restart marker (numbered as the marker says), so that
 // every later interval is known too. With planes, every decoded block is drawn.
 void RunScanPass(const ScanModel& model, const PatchedBytes& bytes, bool withPlanes, ScanPass& out);
+
+// Whether every restart interval of the scan decodes strictly and completely, one after
+// the other, as an encoder writes them (each block's transform within range too):
+// the syntax of the scan alone, without its picture or where each MCU begins. One
+// decode, with nothing held but the decoder: what a check of the syntax pays.
+bool ScanSyntaxWhole(const ScanModel& model, std::span<const uint8_t> bytes);
 
 // Dequantises and transforms a block as the window's decoder does: same samples,
 // same overflow failures. quantNatural: the block's table in natural order.

@@ -188,10 +188,17 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     // One block, from symbol k on.
     const ScanModel::Block& b = m.blocks[static_cast<size_t>(block)];
     const HuffmanLookup* table = k == 0 ? b.dc : b.ac;
+    const int32_t* largest = b.largest->data();  // held here: the stores below may alias it
     bool first = k == 0;
     bool lastZeroRun = false;
     for (;;) {
-      if (w.bits < 32) reader_.Fill(w);
+      // The window is filled through a copy, so that w itself never has its address
+      // taken and stays in registers over the loop.
+      if (w.bits < 32) {
+        BitWindow filled = w;
+        reader_.Fill(filled);
+        w = filled;
+      }
       if constexpr (Sink::kSymbols) {
         w_ = w;
         ScanPoint p;
@@ -203,29 +210,47 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
         for (int c = 0; c < 3; ++c) p.dc[c] = static_cast<int16_t>(dc[c]);
         sink.OnSymbol(p);
       }
-      const HuffmanLookup::Code code = table->Peek(w.Peek16());
-      if (code.length == 0 || code.length > w.bits) {
-        w_ = w;
-        return fail(ShortOfBits(mcu));
+      // A code word and its extra bits within the first 11 bits: one lookup gives
+      // both, as the search below would find them; an end of block, a zero run (ZRL),
+      // longer ones and a run past the block's end take the search.
+      int32_t e = 0;
+      if constexpr (!Sink::kSymbols) {
+        e = table->ValueEntry(w.Peek16() >> (16 - HuffmanLookup::kValueBits));
+        if ((e & 0xFF) > w.bits || k + ((e >> 8) & 0x3F) > 63) e = 0;
       }
-      w.Take(code.length);
-      if (!first && code.run == 0 && code.size == 0) {  // end of block
-        if (lastZeroRun) return stop(StopKind::Implausible);
-        break;
-      }
-      lastZeroRun = !first && code.run == 15 && code.size == 0;
-      if (k + code.run > 63) return stop(StopKind::CoefficientOverrun);
-      k += code.run;
       int32_t value = 0;
-      if (code.size != 0) {
-        if (code.size > w.bits) {
+      if (e != 0) {
+        w.Take(e & 0xFF);
+        if ((e & HuffmanLookup::kEndOfBlock) != 0) {
+          if (lastZeroRun) return stop(StopKind::Implausible);
+          break;
+        }
+        lastZeroRun = false;
+        k += (e >> 8) & 0x3F;
+        value = e >> 16;
+      } else {
+        const HuffmanLookup::Code code = table->Peek(w.Peek16());
+        if (code.length == 0 || code.length > w.bits) {
           w_ = w;
           return fail(ShortOfBits(mcu));
         }
-        value = ExtendSign(w.Take(code.size), code.size);
-        if (k > 0 && std::abs(value) > (*b.largest)[static_cast<size_t>(k)])
-          return stop(StopKind::Implausible);
+        w.Take(code.length);
+        if (!first && code.run == 0 && code.size == 0) {  // end of block
+          if (lastZeroRun) return stop(StopKind::Implausible);
+          break;
+        }
+        lastZeroRun = !first && code.run == 15 && code.size == 0;
+        if (k + code.run > 63) return stop(StopKind::CoefficientOverrun);
+        k += code.run;
+        if (code.size != 0) {
+          if (code.size > w.bits) {
+            w_ = w;
+            return fail(ShortOfBits(mcu));
+          }
+          value = ExtendSign(w.Take(code.size), code.size);
+        }
       }
+      if (k > 0 && std::abs(value) > largest[k]) return stop(StopKind::Implausible);
       if (first) {
         dcDiff = k == 0 ? value : 0;
         first = false;
@@ -245,7 +270,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     }
     // The block is complete: DC prediction.
     const int32_t sum = dc[static_cast<size_t>(b.component)] + dcDiff;
-    if (!FitsInt16(sum) || std::abs(sum) > (*b.largest)[0]) return stop(StopKind::DcRange);
+    if (!FitsInt16(sum) || std::abs(sum) > largest[0]) return stop(StopKind::DcRange);
     dc[static_cast<size_t>(b.component)] = sum;
     dcDiff = 0;
     k = 0;
@@ -268,7 +293,10 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     if (!sink.OnMcu(mcu, reader_.LastTaken(w_), dc16)) return stop(StopKind::SinkStopped);
     DecodeStop s;
     s.mcu = mcu;
-    switch (MarkerAhead(w, s)) {
+    BitWindow ahead = w;
+    const Ahead next = MarkerAhead(ahead, s);
+    w = ahead;
+    switch (next) {
       case Ahead::Padding:
         return s;
       case Ahead::MaybeMcu:

@@ -102,6 +102,8 @@ TEST(CheckCli, OneLineAFileInArgumentOrder) {
   for (const char* jobs : {"1", "2", "5"})
     EXPECT_EQ(RunCli({"check", "--jobs", jobs, clean, damaged, stopped, clean}).out, r.out + lines[0] + "\n")
         << jobs;
+  // Damage that breaks the syntax gets the same line from the check of the syntax alone.
+  EXPECT_EQ(RunCli({"check", "--syntax", clean, damaged, stopped}).out, r.out);
 
   EXPECT_EQ(RunCli({"check", clean}).exitCode, 0);
   const auto withMissing = RunCli({"check", missing, clean});

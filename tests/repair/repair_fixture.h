@@ -44,6 +44,14 @@ struct AnalysedScan {
     EXPECT_EQ(checked.reason, report.reason);
     EXPECT_EQ(checked.position, report.position);
     EXPECT_EQ(checked.mcusDecoded, report.mcusDecoded);
+    // The check of the syntax alone: the same report, but damage seen only in the
+    // picture passes.
+    const DamageReport syntax = CheckSyntax(*model, bytes);
+    const bool pictureOnly = report.health == ScanHealth::Damaged && report.syntaxIntact;
+    EXPECT_EQ(syntax.health, pictureOnly ? ScanHealth::Clean : report.health);
+    if (!pictureOnly) {
+      EXPECT_EQ(syntax.reason, report.reason);
+    }
     return report;
   }
 };

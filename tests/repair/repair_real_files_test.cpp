@@ -371,6 +371,7 @@ TEST(CheckCleanFile, AsEncodersWriteIt) {
     // Told whole by the one decode, but where the restart markers have fill bytes
     // before them, which only the full pass reads as it does.
     EXPECT_EQ(ScanLooksWhole(*scan.model, bytes), !c.fill) << c.name;
+    EXPECT_TRUE(ScanSyntaxWhole(*scan.model, bytes)) << c.name;
   }
 }
 
