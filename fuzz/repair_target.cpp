@@ -17,6 +17,12 @@ std::string CheckRepair(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> original(data, data + size);
   ScanPass pass;
   const DamageReport report = LocateDamage(*model, original, pass);
+  // The check of the syntax alone agrees, but for damage seen only in the picture.
+  const bool pictureOnly = report.health == ScanHealth::Damaged && report.syntaxIntact;
+  const DamageReport syntax = CheckSyntax(*model, original);
+  if (syntax.health != (pictureOnly ? ScanHealth::Clean : report.health) ||
+      (!pictureOnly && !(syntax.reason == report.reason)))
+    return "the check of the syntax disagrees with the locator";
 
   // Two edits at most and one thread keep an input's CPU time measurable; the
   // search itself is the same as with more.
