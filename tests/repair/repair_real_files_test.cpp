@@ -274,22 +274,22 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
     EXPECT_EQ(chosen == ScanEdit::Bit(900, 1, 0x6A), lookAlikes <= 3) << lookAlikes;
   }
   // A value replaced at byte 900 fits best in sum; the byte removed outfits it where
-  // they differ by two votes (taken, by a removed byte's margin), by just under one or
-  // none (the value stays the choice and does not stand out), or by two at another
-  // byte (no stand-in there); the bit 0x40 that the value changes too, with five
-  // look-alike values (too many for the bit's odds alone), stands in for it by no margin.
+  // they differ by three votes (taken), by just under two or none (the value stays
+  // the choice and does not stand out), or by three at another byte (no stand-in
+  // there); the bit 0x40 that the value changes too, with five look-alike values (too
+  // many for the bit's odds alone), stands in for it by no margin.
   struct StandIn {
     ScanEdit few;
     std::vector<int16_t> bestSteps, fewSteps;
     bool taken;
   };
   const ScanEdit removed900 = ScanEdit::RemoveByte(900, 0x6A);
-  const std::vector<int16_t> wins2 = {1000, 1000, 1000, 0}, loses2 = {0, 0, 0, 1000};
-  for (const StandIn& c : std::vector<StandIn>{{removed900, wins2, loses2, true},
-                                               {removed900, {1000, 1000, 0}, {0, 0, 1000}, false},
+  const std::vector<int16_t> wins3 = {1000, 1000, 1000, 1000, 0}, loses3 = {0, 0, 0, 0, 1000};
+  for (const StandIn& c : std::vector<StandIn>{{removed900, wins3, loses3, true},
+                                               {removed900, {1000, 1000, 1000, 0}, {0, 0, 0, 1000}, false},
                                                {removed900, {1000, 0}, {0, 1000}, false},
-                                               {ScanEdit::RemoveByte(901, 0x6A), wins2, loses2, false},
-                                               {ScanEdit::Bit(900, 1, 0x6A), wins2, loses2, false}}) {
+                                               {ScanEdit::RemoveByte(901, 0x6A), wins3, loses3, false},
+                                               {ScanEdit::Bit(900, 1, 0x6A), wins3, loses3, false}}) {
     SearchResult search;
     search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0x28), Rating(1, c.bestSteps, {100, 100})});
     search.verified.push_back({c.few, Rating(2, c.fewSteps, {100, 120})});
