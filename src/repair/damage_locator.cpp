@@ -414,7 +414,12 @@ DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes)
 }
 
 DamageReport CheckSyntax(const ScanModel& model, std::span<const uint8_t> bytes) {
-  return WholeOrLocated(model, bytes, ScanSyntaxWhole(model, bytes));
+  DamageReport report = WholeOrLocated(model, bytes, ScanSyntaxWhole(model, bytes));
+  // Whatever the one decode missed that the full pass reads as whole, its picture is
+  // not this check's business.
+  if (report.health == ScanHealth::Damaged && report.syntaxIntact)
+    report = WholeOrLocated(model, bytes, true);
+  return report;
 }
 
 }  // namespace vorn

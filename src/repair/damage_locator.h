@@ -96,7 +96,8 @@ DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes)
 
 // CheckDamage for the syntax alone: a scan whose every interval decodes is clean
 // whatever its picture shows (a moved DC value, one block at odds pass), and costs one
-// decode without samples; any other gets LocateDamage's report, as CheckDamage gives.
+// decode without samples; any other gets LocateDamage's report, as CheckDamage gives,
+// unless that report too tells of the picture alone.
 DamageReport CheckSyntax(const ScanModel& model, std::span<const uint8_t> bytes);
 
 }  // namespace vorn
