@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <span>
 
 #include "analysis/marker_analysis.h"
 #include "app/analyze.h"
@@ -81,25 +82,25 @@ void BM_CheckClean(benchmark::State& state) {
   }
 }
 
-void BM_Check(benchmark::State& state) {
+// A check of the clean photo, as check (CheckDamage) or check --syntax (CheckSyntax)
+// runs it.
+void TimeCheck(benchmark::State& state, DamageReport (*check)(const ScanModel&, std::span<const uint8_t>)) {
   const Photo& p = PhotoOf(static_cast<int>(state.range(0)));
   if (!p.model) return state.SkipWithError("no scan model");
   for (auto _ : state) {
-    const DamageReport report = CheckDamage(*p.model, p.bytes);
+    const DamageReport report = check(*p.model, p.bytes);
     if (report.health != ScanHealth::Clean) state.SkipWithError("the clean photo is reported damaged");
     benchmark::DoNotOptimize(report.mcusDecoded);
   }
 }
 
-// check --syntax: the scan's syntax alone, one decode without samples.
+void BM_Check(benchmark::State& state) {
+  TimeCheck(state, CheckDamage);
+}
+
+// The scan's syntax alone, one decode without samples.
 void BM_CheckSyntax(benchmark::State& state) {
-  const Photo& p = PhotoOf(static_cast<int>(state.range(0)));
-  if (!p.model) return state.SkipWithError("no scan model");
-  for (auto _ : state) {
-    const DamageReport report = CheckSyntax(*p.model, p.bytes);
-    if (report.health != ScanHealth::Clean) state.SkipWithError("the clean photo is reported damaged");
-    benchmark::DoNotOptimize(report.mcusDecoded);
-  }
+  TimeCheck(state, CheckSyntax);
 }
 
 void BM_Repair(benchmark::State& state) {

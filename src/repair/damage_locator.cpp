@@ -396,13 +396,14 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
 
 namespace {
 
-// A check's report: the scan whole (told by the quick test given), or the full pass's.
-DamageReport WholeOrLocated(const ScanModel& model, std::span<const uint8_t> bytes, bool whole) {
+// The report of a scan told whole.
+DamageReport WholeScan(const ScanModel& model) {
   DamageReport report;
-  if (whole) {
-    report.mcusExpected = report.mcusDecoded = model.totalMcus;
-    return report;
-  }
+  report.mcusExpected = report.mcusDecoded = model.totalMcus;
+  return report;
+}
+
+DamageReport Located(const ScanModel& model, std::span<const uint8_t> bytes) {
   ScanPass pass;
   return LocateDamage(model, bytes, pass);
 }
@@ -410,16 +411,15 @@ DamageReport WholeOrLocated(const ScanModel& model, std::span<const uint8_t> byt
 }  // namespace
 
 DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
-  return WholeOrLocated(model, bytes, ScanLooksWhole(model, bytes));
+  return ScanLooksWhole(model, bytes) ? WholeScan(model) : Located(model, bytes);
 }
 
 DamageReport CheckSyntax(const ScanModel& model, std::span<const uint8_t> bytes) {
-  DamageReport report = WholeOrLocated(model, bytes, ScanSyntaxWhole(model, bytes));
+  if (ScanSyntaxWhole(model, bytes)) return WholeScan(model);
   // Whatever the one decode missed that the full pass reads as whole, its picture is
   // not this check's business.
-  if (report.health == ScanHealth::Damaged && report.syntaxIntact)
-    report = WholeOrLocated(model, bytes, true);
-  return report;
+  const DamageReport report = Located(model, bytes);
+  return report.health == ScanHealth::Damaged && report.syntaxIntact ? WholeScan(model) : report;
 }
 
 }  // namespace vorn
