@@ -71,6 +71,14 @@ bool Picture::Resize(int w, int h) {
   return true;
 }
 
+void Picture::ResizeBlank(int w, int h) {
+  decltype(pixels)().swap(pixels);
+  shared = nullptr;
+  width = std::max(w, 0);
+  height = std::max(h, 0);
+  ++revision;
+}
+
 void Picture::Clear() {
   if (shared) {
     // Black needs no surface: it is allocated only when something is drawn.

@@ -89,6 +89,10 @@ struct Picture {
   // Sets the size; the content becomes black. Returns false when the surface
   // cannot be allocated.
   bool Resize(int w, int h);
+  // Sets the size with the content black and no surface yet: black needs none, and
+  // the first drawing allocates it. A window model that is never drawn (vorn-cli's)
+  // then holds no picture-sized memory.
+  void ResizeBlank(int w, int h);
   // Erases the picture to black, keeping its size.
   void Clear();
   // Shows the w x h bottom-up block *block (the layout of a 32-bit BI_RGB DIB)

@@ -19,9 +19,9 @@ WindowModel::WindowModel() {
   REDO.caption = "やり直し";
   for (Command* c : {&IMAGE, &MCUCHK, &BITCHK, &UNDO, &SAVE, &REDO}) c->enabled = false;
 
-  Picture1.Resize(417, 433);
-  Picture2.Resize(96, 32);
-  Picture3.Resize(17, 17);
+  Picture1.ResizeBlank(417, 433);
+  Picture2.ResizeBlank(96, 32);
+  Picture3.ResizeBlank(17, 17);
 
   DMPFUP.caption = "<<";
   DMPUP.caption = "<";

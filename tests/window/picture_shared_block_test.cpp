@@ -53,6 +53,18 @@ TEST(SharedPicture, DrawingCopiesAndClearOrResizeDetach) {
   ASSERT_TRUE(p.Resize(2, 2));
   EXPECT_EQ(p.Pixel(0, 0), 0u);
   EXPECT_EQ(p.pixels.size(), 4u);
+
+  // A blank picture (a window model's before anything is drawn) reads black with no
+  // surface, until the first drawing gives it one of its size.
+  p.ShowBottomUp(&block, 3, 2);
+  p.ResizeBlank(4, 3);
+  EXPECT_TRUE(p.pixels.empty());
+  EXPECT_EQ(p.Row(2), nullptr);
+  EXPECT_EQ(p.Pixel(2, 1), 0u);
+  p.FillRect(3, 2, 9, 9, 7);
+  EXPECT_EQ(p.pixels.size(), 12u);
+  EXPECT_EQ(p.Pixel(3, 2), 7u);
+  EXPECT_EQ(p.Pixel(2, 2), 0u);
 }
 
 }  // namespace
