@@ -304,10 +304,24 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
   const uint8_t previous = bytes[static_cast<size_t>(p - 1)];
   const auto position = static_cast<int32_t>(p);
   if (previous == 0xFF) return;  // a stuffed 00 or a marker's code: edited with its FF
+  // Removing one of two equal bytes, or inserting a copy of the byte before, gives the
+  // same bytes as at the position before: tried there, unless the byte before is the
+  // stuffed 00 of a data FF, where nothing is tried (FF 00 00: the data 00 removed, or
+  // a data 00 inserted after FF 00, as a lost stuffed 00 before a data 00 needs).
+  const bool triedBefore = p > firstByte && !(p >= 2 && bytes[static_cast<size_t>(p - 2)] == 0xFF);
+  const auto insertions = [&] {
+    for (int v = 0; v < 0xFF; ++v) {
+      if (triedBefore && v == previous) continue;
+      out.push_back(ScanEdit::InsertByte(position, static_cast<uint8_t>(v)));
+    }
+  };
   if (b == 0xFF) {
     if (p + 1 >= size) return;
     const uint8_t code = bytes[static_cast<size_t>(p + 1)];
-    if (code == 0x00) return;  // a data FF
+    if (code == 0x00) {  // a data FF: only a byte lost before it
+      insertions();
+      return;
+    }
     // A marker inside the data: a lost stuffed 00, or a marker that does not belong,
     // or a byte that came between a data FF and its stuffed 00.
     out.push_back(ScanEdit::Stuffing(position + 1));
@@ -325,13 +339,8 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
     if (d == 0 || (d & (d - 1)) == 0) continue;  // the byte itself, or one bit changed
     out.push_back(ScanEdit::ReplaceByte(position, b, static_cast<uint8_t>(v)));
   }
-  // Removing one of two equal bytes, or inserting a copy of the byte before, gives the
-  // same bytes as at the position before: tried there.
-  if (!(p > firstByte && previous == b)) out.push_back(ScanEdit::RemoveByte(position, b));
-  for (int v = 0; v < 0xFF; ++v) {
-    if (p > firstByte && v == previous) continue;
-    out.push_back(ScanEdit::InsertByte(position, static_cast<uint8_t>(v)));
-  }
+  if (!(triedBefore && previous == b)) out.push_back(ScanEdit::RemoveByte(position, b));
+  insertions();
 }
 
 namespace {
