@@ -305,9 +305,10 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
   const auto position = static_cast<int32_t>(p);
   if (previous == 0xFF) return;  // a stuffed 00 or a marker's code: edited with its FF
   // Removing one of two equal bytes, or inserting a copy of the byte before, gives the
-  // same bytes as at the position before: tried there, unless the byte before is the
-  // stuffed 00 of a data FF, where nothing is tried (FF 00 00: the data 00 removed, or
-  // a data 00 inserted after FF 00, as a lost stuffed 00 before a data 00 needs).
+  // same bytes as at the position before: tried there, unless the byte before follows
+  // an FF (a stuffed 00 or a marker's code), where nothing is tried (FF 00 00: the data
+  // 00 removed, or a data 00 inserted after FF 00, as a lost stuffed 00 before a data
+  // 00 needs).
   const bool triedBefore = p > firstByte && !(p >= 2 && bytes[static_cast<size_t>(p - 2)] == 0xFF);
   const auto insertions = [&] {
     for (int v = 0; v < 0xFF; ++v) {

@@ -51,6 +51,15 @@ int RatedLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
   return lookAlikes;
 }
 
+// The chosen bit's verified edit where its picture is not the best-fitting one (it was
+// taken over a value of its byte), or null.
+const VerifiedEdit* BitTakenOverItsByte(const SearchResult& search, const ScanEdit& chosen) {
+  if (!IsBit(chosen) || search.verified.empty()) return nullptr;
+  for (const VerifiedEdit& v : search.verified)
+    if (v.edit == chosen) return v.rated.hash != search.verified.front().rated.hash ? &v : nullptr;
+  return nullptr;
+}
+
 // Whether `removed`, a byte removed, stands in for `best`, a value replaced or
 // inserted at that byte, as the choice: its picture outfits best's by a removed
 // byte's margin of votes where the two differ, although best's edges add up to less.
@@ -101,9 +110,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
                     ChoiceEvidence* evidence) {
   // A bit taken over a better-fitting value of its byte: the values left out count
   // as look-alikes too, where the bit does not clearly outfit them.
-  const VerifiedEdit* bit = nullptr;
-  for (const VerifiedEdit& v : search.verified)
-    if (IsBit(chosen) && v.edit == chosen && v.rated.hash != search.verified.front().rated.hash) bit = &v;
+  const VerifiedEdit* bit = BitTakenOverItsByte(search, chosen);
   int lookAlikes = bit != nullptr ? RatedLookAlikes(search, *bit) : 0;
   if (search.leftOut.empty()) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
@@ -135,8 +142,10 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
   // Where the scan decodes as it is, nearly every edit of the window verifies: those
   // left out of the whole-run rating are no evidence against the bit that the
   // locator found as the best of all such bits of the scan, when it fits better than
-  // every edit the search rated over the whole run.
-  const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen;
+  // every edit the search rated over the whole run (not when taken over a value of
+  // its byte that fits better).
+  const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen &&
+                          BitTakenOverItsByte(search, *chosen) == nullptr;
   if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence))
     chosen.reset();
   return chosen;
