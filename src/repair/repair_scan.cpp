@@ -23,6 +23,13 @@ bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
   return (static_cast<uint8_t>(wide.value ^ wide.old) & flipped) == flipped;
 }
 
+// Whether a picture clearly and visibly fits better than another: pictures a few
+// levels apart (the DC of what follows moved by a step, the last bit of a small
+// coefficient) cannot be told apart by how they fit, and count as the same evidence.
+bool Outfits(const RatedMcus& a, const RatedMcus& b) {
+  return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
+}
+
 // The one bit is likelier than one byte value that also changes it by 255 to 8, but
 // not likelier than many of them together: where a byte takes many values that
 // decode and look about alike (low bits of an amplitude, a region the picture does
@@ -45,8 +52,7 @@ int RatedLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
   int lookAlikes = 0;
   for (const VerifiedEdit& v : search.verified) {
     if (!IsLookAlikeOf(v.edit, bit.edit) || v.rated.hash == bit.rated.hash) continue;
-    if (!(ClearlyBetter(bit.rated, v.rated) && LargestDifference(bit.rated, v.rated) >= kDistinctLevels))
-      ++lookAlikes;
+    if (!Outfits(bit.rated, v.rated)) ++lookAlikes;
   }
   return lookAlikes;
 }
@@ -80,13 +86,6 @@ bool StandsInFor(const VerifiedEdit& removed, const VerifiedEdit& best) {
          FitVotes(removed.rated, best.rated) >= kStandInVotes;
 }
 
-// Whether a picture clearly and visibly fits better than another: pictures a few
-// levels apart (the DC of what follows moved by a step, the last bit of a small
-// coefficient) cannot be told apart by how they fit, and count as the same evidence.
-bool Outfits(const RatedMcus& a, const RatedMcus& b) {
-  return ClearlyBetter(a, b) && LargestDifference(a, b) >= kDistinctLevels;
-}
-
 // Whether the choice a (an edit of kind) stands against the rival b: calibrating,
 // always, with the margin recorded.
 bool StandsAgainst(EditKind kind, const RatedMcus& a, const RatedMcus& b, ChoiceEvidence* evidence) {
@@ -108,11 +107,11 @@ bool StandsAgainst(EditKind kind, const RatedMcus& a, const RatedMcus& b, Choice
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                     const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline,
                     ChoiceEvidence* evidence) {
+  if (search.leftOut.empty()) return true;
   // A bit taken over a better-fitting value of its byte: the values left out count
   // as look-alikes too, where the bit does not clearly outfit them.
   const VerifiedEdit* bit = BitTakenOverItsByte(search, chosen);
   int lookAlikes = bit != nullptr ? RatedLookAlikes(search, *bit) : 0;
-  if (search.leftOut.empty()) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
@@ -124,9 +123,10 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash) continue;
-    if (bit != nullptr && IsLookAlikeOf(e, chosen) && !Outfits(own, rival) &&
-        ++lookAlikes > kMostLookAlikes && evidence == nullptr)
-      return false;
+    if (bit != nullptr && IsLookAlikeOf(e, chosen) && !Outfits(own, rival)) {
+      ++lookAlikes;
+      if (lookAlikes > kMostLookAlikes && evidence == nullptr) return false;
+    }
     if (IsBit(chosen) && Subsumes(e, chosen)) continue;
     if (!StandsAgainst(chosen.kind, own, rival, evidence)) return false;
   }
