@@ -226,7 +226,7 @@ RatedMcus Rating(uint64_t hash, std::vector<int16_t> steps, std::vector<uint8_t>
 // The best-fitting edit is taken only when it fits clearly better and visibly
 // differs from every other verified picture, by margins that depend on its kind; one
 // bit is taken over a value of its byte that changes it and more only while at most
-// five values of that byte look alike, and the byte of a best-fitting value removed
+// three values of that byte look alike, and the byte of a best-fitting value removed
 // stands in for it where it wins the steps that differ. Each threshold with a case on
 // either side.
 TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
@@ -272,8 +272,8 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
     std::vector<int16_t> bitSteps;
     bool taken;
   };
-  for (const LookAlikeCase& c : std::vector<LookAlikeCase>{{5, {0, 0, 0, 0, 1}, true},
-                                                           {6, {0, 0, 0, 0, 1}, false},
+  for (const LookAlikeCase& c : std::vector<LookAlikeCase>{{3, {0, 0, 0, 0, 1}, true},
+                                                           {4, {0, 0, 0, 0, 1}, false},
                                                            {1, {1000, 1000, 1000, 1000, 1000}, false}}) {
     SearchResult search;
     search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0x2A), best});
