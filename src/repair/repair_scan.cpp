@@ -34,27 +34,25 @@ bool Outfits(const RatedMcus& a, const RatedMcus& b) {
 // not likelier than many of them together: where a byte takes many values that
 // decode and look about alike (low bits of an amplitude, a region the picture does
 // not constrain), the damage may as well have been one of those values. With at
-// most this many look-alike values the bit keeps nine in ten of the odds. Every
-// value of the byte that verified counts, those rated only over a short run (where
-// too many edits verify) unless the bit clearly outfits them there: on a seed of 234
-// visibly flipped bits this restored 5 more than counting every short-run
-// value, and 5 look-alikes 7 more; but on a fresh seed 5 wrote a bit of a flipped
-// byte other than the flipped one, with four look-alikes.
+// most this many look-alike values the bit keeps nine in ten of the odds.
+// Replacements left out of the whole-run rating all count: rated over the short run
+// instead, and counted only where the bit did not clearly outfit them there, they
+// restored about five flips more a seed but wrote a wrong picture more on two fresh
+// seeds of three (another bit of the flipped byte; a bit three bytes after it).
 constexpr int kMostLookAlikes = 3;
 
-bool IsLookAlikeOf(const ScanEdit& e, const ScanEdit& bit) {
-  return e.kind == EditKind::Replace && e.position == bit.position;
-}
-
-// The verified replacements of the bit's byte whose picture the bit's does not clearly
-// outfit. Those left out of the whole-run rating are counted by OutfitsLeftOut.
-int RatedLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
-  int lookAlikes = 0;
+// Whether few verified replacements of the bit's byte give a picture that the bit's
+// does not clearly outfit.
+bool FewLookAlikes(const SearchResult& search, const VerifiedEdit& bit) {
+  const auto sameByte = [&](const ScanEdit& e) {
+    return e.kind == EditKind::Replace && e.position == bit.edit.position;
+  };
+  int lookAlikes = static_cast<int>(std::count_if(search.leftOut.begin(), search.leftOut.end(), sameByte));
   for (const VerifiedEdit& v : search.verified) {
-    if (!IsLookAlikeOf(v.edit, bit.edit) || v.rated.hash == bit.rated.hash) continue;
+    if (!sameByte(v.edit) || v.rated.hash == bit.rated.hash) continue;
     if (!Outfits(bit.rated, v.rated)) ++lookAlikes;
   }
-  return lookAlikes;
+  return lookAlikes <= kMostLookAlikes;
 }
 
 // The chosen bit's verified edit where its picture is not the best-fitting one (it was
@@ -108,10 +106,6 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
                     const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline,
                     ChoiceEvidence* evidence) {
   if (search.leftOut.empty()) return true;
-  // A bit taken over a better-fitting value of its byte: the values left out count
-  // as look-alikes too, where the bit does not clearly outfit them.
-  const VerifiedEdit* bit = BitTakenOverItsByte(search, chosen);
-  int lookAlikes = bit != nullptr ? RatedLookAlikes(search, *bit) : 0;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
@@ -122,12 +116,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
       return true;
     }
     fit.Rate(&e, rival, true);
-    if (rival.hash == own.hash) continue;
-    if (bit != nullptr && IsLookAlikeOf(e, chosen) && !Outfits(own, rival)) {
-      ++lookAlikes;
-      if (lookAlikes > kMostLookAlikes && evidence == nullptr) return false;
-    }
-    if (IsBit(chosen) && Subsumes(e, chosen)) continue;
+    if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
     if (!StandsAgainst(chosen.kind, own, rival, evidence)) return false;
   }
   return true;
@@ -330,7 +319,7 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
     if (v.rated.hash == best.rated.hash && v.edit.Size() < choice->edit.Size()) choice = &v;
     if (choice == &best && StandsInFor(v, best)) choice = &v;
     if (IsBit(v.edit) && !IsBit(choice->edit) && Subsumes(choice->edit, v.edit) &&
-        !ClearlyBetter(best.rated, v.rated) && RatedLookAlikes(search, v) <= kMostLookAlikes)
+        !ClearlyBetter(best.rated, v.rated) && FewLookAlikes(search, v))
       choice = &v;
   }
   for (const VerifiedEdit& other : search.verified) {

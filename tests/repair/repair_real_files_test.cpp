@@ -99,9 +99,6 @@ std::vector<DamageCase> Cases() {
       {"444-rst3", Damage::LostStuffing, 1823, 0, ""},
       {"grey", Damage::LostStuffing, 1249, 0, ""},
       {"422", Damage::Flip, 484, 3, ""},
-      // Flips whose bit fits a little worse than values of its byte that look alike.
-      {"422", Damage::Flip, 363, 1, ""},
-      {"422", Damage::Flip, 496, 1, ""},
       {"422", Damage::Overwrite, 429, 77, ""},
       {"444-rst3", Damage::Remove, 361, 0, ""},
       {"444-rst3", Damage::Insert, 185, 90, ""},
