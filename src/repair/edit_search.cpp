@@ -507,21 +507,16 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   });
   verified.erase(std::unique(verified.begin(), verified.end()), verified.end());
   // A marker that does not belong and an FF whose stuffed 00 was lost look alike at
-  // the byte. Where the code after the FF is one no writer uses (TEM and the reserved
-  // 02..BF), the marker was never written and the 00 was lost: where a one-byte edit
-  // makes the scan whole, its removal is dropped; so it is for RSTn and EOI, which
-  // writers put only between intervals and after the last (one inside the data is a
-  // lost 00 before D0..D7 or D9, 9 in 256 of lost stuffed bytes). A code that writers
-  // do use anywhere (a frame, a table, APPn, COM ...) may have been written into the
-  // data: both edits stay, and the pictures they give tell which it was.
+  // the byte. Where the code after the FF is one no writer puts into data
+  // (MarkerNeverWrittenInData), the 00 was lost: where a one-byte edit makes the scan
+  // whole, the marker's removal is dropped. A code that writers do use anywhere (a
+  // frame, a table, APPn, COM ...) may have been written into the data: both edits
+  // stay, and the pictures they give tell which it was.
   const bool smallerVerified = std::any_of(
       verified.begin(), verified.end(), [](const ScanEdit& e) { return e.kind != EditKind::RemoveMarker; });
-  const auto neverWritten = [](uint8_t code) {
-    return code < 0xC0 || marker::IsRestartMarker(code) || code == marker::kEOI;
-  };
   if (smallerVerified)
-    std::erase_if(verified, [&](const ScanEdit& e) {
-      return e.kind == EditKind::RemoveMarker && neverWritten(e.old2);
+    std::erase_if(verified, [](const ScanEdit& e) {
+      return e.kind == EditKind::RemoveMarker && MarkerNeverWrittenInData(e.old2);
     });
 
   // Rate them all over the same MCUs: from the first window's first MCU to a row of
@@ -566,6 +561,16 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
   result.shortFirst = first;
   result.shortSpan = shortSpan;
   return result;
+}
+
+bool MarkerNeverWrittenInData(uint8_t code) {
+  // TEM and the reserved 02..BF; JPG (C8) and JPG0..JPG13 (F0..FD), kept for
+  // extensions that no baseline writer emits (a stuffed 00 lost before a data F5 once
+  // had FF F5 removed as though it were a marker); RSTn and EOI, which writers put
+  // only between intervals and after the last (one inside the data is a lost 00
+  // before D0..D7 or D9).
+  return code < 0xC0 || code == 0xC8 || (code >= 0xF0 && code <= 0xFD) || marker::IsRestartMarker(code) ||
+         code == marker::kEOI;
 }
 
 }  // namespace vorn

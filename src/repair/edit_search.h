@@ -101,6 +101,11 @@ SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, c
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threads, bool keepSamples = true, const Deadline& deadline = {});
 
+// Whether a marker code met inside the entropy-coded data is one that no writer puts
+// there: its FF is then a data FF whose stuffed 00 was lost, never a marker written
+// into the data.
+bool MarkerNeverWrittenInData(uint8_t code);
+
 // Every edit the search tries at position p (which must lie inside bytes), in order.
 void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::vector<ScanEdit>& out);
 

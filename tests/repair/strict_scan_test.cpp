@@ -197,5 +197,15 @@ TEST(ScanEdits, EveryByteInsertedOrRemovedIsTried) {
   }
 }
 
+// An FF with a code after it inside the data: a lost stuffed 00 unless writers put
+// that code into files (a frame, a table, APPn, COM ...). The JPGn extension codes
+// are no writer's: a stuffed 00 lost before a data F5 had FF F5 removed.
+TEST(ScanEdits, MarkersNoWriterPutsInDataAreLostStuffing) {
+  for (const int code : {0x01, 0x02, 0xBF, 0xC8, 0xD0, 0xD7, 0xD9, 0xF0, 0xF5, 0xFD})
+    EXPECT_TRUE(MarkerNeverWrittenInData(static_cast<uint8_t>(code))) << std::hex << code;
+  for (const int code : {0xC0, 0xC2, 0xC4, 0xCC, 0xD8, 0xDA, 0xDB, 0xDD, 0xE0, 0xE1, 0xEF, 0xFE})
+    EXPECT_FALSE(MarkerNeverWrittenInData(static_cast<uint8_t>(code))) << std::hex << code;
+}
+
 }  // namespace
 }  // namespace vorn
