@@ -384,10 +384,21 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   if (stop.kind == StopKind::DcRange) {
     // Where a moved DC value was carried out of range by later differences, the step
     // it made shows from the block of the moved value on.
-    if (const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass)) {
+    std::optional<DcStep> step;
+    if (const std::optional<DcDrift> drift = FindDcDrift(model, bytes, pass, &step)) {
       report.suspectBit = drift->bit.edit;
       report.windows.insert(report.windows.begin(), DriftWindow(model, bytes, pass, drift->bit));
       suspect = drift->bit.mcu;
+    } else if (step) {
+      // A decode that lost its track and found it again with its DC predictors
+      // moved leaves a step over what follows, which later differences carried out
+      // of range, often many MCUs before the failure. The damage lies in the MCUs of
+      // garbage before the step, or a step's split an MCU or two off: searched after
+      // the windows at the failure, and the step's MCU is the one named.
+      const int32_t from = std::max(start, step->mcu - kLocalReach);
+      const int32_t after = std::min(model.totalMcus - 1, step->mcu + kDriftAfter);
+      report.windows.push_back(WindowOver(model, bytes, pass, from, McuLastByte(pass, after, stopByte)));
+      suspect = std::min(suspect, step->mcu);
     }
   }
   SetSuspect(model, pass, suspect, report);

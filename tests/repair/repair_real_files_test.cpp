@@ -569,3 +569,39 @@ TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
 
 }  // namespace
 }  // namespace vorn
+
+namespace vorn {
+namespace {
+
+// A bit that sends the decode off its track, which finds it again with its DC
+// predictors moved: the DC values then drift until one leaves its range, tens of MCUs
+// later. The step the drift began with names the damaged MCU, and a window covers it.
+TEST(DcRangeFailure, TheStepItBeganWithNamesTheDamagedMcu) {
+  EncodeOptions o = LayoutOf("420");
+  o.width = 256, o.height = 192;
+  const std::vector<uint8_t> original = testing::EncodePhotoLike(o, 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  ScanPass clean;
+  LocateDamage(*scan.model, original, clean);
+  for (const auto [offset, bit] : {std::pair{1918, 4}, std::pair{6737, 6}}) {
+    const int64_t p = scan.model->scanStart + offset;
+    int32_t damaged = 0;  // the MCU whose data holds the byte
+    while (damaged + 1 < scan.model->totalMcus &&
+           (clean.marks[static_cast<size_t>(damaged + 1)].mark >> 3) < p)
+      ++damaged;
+    std::vector<uint8_t> bytes = original;
+    bytes[static_cast<size_t>(p)] ^= static_cast<uint8_t>(0x80 >> bit);
+    const DamageReport report = scan.Locate(bytes);
+    EXPECT_EQ(report.reason.kind, DamageKind::DcOutOfRange) << offset;
+    EXPECT_GT(report.reason.row * scan.model->geometry.McusPerRow + report.reason.column, damaged + 8)
+        << offset;
+    EXPECT_LE(std::abs(report.mcu - damaged), 1) << offset;
+    EXPECT_TRUE(std::any_of(report.windows.begin(), report.windows.end(), [&](const SearchWindow& w) {
+      return w.firstByte <= p && p <= w.lastByte;
+    })) << offset;
+  }
+}
+
+}  // namespace
+}  // namespace vorn
