@@ -142,6 +142,10 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
 
 }  // namespace
 
+// CPU seconds for weighing the windows' choices once the deadline has passed: well
+// within the half second between the default limit and the resource bound.
+constexpr double kWeighingGrace = 0.25;
+
 SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                            const DamageReport& report, const SearchControl& control,
                            std::optional<ScanEdit>* choice, ChoiceEvidence* evidence) {
@@ -216,9 +220,14 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     first = std::min(first, w.firstMcu);
     last = std::max(last, w.lastMcu);
   }
+  // The choices of the windows searched to their end are weighed against each other
+  // even where the deadline stopped a later window: a handful of edits over a row or
+  // two of MCUs (milliseconds), and the best found so far is what a search cut short
+  // gives. A window added after the failure's own once took the time this needed.
+  const Deadline weighing = timedOut ? Deadline::After(kWeighingGrace, false) : control.deadline;
   SearchResult combined =
       RateEdits(model, bytes, pass, finalists, first, last - first + model.geometry.McusPerRow + 2,
-                report.syntaxIntact, control.threads, true, control.deadline);
+                report.syntaxIntact, control.threads, true, weighing);
   for (const SearchResult& r : results) combined.trials += r.trials;
   if (combined.timedOut) {
     // The windows' best were not weighed against each other: none is chosen, and the
