@@ -389,10 +389,11 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       report.suspectBit = drift->bit.edit;
       report.windows.insert(report.windows.begin(), DriftWindow(model, bytes, pass, drift->bit));
       suspect = drift->bit.mcu;
-    } else if (step) {
+    } else if (step && step->mcu >= start && step->mcu <= failing) {
       // A decode that lost its track and found it again with its DC predictors
       // moved leaves a step over what follows, which later differences carried out
-      // of range, often many MCUs before the failure. The damage lies in the MCUs of
+      // of range, often many MCUs before the failure (never in an interval before
+      // it: a restart resets the predictors). The damage lies in the MCUs of
       // garbage before the step, or a step's split an MCU or two off: searched after
       // the windows at the failure, and the step's MCU is the one named.
       const int32_t from = std::max(start, step->mcu - kLocalReach);
