@@ -584,7 +584,7 @@ TEST(DcRangeFailure, TheStepItBeganWithNamesTheDamagedMcu) {
   ASSERT_TRUE(scan.Load(original));
   ScanPass clean;
   LocateDamage(*scan.model, original, clean);
-  for (const auto [offset, bit] : {std::pair{1918, 4}, std::pair{6737, 6}}) {
+  for (const auto& [offset, bit] : {std::pair{1918, 4}, std::pair{6737, 6}}) {
     const int64_t p = scan.model->scanStart + offset;
     int32_t damaged = 0;  // the MCU whose data holds the byte
     while (damaged + 1 < scan.model->totalMcus &&
