@@ -393,11 +393,15 @@ bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sca
   std::vector<int64_t> trials(static_cast<size_t>(threads), 0);
   std::atomic<size_t> done{0};
   std::atomic<bool> stopped{false};
+  // Whether to stop: another thread stopped, or the search is cancelled or late.
+  const auto late = [&] {
+    return stopped.load(std::memory_order_relaxed) || control.Cancelled() || control.deadline.Passed();
+  };
   auto work = [&](int t, bool report) {
     Worker worker(ctx);
     std::vector<ScanEdit> edits;
     for (size_t i = static_cast<size_t>(t); i < positions.size(); i += static_cast<size_t>(threads)) {
-      if (stopped.load(std::memory_order_relaxed) || control.Cancelled() || control.deadline.Passed()) {
+      if (late()) {
         stopped = true;
         break;
       }
@@ -408,8 +412,7 @@ bool TryWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sca
       // position): the deadline is looked at every eight trials, not only between
       // positions, which costs a few per cent where trials end at once.
       for (size_t k = 0; k < edits.size(); ++k) {
-        if (k % 8 == 7 &&
-            (stopped.load(std::memory_order_relaxed) || control.Cancelled() || control.deadline.Passed())) {
+        if (k % 8 == 7 && late()) {
           stopped = true;
           break;
         }

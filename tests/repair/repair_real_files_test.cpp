@@ -567,12 +567,6 @@ TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
   EXPECT_GE(repaired, 1);
 }
 
-}  // namespace
-}  // namespace vorn
-
-namespace vorn {
-namespace {
-
 // A bit that sends the decode off its track, which finds it again with its DC
 // predictors moved: the DC values then drift until one leaves its range, tens of MCUs
 // later. The step the drift began with names the damaged MCU, and a window covers it.
