@@ -151,16 +151,14 @@ struct SearchContext {
 class TrialSink {
  public:
   static constexpr bool kSymbols = false;
-  static constexpr bool kCoefficients = true;  // to see a transform overflow
+  static constexpr bool kCoefficients = false;
+  static constexpr bool kBoundOnly = true;  // a transform overflow ends the trial
 
   TrialSink(const SearchContext& ctx, const std::vector<KnownPath>& memo, const PatchedBytes& patched,
             KnownPath& record)
       : ctx_(ctx), memo_(memo), patched_(patched), record_(record) {}
   void OnSymbol(const ScanPoint&) {}
-  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
-    blocks_.OnBlock(ctx_.model, block, natural[0]);
-    return TransformFits(ctx_.model, block, natural, nonZero);
-  }
+  void OnBlockDc(int block, int32_t dc) { blocks_.OnBlock(ctx_.model, block, dc); }
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
     const KnownPath::DcRange blocks = blocks_.Take();
     const int64_t byte = mark >> 3;

@@ -61,8 +61,14 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
     for (int y = 0; y < v; ++y) {
       for (int x = 0; x < h; ++x) {
         ScanModel::Block& b = model.blocks[model.blockCount++];
-        b = ScanModel::Block{
-            c, x, y, q, &model.dcTables[dc], &model.acTables[ac], &model.largest[static_cast<size_t>(q)]};
+        b = ScanModel::Block{c,
+                             x,
+                             y,
+                             q,
+                             &model.dcTables[dc],
+                             &model.acTables[ac],
+                             &model.largest[static_cast<size_t>(q)],
+                             &model.overflowWeightZigZag[static_cast<size_t>(q)]};
       }
     }
   }
@@ -82,6 +88,9 @@ bool BuildScanModel(const Records& rec, int32_t restartInterval, ScanModel& mode
   for (size_t q = 0; q < 3; ++q)
     for (size_t k = 0; k < 64; ++k)
       model.overflowWeight[q][k] = model.quantNatural[q][k] * model.kernel.columnMax[k];
+  for (size_t q = 0; q < 3; ++q)
+    for (size_t z = 0; z < 64; ++z)
+      model.overflowWeightZigZag[q][z] = model.overflowWeight[q][static_cast<size_t>(kNaturalOrder[z])];
   return true;
 }
 

@@ -35,6 +35,7 @@ struct ScanModel {
     const HuffmanLookup* dc = nullptr;
     const HuffmanLookup* ac = nullptr;
     const std::array<int32_t, 64>* largest = nullptr;  // per zig-zag index: see largest
+    const std::array<int64_t, 64>* weight = nullptr;   // per zig-zag index: see overflowWeight
   };
 
   int32_t scanStart = 0;        // first byte of the entropy-coded data
@@ -60,6 +61,7 @@ struct ScanModel {
   // bound: a block's transform cannot overflow while the sum of |coefficient| times
   // these stays within 32 bits (see TransformNatural).
   std::array<std::array<int64_t, 64>, 3> overflowWeight{};
+  std::array<std::array<int64_t, 64>, 3> overflowWeightZigZag{};  // the same per zig-zag index
 
   // The interval that MCU m belongs to, and the MCU at which interval i ends.
   int32_t IntervalOf(int32_t m) const { return restartInterval > 0 ? m / restartInterval : 0; }

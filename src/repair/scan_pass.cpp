@@ -64,6 +64,21 @@ bool TransformFits(const ScanModel& model, int block, std::array<int32_t, 64>& n
   return TransformBlock(model.kernel, model.quantNatural[q], natural, nonZero, samples);
 }
 
+bool PackedTransformFits(const ScanModel& model, int block, int32_t dc, const std::array<int32_t, 64>& zigZag,
+                         uint64_t mask) {
+  std::array<int32_t, 64> natural{};
+  uint64_t nonZero = dc != 0 ? 1 : 0;
+  natural[0] = dc;
+  for (uint64_t rest = mask & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
+    const auto z = static_cast<size_t>(std::countr_zero(rest));
+    if (zigZag[z] == 0) continue;
+    const int n = kNaturalOrder[z];
+    natural[static_cast<size_t>(n)] = zigZag[z];
+    nonZero |= uint64_t{1} << n;
+  }
+  return TransformFits(model, block, natural, nonZero);
+}
+
 namespace {
 
 // Records marks and, when drawing, the blocks.
@@ -158,20 +173,14 @@ bool IntervalComplete(const ScanModel& model, int32_t interval, const DecodeStop
 namespace {
 
 // Checks that each block transforms within range, as the pass does when it draws.
-class SyntaxSink {
- public:
+struct SyntaxSink {
   static constexpr bool kSymbols = false;
-  static constexpr bool kCoefficients = true;
+  static constexpr bool kCoefficients = false;
+  static constexpr bool kBoundOnly = true;
 
-  explicit SyntaxSink(const ScanModel& model) : model_(model) {}
   void OnSymbol(const ScanPoint&) {}
-  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
-    return TransformFits(model_, block, natural, nonZero);
-  }
+  void OnBlockDc(int, int32_t) {}
   bool OnMcu(int32_t, BitPos, const std::array<int16_t, 3>&) { return true; }
-
- private:
-  const ScanModel& model_;
 };
 
 }  // namespace
@@ -179,7 +188,7 @@ class SyntaxSink {
 bool ScanSyntaxWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   StrictDecoder decoder(model);
-  SyntaxSink sink(model);
+  SyntaxSink sink;
   // Each interval starts right after the restart marker that ended the one before,
   // with the DC predictors reset: where the full pass would start it.
   ScanPoint start;

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -62,6 +63,21 @@ struct DecodeStop {
   uint8_t marker = 0;       // the marker met, if any
   bool paddingOnes = true;  // AtMarker: the bits before the marker are all 1
 };
+
+// A sink that sets kBoundOnly wants of each block only its DC value (OnBlockDc) and
+// that its transform fits: the decoder sums the overflow bound itself as it reads
+// the coefficients, without laying them out, and ends with TransformOverflow when
+// the block does not fit (the exact transform decides only where the bound exceeds
+// 32 bits). Such sinks set kCoefficients false.
+template <class Sink>
+constexpr bool kSumsBound = requires {
+  requires Sink::kBoundOnly;
+};
+
+// Whether a block given as its predicted DC and its AC values in zig-zag order
+// (bit z of mask set for each value read) transforms without overflow.
+bool PackedTransformFits(const ScanModel& model, int block, int32_t dc, const std::array<int32_t, 64>& zigZag,
+                         uint64_t mask);
 
 // A sink that wants nothing.
 struct NullSink {
@@ -165,6 +181,8 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
   int k = start.coef;
   int32_t dcDiff = start.pendingDc;
   uint64_t nonZero = 0;                                 // of natural_, while transforming
+  int64_t bound = 0;                                    // kSumsBound: of the block so far
+  uint64_t read = 0;                                    // kSumsBound: zig-zag positions set in natural_
   if constexpr (Sink::kCoefficients) natural_.fill(0);  // a failed block may have left some
   BitWindow w = w_;
   // Set while the bits before a marker that follow the last MCU are decoded as one
@@ -189,6 +207,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     const ScanModel::Block& b = m.blocks[static_cast<size_t>(block)];
     const HuffmanLookup* table = k == 0 ? b.dc : b.ac;
     const int32_t* largest = b.largest->data();  // held here: the stores below may alias it
+    const int64_t* weight = b.weight->data();
     bool first = k == 0;
     bool lastZeroRun = false;
     for (;;) {
@@ -256,6 +275,14 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
         first = false;
         table = b.ac;
       }
+      if constexpr (kSumsBound<Sink>) {
+        // natural_ holds zig-zag values here, read only where the bound is exceeded.
+        if (k > 0) {
+          natural_[static_cast<size_t>(k)] = value;
+          read |= uint64_t{1} << k;
+          bound += std::abs(value) * weight[k];
+        }
+      }
       if constexpr (Sink::kCoefficients) {
         if (value != 0) {
           const int n = kNaturalOrder[static_cast<size_t>(k)];
@@ -274,6 +301,14 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
     dc[static_cast<size_t>(b.component)] = sum;
     dcDiff = 0;
     k = 0;
+    if constexpr (kSumsBound<Sink>) {
+      bound += std::abs(sum) * weight[0];
+      if (bound > INT32_MAX && !PackedTransformFits(m, block, sum, natural_, read))
+        return stop(StopKind::TransformOverflow);
+      bound = 0;
+      read = 0;
+      sink.OnBlockDc(block, sum);
+    }
     if constexpr (Sink::kCoefficients) {
       natural_[0] = sum;
       nonZero = sum != 0 ? nonZero | 1 : nonZero & ~uint64_t{1};

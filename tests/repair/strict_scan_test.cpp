@@ -141,6 +141,38 @@ TEST(StrictScan, ReadsWhatTheWindowDecoderReadsFromAnyPoint) {
   EXPECT_EQ(sink.marks[0], pass.marks[2].mark);
 }
 
+TEST(StrictScan, TellsAnOverflowingTransformAsTheDrawingPassDoes) {
+  // One grey block of the largest coefficients its table allows (1024 / 8 + 1) at
+  // the first positions, with signs from a pattern: where their overflow bound
+  // passes 32 bits only the exact transform knows. The check of the syntax (which
+  // sums the bound as it reads) and the pass that draws must agree on every one.
+  int boundOnlyFits = 0, overflows = 0;
+  for (int n = 1; n <= 8; ++n) {
+    for (int signs = 0; signs<(1 << n); signs += n> 4 ? 5 : 1) {
+      std::array<int, 63> acs{};
+      for (int i = 0; i < n; ++i) acs[static_cast<size_t>(i)] = (signs >> i & 1) ? -129 : 129;
+      BitWriter w;
+      w.PutBlock(testing::StandardLuminanceDc(), testing::StandardLuminanceAc(), 129, acs);
+      JpegBuilder b;
+      b.Soi().Dqt(0, testing::FlatQuant(8)).Sof0(8, 8, testing::Grey()).DhtStandard();
+      const std::vector<uint8_t> bytes = b.Sos(testing::GreyScan()).Raw(w.Finish()).Eoi().Bytes();
+      AnalysedScan scan;
+      ASSERT_TRUE(scan.Load(bytes));
+      ScanPass pass;
+      RunScanPass(*scan.model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), true, pass);
+      const bool whole = ScanSyntaxWhole(*scan.model, bytes);
+      EXPECT_EQ(whole, pass.Clean()) << n << " coefficients, signs " << signs;
+      int64_t bound = 129 * scan.model->overflowWeightZigZag[0][0];
+      for (int i = 0; i < n; ++i)
+        bound += 129 * scan.model->overflowWeightZigZag[0][static_cast<size_t>(i + 1)];
+      boundOnlyFits += bound > INT32_MAX && whole;
+      overflows += !whole;
+    }
+  }
+  EXPECT_GT(boundOnlyFits, 0);
+  EXPECT_GT(overflows, 0);
+}
+
 TEST(ScanEdits, ReadInPlaceAsTheyAreWritten) {
   const std::vector<uint8_t> bytes = {0x10, 0x20, 0x30, 0x40, 0x50};
   const std::vector<std::pair<ScanEdit, std::vector<uint8_t>>> cases = {
