@@ -84,6 +84,12 @@ class EntropyReader {
     while (w.bits <= 56 && event_ == Event::kNone)
       if (!LoadPlainBytes(w)) LoadByte(w);
   }
+  // Fill for hot loops that refill whenever fewer than 32 bits are held: the usual
+  // case, a word of plain bytes, without a call.
+  void Refill(BitWindow& w) {
+    if (event_ == Event::kNone && LoadPlainBytes(w)) return;
+    Fill(w);
+  }
   Event Pending() const { return event_; }
   int64_t MarkerPosition() const { return marker_; }  // the marker's FF
   uint8_t MarkerCode() const { return code_; }

@@ -187,7 +187,7 @@ bool ScanDecoder::WholeCodeWords() {
       // Filled through a copy: w itself never has its address taken, so that it
       // stays in registers.
       BitWindow filled = w;
-      reader_.Fill(filled);
+      reader_.Refill(filled);
       w = filled;
       if (w.bits < kWholeCodeWord) break;
     }

@@ -215,7 +215,7 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
       // taken and stays in registers over the loop.
       if (w.bits < 32) {
         BitWindow filled = w;
-        reader_.Fill(filled);
+        reader_.Refill(filled);
         w = filled;
       }
       if constexpr (Sink::kSymbols) {
