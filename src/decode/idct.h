@@ -7,11 +7,13 @@
 // failures while doing only the work the non-zero coefficients need.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "analysis/zigzag.h"
 #include "decode/decode_state.h"
+#include "decode/simd.h"
 
 namespace vorn {
 
@@ -19,6 +21,19 @@ namespace vorn {
 using SampleBlock = std::array<int32_t, 64>;
 // The six blocks of one MCU, in block-plan order.
 using SampleBlocks = std::array<SampleBlock, 6>;
+
+// Eight samples of a block row, each clamped to 0..255, into bytes. Saturating to
+// 16 bits and then to unsigned 8 bits is the clamp for every 32-bit value.
+inline void ClampRowToBytes(const int32_t* row, uint8_t* out) {
+#if VORN_X86
+  const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+  const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4));
+  const __m128i words = _mm_packs_epi32(lo, hi);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+#else
+  for (int x = 0; x < 8; ++x) out[x] = static_cast<uint8_t>(std::clamp(row[x], 0, 255));
+#endif
+}
 
 // Fills the 64 x 64 matrix of cosine products scaled by 1000000.
 void BuildIdctMatrix(IdctMatrixTable& matrix);

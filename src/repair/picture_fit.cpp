@@ -69,11 +69,7 @@ class RowsSink {
     const int32_t x0 = (column * model_.h[c] + b.x) * 8;
     const int32_t y0 = (row * model_.v[c] + b.y) * 8 - top_[c];
     if (y0 < 0 || y0 + 8 > planes_.height[c]) return true;
-    for (int y = 0; y < 8; ++y) {
-      uint8_t* out = planes_.Row(b.component, y0 + y) + x0;
-      for (int x = 0; x < 8; ++x)
-        out[x] = static_cast<uint8_t>(std::clamp(s[static_cast<size_t>(y * 8 + x)], 0, 255));
-    }
+    for (int y = 0; y < 8; ++y) ClampRowToBytes(s.data() + y * 8, planes_.Row(b.component, y0 + y) + x0);
     return true;
   }
   bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {

@@ -135,8 +135,7 @@ class PlaneSink {
     // MCU rows).
     uint8_t* out = planes_.Row(c, y0) + x0;
     const size_t stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
-    for (size_t k = 0; k < 64; ++k)
-      out[(k >> 3) * stride + (k & 7)] = static_cast<uint8_t>(std::clamp(s[k], 0, 255));
+    for (size_t y = 0; y < 8; ++y, out += stride) ClampRowToBytes(s.data() + y * 8, out);
     return true;
   }
   bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "decode/simd.h"
 #include "reference/reference_kernels.h"
@@ -214,6 +217,18 @@ TEST(Idct, MirroredAndOtherMatricesAtTheDivisorsMultiples) {
     }
   }
   SimdCeiling() = SimdLevel::Avx512;
+}
+
+TEST(Idct, SamplesClampToBytesAtEveryRange) {
+  // Rows of samples straddling each saturation the byte clamp passes through.
+  const std::vector<int32_t> values = {INT32_MIN, -65536, -32769, -32768, -1,    0,     1,     127,
+                                       128,       254,    255,    256,    32767, 32768, 65535, INT32_MAX};
+  for (size_t start = 0; start + 8 <= values.size(); ++start) {
+    std::array<uint8_t, 8> out{};
+    ClampRowToBytes(values.data() + start, out.data());
+    for (size_t x = 0; x < 8; ++x)
+      EXPECT_EQ(out[x], std::clamp(values[start + x], 0, 255)) << values[start + x];
+  }
 }
 
 }  // namespace
