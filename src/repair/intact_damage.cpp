@@ -8,6 +8,7 @@
 #include <map>
 
 #include "decode/bit_rules.h"
+#include "decode/simd.h"
 #include "repair/picture_fit.h"
 #include "repair/strict_decoder.h"
 
@@ -178,17 +179,35 @@ struct EdgeSums {
   explicit EdgeSums(size_t blocks) : pairs(blocks + 1, 0) {
     for (auto& sums : n) sums.assign(blocks + 1, 0);
   }
+  // residuals: the first count are the pairs', the rest 0 (which add nothing), so
+  // that the sums run over all eight at once.
   void Add(int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
     pairs[static_cast<size_t>(lo)] += count;
     pairs[static_cast<size_t>(hi) + 1] -= count;
-    int32_t up = 0, down = 0;  // at most 8 pairs of |4r| <= 4 * 1020
+    int32_t rise = 0, fall = 0;  // at most 8 pairs of |4r| <= 4 * 1020: within 16 bits
     bool anyBroken = false;
-    for (int p = 0; p < count; ++p) {
-      const int32_t v = -side * residuals[static_cast<size_t>(p)];
-      up += std::max(v, 0);
-      down += std::max(-v, 0);
-      anyBroken = anyBroken || std::abs(v) > kSmallestMove;
+#if VORN_X86
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residuals.data()));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i up8 = _mm_max_epi16(r, zero), down8 = _mm_max_epi16(_mm_sub_epi16(zero, r), zero);
+    anyBroken = _mm_movemask_epi8(_mm_cmpgt_epi16(_mm_max_epi16(up8, down8),
+                                                  _mm_set1_epi16(static_cast<int16_t>(kSmallestMove)))) != 0;
+    // Both sums at once: rise in the low four 32-bit lanes' pairs, fall in the high.
+    const __m128i ones = _mm_set1_epi16(1);
+    __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)),
+                                 _mm_unpackhi_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)));
+    sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
+    rise = _mm_cvtsi128_si32(sums);
+    fall = _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+#else
+    for (const int16_t r : residuals) {
+      rise += std::max<int32_t>(r, 0);
+      fall += std::max<int32_t>(-r, 0);
+      anyBroken |= std::abs(r) > kSmallestMove;
     }
+#endif
+    // v = -side * r: up sums max(v, 0), down max(-v, 0).
+    const int32_t up = side < 0 ? rise : fall, down = side < 0 ? fall : rise;
     for (int p = 0; anyBroken && p < count; ++p) {
       const int32_t v = -side * residuals[static_cast<size_t>(p)];
       if (std::abs(v) > kSmallestMove) broken.push_back({lo, hi, v});
@@ -267,32 +286,42 @@ void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs,
     }
   };
   for (int32_t by = byFrom; by < std::min(byTo, grid.height); ++by) {
+    // The rows of this block row, and those around the edge below it, looked up once
+    // (a ring of rows costs a division a row).
+    const int32_t y0 = by * 8;
+    const int rows = std::max(0, std::min(8, vh - y0));
+    std::array<const uint8_t*, 8> lines{};
+    for (int k = 0; k < rows; ++k) lines[static_cast<size_t>(k)] = planes.Row(c, y0 + k);
+    const bool edgeBelow = by + 1 < grid.height && y0 + 9 < vh;
+    const uint8_t *a2 = nullptr, *a = nullptr, *b = nullptr, *b2 = nullptr;
+    if (edgeBelow) {
+      a2 = planes.Row(c, y0 + 6), a = planes.Row(c, y0 + 7);
+      b = planes.Row(c, y0 + 8), b2 = planes.Row(c, y0 + 9);
+    }
     for (int32_t bx = 0; bx < grid.width; ++bx) {
       const int32_t here = grid.At(bx, by);
       if (here < 0) continue;
-      const int32_t x0 = bx * 8, y0 = by * 8;
+      const int32_t x0 = bx * 8;
       // The edge with the block to the right.
       if (bx + 1 < grid.width && x0 + 9 < vw) {
         const int32_t right = grid.At(bx + 1, by);
         if (right >= 0) {
-          int count = 0;
           const int32_t x = x0 + 8;
-          for (int32_t y = y0; y < std::min(y0 + 8, vh); ++y, ++count) {
-            const uint8_t* line = planes.Row(c, y);
-            residuals[static_cast<size_t>(count)] =
+          residuals.fill(0);
+          for (int k = 0; k < rows; ++k) {
+            const uint8_t* line = lines[static_cast<size_t>(k)];
+            residuals[static_cast<size_t>(k)] =
                 static_cast<int16_t>(4 * EdgeStep(line[x - 2], line[x - 1], line[x], line[x + 1]));
           }
-          if (count > 0) add(here, right, count);
+          if (rows > 0) add(here, right, rows);
         }
       }
       // The edge with the block below.
-      if (by + 1 < grid.height && y0 + 9 < vh) {
+      if (edgeBelow) {
         const int32_t below = grid.At(bx, by + 1);
         if (below >= 0) {
           int count = 0;
-          const int32_t y = y0 + 8;
-          const uint8_t *a2 = planes.Row(c, y - 2), *a = planes.Row(c, y - 1);
-          const uint8_t *b = planes.Row(c, y), *b2 = planes.Row(c, y + 1);
+          residuals.fill(0);
           for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
             residuals[static_cast<size_t>(count)] =
                 static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
