@@ -232,11 +232,8 @@ DecodeStop StrictDecoder::Continue(const ScanPoint& start, int32_t limit, Sink& 
       // A code word and its extra bits within the first 11 bits: one lookup gives
       // both, as the search below would find them; an end of block, a zero run (ZRL),
       // longer ones and a run past the block's end take the search.
-      int32_t e = 0;
-      if constexpr (!Sink::kSymbols) {
-        e = table->ValueEntry(w.Peek16() >> (16 - HuffmanLookup::kValueBits));
-        if ((e & 0xFF) > w.bits || k + ((e >> 8) & 0x3F) > 63) e = 0;
-      }
+      int32_t e = table->ValueEntry(w.Peek16() >> (16 - HuffmanLookup::kValueBits));
+      if ((e & 0xFF) > w.bits || k + ((e >> 8) & 0x3F) > 63) e = 0;
       int32_t value = 0;
       if (e != 0) {
         w.Take(e & 0xFF);
