@@ -693,7 +693,21 @@ class AcSink {
   static constexpr bool kCoefficients = true;
 
   AcSink(const ScanModel& model, std::span<const uint8_t> bytes, Take take)
-      : model_(model), bytes_(bytes), take_(std::move(take)) {}
+      : model_(model), bytes_(bytes), take_(std::move(take)) {
+    // Whether any bit of a coefficient can move a sample enough depends on its size
+    // alone (MostFlipChange), and grows with it: the least size that can, per table
+    // and position, decided by the very test Finish would make.
+    const BasisEdges& basis = Basis();
+    for (size_t t = 0; t < leastSize_.size(); ++t)
+      for (size_t k = 1; k < 64; ++k) {
+        const auto n = static_cast<size_t>(kNaturalOrder[k]);
+        int size = 1;
+        while (size <= 16 && !AcBitCounts(static_cast<double>((3 << (size - 1)) - 1) * model.quant[t][k] *
+                                          basis.largest[n]))
+          ++size;
+        leastSize_[t][k] = static_cast<int8_t>(size);
+      }
+  }
 
   void OnSymbol(const ScanPoint& p) {
     if (p.coef == 0) {
@@ -733,12 +747,10 @@ class AcSink {
       if (k < 1 || k > 63) continue;
       const int n = kNaturalOrder[static_cast<size_t>(k)];
       const int32_t value = natural_[static_cast<size_t>(n)];
-      if (value == 0) continue;
-      const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const int size = BitWidth(value);
       // Most coefficients cannot move a sample enough whichever bit flips.
-      const double mostMove = static_cast<double>(MostFlipChange(value)) * q;
-      if (!AcBitCounts(mostMove * basis.largest[static_cast<size_t>(n)])) continue;
+      if (value == 0 || size < leastSize_[static_cast<size_t>(b.quant)][static_cast<size_t>(k)]) continue;
+      const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
       BitPos at = next.at;
       for (int j = size - 1; j >= 0; --j) {
@@ -771,6 +783,7 @@ class AcSink {
   Take take_;
   std::vector<Start> starts_;
   std::array<int32_t, 64> natural_{};
+  std::array<std::array<int8_t, 64>, 3> leastSize_{};  // per quantization slot and zig-zag index
   int32_t mcu_ = 0;
   int block_ = 0;
   bool pending_ = false;
