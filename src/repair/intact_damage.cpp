@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "decode/bit_rules.h"
 #include "decode/simd.h"
@@ -225,26 +226,47 @@ struct EdgeSums {
       n[0][k] += n[0][k - 1];
       n[1][k] += n[1][k - 1];
     }
+    SortByBreak(broken[0], 1);
+    SortByBreak(broken[1], -1);
+    beyondAt.assign(pairs.size(), 0);
   }
   // gain[k]: what a step that moves 4r of the later side's pairs by `move` gains when
   // it begins at block k.
+  // After Finish; gain has a place per hypothesis and one more.
   void StepGains(int32_t move, std::vector<int64_t>& gain) const {
     const int32_t m = std::abs(move);
     const int sign = move > 0 ? 1 : -1;
-    std::fill(gain.begin(), gain.end(), 0);
     for (const Broken& b : broken[move > 0 ? 0 : 1]) {
       const int64_t beyond = int64_t{sign} * b.v - m;
-      if (beyond <= 0) continue;
-      gain[static_cast<size_t>(b.lo)] += beyond;
-      gain[static_cast<size_t>(b.hi) + 1] -= beyond;
+      if (beyond <= 0) break;  // the rest are broken less
+      beyondAt[static_cast<size_t>(b.lo)] += beyond;
+      beyondAt[static_cast<size_t>(b.hi) + 1] -= beyond;
     }
     const std::vector<int64_t>& sums = n[move > 0 ? 0 : 1];
     int64_t beyond = 0;
     for (size_t k = 0; k < gain.size(); ++k) {
-      beyond += gain[k];
+      beyond += beyondAt[k];
+      beyondAt[k] = 0;  // ready for the next step
       gain[k] = 2 * sums[k] - int64_t{m} * pairs[k] - 2 * beyond;
     }
   }
+
+ private:
+  // Orders a list by how far its pairs are broken (sign * v, at most 4 * 1020), most
+  // first, so that a step's pairs are the list's head: a count per amount.
+  static void SortByBreak(std::vector<Broken>& list, int sign) {
+    constexpr int32_t kMost = 4 * 1020;
+    std::vector<int32_t> first(kMost + 1, 0);
+    for (const Broken& b : list) ++first[static_cast<size_t>(kMost - sign * b.v)];
+    int32_t at = 0;
+    for (int32_t& f : first) at += std::exchange(f, at);
+    std::vector<Broken> sorted(list.size());
+    for (const Broken& b : list)
+      sorted[static_cast<size_t>(first[static_cast<size_t>(kMost - sign * b.v)]++)] = b;
+    list.swap(sorted);
+  }
+  // The difference array of the pairs broken beyond a step, all 0 between calls.
+  mutable std::vector<int64_t> beyondAt;
 };
 
 // Where each recorded block of a component lies on its block grid: the index of its
