@@ -228,7 +228,6 @@ struct EdgeSums {
     }
     SortByBreak(broken[0], 1);
     SortByBreak(broken[1], -1);
-    beyondAt.assign(pairs.size(), 0);
   }
   // gain[k]: what a step that moves 4r of the later side's pairs by `move` gains when
   // it begins at block k.
@@ -236,6 +235,7 @@ struct EdgeSums {
   void StepGains(int32_t move, std::vector<int64_t>& gain) const {
     const int32_t m = std::abs(move);
     const int sign = move > 0 ? 1 : -1;
+    if (beyondAt.size() != gain.size()) beyondAt.assign(gain.size(), 0);  // made when first needed
     for (const Broken& b : broken[move > 0 ? 0 : 1]) {
       const int64_t beyond = int64_t{sign} * b.v - m;
       if (beyond <= 0) break;  // the rest are broken less
