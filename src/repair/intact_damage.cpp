@@ -229,9 +229,8 @@ struct EdgeSums {
     SortByBreak(broken[0], 1);
     SortByBreak(broken[1], -1);
   }
-  // gain[k]: what a step that moves 4r of the later side's pairs by `move` gains when
-  // it begins at block k.
-  // After Finish; gain has a place per hypothesis and one more.
+  // After Finish, gain[k]: what a step that moves 4r of the later side's pairs by
+  // `move` gains when it begins at block k (gain: a place per hypothesis, one more).
   void StepGains(int32_t move, std::vector<int64_t>& gain) const {
     const int32_t m = std::abs(move);
     const int sign = move > 0 ? 1 : -1;
