@@ -76,7 +76,10 @@ bool PackedTransformFits(const ScanModel& model, int block, int32_t dc, const st
     natural[static_cast<size_t>(n)] = zigZag[z];
     nonZero |= uint64_t{1} << n;
   }
-  return TransformFits(model, block, natural, nonZero);
+  // Called where the bound has passed 32 bits: only the exact transform can tell.
+  const auto q = static_cast<size_t>(model.blocks[static_cast<size_t>(block)].quant);
+  SampleBlock samples;
+  return TransformBlock(model.kernel, model.quantNatural[q], natural, nonZero, samples);
 }
 
 namespace {

@@ -75,7 +75,8 @@ constexpr bool kSumsBound = requires {
 };
 
 // Whether a block given as its predicted DC and its AC values in zig-zag order
-// (bit z of mask set for each value read) transforms without overflow.
+// (bit z of mask set for each value read) transforms without overflow, by the exact
+// transform: for a block whose bound has passed 32 bits.
 bool PackedTransformFits(const ScanModel& model, int block, int32_t dc, const std::array<int32_t, 64>& zigZag,
                          uint64_t mask);
 

@@ -148,7 +148,8 @@ TEST(StrictScan, TellsAnOverflowingTransformAsTheDrawingPassDoes) {
   // sums the bound as it reads) and the pass that draws must agree on every one.
   int boundOnlyFits = 0, overflows = 0;
   for (int n = 1; n <= 8; ++n) {
-    for (int signs = 0; signs<(1 << n); signs += n> 4 ? 5 : 1) {
+    const int every = n > 4 ? 5 : 1;  // a sample of the patterns of many signs
+    for (int signs = 0; signs < (1 << n); signs += every) {
       std::array<int, 63> acs{};
       for (int i = 0; i < n; ++i) acs[static_cast<size_t>(i)] = (signs >> i & 1) ? -129 : 129;
       BitWriter w;
