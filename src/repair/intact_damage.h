@@ -60,6 +60,7 @@ struct DcStep {
   int32_t levels = 0;
   double share = 0;  // as DcDrift's
   int32_t pairs = 0;
+  bool faint = false;  // found by the sign test of faint steps
 };
 
 // The DC bit whose flip makes the picture most clearly whole, when one stands out
@@ -81,6 +82,13 @@ bool DcDriftStandsOut(double share, double margin);
 // of what it could;
 bool DcStepCounts(int32_t pairs);
 bool DcStepStandsOut(double share);
+// where the cleanly decoded picture shows no larger step, a faint one (a level or two:
+// what a lost track that found its way again leaves behind its few MCUs of garbage)
+// is taken when the pairs it splits lean its way on balance by 60 % more than those
+// a row of MCUs earlier or later;
+bool FaintStepStandsOut(double share);
+// and on each of the two rows of block edges it splits, 60 % of 16 pairs or more.
+bool FaintHalfLeans(int32_t pairs, double share);
 // an AC bit is weighed when it moves some sample of its block by 16 levels or more;
 bool AcBitCounts(double levels);
 // and taken when it mends 90 % of what it could and 2.5 times the best of any other block.
