@@ -276,14 +276,17 @@ class Worker {
 
  private:
   // The last symbol boundary at least two bytes before p: the bytes read up to it,
-  // and how a data FF among them was read, do not depend on the edit.
+  // and how a data FF among them was read, do not depend on the edit. Where the
+  // window's first MCU begins less than that before p (an edit in the first bytes of
+  // its data, the first byte after a restart marker among them), its start: a
+  // decode from there has read nothing yet, and every bit of byte p lies after it.
   const ScanPoint* StartFor(int64_t p) const {
     const BitPos before = MakeBitPos(p - 1, 0);
     const auto& points = ctx_.points;
     auto it = std::upper_bound(points.begin(), points.end(), before,
                                [](BitPos v, const ScanPoint& s) { return v < s.next; });
-    if (it == points.begin()) return nullptr;
-    return &*(it - 1);
+    if (it != points.begin()) return &*(it - 1);
+    return !points.empty() && points.front().next <= MakeBitPos(p, 0) ? &points.front() : nullptr;
   }
 
   const SearchContext& ctx_;

@@ -110,6 +110,10 @@ std::vector<DamageCase> Cases() {
       {"444-rst3-224x48", Damage::LostStuffing, 109, 0, ""},
       {"444-rst3-224x48", Damage::LostStuffing, 203, 0, ""},
       {"444-rst3-240x96", Damage::LostStuffing, 2856, 0, ""},
+      // The first byte of an interval's data, right after its restart marker: before
+      // any symbol of the search's own decode.
+      {"444-rst3", Damage::Flip, 403, 3, ""},
+      {"444-rst3", Damage::Flip, 1034, 2, ""},
   };
   for (DamageCase& c : cases) {
     const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf(c.layout), 7);
