@@ -84,8 +84,8 @@ bool DcStepCounts(int32_t pairs);
 bool DcStepStandsOut(double share);
 // where the cleanly decoded picture shows no larger step, a faint one (a level or two:
 // what a lost track that found its way again leaves behind its few MCUs of garbage)
-// is taken when the pairs it splits lean its way on balance by 60 % more than those
-// a row of MCUs earlier or later;
+// is taken when the share of the pairs it splits that lean its way, on balance,
+// exceeds that of the same place a row of MCUs earlier or later by 0.6;
 bool FaintStepStandsOut(double share);
 // and on each of the two rows of block edges it splits, 60 % of 16 pairs or more.
 bool FaintHalfLeans(int32_t pairs, double share);
