@@ -38,6 +38,11 @@ constexpr int32_t kSmallestMove = 8 * kLeastStepLevels;
 // or more, beyond the rounding of samples (a level each side moves r by up to 4).
 constexpr int32_t kFaintDeadZone = 8;
 
+// How one pair's 4r counts for the sign test: 1 above the dead zone, -1 below it.
+int32_t FaintLean(int32_t r4) {
+  return r4 > kFaintDeadZone ? 1 : r4 < -kFaintDeadZone ? -1 : 0;
+}
+
 // 16 bytes: a 12 MP scan has some 300000 blocks (600000 at 4:4:4).
 struct BlockRecord {
   int32_t mcu = 0;
@@ -200,8 +205,8 @@ struct EdgeSums {
 #if VORN_X86
     const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residuals.data()));
     const __m128i zero = _mm_setzero_si128();
-    // -1 a lane above the dead zone, 1 below it (the padding's zeros lie inside), summed
-    // with the two sums below.
+    // FaintLean of each lane, negated (the padding's zeros lie inside the dead zone),
+    // summed with the two sums below.
     const __m128i dead = _mm_set1_epi16(static_cast<int16_t>(kFaintDeadZone));
     const __m128i leans =
         _mm_sub_epi16(_mm_cmpgt_epi16(r, dead), _mm_cmplt_epi16(r, _mm_sub_epi16(zero, dead)));
@@ -223,15 +228,14 @@ struct EdgeSums {
     for (const int16_t r : residuals) {
       rise += std::max<int32_t>(r, 0);
       fall += std::max<int32_t>(-r, 0);
-      lean += r > kFaintDeadZone ? 1 : r < -kFaintDeadZone ? -1 : 0;
+      lean += FaintLean(r);
       anyBroken |= std::abs(r) > kSmallestMove;
     }
 #endif
-    // v = -side * r.
+    // v = -side * r: up sums max(v, 0), down max(-v, 0), and the signs lean -side times.
     const int32_t sign = -side * lean;
     signs[static_cast<size_t>(lo)] += sign;
     signs[static_cast<size_t>(hi) + 1] -= sign;
-    // v = -side * r: up sums max(v, 0), down max(-v, 0).
     const int32_t up = side < 0 ? rise : fall, down = side < 0 ? fall : rise;
     for (int p = 0; anyBroken && p < count; ++p) {
       const int32_t v = -side * residuals[static_cast<size_t>(p)];
@@ -468,9 +472,12 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
     // whose later side it moves: the samples move by step * q / 8 levels, r
     // (3b - b2 - 3a + a2) by twice that, 4r by step * q.
     int32_t q = 0;
-    for (int b = 0; b < model.blockCount; ++b)
-      if (model.blocks[static_cast<size_t>(b)].component == c)
-        q = model.quant[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
+    int32_t perMcu = 0;  // blocks of this component in an MCU
+    for (int b = 0; b < model.blockCount; ++b) {
+      if (model.blocks[static_cast<size_t>(b)].component != c) continue;
+      q = model.quant[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
+      ++perMcu;
+    }
     // A hypothesis as the sort moves it (a sixth of a million in a 12 MP photo): its
     // bit is remade from these when it leads.
     struct Weighed {
@@ -530,9 +537,6 @@ std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> 
       if (faint) {
         // Faint steps, by the sign test: each hypothesis against the same place a row
         // of MCUs before and after (rowBlocks blocks of this component away).
-        int32_t perMcu = 0;
-        for (int b = 0; b < model.blockCount; ++b)
-          perMcu += model.blocks[static_cast<size_t>(b)].component == c;
         const auto rowBlocks = static_cast<size_t>(perMcu) * static_cast<size_t>(model.geometry.McusPerRow);
         const auto lean = [&](size_t k, double way) {
           return k < n && pairs[k] > 0 ? way * sums.signs[k] / pairs[k] : 0.0;
@@ -602,7 +606,7 @@ std::pair<int32_t, double> RowLean(const ComponentPlanes& planes, int c, int32_t
   for (int32_t x = x0; x < x1; ++x) {
     const int32_t r4 = 4 * EdgeStep(planes.At(c, x, y - 2), planes.At(c, x, y - 1), planes.At(c, x, y),
                                     planes.At(c, x, y + 1));
-    lean += r4 > kFaintDeadZone ? 1 : r4 < -kFaintDeadZone ? -1 : 0;
+    lean += FaintLean(r4);
   }
   return {x1 - x0, (levels > 0 ? lean : -lean) / static_cast<double>(x1 - x0)};
 }
