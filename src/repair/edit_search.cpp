@@ -310,11 +310,17 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
   // an FF (a stuffed 00 or a marker's code), where nothing is tried (FF 00 00: the data
   // 00 removed, or a data 00 inserted after FF 00, as a lost stuffed 00 before a data
   // 00 needs).
-  const bool triedBefore = p > firstByte && !(p >= 2 && bytes[static_cast<size_t>(p - 2)] == 0xFF);
+  const bool afterFf = p >= 2 && bytes[static_cast<size_t>(p - 2)] == 0xFF;
+  const bool triedBefore = p > firstByte && !afterFf;
+  // A 00 inserted after FF 00 is the stuffed 00 of a data FF restored where the data
+  // byte after the FF was 00 (the lost stuffing left a pair that looks whole): one
+  // place of the few that an FF offers, far likelier than one value of 256 inserted.
+  const bool afterStuffedPair = afterFf && previous == 0x00;
   const auto insertions = [&] {
     for (int v = 0; v < 0xFF; ++v) {
       if (triedBefore && v == previous) continue;
-      out.push_back(ScanEdit::InsertByte(position, static_cast<uint8_t>(v)));
+      out.push_back(v == 0 && afterStuffedPair ? ScanEdit::Stuffing(position - 1)
+                                               : ScanEdit::InsertByte(position, static_cast<uint8_t>(v)));
     }
   };
   if (b == 0xFF) {
@@ -558,7 +564,9 @@ SearchResult SearchEdits(const ScanModel& model, std::span<const uint8_t> bytes,
     std::array<size_t, 8> perSize{};
     for (const VerifiedEdit& v : quick.verified) {
       size_t& n = perSize[static_cast<size_t>(std::min(v.edit.Size(), 7))];
-      if (best.size() < kWholeRunRated || n < kWholeRunPerSize) {
+      // A restored stuffed 00 is one edit a data FF offers, not one of 256 values:
+      // never left to the short run.
+      if (best.size() < kWholeRunRated || n < kWholeRunPerSize || v.edit.kind == EditKind::RestoreStuffing) {
         best.push_back(v.edit);
       } else {
         leftOut.push_back(v.edit);

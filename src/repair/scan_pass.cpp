@@ -84,29 +84,40 @@ bool PackedTransformFits(const ScanModel& model, int block, int32_t dc, const st
 
 namespace {
 
-// Records marks and, when drawing, the blocks.
+// MCUs whose marks and blocks a stretch leaves as an earlier one decoded them.
+struct KeptMcus {
+  int32_t first = 0, last = -1;
+  bool Holds(int32_t mcu) const { return mcu >= first && mcu <= last; }
+};
+
+// Records marks and, when drawing, the blocks, of every MCU but the kept ones.
 template <bool kDraw>
 class PassSink {
  public:
   static constexpr bool kSymbols = false;
   static constexpr bool kCoefficients = kDraw;
 
-  PassSink(const ScanModel& model, ScanPass& pass, int32_t firstMcu)
-      : pass_(pass), planes_(model, pass.planes, firstMcu) {}
+  PassSink(const ScanModel& model, ScanPass& pass, int32_t firstMcu, KeptMcus kept = {})
+      : model_(model), pass_(pass), planes_(model, pass.planes, firstMcu), mcu_(firstMcu), kept_(kept) {}
   void OnSymbol(const ScanPoint&) {}
   bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    if (kept_.Holds(mcu_)) return TransformFits(model_, block, natural, nonZero);
     return planes_.OnBlock(block, natural, nonZero);
   }
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
-    if (mcu < static_cast<int32_t>(pass_.marks.size()))
+    mcu_ = mcu;
+    if (mcu < static_cast<int32_t>(pass_.marks.size()) && !kept_.Holds(mcu))
       pass_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
     if constexpr (kDraw) planes_.OnMcu(mcu, mark, dc);
     return true;
   }
 
  private:
+  const ScanModel& model_;
   ScanPass& pass_;
   PlaneSink<ComponentPlanes> planes_;
+  int32_t mcu_;
+  KeptMcus kept_;
 };
 
 // The first restart marker at or after byte `from`: its position, or -1 when EOI or
@@ -132,12 +143,22 @@ void Pass(const ScanModel& model, const PatchedBytes& bytes, ScanPass& out) {
   out.marks[0].mark = MakeBitPos(model.scanStart - 1, 7);
   int32_t interval = 0;
   int32_t lastOk = -1;  // the last interval that decoded completely
+  // The first failure's stretch began where its interval begins (right after the
+  // marker of the last interval that decoded) and holds the file's own MCUs up to the
+  // damage, which the report and the search start from. A later stretch that claims
+  // the same interval (after a stray restart marker inside it, such as a data FF whose
+  // stuffed 00 was lost) decodes the rest of the data as those MCUs again: it must
+  // not take their place.
+  KeptMcus kept;
   PassSink<kDraw> first(model, out, 0);
   DecodeStop stop = decoder.Run(bytes, point, limit, first);
   for (;;) {
     const bool ok = IntervalComplete(model, interval, stop);
     out.segments.push_back(SegmentOutcome{interval, model.IntervalStart(interval), point.next, stop, ok});
-    if (!ok && out.firstFailure < 0) out.firstFailure = static_cast<int>(out.segments.size()) - 1;
+    if (!ok && out.firstFailure < 0) {
+      out.firstFailure = static_cast<int>(out.segments.size()) - 1;
+      kept = {model.IntervalStart(interval), std::min(stop.mcu, model.IntervalEnd(interval) - 1)};
+    }
     if (ok) lastOk = interval;
     if (interval + 1 >= model.intervals) return;
     // Go on after the restart marker that ends this stretch, or after the next one.
@@ -160,8 +181,9 @@ void Pass(const ScanModel& model, const PatchedBytes& bytes, ScanPass& out) {
     point = ScanPoint{};
     point.mcu = model.IntervalStart(interval);
     point.next = MakeBitPos(rst + 2, 0);
-    if (!ok) out.marks[static_cast<size_t>(point.mcu)] = McuMark{MakeBitPos(rst - 1, 7), {}};
-    PassSink<kDraw> sink(model, out, point.mcu);
+    if (!ok && !kept.Holds(point.mcu))
+      out.marks[static_cast<size_t>(point.mcu)] = McuMark{MakeBitPos(rst - 1, 7), {}};
+    PassSink<kDraw> sink(model, out, point.mcu, kept);
     stop = decoder.Run(bytes, point, limit, sink);
   }
 }
