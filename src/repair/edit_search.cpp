@@ -315,7 +315,9 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
   // A 00 inserted after FF 00 is the stuffed 00 of a data FF restored where the data
   // byte after the FF was 00 (the lost stuffing left a pair that looks whole): one
   // place of the few that an FF offers, far likelier than one value of 256 inserted.
-  const bool afterStuffedPair = afterFf && previous == 0x00;
+  // Not at the window's first byte, where a trial cannot resume before the pair: the
+  // same bytes are tried there as a 00 inserted.
+  const bool afterStuffedPair = afterFf && previous == 0x00 && p > firstByte;
   const auto insertions = [&] {
     for (int v = 0; v < 0xFF; ++v) {
       if (triedBefore && v == previous) continue;
