@@ -1076,6 +1076,10 @@ class BandSink {
   bool NothingStandsOut(std::span<const uint8_t> bytes) {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     for (EdgeSums& sums : sums_) sums.Finish();
+    // The rows are summed and scored: their band and block grids make room for the
+    // hypotheses.
+    std::vector<BlockGrid>().swap(grids_);
+    band_ = BandPlanes{};
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = DriftOf(
         model_, bytes, blocks_, [&](int c) { return std::move(sums_[static_cast<size_t>(c)]); }, &step, true);
