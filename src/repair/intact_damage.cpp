@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -71,26 +74,27 @@ struct BlockRecord {
 };
 
 // Records where each block's DC difference ends: the symbol after it is its first AC
-// symbol, whose start the decoder announces.
+// symbol, whose start the decoder announces. Records: BlockLists or DriftWeigher.
+template <class Records>
 class DcSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = false;
 
   // Called at the start of each restart interval.
-  DcSink(const ScanModel& model, std::array<std::vector<BlockRecord>, 3>& out) : model_(model), out_(out) {
-    for (size_t c = 0; c < 3; ++c) first_[c] = static_cast<int32_t>(out[c].size());
+  DcSink(const ScanModel& model, Records& out) : model_(model), out_(out) {
+    for (int c = 0; c < model.components; ++c) first_[static_cast<size_t>(c)] = out.Count(c);
   }
   void OnSymbol(const ScanPoint& p) {
     if (p.coef != 1) return;
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(p.block)];
-    const auto c = static_cast<size_t>(b.component);
-    out_[c].emplace_back(p.mcu, first_[c], p.next, p.pendingDc, p.block);
+    out_.Push(b.component,
+              BlockRecord(p.mcu, first_[static_cast<size_t>(b.component)], p.next, p.pendingDc, p.block));
     last_ = b.component;
   }
   // The decode failed in the block recorded last, which was never drawn.
   void DropLast() {
-    if (last_ >= 0) out_[static_cast<size_t>(last_)].pop_back();
+    if (last_ >= 0) out_.DropLast(last_);
     last_ = -1;
   }
   bool OnBlock(int, std::array<int32_t, 64>&, uint64_t) { return true; }
@@ -98,7 +102,7 @@ class DcSink {
 
  private:
   const ScanModel& model_;
-  std::array<std::vector<BlockRecord>, 3>& out_;
+  Records& out_;
   std::array<int32_t, 3> first_{};
   int last_ = -1;
 };
@@ -145,21 +149,27 @@ bool FailedInBlock(const DecodeStop& stop) {
   return stop.kind != StopKind::AtMarker && stop.kind != StopKind::Limit;
 }
 
-// Empty lists of block records with room for every block of the scan: a 12 MP scan
-// holds some 300000, which growing lists would copy over and over.
-std::array<std::vector<BlockRecord>, 3> EmptyBlockLists(const ScanModel& model) {
-  std::array<std::vector<BlockRecord>, 3> blocks;
-  for (int b = 0; b < model.blockCount; ++b) {
-    std::vector<BlockRecord>& list =
-        blocks[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
-    list.reserve(list.capacity() + static_cast<size_t>(model.totalMcus));
-  }
-  return blocks;
-}
+// The block records of a scan, per component in decode order: what DcSink fills
+// when every bit is wanted, not weighed.
+struct BlockLists {
+  std::array<std::vector<BlockRecord>, 3> lists;
 
-std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes,
-                                                     const ScanPass& pass) {
-  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  // With room for every block of the scan: a 12 MP scan holds some 300000, which
+  // growing lists would copy over and over.
+  explicit BlockLists(const ScanModel& model) {
+    for (int b = 0; b < model.blockCount; ++b) {
+      std::vector<BlockRecord>& list =
+          lists[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].component)];
+      list.reserve(list.capacity() + static_cast<size_t>(model.totalMcus));
+    }
+  }
+  int32_t Count(int c) const { return static_cast<int32_t>(lists[static_cast<size_t>(c)].size()); }
+  void Push(int c, const BlockRecord& r) { lists[static_cast<size_t>(c)].push_back(r); }
+  void DropLast(int c) { lists[static_cast<size_t>(c)].pop_back(); }
+};
+
+BlockLists RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
+  BlockLists blocks(model);
   ForEachInterval(model, bytes, pass, [&](auto run) {
     DcSink sink(model, blocks);
     if (FailedInBlock(run(sink))) sink.DropLast();
@@ -167,172 +177,56 @@ std::array<std::vector<BlockRecord>, 3> RecordBlocks(const ScanModel& model, std
   return blocks;
 }
 
-// What a step gains over the block edges of a component, summed per hypothesis
-// (block index) so that any step size is had without going over the edges again.
-// A pair across an edge with 4r = r gains |r| - |r + u| when its later side moves by
-// u; with m = |u| and n = max(-sign(u) r, 0) that is 2n - m - 2 max(n - m, 0), and the
-// last term is 0 unless the pair is broken by more than m. So the sums of n (one per
-// sign of u), of the pairs, and a short list of the pairs broken by more than the
-// smallest step give every step's gain exactly.
-struct EdgeSums {
-  // Every sum is over the hypotheses that split the edge: each entry of the
-  // difference arrays is added to [lo, hi].
-  std::vector<int32_t> pairs;             // sample pairs split, after Finish: per hypothesis
-  std::array<std::vector<int64_t>, 2> n;  // sum of max(v, 0) [0], of max(-v, 0) [1]
-  // The pairs with v > kFaintDeadZone less those with v < -kFaintDeadZone: a sign test
-  // that a faint step (a level or two, which no gain of a visible step size tells from
-  // the picture's own edges) passes as clearly as a large one.
-  std::vector<int32_t> signs;
-  struct Broken {
-    int32_t lo, hi;
-    int32_t v;  // -side * 4r: positive when a step up of the later side mends it
-  };
-  // Pairs with |v| above the smallest step, those with v > 0 [0] apart from those with
-  // v < 0 [1]: a step mends only the pairs broken its own way.
-  std::array<std::vector<Broken>, 2> broken;
+// Where each recorded block of a component lies on its block grid: the index of its
+// record, -1 where none; `rows` block rows are held, row by lying at by % rows (the
+// whole grid, or the block rows of the band's three MCU rows).
+struct BlockGrid {
+  int32_t width = 0, height = 0, rows = 0;
+  std::vector<int32_t> index;
+  int32_t placed = 0;  // records placed
 
-  explicit EdgeSums(size_t blocks) : pairs(blocks + 1, 0), signs(blocks + 1, 0) {
-    for (auto& sums : n) sums.assign(blocks + 1, 0);
+  BlockGrid(const ComponentPlanes& planes, int c, int32_t heldRows)
+      : width(planes.width[static_cast<size_t>(c)] / 8),
+        height(planes.height[static_cast<size_t>(c)] / 8),
+        rows(std::min(heldRows, height)),
+        index(static_cast<size_t>(width) * static_cast<size_t>(std::max(rows, 0)), -1) {}
+  // Places the records not placed yet.
+  template <class Records>
+  void Place(const ScanModel& model, const Records& records, int c) {
+    for (; placed < records.Count(c); ++placed) {
+      const BlockRecord& r = records.Record(c, placed);
+      const int32_t bx = r.Bx(model), by = r.By(model);
+      if (bx < width && by < height) index[Slot(bx, by)] = placed;
+    }
   }
-  // residuals: the first count are the pairs', the rest 0 (which add nothing), so
-  // that the sums run over all eight at once.
-  void Add(int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
-    pairs[static_cast<size_t>(lo)] += count;
-    pairs[static_cast<size_t>(hi) + 1] -= count;
-    int32_t rise = 0, fall = 0;  // at most 8 pairs of |4r| <= 4 * 1020: within 16 bits
-    int32_t lean = 0;            // pairs with 4r above the dead zone less those below it
-    bool anyBroken = false;
-#if VORN_X86
-    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residuals.data()));
-    const __m128i zero = _mm_setzero_si128();
-    // FaintLean of each lane, negated (the padding's zeros lie inside the dead zone),
-    // summed with the two sums below.
-    const __m128i dead = _mm_set1_epi16(static_cast<int16_t>(kFaintDeadZone));
-    const __m128i leans =
-        _mm_sub_epi16(_mm_cmpgt_epi16(r, dead), _mm_cmplt_epi16(r, _mm_sub_epi16(zero, dead)));
-    const __m128i up8 = _mm_max_epi16(r, zero), down8 = _mm_max_epi16(_mm_sub_epi16(zero, r), zero);
-    anyBroken = _mm_movemask_epi8(_mm_cmpgt_epi16(_mm_max_epi16(up8, down8),
-                                                  _mm_set1_epi16(static_cast<int16_t>(kSmallestMove)))) != 0;
-    // Both sums at once: rise in the low four 32-bit lanes' pairs, fall in the high.
-    const __m128i ones = _mm_set1_epi16(1);
-    __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)),
-                                 _mm_unpackhi_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)));
-    sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
-    rise = _mm_cvtsi128_si32(sums);
-    fall = _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
-    __m128i leanSum = _mm_madd_epi16(leans, ones);
-    leanSum = _mm_add_epi32(leanSum, _mm_unpackhi_epi64(leanSum, leanSum));
-    leanSum = _mm_add_epi32(leanSum, _mm_shuffle_epi32(leanSum, _MM_SHUFFLE(2, 3, 0, 1)));
-    lean = -_mm_cvtsi128_si32(leanSum);
-#else
-    for (const int16_t r : residuals) {
-      rise += std::max<int32_t>(r, 0);
-      fall += std::max<int32_t>(-r, 0);
-      lean += FaintLean(r);
-      anyBroken |= std::abs(r) > kSmallestMove;
-    }
-#endif
-    // v = -side * r: up sums max(v, 0), down max(-v, 0), and the signs lean -side times.
-    const int32_t sign = -side * lean;
-    signs[static_cast<size_t>(lo)] += sign;
-    signs[static_cast<size_t>(hi) + 1] -= sign;
-    const int32_t up = side < 0 ? rise : fall, down = side < 0 ? fall : rise;
-    for (int p = 0; anyBroken && p < count; ++p) {
-      const int32_t v = -side * residuals[static_cast<size_t>(p)];
-      if (std::abs(v) > kSmallestMove) broken[v > 0 ? 0 : 1].push_back({lo, hi, v});
-    }
-    n[0][static_cast<size_t>(lo)] += up;
-    n[0][static_cast<size_t>(hi) + 1] -= up;
-    n[1][static_cast<size_t>(lo)] += down;
-    n[1][static_cast<size_t>(hi) + 1] -= down;
-  }
-  void Finish() {
-    for (size_t k = 1; k < pairs.size(); ++k) {
-      pairs[k] += pairs[k - 1];
-      signs[k] += signs[k - 1];
-      n[0][k] += n[0][k - 1];
-      n[1][k] += n[1][k - 1];
-    }
-    SortByBreak(broken[0], 1);
-    SortByBreak(broken[1], -1);
-  }
-  // After Finish, gain[k]: what a step that moves 4r of the later side's pairs by
-  // `move` gains when it begins at block k (gain: a place per hypothesis, one more).
-  void StepGains(int32_t move, std::vector<int64_t>& gain) const {
-    const int32_t m = std::abs(move);
-    const int sign = move > 0 ? 1 : -1;
-    if (beyondAt.size() != gain.size()) beyondAt.assign(gain.size(), 0);  // made when first needed
-    for (const Broken& b : broken[move > 0 ? 0 : 1]) {
-      const int64_t beyond = int64_t{sign} * b.v - m;
-      if (beyond <= 0) break;  // the rest are broken less
-      beyondAt[static_cast<size_t>(b.lo)] += beyond;
-      beyondAt[static_cast<size_t>(b.hi) + 1] -= beyond;
-    }
-    const std::vector<int64_t>& sums = n[move > 0 ? 0 : 1];
-    int64_t beyond = 0;
-    for (size_t k = 0; k < gain.size(); ++k) {
-      beyond += beyondAt[k];
-      beyondAt[k] = 0;  // ready for the next step
-      gain[k] = 2 * sums[k] - int64_t{m} * pairs[k] - 2 * beyond;
-    }
+  int32_t At(int32_t bx, int32_t by) const { return index[Slot(bx, by)]; }
+  // Forgets block rows [from, to), whose slots the rows rows later take.
+  void Clear(int32_t from, int32_t to) {
+    for (int32_t by = from; by < std::min(to, height); ++by)
+      std::fill_n(index.begin() + static_cast<ptrdiff_t>(Slot(0, by)), width, -1);
   }
 
  private:
-  // Orders a list by how far its pairs are broken (sign * v, at most 4 * 1020), most
-  // first, so that a step's pairs are the list's head: a count per amount.
-  static void SortByBreak(std::vector<Broken>& list, int sign) {
-    constexpr int32_t kMost = 4 * 1020;
-    std::vector<int32_t> first(kMost + 1, 0);
-    for (const Broken& b : list) ++first[static_cast<size_t>(kMost - sign * b.v)];
-    int32_t at = 0;
-    for (int32_t& f : first) at += std::exchange(f, at);
-    std::vector<Broken> sorted(list.size());
-    for (const Broken& b : list)
-      sorted[static_cast<size_t>(first[static_cast<size_t>(kMost - sign * b.v)]++)] = b;
-    list.swap(sorted);
+  size_t Slot(int32_t bx, int32_t by) const {
+    return static_cast<size_t>(by % rows) * static_cast<size_t>(width) + static_cast<size_t>(bx);
   }
-  // The difference array of the pairs broken beyond a step, all 0 between calls.
-  mutable std::vector<int64_t> beyondAt;
 };
 
-// Where each recorded block of a component lies on its block grid: the index of its
-// record, -1 where none.
-struct BlockGrid {
-  int32_t width = 0, height = 0;
-  std::vector<int32_t> index;
-  size_t placed = 0;  // records placed
-
-  BlockGrid(const ComponentPlanes& planes, int c)
-      : width(planes.width[static_cast<size_t>(c)] / 8),
-        height(planes.height[static_cast<size_t>(c)] / 8),
-        index(static_cast<size_t>(width) * height, -1) {}
-  // Places the records not placed yet.
-  void Place(const ScanModel& model, const std::vector<BlockRecord>& recs) {
-    for (; placed < recs.size(); ++placed) {
-      const int32_t bx = recs[placed].Bx(model), by = recs[placed].By(model);
-      if (bx < width && by < height)
-        index[static_cast<size_t>(by * width + bx)] = static_cast<int32_t>(placed);
-    }
-  }
-  int32_t At(int32_t bx, int32_t by) const { return index[static_cast<size_t>(by * width + bx)]; }
-};
-
-// Adds to sums every edge of block rows [byFrom, byTo) of component c between two
-// recorded blocks: with the block to the right and the block below.
-template <class Planes>
-void AddEdges(const Planes& planes, int c, const std::vector<BlockRecord>& recs, const BlockGrid& grid,
-              int32_t byFrom, int32_t byTo, EdgeSums& sums) {
+// Adds to the weigher every edge of block rows [byFrom, byTo) of component c between
+// two recorded blocks: with the block to the right and the block below.
+template <class Planes, class Weigher>
+void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& grid, int32_t byFrom,
+              int32_t byTo) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
   std::array<int16_t, 8> residuals{};
   const auto add = [&](int32_t a, int32_t b, int count) {
-    const BlockRecord& ra = recs[static_cast<size_t>(a)];
-    const BlockRecord& rb = recs[static_cast<size_t>(b)];
-    if (ra.first == rb.first) {
-      sums.Add(std::min(a, b) + 1, std::max(a, b), b > a ? 1 : -1, residuals, count);
+    const int32_t firstA = weigher.Record(c, a).first, firstB = weigher.Record(c, b).first;
+    if (firstA == firstB) {
+      weigher.Add(c, std::min(a, b) + 1, std::max(a, b), b > a ? 1 : -1, residuals, count);
     } else {
-      sums.Add(ra.first, a, -1, residuals, count);
-      sums.Add(rb.first, b, 1, residuals, count);
+      weigher.Add(c, firstA, a, -1, residuals, count);
+      weigher.Add(c, firstB, b, 1, residuals, count);
     }
   };
   for (int32_t by = byFrom; by < std::min(byTo, grid.height); ++by) {
@@ -392,7 +286,7 @@ constexpr std::array<int32_t, 3> kStepLevels = {16, 32, 64};
 // lost track left behind mended nearly all of them (0.99 and more).
 constexpr int32_t kLeastStepPairs = 256;
 constexpr double kLeastStepShare = 0.5;
-// A faint step (see EdgeSums::signs) over a row of blocks or more: the share of the
+// A faint step (see DriftWeigher::Lane::signs) over a row of blocks or more: the share of the
 // pairs it splits that lean its way on balance, less that of the same place a row of
 // MCUs earlier or later (a smooth gradient quantized leans alike at every row). On 403
 // clean files of four encoders at qualities 30 to 98 that difference reached 0.71,
@@ -432,166 +326,437 @@ void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int comp
   }
 }
 
-// The best DC bit hypothesis by gain and the best gain of all the others: all that
-// the choice looks at.
-struct BestBit {
-  size_t count = 0;
-  DcBit bit;
-  int64_t gain = 0;
-  int32_t pairs = 0;
-  int32_t move = 0;  // |change * q|
-  int64_t second = 0;
+// How far a pair can be broken: |4r| of samples 0..255 (see EdgeStep).
+constexpr int32_t kMostBreak = 4 * 1020;
 
-  // bitOf(): the hypothesis, made only when it leads.
-  template <class BitOf>
-  void Offer(BitOf&& bitOf, int64_t g, int32_t p, int32_t m) {
-    if (count++ == 0 || g > gain) {
-      if (count > 1) second = gain;
-      bit = bitOf(), gain = g, pairs = p, move = m;
-    } else {
-      second = count == 2 ? g : std::max(second, g);
+// The pairs broken beyond the smallest step that the weighed hypotheses split, by how
+// far they are broken (1..kMostBreak): what any step leaves of them, in log time.
+class BreakTree {
+ public:
+  BreakTree() : count_(kMostBreak + 1, 0), sum_(kMostBreak + 1, 0) {}
+  // sign: 1 to add a pair broken by w, -1 to take it away.
+  void Add(int32_t w, int sign) {
+    total_ += sign;
+    totalSum_ += int64_t{sign} * w;
+    for (auto i = static_cast<size_t>(w); i < count_.size(); i += i & (~i + 1)) {
+      count_[i] += sign;
+      sum_[i] += int64_t{sign} * w;
     }
   }
+  // The sum over the pairs broken by more than m of what a step of m leaves: w - m.
+  int64_t Beyond(int32_t m) const {
+    if (m >= kMostBreak) return 0;
+    int64_t count = 0, sum = 0;
+    for (auto i = static_cast<size_t>(std::max(m, 0)); i > 0; i -= i & (~i + 1)) {
+      count += count_[i];
+      sum += sum_[i];
+    }
+    return (totalSum_ - sum) - int64_t{m} * (total_ - count);
+  }
+
+ private:
+  std::vector<int32_t> count_;
+  std::vector<int64_t> sum_;
+  int64_t total_ = 0, totalSum_ = 0;
 };
 
-// The drift (and with step, the step of any size) that the recorded blocks and the
-// picture show; unverified. sumsOf(c): the finished edge sums of component c.
-template <class SumsOf>
-std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
-                               const std::array<std::vector<BlockRecord>, 3>& blocks, SumsOf&& sumsOf,
-                               std::optional<DcStep>* step, bool faint = false) {
-  BestBit best;
-  std::optional<DcStep> faintStep;
-  for (int c = 0; c < model.components; ++c) {
-    const std::vector<BlockRecord>& recs = blocks[static_cast<size_t>(c)];
-    if (recs.empty()) continue;
-    const EdgeSums sums = sumsOf(c);
-    const std::vector<int32_t>& pairs = sums.pairs;  // sample pairs that each hypothesis splits
-    const auto n = recs.size();
-    // The bits of this component, grouped by what their flip does to 4r of a pair
-    // whose later side it moves: the samples move by step * q / 8 levels, r
-    // (3b - b2 - 3a + a2) by twice that, 4r by step * q.
-    int32_t q = 0;
-    int32_t perMcu = 0;  // blocks of this component in an MCU
+// Weighs every DC hypothesis of a scan: each bit of a DC difference, each step of the
+// sizes of kStepLevels, and (faint) each faint step, the block edges that they split
+// coming in row by row. A pair across an edge with 4r = r gains |r| - |r + u| when its
+// later side moves by u; with m = |u| and n = max(-sign(u) r, 0) that is
+// 2n - m - 2 max(n - m, 0), and the last term is 0 unless the pair is broken by more
+// than m. So per hypothesis the sums of n (one per sign of u), the count of pairs and
+// the pairs broken by more than the smallest step give every step's gain exactly.
+// The hypotheses of a block are weighed once no edge still to come splits them (see
+// Settle), and only those of the blocks not weighed yet are held, with a row of MCUs
+// of weighed sums on either side for the faint test: a few MCU rows of a 12 MP check,
+// not the picture's 300000 blocks (but a whole restart interval where its last rows
+// are still to come).
+class DriftWeigher {
+ public:
+  DriftWeigher(const ScanModel& model, std::span<const uint8_t> bytes, bool steps, bool faint)
+      : model_(model), bytes_(bytes), steps_(steps), faint_(steps && faint) {
+    lanes_.resize(static_cast<size_t>(model.components));
     for (int b = 0; b < model.blockCount; ++b) {
-      if (model.blocks[static_cast<size_t>(b)].component != c) continue;
-      q = model.quant[static_cast<size_t>(model.blocks[static_cast<size_t>(b)].quant)][0];
-      ++perMcu;
+      const ScanModel::Block& block = model.blocks[static_cast<size_t>(b)];
+      Lane& lane = lanes_[static_cast<size_t>(block.component)];
+      lane.q = model.quant[static_cast<size_t>(block.quant)][0];
+      lane.rowBlocks += model.geometry.McusPerRow;
     }
-    // A hypothesis as the sort moves it (a sixth of a million in a 12 MP photo): its
-    // bit is remade from these when it leads.
-    struct Weighed {
-      int32_t move;
-      int32_t block;
-      int32_t position;  // the bit's byte
-      int32_t step;
-      int8_t bit;
-    };
-    std::vector<Weighed> weighed;
-    for (size_t k = 0; k < n; ++k) {
-      // Most differences are too small for any of their bits to count.
-      if (!DcBitCounts(MostFlipChange(recs[k].Diff()) * q, kLeastPairs)) continue;
-      ForEachDcBit(bytes, recs[k], c, [&](const DcBit& d) {
-        const int32_t move = d.step * q;
-        if (DcBitCounts(move, kLeastPairs))
-          weighed.push_back({move, static_cast<int32_t>(k), d.edit.position, d.step, d.edit.bit});
-      });
+  }
+
+  // The records, as DcSink leaves them.
+  int32_t Count(int c) const { return Lane::Of(lanes_, c).count; }
+  void Push(int c, const BlockRecord& r) {
+    Lane& lane = Lane::Of(lanes_, c);
+    lane.recs.push_back(r);
+    lane.pairs.push_back(0);
+    lane.signs.push_back(0);
+    for (auto& n : lane.n) n.push_back(0);
+    ++lane.count;
+  }
+  void DropLast(int c) {
+    Lane& lane = Lane::Of(lanes_, c);
+    lane.recs.pop_back();
+    lane.pairs.pop_back();
+    lane.signs.pop_back();
+    for (auto& n : lane.n) n.pop_back();
+    --lane.count;
+  }
+  const BlockRecord& Record(int c, int32_t k) const {
+    const Lane& lane = Lane::Of(lanes_, c);
+    return lane.recs[static_cast<size_t>(k - lane.base)];
+  }
+
+  // The sample pairs across one edge, split by hypotheses [lo, hi] of component c (no
+  // hypothesis weighed yet): residuals holds the pairs' 4r, the first count of them,
+  // the rest 0 (which add nothing), so that the sums run over all eight at once;
+  // side: -1 where the hypotheses move the pairs' earlier side, 1 the later.
+  void Add(int c, int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
+    Lane& lane = Lane::Of(lanes_, c);
+    assert(lo >= lane.weighed && hi < lane.count);
+    const auto at = static_cast<size_t>(lo - lane.base), past = static_cast<size_t>(hi + 1 - lane.base);
+    lane.pairs[at] += count;
+    lane.pairs[past] -= count;
+    int32_t rise = 0, fall = 0;  // at most 8 pairs of |4r| <= kMostBreak: within 16 bits
+    int32_t lean = 0;            // pairs with 4r above the dead zone less those below it
+    bool anyBroken = false;
+#if VORN_X86
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residuals.data()));
+    const __m128i zero = _mm_setzero_si128();
+    // FaintLean of each lane, negated (the padding's zeros lie inside the dead zone),
+    // summed with the two sums below.
+    const __m128i dead = _mm_set1_epi16(static_cast<int16_t>(kFaintDeadZone));
+    const __m128i leans =
+        _mm_sub_epi16(_mm_cmpgt_epi16(r, dead), _mm_cmplt_epi16(r, _mm_sub_epi16(zero, dead)));
+    const __m128i up8 = _mm_max_epi16(r, zero), down8 = _mm_max_epi16(_mm_sub_epi16(zero, r), zero);
+    anyBroken = _mm_movemask_epi8(_mm_cmpgt_epi16(_mm_max_epi16(up8, down8),
+                                                  _mm_set1_epi16(static_cast<int16_t>(kSmallestMove)))) != 0;
+    // Both sums at once: rise in the low four 32-bit lanes' pairs, fall in the high.
+    const __m128i ones = _mm_set1_epi16(1);
+    __m128i sums = _mm_add_epi32(_mm_unpacklo_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)),
+                                 _mm_unpackhi_epi64(_mm_madd_epi16(up8, ones), _mm_madd_epi16(down8, ones)));
+    sums = _mm_add_epi32(sums, _mm_shuffle_epi32(sums, _MM_SHUFFLE(2, 3, 0, 1)));
+    rise = _mm_cvtsi128_si32(sums);
+    fall = _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+    __m128i leanSum = _mm_madd_epi16(leans, ones);
+    leanSum = _mm_add_epi32(leanSum, _mm_unpackhi_epi64(leanSum, leanSum));
+    leanSum = _mm_add_epi32(leanSum, _mm_shuffle_epi32(leanSum, _MM_SHUFFLE(2, 3, 0, 1)));
+    lean = -_mm_cvtsi128_si32(leanSum);
+#else
+    for (const int16_t r : residuals) {
+      rise += std::max<int32_t>(r, 0);
+      fall += std::max<int32_t>(-r, 0);
+      lean += FaintLean(r);
+      anyBroken |= std::abs(r) > kSmallestMove;
     }
-    std::stable_sort(weighed.begin(), weighed.end(),
-                     [](const Weighed& a, const Weighed& b) { return a.move < b.move; });
-    std::vector<int64_t> gain(n + 1);
-    for (size_t g = 0; g < weighed.size();) {
-      const int32_t move = weighed[g].move;
-      sums.StepGains(move, gain);
-      for (; g < weighed.size() && weighed[g].move == move; ++g) {
-        const auto block = static_cast<size_t>(weighed[g].block);
-        if (!DcBitCounts(move, pairs[block])) continue;
-        const Weighed& w = weighed[g];
-        const auto bitOf = [&] {
-          DcBit d;
-          d.edit = ScanEdit::Bit(w.position, w.bit, bytes[static_cast<size_t>(w.position)]);
-          d.mcu = recs[block].mcu;
-          d.component = c;
-          d.step = w.step;
-          return d;
-        };
-        best.Offer(bitOf, gain[block], pairs[block], std::abs(move));
-      }
+#endif
+    // v = -side * r: n[0] sums max(v, 0), n[1] max(-v, 0), and the signs lean -side times.
+    const int32_t sign = -side * lean;
+    lane.signs[at] += sign;
+    lane.signs[past] -= sign;
+    const int32_t up = side < 0 ? rise : fall, down = side < 0 ? fall : rise;
+    for (int p = 0; anyBroken && p < count; ++p) {
+      const int32_t v = -side * residuals[static_cast<size_t>(p)];
+      // A step mends only the pairs broken its own way: those with v > 0 [0] apart
+      // from those with v < 0 [1].
+      if (std::abs(v) > kSmallestMove) lane.waiting[v > 0 ? 0 : 1].push_back({lo, hi, std::abs(v)});
+    }
+    lane.n[0][at] += up;
+    lane.n[0][past] -= up;
+    lane.n[1][at] += down;
+    lane.n[1][past] -= down;
+  }
+
+  // No edge added from now on splits a hypothesis of the blocks of MCUs before mcu:
+  // weighs them. An edge splits the hypotheses between its two blocks, the later one
+  // within an MCU row of blocks after the earlier; and where the two lie in different
+  // restart intervals, those of the earlier block's interval up to it as well. So
+  // once the edges of MCU rows before mcu's row are in, the blocks before mcu are
+  // weighed, but for an interval that runs on past mcu and is followed by another:
+  // its edges with that one come with its last rows.
+  void Settle(int32_t mcu) {
+    if (mcu <= 0) return;
+    const int32_t interval = model_.IntervalOf(mcu - 1);
+    if (model_.IntervalEnd(interval) > mcu && interval + 1 < model_.intervals &&
+        model_.IntervalStart(interval + 1) < model_.totalMcus)
+      mcu = model_.IntervalStart(interval);
+    for (Lane& lane : lanes_) {
+      int32_t to = lane.weighed;
+      while (to < lane.count && lane.recs[static_cast<size_t>(to - lane.base)].mcu < mcu) ++to;
+      Weigh(lane, to);
+    }
+  }
+
+  // Every edge is in: weighs the rest and returns the drift that stands out (and with
+  // step, the step of any size, or the faint step where none is larger); unverified.
+  std::optional<DcDrift> Finish(std::optional<DcStep>* step) {
+    for (Lane& lane : lanes_) {
+      Weigh(lane, lane.count);
+      while (faint_ && lane.faintNext < lane.count) WeighFaint(lane, lane.faintNext++);
     }
     if (step != nullptr) {
-      // Steps of any size: what a lost track leaves behind it, or a bit's step that
-      // one more edit made up for elsewhere.
-      for (const int32_t levels : kStepLevels) {
-        for (const int sign : {1, -1}) {
-          const int32_t move = 8 * levels * sign;
-          sums.StepGains(move, gain);
-          for (size_t k = 0; k < n; ++k) {
-            if (!DcStepCounts(pairs[k])) continue;
-            const double share =
-                static_cast<double>(gain[k]) / (static_cast<double>(pairs[k]) * std::abs(move));
-            if (!*step || share > (*step)->share)
-              *step = DcStep{recs[k].mcu, c, -levels * sign, share, pairs[k]};
-          }
+      *step = std::nullopt;
+      if (steps_ && step_.any && DcStepStandsOut(step_.step.share)) *step = step_.step;
+      if (!*step && faintStep_.any && FaintStepStandsOut(faintStep_.step.share)) *step = faintStep_.step;
+    }
+    if (bit_.count == 0) return std::nullopt;
+    DcDrift found;
+    found.bit = bit_.bit;
+    found.pairs = bit_.pairs;
+    found.share = static_cast<double>(bit_.gain) / (static_cast<double>(bit_.pairs) * bit_.move);
+    found.margin = bit_.count > 1 ? static_cast<double>(bit_.gain - bit_.second) / bit_.move
+                                  : static_cast<double>(bit_.pairs);
+    if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
+    return found;
+  }
+
+ private:
+  struct Broken {
+    int32_t lo, hi;  // the hypotheses that split the pair
+    int32_t w;       // how far it is broken the way of its list
+  };
+  // The sums of a weighed hypothesis that the faint test of its neighbours reads.
+  struct Weighed {
+    int32_t pairs, signs;
+    int64_t n0, n1;
+    int32_t mcu;
+  };
+  struct Lane {
+    int32_t q = 0;          // the DC quantizer: a bit's step of s moves 4r by s * q
+    int32_t rowBlocks = 0;  // blocks of the component in an MCU row
+    int32_t count = 0;      // records
+    int32_t base = 0;       // the record of recs[0] and of the difference arrays' first entries
+    int32_t weighed = 0;    // records weighed
+    std::vector<BlockRecord> recs;
+    // Difference arrays over the hypotheses [base, count]: each edge adds to those
+    // that split it, [lo, hi], at lo and takes away after hi. pairs: the sample
+    // pairs; signs: those with v above the dead zone less those below it (a sign test
+    // that a faint step, which no gain of a visible step size tells from the
+    // picture's own edges, passes as clearly as a large one); n: the sums of max(v, 0)
+    // [0] and max(-v, 0) [1], v = -side * 4r (positive when a step up of the later
+    // side mends the pair).
+    std::vector<int32_t> pairs{0}, signs{0};
+    std::array<std::vector<int64_t>, 2> n{std::vector<int64_t>{0}, std::vector<int64_t>{0}};
+    Weighed sums{0, 0, 0, 0, 0};  // the running sums at `weighed`
+    // Pairs broken beyond the smallest step, per list: waiting (no hypothesis that
+    // splits them weighed yet), active (splitting the next one), and the active
+    // ones by how far they are broken, also summed beyond each size of kStepLevels.
+    std::array<std::vector<Broken>, 2> waiting, active;
+    std::array<BreakTree, 2> trees;
+    std::array<std::array<int64_t, 3>, 2> stepCount{}, stepSum{};
+    // The weighed sums of the hypotheses [doneBase, weighed) still read, and the next
+    // hypothesis whose faint test is due (when a row of MCUs after it is weighed).
+    std::deque<Weighed> done;
+    int32_t doneBase = 0, faintNext = 0;
+
+    static Lane& Of(std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
+    static const Lane& Of(const std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
+    void Activate(const Broken& b, int list, int sign) {
+      trees[static_cast<size_t>(list)].Add(b.w, sign);
+      for (size_t s = 0; s < kStepLevels.size(); ++s) {
+        if (b.w <= 8 * kStepLevels[s]) break;
+        stepCount[static_cast<size_t>(list)][s] += sign;
+        stepSum[static_cast<size_t>(list)][s] += int64_t{sign} * b.w;
+      }
+    }
+  };
+
+  // Orders entries by key(e) - from, each in [0, span): first[i] is where place i's
+  // begin in out (first has span + 1 entries).
+  template <class Key>
+  static void ByPlace(const std::vector<Broken>& in, int32_t from, size_t span, Key key,
+                      std::vector<int32_t>& first, std::vector<Broken>& out) {
+    first.assign(span + 1, 0);
+    for (const Broken& b : in) ++first[static_cast<size_t>(key(b) - from) + 1];
+    for (size_t i = 1; i <= span; ++i) first[i] += first[i - 1];
+    out.resize(in.size());
+    std::vector<int32_t>& next = first;  // advanced while placing, restored after
+    for (const Broken& b : in) out[static_cast<size_t>(next[static_cast<size_t>(key(b) - from)]++)] = b;
+    for (size_t i = span; i > 0; --i) first[i] = first[i - 1];
+    first[0] = 0;
+  }
+
+  // Weighs the hypotheses of lane's records [weighed, to).
+  void Weigh(Lane& lane, int32_t to) {
+    const int32_t from = lane.weighed;
+    if (to <= from) return;
+    const auto span = static_cast<size_t>(to - from);
+    std::array<std::vector<int32_t>, 2> startAt, endAt;
+    std::array<std::vector<Broken>, 2> starting, ending;
+    for (size_t list = 0; list < 2; ++list) {
+      // The waiting pairs split first by a hypothesis of [from, to) start there; the
+      // active ones and those that stop splitting before `to` end where they stop.
+      std::vector<Broken>& waiting = lane.waiting[list];
+      const auto split =
+          std::partition(waiting.begin(), waiting.end(), [to](const Broken& b) { return b.lo >= to; });
+      std::vector<Broken> starts(split, waiting.end());
+      waiting.erase(split, waiting.end());
+      std::vector<Broken>& active = lane.active[list];
+      active.insert(active.end(), starts.begin(), starts.end());
+      const auto stays =
+          std::partition(active.begin(), active.end(), [to](const Broken& b) { return b.hi + 1 >= to; });
+      std::vector<Broken> ends(stays, active.end());
+      active.erase(stays, active.end());
+      ByPlace(
+          starts, from, span, [](const Broken& b) { return b.lo; }, startAt[list], starting[list]);
+      ByPlace(
+          ends, from, span, [](const Broken& b) { return b.hi + 1; }, endAt[list], ending[list]);
+    }
+    for (int32_t k = from; k < to; ++k) {
+      const auto i = static_cast<size_t>(k - from);
+      for (size_t list = 0; list < 2; ++list) {
+        for (int32_t e = endAt[list][i]; e < endAt[list][i + 1]; ++e)
+          lane.Activate(ending[list][static_cast<size_t>(e)], static_cast<int>(list), -1);
+        for (int32_t e = startAt[list][i]; e < startAt[list][i + 1]; ++e)
+          lane.Activate(starting[list][static_cast<size_t>(e)], static_cast<int>(list), 1);
+      }
+      const auto at = static_cast<size_t>(k - lane.base);
+      lane.sums.pairs += lane.pairs[at];
+      lane.sums.signs += lane.signs[at];
+      lane.sums.n0 += lane.n[0][at];
+      lane.sums.n1 += lane.n[1][at];
+      lane.sums.mcu = lane.recs[at].mcu;
+      WeighBlock(lane, k);
+      if (faint_) {
+        lane.done.push_back(lane.sums);
+        // A block's faint test reads the sums a row of MCUs before and after it.
+        while (lane.faintNext + lane.rowBlocks <= k) WeighFaint(lane, lane.faintNext++);
+        while (lane.doneBase < lane.faintNext - lane.rowBlocks) {
+          lane.done.pop_front();
+          ++lane.doneBase;
         }
       }
-      if (faint) {
-        // Faint steps, by the sign test: each hypothesis against the same place a row
-        // of MCUs before and after (rowBlocks blocks of this component away).
-        const auto rowBlocks = static_cast<size_t>(perMcu) * static_cast<size_t>(model.geometry.McusPerRow);
-        const auto lean = [&](size_t k, double way) {
-          return k < n && pairs[k] > 0 ? way * sums.signs[k] / pairs[k] : 0.0;
-        };
-        for (size_t k = 0; k < n; ++k) {
-          // Most hypotheses lean too little to stand out, whatever their neighbours.
-          const int32_t signs = sums.signs[k];
-          if (std::abs(static_cast<double>(signs)) < kLeastFaintShare * pairs[k] || !DcStepCounts(pairs[k]))
-            continue;
-          const double way = signs > 0 ? 1 : -1;
-          const double around =
-              std::max({0.0, lean(k + rowBlocks, way), k >= rowBlocks ? lean(k - rowBlocks, way) : 0.0});
-          const double contrast = lean(k, way) - around;
-          if (faintStep && contrast <= faintStep->share) continue;
-          // Its size by the mean of what it splits (8 units of 4r a level), at least a
-          // level, the way the signs say: pairs mended by a step up were moved down.
-          const double mean = static_cast<double>(sums.n[0][k] - sums.n[1][k]) / pairs[k];
-          const auto levels = std::max<int32_t>(1, static_cast<int32_t>(std::lround(std::abs(mean) / 8)));
-          faintStep = DcStep{recs[k].mcu, c, signs > 0 ? -levels : levels, contrast, pairs[k], true};
-        }
+    }
+    lane.weighed = to;
+    // What no later edge reaches is dropped: an edge's earlier block is one before
+    // the first hypothesis it splits at most.
+    const int32_t keep = to - 1 - lane.base;
+    if (keep > 4096 && static_cast<size_t>(keep) > lane.recs.size() / 2) {
+      const auto drop = static_cast<ptrdiff_t>(keep);
+      lane.recs.erase(lane.recs.begin(), lane.recs.begin() + drop);
+      lane.pairs.erase(lane.pairs.begin(), lane.pairs.begin() + drop);
+      lane.signs.erase(lane.signs.begin(), lane.signs.begin() + drop);
+      for (auto& n : lane.n) n.erase(n.begin(), n.begin() + drop);
+      lane.base += keep;
+    }
+  }
+
+  // What a step that moves 4r of the later side's pairs by `move` gains when it begins
+  // at the block being weighed.
+  static int64_t Gain(const Lane& lane, int32_t move, int64_t beyond) {
+    const int64_t sums = move > 0 ? lane.sums.n0 : lane.sums.n1;
+    return 2 * sums - int64_t{std::abs(move)} * lane.sums.pairs - 2 * beyond;
+  }
+
+  // Weighs the DC bits of block k and the steps that begin at it.
+  void WeighBlock(const Lane& lane, int32_t k) {
+    const int c = static_cast<int>(&lane - lanes_.data());
+    const BlockRecord& r = lane.recs[static_cast<size_t>(k - lane.base)];
+    const int32_t pairs = lane.sums.pairs;
+    // Most differences are too small for any of their bits to count.
+    if (DcBitCounts(MostFlipChange(r.Diff()) * lane.q, kLeastPairs)) {
+      int order = 0;
+      ForEachDcBit(bytes_, r, c, [&](const DcBit& d) {
+        const int32_t move = d.step * lane.q;
+        ++order;
+        if (!DcBitCounts(move, kLeastPairs) || !DcBitCounts(move, pairs)) return;
+        const int64_t gain = Gain(lane, move, lane.trees[move > 0 ? 0 : 1].Beyond(std::abs(move)));
+        bit_.Offer(gain, {c, move, k, order}, d, pairs, std::abs(move));
+      });
+    }
+    if (!steps_ || !DcStepCounts(pairs)) return;
+    // Steps of any size: what a lost track leaves behind it, or a bit's step that one
+    // more edit made up for elsewhere.
+    for (size_t s = 0; s < kStepLevels.size(); ++s) {
+      for (const int sign : {1, -1}) {
+        const int32_t move = 8 * kStepLevels[s] * sign;
+        const auto list = static_cast<size_t>(move > 0 ? 0 : 1);
+        const int64_t beyond = lane.stepSum[list][s] - int64_t{std::abs(move)} * lane.stepCount[list][s];
+        const double share =
+            static_cast<double>(Gain(lane, move, beyond)) / (static_cast<double>(pairs) * std::abs(move));
+        step_.Offer(share, {c, static_cast<int32_t>(s), sign > 0 ? 0 : 1, k},
+                    DcStep{lane.sums.mcu, c, -kStepLevels[s] * sign, share, pairs});
       }
     }
   }
-  if (step != nullptr && *step && !DcStepStandsOut((*step)->share)) step->reset();
-  if (step != nullptr && !*step && faintStep && FaintStepStandsOut(faintStep->share)) *step = faintStep;
-  if (best.count == 0) return std::nullopt;
-  DcDrift found;
-  found.bit = best.bit;
-  found.pairs = best.pairs;
-  found.share = static_cast<double>(best.gain) / (static_cast<double>(best.pairs) * best.move);
-  found.margin = best.count > 1 ? static_cast<double>(best.gain - best.second) / best.move
-                                : static_cast<double>(best.pairs);
-  if (!DcDriftStandsOut(found.share, found.margin)) return std::nullopt;
-  return found;
-}
 
-// The finished edge sums of component c over the whole picture.
-EdgeSums SumEdges(const ScanModel& model, const ComponentPlanes& planes, int c,
-                  const std::vector<BlockRecord>& recs) {
-  BlockGrid grid(planes, c);
-  grid.Place(model, recs);
-  EdgeSums sums(recs.size());
-  AddEdges(planes, c, recs, grid, 0, grid.height, sums);
-  sums.Finish();
-  return sums;
-}
+  // The faint test of block k, by the sign test: against the same place a row of
+  // MCUs before and after (rowBlocks blocks of this component away).
+  void WeighFaint(const Lane& lane, int32_t k) {
+    const auto sumsAt = [&](int32_t j) -> const Weighed& {
+      return lane.done[static_cast<size_t>(j - lane.doneBase)];
+    };
+    const Weighed& here = sumsAt(k);
+    // Most hypotheses lean too little to stand out, whatever their neighbours.
+    if (std::abs(static_cast<double>(here.signs)) < kLeastFaintShare * here.pairs ||
+        !DcStepCounts(here.pairs))
+      return;
+    const double way = here.signs > 0 ? 1 : -1;
+    const auto lean = [&](int32_t j) {
+      if (j >= lane.count) return 0.0;
+      const Weighed& w = sumsAt(j);
+      return w.pairs > 0 ? way * w.signs / w.pairs : 0.0;
+    };
+    const double around =
+        std::max({0.0, lean(k + lane.rowBlocks), k >= lane.rowBlocks ? lean(k - lane.rowBlocks) : 0.0});
+    const double contrast = lean(k) - around;
+    // Its size by the mean of what it splits (8 units of 4r a level), at least a level,
+    // the way the signs say: pairs mended by a step up were moved down.
+    const double mean = static_cast<double>(here.n0 - here.n1) / here.pairs;
+    const auto levels = std::max<int32_t>(1, static_cast<int32_t>(std::lround(std::abs(mean) / 8)));
+    const int c = static_cast<int>(&lane - lanes_.data());
+    faintStep_.Offer(contrast, {c, 0, 0, k},
+                     DcStep{here.mcu, c, here.signs > 0 ? -levels : levels, contrast, here.pairs, true});
+  }
 
-// The drift that the recorded blocks and the whole picture show; unverified.
-std::optional<DcDrift> DriftOf(const ScanModel& model, std::span<const uint8_t> bytes,
-                               const ComponentPlanes& planes,
-                               const std::array<std::vector<BlockRecord>, 3>& blocks,
-                               std::optional<DcStep>* step, bool faint = false) {
-  return DriftOf(
-      model, bytes, blocks, [&](int c) { return SumEdges(model, planes, c, blocks[static_cast<size_t>(c)]); },
-      step, faint);
+  // Ties go to the hypothesis of the least key (component first): the same choice
+  // whatever order the blocks are weighed in.
+  using Key = std::array<int32_t, 4>;
+  // The best DC bit by gain and the best gain of all the others: all that the choice
+  // looks at.
+  struct BitLead {
+    size_t count = 0;
+    DcBit bit;
+    int64_t gain = 0, second = std::numeric_limits<int64_t>::min();
+    int32_t pairs = 0, move = 0;  // move: |change * q|
+    Key key{};
+    void Offer(int64_t g, const Key& k, const DcBit& d, int32_t p, int32_t m) {
+      if (count++ == 0 || g > gain || (g == gain && k < key)) {
+        if (count > 1) second = std::max(second, gain);
+        bit = d, gain = g, key = k, pairs = p, move = m;
+      } else {
+        second = std::max(second, g);
+      }
+    }
+  };
+  // The step of the largest share.
+  struct StepLead {
+    bool any = false;
+    DcStep step;
+    Key key{};
+    void Offer(double share, const Key& k, const DcStep& s) {
+      if (!any || share > step.share || (share == step.share && k < key)) any = true, step = s, key = k;
+    }
+  };
+
+  const ScanModel& model_;
+  std::span<const uint8_t> bytes_;
+  bool steps_, faint_;
+  std::vector<Lane> lanes_;
+  BitLead bit_;
+  StepLead step_, faintStep_;
+};
+
+// Weighs the DC hypotheses over the whole picture, every record in.
+std::optional<DcDrift> WeighWhole(const ScanModel& model, const ComponentPlanes& planes,
+                                  DriftWeigher& weigher, std::optional<DcStep>* step) {
+  for (int c = 0; c < model.components; ++c) {
+    BlockGrid grid(planes, c, planes.height[static_cast<size_t>(c)] / 8);
+    grid.Place(model, weigher, c);
+    AddEdges(planes, c, weigher, grid, 0, grid.height);
+  }
+  return weigher.Finish(step);
 }
 
 // How the pairs across one block-row edge of component c, samples [x0, x1) of row y
@@ -641,9 +806,9 @@ bool DriftCanExplain(const ScanPass& pass) {
 std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass) {
   std::vector<DcBit> out;
   if (!DriftCanExplain(pass)) return out;
-  const std::array<std::vector<BlockRecord>, 3> blocks = RecordBlocks(model, bytes, pass);
+  const BlockLists blocks = RecordBlocks(model, bytes, pass);
   for (int c = 0; c < model.components; ++c)
-    for (const BlockRecord& r : blocks[static_cast<size_t>(c)])
+    for (const BlockRecord& r : blocks.lists[static_cast<size_t>(c)])
       ForEachDcBit(bytes, r, c, [&](const DcBit& d) { out.push_back(d); });
   return out;
 }
@@ -651,7 +816,12 @@ std::vector<DcBit> DcBitsOf(const ScanModel& model, std::span<const uint8_t> byt
 std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
                                    const ScanPass& pass, std::optional<DcStep>* step) {
   if (!DriftCanExplain(pass) || pass.planes.count == 0) return std::nullopt;
-  std::optional<DcDrift> found = DriftOf(model, bytes, pass.planes, RecordBlocks(model, bytes, pass), step);
+  DriftWeigher weigher(model, bytes, step != nullptr, false);
+  ForEachInterval(model, bytes, pass, [&](auto run) {
+    DcSink sink(model, weigher);
+    if (FailedInBlock(run(sink))) sink.DropLast();
+  });
+  std::optional<DcDrift> found = WeighWhole(model, pass.planes, weigher, step);
   // Verified: the scan with the bit flipped decodes as an encoder writes it.
   if (found && !CleanWith(model, bytes, found->bit.edit)) return std::nullopt;
   return found;
@@ -963,13 +1133,13 @@ std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> b
 }
 
 // Records the DC differences and finds the AC bits in the same decode.
-template <class Ac>
+template <class Dc, class Ac>
 class DcAcSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
-  DcAcSink(DcSink& dc, Ac& ac) : dc_(dc), ac_(ac) {}
+  DcAcSink(Dc& dc, Ac& ac) : dc_(dc), ac_(ac) {}
   void OnSymbol(const ScanPoint& p) {
     dc_.OnSymbol(p);
     ac_.OnSymbol(p);
@@ -980,7 +1150,7 @@ class DcAcSink {
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) { return ac_.OnMcu(mcu, mark, dc); }
 
  private:
-  DcSink& dc_;
+  Dc& dc_;
   Ac& ac_;
 };
 
@@ -1004,16 +1174,16 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
     out.drift = FindDcDrift(model, bytes, pass, &out.step);
     return out;
   }
-  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
+  DriftWeigher weigher(model, bytes, true, true);
   std::vector<AcScore> best;
   ForEachInterval(model, bytes, pass, [&](auto run) {
-    DcSink dc(model, blocks);
+    DcSink dc(model, weigher);
     AcScorer<ComponentPlanes> scorer(pass.planes, best);
     AcSink ac(model, bytes, [&scorer](const AcCandidate& candidate) { scorer.Score(candidate); });
     DcAcSink both(dc, ac);
     if (FailedInBlock(run(both))) dc.DropLast();
   });
-  out.drift = DriftOf(model, bytes, pass.planes, blocks, &out.step, true);
+  out.drift = WeighWhole(model, pass.planes, weigher, &out.step);
   if (out.step && out.step->faint && !FaintStepOnBothRows(model, pass.planes, *out.step)) out.step.reset();
   if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
   if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
@@ -1022,35 +1192,32 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
 
 namespace {
 
-// The decode of ScanLooksWhole: the pass's marks, the DC records and AC candidates,
-// and a band of the picture; each MCU row's edges are summed and its AC candidates
-// scored once the row below it is drawn.
+// The decode of ScanLooksWhole: where the last MCU ends, the DC records and AC candidates,
+// and a band of the picture; each MCU row's edges are summed, its DC hypotheses
+// weighed as far as no later edge splits them and its AC candidates scored once the
+// row below it is drawn.
 class BandSink {
  public:
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
-  BandSink(const ScanModel& model, std::span<const uint8_t> bytes, ScanPass& marks,
-           std::array<std::vector<BlockRecord>, 3>& blocks)
+  BandSink(const ScanModel& model, std::span<const uint8_t> bytes, DriftWeigher& weigher)
       : model_(model),
-        marks_(marks),
-        blocks_(blocks),
+        weigher_(weigher),
         draw_(model, band_, 0),
         ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
         scorer_(band_, best_) {
     band_.Reset(model);
-    for (int c = 0; c < model.components; ++c) {
-      size_t count = 0;
-      for (int b = 0; b < model.blockCount; ++b)
-        if (model.blocks[static_cast<size_t>(b)].component == c)
-          count += static_cast<size_t>(model.totalMcus);
-      sums_.emplace_back(count);
-      grids_.emplace_back(band_, c);
-    }
+    // The block rows of the band's three MCU rows.
+    for (int c = 0; c < model.components; ++c)
+      grids_.emplace_back(band_, c, 3 * model.v[static_cast<size_t>(c)]);
   }
 
   // The DC records of the interval about to be decoded go to dc.
-  void SetDc(DcSink& dc) { dc_ = &dc; }
+  void SetDc(DcSink<DriftWeigher>& dc) { dc_ = &dc; }
+  // Where the MCU decoded last ends (before the scan's data at first): where the next
+  // interval's data begins, after its restart marker.
+  const McuMark& LastMark() const { return last_; }
 
   void OnSymbol(const ScanPoint& p) {
     dc_->OnSymbol(p);
@@ -1063,8 +1230,7 @@ class BandSink {
   bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
     ac_.OnMcu(mcu, mark, dc);
     draw_.OnMcu(mcu, mark, dc);
-    if (mcu < static_cast<int32_t>(marks_.marks.size()))
-      marks_.marks[static_cast<size_t>(mcu)] = McuMark{mark, dc};
+    last_ = McuMark{mark, dc};
     const int32_t perRow = model_.geometry.McusPerRow;
     // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
     if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
@@ -1073,29 +1239,26 @@ class BandSink {
 
   // After the whole decode: the rows not finished yet, and whether the picture shows
   // nothing that stands out.
-  bool NothingStandsOut(std::span<const uint8_t> bytes) {
+  bool NothingStandsOut() {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
-    for (EdgeSums& sums : sums_) sums.Finish();
-    // The rows are summed and scored: their band and block grids make room for the
-    // hypotheses.
-    std::vector<BlockGrid>().swap(grids_);
-    band_ = BandPlanes{};
     std::optional<DcStep> step;
-    const std::optional<DcDrift> drift = DriftOf(
-        model_, bytes, blocks_, [&](int c) { return std::move(sums_[static_cast<size_t>(c)]); }, &step, true);
+    const std::optional<DcDrift> drift = weigher_.Finish(&step);
     return !drift && !step && !AcStandsOut(best_);
   }
 
  private:
-  // Sums the edges of MCU row `row` and scores its AC candidates.
+  // Sums the edges of MCU row `row`, weighs what they settle and scores its AC
+  // candidates.
   void Finish(int32_t row) {
     for (int c = 0; c < model_.components; ++c) {
       const auto i = static_cast<size_t>(c);
-      grids_[i].Place(model_, blocks_[i]);
+      grids_[i].Place(model_, weigher_, c);
       const int32_t v = model_.v[i];
-      AddEdges(band_, c, blocks_[i], grids_[i], row * v, (row + 1) * v, sums_[i]);
+      AddEdges(band_, c, weigher_, grids_[i], row * v, (row + 1) * v);
+      grids_[i].Clear(row * v, (row + 1) * v);  // their slots take the row after next
     }
     const int32_t perRow = model_.geometry.McusPerRow;
+    weigher_.Settle((row + 1) * perRow);
     size_t k = 0;
     for (; k < candidates_.size() && candidates_[k].bit.mcu / perRow <= row; ++k)
       scorer_.Score(candidates_[k]);
@@ -1106,28 +1269,24 @@ class BandSink {
   using Take = std::function<void(const AcCandidate&)>;
 
   const ScanModel& model_;
-  ScanPass& marks_;
-  std::array<std::vector<BlockRecord>, 3>& blocks_;
+  DriftWeigher& weigher_;
   BandPlanes band_;
   PlaneSink<BandPlanes> draw_;
   AcSink<Take> ac_;
   std::vector<AcCandidate> candidates_;  // of the rows not finished
   std::vector<AcScore> best_;
   AcScorer<BandPlanes> scorer_;
-  std::vector<EdgeSums> sums_;
   std::vector<BlockGrid> grids_;
-  DcSink* dc_ = nullptr;
+  DcSink<DriftWeigher>* dc_ = nullptr;
+  McuMark last_;
   int32_t finished_ = 0;  // MCU rows finished
 };
 
 }  // namespace
 
 bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
-  ScanPass marks;
-  marks.marks.assign(static_cast<size_t>(model.totalMcus) + 1, McuMark{});
-  marks.marks[0].mark = MakeBitPos(model.scanStart - 1, 7);
-  std::array<std::vector<BlockRecord>, 3> blocks = EmptyBlockLists(model);
-  BandSink sink(model, bytes, marks, blocks);
+  DriftWeigher weigher(model, bytes, true, true);
+  BandSink sink(model, bytes, weigher);
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   // Where the strict pass starts each interval: the first at the scan data, each
   // later one after the restart marker that ended the one before.
@@ -1135,16 +1294,18 @@ bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
   for (int32_t i = 0; i < model.intervals; ++i) {
     const int32_t first = model.IntervalStart(i);
     if (first >= model.totalMcus) break;
-    const ScanPoint start = StartPointOf(model, bytes, marks, first);
+    const ScanPoint start =
+        i == 0 ? StartPointOf(model, bytes, McuMark{MakeBitPos(model.scanStart - 1, 7), {}}, 0)
+               : StartPointOf(model, bytes, sink.LastMark(), first);
     if (start.next != passStart) return false;
     StrictDecoder decoder(model);
-    DcSink dc(model, blocks);
+    DcSink dc(model, weigher);
     sink.SetDc(dc);
     const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), sink);
     if (!IntervalComplete(model, i, stop)) return false;
     passStart = MakeBitPos((stop.at >> 3) + 2, 0);
   }
-  return sink.NothingStandsOut(bytes);
+  return sink.NothingStandsOut();
 }
 
 }  // namespace vorn

@@ -10,9 +10,13 @@ namespace vorn {
 
 ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        int32_t mcu) {
+  return StartPointOf(model, bytes, pass.marks[static_cast<size_t>(mcu)], mcu);
+}
+
+ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const McuMark& m,
+                       int32_t mcu) {
   ScanPoint p;
   p.mcu = mcu;
-  const McuMark& m = pass.marks[static_cast<size_t>(mcu)];
   const auto size = static_cast<int64_t>(bytes.size());
   const auto at = [&](int64_t i) { return i >= 0 && i < size ? bytes[static_cast<size_t>(i)] : uint8_t{0}; };
   const int64_t byte = m.mark >> 3;

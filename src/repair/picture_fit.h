@@ -78,6 +78,8 @@ class PictureFit {
 // the first MCU of an interval).
 ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                        int32_t mcu);
+// The same from the mark where the MCU before mcu ends.
+ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, const McuMark& m, int32_t mcu);
 
 // r across the edge between samples a2 a | b b2.
 inline int32_t EdgeStep(int32_t a2, int32_t a, int32_t b, int32_t b2) {

@@ -446,9 +446,12 @@ TEST(InsertedMarker, IsRemovedNotStuffed) {
 // as it is, but the picture steps from that block on. The step is found, and only
 // the bit that makes it is taken: the picture a block earlier or later is another.
 TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
-  for (const std::string layout : {"420", "grey"}) {
-    EncodeOptions o = LayoutOf(layout);
+  // grey-rst: restart intervals of two and a half MCU rows, whose steps the check
+  // weighs only once the interval's edges with the next one are in.
+  for (const std::string layout : {"420", "grey", "grey-rst"}) {
+    EncodeOptions o = LayoutOf(layout == "grey-rst" ? "grey" : layout);
     o.width = 192, o.height = 128;
+    if (layout == "grey-rst") o.restartInterval = 60;
     const std::vector<uint8_t> original = testing::EncodePhotoLike(o, 11);
     AnalysedScan scan;
     ASSERT_TRUE(scan.Load(original));
@@ -468,6 +471,7 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
     EXPECT_EQ(report.health, ScanHealth::Damaged) << layout;
     EXPECT_TRUE(report.syntaxIntact);
     EXPECT_EQ(report.mcu, bit->mcu) << layout;
+    EXPECT_FALSE(ScanLooksWhole(*scan.model, bytes)) << layout;
     // In the 4:2:0 picture of fine noise a byte inserted before the bit decodes too,
     // and its few odd samples cannot be told from noise: nothing is applied there.
     const RepairRun run = RepairScan(*scan.model, bytes, 2, SearchControl{});
