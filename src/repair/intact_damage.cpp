@@ -330,34 +330,43 @@ void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int comp
 constexpr int32_t kMostBreak = 4 * 1020;
 
 // The pairs broken beyond the smallest step that the weighed hypotheses split, by how
-// far they are broken (1..kMostBreak): what any step leaves of them, in log time.
+// far they are broken (1..kMostBreak): what any step leaves of them. A count per
+// amount and per run of 64 amounts: adding a pair touches three counters (pairs come
+// and go far more often than a bit is weighed), a query reads at most 64 runs and 63
+// amounts.
 class BreakTree {
  public:
-  BreakTree() : count_(kMostBreak + 1, 0), sum_(kMostBreak + 1, 0) {}
+  BreakTree() : count_(kMostBreak + 1, 0), runCount_(kRuns, 0), runSum_(kRuns, 0) {}
   // sign: 1 to add a pair broken by w, -1 to take it away.
   void Add(int32_t w, int sign) {
-    total_ += sign;
-    totalSum_ += int64_t{sign} * w;
-    for (auto i = static_cast<size_t>(w); i < count_.size(); i += i & (~i + 1)) {
-      count_[i] += sign;
-      sum_[i] += int64_t{sign} * w;
-    }
+    const auto run = static_cast<size_t>(w) / kRun;
+    count_[static_cast<size_t>(w)] += sign;
+    runCount_[run] += sign;
+    runSum_[run] += int64_t{sign} * w;
   }
   // The sum over the pairs broken by more than m of what a step of m leaves: w - m.
   int64_t Beyond(int32_t m) const {
     if (m >= kMostBreak) return 0;
+    const auto from = static_cast<size_t>(std::max(m, 0));
+    const size_t run = from / kRun;
     int64_t count = 0, sum = 0;
-    for (auto i = static_cast<size_t>(std::max(m, 0)); i > 0; i -= i & (~i + 1)) {
-      count += count_[i];
-      sum += sum_[i];
+    for (size_t w = from + 1; w < std::min((run + 1) * kRun, count_.size()); ++w) {
+      count += count_[w];
+      sum += int64_t{count_[w]} * static_cast<int64_t>(w);
     }
-    return (totalSum_ - sum) - int64_t{m} * (total_ - count);
+    for (size_t r = run + 1; r < kRuns; ++r) {
+      count += runCount_[r];
+      sum += runSum_[r];
+    }
+    return sum - int64_t{m} * count;
   }
 
  private:
+  static constexpr size_t kRun = 64;
+  static constexpr size_t kRuns = (kMostBreak + kRun) / kRun;
   std::vector<int32_t> count_;
-  std::vector<int64_t> sum_;
-  int64_t total_ = 0, totalSum_ = 0;
+  std::vector<int32_t> runCount_;
+  std::vector<int64_t> runSum_;
 };
 
 // Weighs every DC hypothesis of a scan: each bit of a DC difference, each step of the
