@@ -682,8 +682,16 @@ class DriftWeigher {
         const int32_t move = 8 * kStepLevels[s] * sign;
         const auto list = static_cast<size_t>(move > 0 ? 0 : 1);
         const int64_t beyond = lane.stepSum[list][s] - int64_t{std::abs(move)} * lane.stepCount[list][s];
-        const double share =
-            static_cast<double>(Gain(lane, move, beyond)) / (static_cast<double>(pairs) * std::abs(move));
+        const int64_t gain = Gain(lane, move, beyond);
+        const double most = static_cast<double>(pairs) * std::abs(move);
+        // The quotient only where it may lead: a gain below the leader's share of the
+        // most by more than 2^-40 of it has a share below the leader's whatever the
+        // rounding (a division a step costs more than the rest of its weighing).
+        if (step_.any) {
+          const double bound = step_.step.share * most;
+          if (static_cast<double>(gain) < bound - std::abs(bound) * 0x1p-40) continue;
+        }
+        const double share = static_cast<double>(gain) / most;
         step_.Offer(share, {c, static_cast<int32_t>(s), sign > 0 ? 0 : 1, k},
                     DcStep{lane.sums.mcu, c, -kStepLevels[s] * sign, share, pairs});
       }
