@@ -399,18 +399,13 @@ class DriftWeigher {
   void Push(int c, const BlockRecord& r) {
     Lane& lane = Lane::Of(lanes_, c);
     lane.recs.push_back(r);
-    lane.pairs.push_back(0);
-    lane.signs.push_back(0);
-    for (auto& n : lane.n) n.push_back(0);
     ++lane.count;
   }
   void DropLast(int c) {
     Lane& lane = Lane::Of(lanes_, c);
     lane.recs.pop_back();
-    lane.pairs.pop_back();
-    lane.signs.pop_back();
-    for (auto& n : lane.n) n.pop_back();
     --lane.count;
+    if (lane.pairs.size() > lane.recs.size() + 1) lane.Grow();
   }
   const BlockRecord& Record(int c, int32_t k) const {
     const Lane& lane = Lane::Of(lanes_, c);
@@ -424,6 +419,7 @@ class DriftWeigher {
   void Add(int c, int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
     Lane& lane = Lane::Of(lanes_, c);
     assert(lo >= lane.weighed && hi < lane.count);
+    lane.Grow();
     const auto at = static_cast<size_t>(lo - lane.base), past = static_cast<size_t>(hi + 1 - lane.base);
     lane.pairs[at] += count;
     lane.pairs[past] -= count;
@@ -497,13 +493,24 @@ class DriftWeigher {
     }
   }
 
+  // Every edge of component c is in: weighs the rest of its hypotheses and lets go of
+  // what they were weighed by.
+  void FinishComponent(int c) {
+    Lane& lane = Lane::Of(lanes_, c);
+    Weigh(lane, lane.count);
+    while (faint_ && lane.faintNext < lane.count) WeighFaint(lane, lane.faintNext++);
+    std::vector<BlockRecord>().swap(lane.recs);
+    std::vector<int32_t>().swap(lane.pairs);
+    std::vector<int32_t>().swap(lane.signs);
+    for (auto& n : lane.n) std::vector<int64_t>().swap(n);
+    for (auto& list : lane.active) std::vector<Broken>().swap(list);
+    std::deque<Weighed>().swap(lane.done);
+  }
+
   // Every edge is in: weighs the rest and returns the drift that stands out (and with
   // step, the step of any size, or the faint step where none is larger); unverified.
   std::optional<DcDrift> Finish(std::optional<DcStep>* step) {
-    for (Lane& lane : lanes_) {
-      Weigh(lane, lane.count);
-      while (faint_ && lane.faintNext < lane.count) WeighFaint(lane, lane.faintNext++);
-    }
+    for (int c = 0; c < model_.components; ++c) FinishComponent(c);
     if (step != nullptr) {
       *step = std::nullopt;
       if (steps_ && step_.any && DcStepStandsOut(step_.step.share)) *step = step_.step;
@@ -545,8 +552,8 @@ class DriftWeigher {
     // picture's own edges, passes as clearly as a large one); n: the sums of max(v, 0)
     // [0] and max(-v, 0) [1], v = -side * 4r (positive when a step up of the later
     // side mends the pair).
-    std::vector<int32_t> pairs{0}, signs{0};
-    std::array<std::vector<int64_t>, 2> n{std::vector<int64_t>{0}, std::vector<int64_t>{0}};
+    std::vector<int32_t> pairs, signs;
+    std::array<std::vector<int64_t>, 2> n;
     Weighed sums{0, 0, 0, 0, 0};  // the running sums at `weighed`
     // Pairs broken beyond the smallest step, per list: waiting (no hypothesis that
     // splits them weighed yet), active (splitting the next one), and the active
@@ -561,64 +568,78 @@ class DriftWeigher {
 
     static Lane& Of(std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
     static const Lane& Of(const std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
-    void Activate(const Broken& b, int list, int sign) {
-      trees[static_cast<size_t>(list)].Add(b.w, sign);
+    // The difference arrays over every record (made as edges come, not as records
+    // do: a whole picture's records come first, and its components' edges one after
+    // the other).
+    void Grow() {
+      const size_t size = recs.size() + 1;
+      pairs.resize(size, 0);
+      signs.resize(size, 0);
+      for (auto& sums : n) sums.resize(size, 0);
+    }
+    // A pair broken by w starts (sign 1) or stops (-1) splitting the next hypothesis.
+    void Activate(int32_t w, int list, int sign) {
+      trees[static_cast<size_t>(list)].Add(w, sign);
       for (size_t s = 0; s < kStepLevels.size(); ++s) {
-        if (b.w <= 8 * kStepLevels[s]) break;
+        if (w <= 8 * kStepLevels[s]) break;
         stepCount[static_cast<size_t>(list)][s] += sign;
-        stepSum[static_cast<size_t>(list)][s] += int64_t{sign} * b.w;
+        stepSum[static_cast<size_t>(list)][s] += int64_t{sign} * w;
       }
     }
   };
-
-  // Orders entries by key(e) - from, each in [0, span): first[i] is where place i's
-  // begin in out (first has span + 1 entries).
-  template <class Key>
-  static void ByPlace(const std::vector<Broken>& in, int32_t from, size_t span, Key key,
-                      std::vector<int32_t>& first, std::vector<Broken>& out) {
-    first.assign(span + 1, 0);
-    for (const Broken& b : in) ++first[static_cast<size_t>(key(b) - from) + 1];
-    for (size_t i = 1; i <= span; ++i) first[i] += first[i - 1];
-    out.resize(in.size());
-    std::vector<int32_t>& next = first;  // advanced while placing, restored after
-    for (const Broken& b : in) out[static_cast<size_t>(next[static_cast<size_t>(key(b) - from)]++)] = b;
-    for (size_t i = span; i > 0; --i) first[i] = first[i - 1];
-    first[0] = 0;
-  }
 
   // Weighs the hypotheses of lane's records [weighed, to).
   void Weigh(Lane& lane, int32_t to) {
     const int32_t from = lane.weighed;
     if (to <= from) return;
+    lane.Grow();
     const auto span = static_cast<size_t>(to - from);
-    std::array<std::vector<int32_t>, 2> startAt, endAt;
-    std::array<std::vector<Broken>, 2> starting, ending;
+    // Per list, where each broken pair starts or stops splitting the hypotheses of
+    // [from, to), by place: +w where a pair broken by w starts, -w where it stops
+    // (a count per place, then the events; 4 bytes an event, so that a whole picture's
+    // pairs, weighed at once, take less than their list).
+    std::array<std::vector<int32_t>, 2> eventAt, events;
     for (size_t list = 0; list < 2; ++list) {
-      // The waiting pairs split first by a hypothesis of [from, to) start there; the
-      // active ones and those that stop splitting before `to` end where they stop.
       std::vector<Broken>& waiting = lane.waiting[list];
-      const auto split =
-          std::partition(waiting.begin(), waiting.end(), [to](const Broken& b) { return b.lo >= to; });
-      std::vector<Broken> starts(split, waiting.end());
-      waiting.erase(split, waiting.end());
       std::vector<Broken>& active = lane.active[list];
-      active.insert(active.end(), starts.begin(), starts.end());
-      const auto stays =
+      const auto starts =
+          std::partition(waiting.begin(), waiting.end(), [to](const Broken& b) { return b.lo >= to; });
+      const auto ends =
           std::partition(active.begin(), active.end(), [to](const Broken& b) { return b.hi + 1 >= to; });
-      std::vector<Broken> ends(stays, active.end());
-      active.erase(stays, active.end());
-      ByPlace(
-          starts, from, span, [](const Broken& b) { return b.lo; }, startAt[list], starting[list]);
-      ByPlace(
-          ends, from, span, [](const Broken& b) { return b.hi + 1; }, endAt[list], ending[list]);
+      std::vector<int32_t>& at = eventAt[list];
+      at.assign(span + 1, 0);
+      const auto count = [&](int32_t place) { ++at[static_cast<size_t>(place - from) + 1]; };
+      for (auto b = starts; b != waiting.end(); ++b) {
+        count(b->lo);
+        if (b->hi + 1 < to) count(b->hi + 1);
+      }
+      for (auto b = ends; b != active.end(); ++b) count(b->hi + 1);
+      for (size_t i = 1; i <= span; ++i) at[i] += at[i - 1];
+      events[list].resize(static_cast<size_t>(at[span]));
+      const auto place = [&](int32_t where, int32_t event) {
+        events[list][static_cast<size_t>(at[static_cast<size_t>(where - from)]++)] = event;
+      };
+      for (auto b = starts; b != waiting.end(); ++b) {
+        place(b->lo, b->w);
+        if (b->hi + 1 < to) place(b->hi + 1, -b->w);
+      }
+      for (auto b = ends; b != active.end(); ++b) place(b->hi + 1, -b->w);
+      for (size_t i = span; i > 0; --i) at[i] = at[i - 1];  // back from ends to starts
+      at[0] = 0;
+      // The pairs that still split hypotheses after `to` stay active.
+      active.erase(ends, active.end());
+      for (auto b = starts; b != waiting.end(); ++b)
+        if (b->hi + 1 >= to) active.push_back(*b);
+      waiting.erase(starts, waiting.end());
+      if (waiting.empty()) std::vector<Broken>().swap(waiting);
     }
     for (int32_t k = from; k < to; ++k) {
       const auto i = static_cast<size_t>(k - from);
       for (size_t list = 0; list < 2; ++list) {
-        for (int32_t e = endAt[list][i]; e < endAt[list][i + 1]; ++e)
-          lane.Activate(ending[list][static_cast<size_t>(e)], static_cast<int>(list), -1);
-        for (int32_t e = startAt[list][i]; e < startAt[list][i + 1]; ++e)
-          lane.Activate(starting[list][static_cast<size_t>(e)], static_cast<int>(list), 1);
+        for (int32_t e = eventAt[list][i]; e < eventAt[list][i + 1]; ++e) {
+          const int32_t event = events[list][static_cast<size_t>(e)];
+          lane.Activate(std::abs(event), static_cast<int>(list), event > 0 ? 1 : -1);
+        }
       }
       const auto at = static_cast<size_t>(k - lane.base);
       lane.sums.pairs += lane.pairs[at];
@@ -772,6 +793,8 @@ std::optional<DcDrift> WeighWhole(const ScanModel& model, const ComponentPlanes&
     BlockGrid grid(planes, c, planes.height[static_cast<size_t>(c)] / 8);
     grid.Place(model, weigher, c);
     AddEdges(planes, c, weigher, grid, 0, grid.height);
+    // One component's edges at a time: a 12 MP picture's are tens of MB.
+    weigher.FinishComponent(c);
   }
   return weigher.Finish(step);
 }
