@@ -219,6 +219,7 @@ void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& gr
               int32_t byTo) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
+  weigher.Grow(c);
   std::array<int16_t, 8> residuals{};
   const auto add = [&](int32_t a, int32_t b, int count) {
     const int32_t firstA = weigher.Record(c, a).first, firstB = weigher.Record(c, b).first;
@@ -407,6 +408,8 @@ class DriftWeigher {
     --lane.count;
     if (lane.pairs.size() > lane.recs.size() + 1) lane.Grow();
   }
+  // Makes room for the edges of every record of component c so far.
+  void Grow(int c) { Lane::Of(lanes_, c).Grow(); }
   const BlockRecord& Record(int c, int32_t k) const {
     const Lane& lane = Lane::Of(lanes_, c);
     return lane.recs[static_cast<size_t>(k - lane.base)];
@@ -418,8 +421,7 @@ class DriftWeigher {
   // side: -1 where the hypotheses move the pairs' earlier side, 1 the later.
   void Add(int c, int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals, int count) {
     Lane& lane = Lane::Of(lanes_, c);
-    assert(lo >= lane.weighed && hi < lane.count);
-    lane.Grow();
+    assert(lo >= lane.weighed && hi < lane.count && lane.pairs.size() == lane.recs.size() + 1);
     const auto at = static_cast<size_t>(lo - lane.base), past = static_cast<size_t>(hi + 1 - lane.base);
     lane.pairs[at] += count;
     lane.pairs[past] -= count;
@@ -691,15 +693,32 @@ class DriftWeigher {
         const int32_t move = d.step * lane.q;
         ++order;
         if (!DcBitCounts(move, kLeastPairs) || !DcBitCounts(move, pairs)) return;
+        // The pairs broken beyond the step only take from its gain: one that could not
+        // reach the second best even without them is counted and no more.
+        if (bit_.count >= 2 && Gain(lane, move, 0) < bit_.second) {
+          ++bit_.count;
+          return;
+        }
         const int64_t gain = Gain(lane, move, lane.trees[move > 0 ? 0 : 1].Beyond(std::abs(move)));
         bit_.Offer(gain, {c, move, k, order}, d, pairs, std::abs(move));
       });
     }
     if (!steps_ || !DcStepCounts(pairs)) return;
     // Steps of any size: what a lost track leaves behind it, or a bit's step that one
-    // more edit made up for elsewhere.
+    // more edit made up for elsewhere. Only a step that stands out is ever reported,
+    // and a step's share is at most (2 n - m pairs) / (m pairs), less for a larger m:
+    // where the smallest size cannot reach kLeastStepShare that way, none can (the
+    // bound is exact in integers, and a share below it by 1 / (2 m pairs) stays below
+    // it when rounded), so the way is not weighed.
+    std::array<bool, 2> may{};
+    for (const size_t list : {size_t{0}, size_t{1}}) {
+      const int64_t most = int64_t{8 * kStepLevels[0]} * pairs;
+      const int64_t n = list == 0 ? lane.sums.n0 : lane.sums.n1;
+      may[list] = static_cast<double>(2 * n - most) >= kLeastStepShare * static_cast<double>(most);
+    }
     for (size_t s = 0; s < kStepLevels.size(); ++s) {
       for (const int sign : {1, -1}) {
+        if (!may[sign > 0 ? 0 : 1]) continue;
         const int32_t move = 8 * kStepLevels[s] * sign;
         const auto list = static_cast<size_t>(move > 0 ? 0 : 1);
         const int64_t beyond = lane.stepSum[list][s] - int64_t{std::abs(move)} * lane.stepCount[list][s];
