@@ -335,9 +335,9 @@ constexpr int32_t kMostBreak = 4 * 1020;
 // amount and per run of 64 amounts: adding a pair touches three counters (pairs come
 // and go far more often than a bit is weighed), a query reads at most 64 runs and 63
 // amounts.
-class BreakTree {
+class BreakCounts {
  public:
-  BreakTree() : count_(kMostBreak + 1, 0), runCount_(kRuns, 0), runSum_(kRuns, 0) {}
+  BreakCounts() : count_(kMostBreak + 1, 0), runCount_(kRuns, 0), runSum_(kRuns, 0) {}
   // sign: 1 to add a pair broken by w, -1 to take it away.
   void Add(int32_t w, int sign) {
     const auto run = static_cast<size_t>(w) / kRun;
@@ -561,7 +561,7 @@ class DriftWeigher {
     // splits them weighed yet), active (splitting the next one), and the active
     // ones by how far they are broken, also summed beyond each size of kStepLevels.
     std::array<std::vector<Broken>, 2> waiting, active;
-    std::array<BreakTree, 2> trees;
+    std::array<BreakCounts, 2> breaks;
     std::array<std::array<int64_t, 3>, 2> stepCount{}, stepSum{};
     // The weighed sums of the hypotheses [doneBase, weighed) still read, and the next
     // hypothesis whose faint test is due (when a row of MCUs after it is weighed).
@@ -581,7 +581,7 @@ class DriftWeigher {
     }
     // A pair broken by w starts (sign 1) or stops (-1) splitting the next hypothesis.
     void Activate(int32_t w, int list, int sign) {
-      trees[static_cast<size_t>(list)].Add(w, sign);
+      breaks[static_cast<size_t>(list)].Add(w, sign);
       for (size_t s = 0; s < kStepLevels.size(); ++s) {
         if (w <= 8 * kStepLevels[s]) break;
         stepCount[static_cast<size_t>(list)][s] += sign;
@@ -699,7 +699,7 @@ class DriftWeigher {
           ++bit_.count;
           return;
         }
-        const int64_t gain = Gain(lane, move, lane.trees[move > 0 ? 0 : 1].Beyond(std::abs(move)));
+        const int64_t gain = Gain(lane, move, lane.breaks[move > 0 ? 0 : 1].Beyond(std::abs(move)));
         bit_.Offer(gain, {c, move, k, order}, d, pairs, std::abs(move));
       });
     }
