@@ -64,7 +64,7 @@ struct DcStep {
 };
 
 // The DC bit whose flip makes the picture most clearly whole, when one stands out
-// (see dc_drift.cpp for the thresholds), verified by a clean strict decode with it.
+// (see the thresholds below), verified by a clean strict decode with it.
 // pass must hold the planes of its decode, and DriftCanExplain(pass).
 // With step, also the step of any size that mends the largest share of what it
 // splits, when it mends most of it.
