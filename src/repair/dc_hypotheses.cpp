@@ -1,5 +1,6 @@
 #include "repair/dc_hypotheses.h"
 
+#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -92,6 +93,7 @@ BlockLists RecordBlocks(const ScanModel& model, std::span<const uint8_t> bytes, 
 DriftWeigher::DriftWeigher(const ScanModel& model, std::span<const uint8_t> bytes, bool steps, bool faint)
     : model_(model), bytes_(bytes), steps_(steps), faint_(steps && faint) {
   lanes_.resize(static_cast<size_t>(model.components));
+  for (int c = 0; c < model.components; ++c) lanes_[static_cast<size_t>(c)].component = c;
   for (int b = 0; b < model.blockCount; ++b) {
     const ScanModel::Block& block = model.blocks[static_cast<size_t>(b)];
     Lane& lane = lanes_[static_cast<size_t>(block.component)];
@@ -103,7 +105,7 @@ DriftWeigher::DriftWeigher(const ScanModel& model, std::span<const uint8_t> byte
 void DriftWeigher::Add(int c, int32_t lo, int32_t hi, int side, const std::array<int16_t, 8>& residuals,
                        int count) {
   Lane& lane = Lane::Of(lanes_, c);
-  assert(lo >= lane.weighed && hi < lane.count && lane.pairs.size() == lane.recs.size() + 1);
+  assert(lo >= lane.weighed && hi < lane.Count() && lane.pairs.size() == lane.recs.size() + 1);
   const auto at = static_cast<size_t>(lo - lane.base), past = static_cast<size_t>(hi + 1 - lane.base);
   lane.pairs[at] += count;
   lane.pairs[past] -= count;
@@ -165,15 +167,17 @@ void DriftWeigher::Settle(int32_t mcu) {
     mcu = model_.IntervalStart(interval);
   for (Lane& lane : lanes_) {
     int32_t to = lane.weighed;
-    while (to < lane.count && lane.recs[static_cast<size_t>(to - lane.base)].mcu < mcu) ++to;
+    while (to < lane.Count() && lane.recs[static_cast<size_t>(to - lane.base)].mcu < mcu) ++to;
     Weigh(lane, to);
   }
 }
 
 void DriftWeigher::FinishComponent(int c) {
   Lane& lane = Lane::Of(lanes_, c);
-  Weigh(lane, lane.count);
-  while (faint_ && lane.faintNext < lane.count) WeighFaint(lane, lane.faintNext++);
+  const int32_t count = lane.Count();
+  Weigh(lane, count);
+  while (faint_ && lane.faintNext < count) WeighFaint(lane, lane.faintNext++);
+  lane.base = count;  // no record is held, and none comes
   std::vector<BlockRecord>().swap(lane.recs);
   std::vector<int32_t>().swap(lane.pairs);
   std::vector<int32_t>().swap(lane.signs);
@@ -298,7 +302,7 @@ int64_t DriftWeigher::Gain(const Lane& lane, int32_t move, int64_t beyond) {
 }
 
 void DriftWeigher::WeighBlock(const Lane& lane, int32_t k) {
-  const int c = static_cast<int>(&lane - lanes_.data());
+  const int c = lane.component;
   const BlockRecord& r = lane.recs[static_cast<size_t>(k - lane.base)];
   const int32_t pairs = lane.sums.pairs;
   // Most differences are too small for any of their bits to count.
@@ -307,7 +311,7 @@ void DriftWeigher::WeighBlock(const Lane& lane, int32_t k) {
     ForEachDcBit(bytes_, r, c, [&](const DcBit& d) {
       const int32_t move = d.step * lane.q;
       ++order;
-      if (!DcBitCounts(move, kLeastPairs) || !DcBitCounts(move, pairs)) return;
+      if (!DcBitCounts(move, pairs)) return;
       // The pairs broken beyond the step only take from its gain: one that could not
       // reach the second best even without them is counted and no more.
       if (bit_.count >= 2 && Gain(lane, move, 0) < bit_.second) {
@@ -363,7 +367,7 @@ void DriftWeigher::WeighFaint(const Lane& lane, int32_t k) {
     return;
   const double way = here.signs > 0 ? 1 : -1;
   const auto lean = [&](int32_t j) {
-    if (j >= lane.count) return 0.0;
+    if (j >= lane.Count()) return 0.0;
     const Weighed& w = sumsAt(j);
     return w.pairs > 0 ? way * w.signs / w.pairs : 0.0;
   };
@@ -374,11 +378,11 @@ void DriftWeigher::WeighFaint(const Lane& lane, int32_t k) {
   // the way the signs say: pairs mended by a step up were moved down.
   const double mean = static_cast<double>(here.n0 - here.n1) / here.pairs;
   const auto levels = std::max<int32_t>(1, static_cast<int32_t>(std::lround(std::abs(mean) / 8)));
-  const int c = static_cast<int>(&lane - lanes_.data());
+  const int c = lane.component;
   faintStep_.Offer(contrast, {c, 0, 0, k},
                    DcStep{here.mcu, c, here.signs > 0 ? -levels : levels, contrast, here.pairs, true});
 }
-// Weighs the DC hypotheses over the whole picture, every record in.
+
 std::optional<DcDrift> WeighWhole(const ScanModel& model, const ComponentPlanes& planes,
                                   DriftWeigher& weigher, std::optional<DcStep>* step) {
   for (int c = 0; c < model.components; ++c) {

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cassert>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -336,16 +335,11 @@ class DriftWeigher {
   DriftWeigher(const ScanModel& model, std::span<const uint8_t> bytes, bool steps, bool faint);
 
   // The records, as DcSink leaves them.
-  int32_t Count(int c) const { return Lane::Of(lanes_, c).count; }
-  void Push(int c, const BlockRecord& r) {
-    Lane& lane = Lane::Of(lanes_, c);
-    lane.recs.push_back(r);
-    ++lane.count;
-  }
+  int32_t Count(int c) const { return Lane::Of(lanes_, c).Count(); }
+  void Push(int c, const BlockRecord& r) { Lane::Of(lanes_, c).recs.push_back(r); }
   void DropLast(int c) {
     Lane& lane = Lane::Of(lanes_, c);
     lane.recs.pop_back();
-    --lane.count;
     if (lane.pairs.size() > lane.recs.size() + 1) lane.Grow();
   }
   // Makes room for the edges of every record of component c so far.
@@ -390,12 +384,12 @@ class DriftWeigher {
     int32_t mcu;
   };
   struct Lane {
+    int component = 0;
     int32_t q = 0;          // the DC quantizer: a bit's step of s moves 4r by s * q
     int32_t rowBlocks = 0;  // blocks of the component in an MCU row
-    int32_t count = 0;      // records
     int32_t base = 0;       // the record of recs[0] and of the difference arrays' first entries
     int32_t weighed = 0;    // records weighed
-    std::vector<BlockRecord> recs;
+    std::vector<BlockRecord> recs;  // [base, Count())
     // Difference arrays over the hypotheses [base, count]: each edge adds to those
     // that split it, [lo, hi], at lo and takes away after hi. pairs: the sample
     // pairs; signs: those with v above the dead zone less those below it (a sign test
@@ -417,6 +411,7 @@ class DriftWeigher {
     std::deque<Weighed> done;
     int32_t doneBase = 0, faintNext = 0;
 
+    int32_t Count() const { return base + static_cast<int32_t>(recs.size()); }
     static Lane& Of(std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
     static const Lane& Of(const std::vector<Lane>& lanes, int c) { return lanes[static_cast<size_t>(c)]; }
     // The difference arrays over every record (made as edges come, not as records

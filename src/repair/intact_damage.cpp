@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
-#include <map>
 #include <utility>
 
 #include "decode/bit_rules.h"
@@ -318,7 +317,6 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
 
 namespace {
 
-// The AC bit among the best kept that stands out, verified.
 // Whether the best AC bit stands out, before it is verified.
 bool AcStandsOut(const std::vector<AcScore>& best) {
   return !best.empty() &&

@@ -5,10 +5,12 @@
 // left before EOI) is never accepted.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "repair/dc_hypotheses.h"
 #include "repair/repair_fixture.h"
 #include "support/jpeg_builder.h"
 
@@ -238,6 +240,31 @@ TEST(ScanEdits, MarkersNoWriterPutsInDataAreLostStuffing) {
     EXPECT_TRUE(MarkerNeverWrittenInData(static_cast<uint8_t>(code))) << std::hex << code;
   for (const int code : {0xC0, 0xC2, 0xC4, 0xCC, 0xD8, 0xDA, 0xDB, 0xDD, 0xE0, 0xE1, 0xEF, 0xFE})
     EXPECT_FALSE(MarkerNeverWrittenInData(static_cast<uint8_t>(code))) << std::hex << code;
+}
+
+// What a step of m leaves of the broken pairs, counted per amount and per run of 64
+// amounts, is the sum over the pairs one by one, at the runs' edges too.
+TEST(DriftWeighing, WhatAStepLeavesOfTheBrokenPairs) {
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int32_t> amount(65, drift::kMostBreak);
+  drift::BreakCounts counts;
+  std::multiset<int32_t> pairs;
+  for (int i = 0; i < 3000; ++i) {
+    if (!pairs.empty() && i % 3 == 2) {  // pairs come and go
+      const auto gone = std::next(pairs.begin(), static_cast<long>(random() % pairs.size()));
+      counts.Add(*gone, -1);
+      pairs.erase(gone);
+    } else {
+      const int32_t w = i < 8 ? 64 * (i + 1) + i % 2 : amount(random);  // some on a run's edge
+      counts.Add(w, 1);
+      pairs.insert(w);
+    }
+  }
+  for (const int32_t m : {64, 127, 128, 129, 191, 255, 256, 511, 512, 4031, 4032, 4079, 4080, 5000}) {
+    int64_t left = 0;
+    for (const int32_t w : pairs) left += std::max(w - m, 0);
+    EXPECT_EQ(counts.Beyond(m), left) << m;
+  }
 }
 
 }  // namespace
