@@ -467,6 +467,7 @@ SearchResult RateEdits(const ScanModel& model, std::span<const uint8_t> bytes, c
                        const std::vector<ScanEdit>& edits, int32_t firstMcu, int32_t span, bool rateUnedited,
                        int threadCount, bool keepSamples, const Deadline& deadline) {
   SearchResult result;
+  result.ratedFirst = firstMcu;
   const int threads = std::max(1, std::min(threadCount, 8));
   result.verified.resize(edits.size());
   for (size_t i = 0; i < edits.size(); ++i) result.verified[i].edit = edits[i];

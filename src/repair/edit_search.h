@@ -46,6 +46,7 @@ struct SearchResult {
   bool timedOut = false;
   bool nullRated = false;  // syntax intact: the unedited file was rated too
   RatedMcus null;
+  int32_t ratedFirst = 0;  // the first MCU the ratings of verified and null cover
   // When too many edits verified to rate them all over the whole run: those left out,
   // and the short run over which the best were chosen. They still count as rivals.
   std::vector<ScanEdit> leftOut;

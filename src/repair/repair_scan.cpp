@@ -104,11 +104,17 @@ bool StandsAgainst(EditKind kind, const RatedMcus& a, const RatedMcus& b, Choice
 // before every one is rated.
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                     const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline,
-                    ChoiceEvidence* evidence) {
+                    ChoiceEvidence* evidence, const ThumbnailGuide* guide) {
   if (search.leftOut.empty()) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
+  // A rival that the thumbnail makes far less likely is no evidence against the
+  // choice, however the edges fit (not when calibrating the edges' margins). It
+  // never refuses the choice by a left-out rival: among thousands of garbage pictures
+  // one may come close to a thumbnail where that is coarse.
+  const bool thumbnail = guide != nullptr && evidence == nullptr;
+  const double ownMisfit = thumbnail ? guide->Misfit(own, search.shortFirst) : 0;
   for (const ScanEdit& e : search.leftOut) {
     if (deadline.Passed()) {
       if (evidence == nullptr) return false;
@@ -117,6 +123,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
+    if (thumbnail && guide->Misfit(rival, search.shortFirst) >= ownMisfit + kThumbnailMargin) continue;
     if (!StandsAgainst(chosen.kind, own, rival, evidence)) return false;
   }
   return true;
@@ -126,8 +133,8 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
 std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const uint8_t> bytes,
                                          const ScanPass& pass, const SearchResult& search,
                                          const DamageReport& report, const Deadline& deadline,
-                                         ChoiceEvidence* evidence) {
-  std::optional<ScanEdit> chosen = ChooseRepair(search, report, evidence);
+                                         ChoiceEvidence* evidence, const ThumbnailGuide* guide) {
+  std::optional<ScanEdit> chosen = ChooseRepair(search, report, evidence, guide);
   // Where the scan decodes as it is, nearly every edit of the window verifies: those
   // left out of the whole-run rating are no evidence against the bit that the
   // locator found as the best of all such bits of the scan, when it fits better than
@@ -135,7 +142,8 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
   // its byte that fits better).
   const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen &&
                           BitTakenOverItsByte(search, *chosen) == nullptr;
-  if (chosen && !suspectBit && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence))
+  if (chosen && !suspectBit &&
+      !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence, guide))
     chosen.reset();
   return chosen;
 }
@@ -156,6 +164,13 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   // window's first MCU on, where those leave the damage in sight.
   // Once the deadline passes, only the windows searched and weighed to their end count.
   if (choice != nullptr) choice->reset();
+  // The thumbnail is calibrated on the MCUs before the first window, where the
+  // locator found the damage: the picture there is the undamaged one. (Later windows
+  // may reach back further: to where the scan begins, say.)
+  const std::unique_ptr<ThumbnailGuide> guide =
+      choice != nullptr && !report.windows.empty()
+          ? ThumbnailGuide::Make(model, bytes, pass, report.windows.front().firstMcu)
+          : nullptr;
   std::vector<SearchResult> results;
   std::vector<std::optional<ScanEdit>> windowChoice;  // of each result
   std::vector<ChoiceEvidence> windowEvidence;         // of each result, calibrating
@@ -178,8 +193,8 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
     }
     // A deadline that passes here leaves the window without a choice, never another.
     ChoiceEvidence own;
-    const std::optional<ScanEdit> chosen =
-        ChooseAgainstAll(model, bytes, pass, result, report, control.deadline, evidence ? &own : nullptr);
+    const std::optional<ScanEdit> chosen = ChooseAgainstAll(
+        model, bytes, pass, result, report, control.deadline, evidence ? &own : nullptr, guide.get());
     windowChoice.push_back(chosen);
     windowEvidence.push_back(std::move(own));
     anyChoice = anyChoice || chosen.has_value();
@@ -241,7 +256,7 @@ SearchResult SearchRepairs(const ScanModel& model, std::span<const uint8_t> byte
   if (choice != nullptr) {
     // Only an edit that its own window chose: the others were rated there against
     // rivals that the combined rating no longer holds.
-    *choice = ChooseRepair(combined, report, evidence);
+    *choice = ChooseRepair(combined, report, evidence, guide.get());
     if (*choice && std::find(chosenByWindow.begin(), chosenByWindow.end(), **choice) == chosenByWindow.end()) {
       if (evidence == nullptr) {
         choice->reset();
@@ -292,8 +307,11 @@ RequiredMargin MarginFor(EditKind kind) {
   }
 }
 
-std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
-                                     ChoiceEvidence* evidence) {
+namespace {
+
+// The choice by the block edges alone (ChooseRepair without a thumbnail).
+std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageReport& report,
+                                      ChoiceEvidence* evidence) {
   const bool syntaxIntact = report.syntaxIntact;
   if (search.cancelled || search.verified.empty()) return std::nullopt;
   // Where the damage lies inside the searched bytes, the original's edit nearly always
@@ -341,6 +359,67 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
     if (!StandsAgainst(choice->edit.kind, choice->rated, search.null, evidence)) return std::nullopt;
   }
   return choice->edit;
+}
+
+// The verified edit of each picture (the smallest of those that give it) with its
+// misfit by the thumbnail, and the unedited file's where it was rated.
+struct ThumbnailRanking {
+  std::vector<std::pair<const VerifiedEdit*, double>> pictures;
+  std::optional<double> unedited;
+};
+
+ThumbnailRanking RankByThumbnail(const SearchResult& search, const ThumbnailGuide& guide) {
+  ThumbnailRanking ranking;
+  for (const VerifiedEdit& v : search.verified) {
+    const auto same = std::find_if(ranking.pictures.begin(), ranking.pictures.end(),
+                                   [&](const auto& p) { return p.first->rated.hash == v.rated.hash; });
+    if (same == ranking.pictures.end()) {
+      ranking.pictures.emplace_back(&v, guide.Misfit(v.rated, search.ratedFirst));
+    } else if (v.edit.Size() < same->first->edit.Size()) {
+      same->first = &v;
+    }
+  }
+  if (search.nullRated) ranking.unedited = guide.Misfit(search.null, search.ratedFirst);
+  return ranking;
+}
+
+}  // namespace
+
+std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
+                                     ChoiceEvidence* evidence, const ThumbnailGuide* guide) {
+  std::optional<ScanEdit> chosen = ChooseByEdges(search, report, evidence);
+  if (guide == nullptr || evidence != nullptr || search.cancelled || search.verified.empty()) return chosen;
+  const ThumbnailRanking ranking = RankByThumbnail(search, *guide);
+  if (chosen) {
+    // The picture the edges chose is refused where the thumbnail makes another one,
+    // or the file as it is, far likelier.
+    uint64_t ownHash = 0;
+    for (const VerifiedEdit& v : search.verified)
+      if (v.edit == *chosen) ownHash = v.rated.hash;
+    const auto own = std::find_if(ranking.pictures.begin(), ranking.pictures.end(),
+                                  [&](const auto& p) { return p.first->rated.hash == ownHash; });
+    if (own == ranking.pictures.end()) return chosen;
+    for (const auto& [v, misfit] : ranking.pictures)
+      if (misfit + kThumbnailMargin <= own->second) return std::nullopt;
+    if (ranking.unedited && *ranking.unedited + kThumbnailMargin <= own->second) return std::nullopt;
+    return chosen;
+  }
+  // The edges left the choice open: the picture the thumbnail makes far likelier than
+  // every other verified one and than the file as it is, each of whose MCUs is about
+  // as likely as the undamaged ones (the likeliest of pictures that all keep garbage,
+  // such as edits after the damage that make up for it, is none of them). Not a lone
+  // edit: with no rival, the thumbnail has nothing to weigh it against.
+  if (search.VerifiedCount() < 2 || ranking.pictures.size() < 2) return std::nullopt;
+  const auto best = std::min_element(ranking.pictures.begin(), ranking.pictures.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+  for (const auto& [v, misfit] : ranking.pictures)
+    if (v != best->first && misfit < best->second + kThumbnailMargin) return std::nullopt;
+  if (report.syntaxIntact && (!ranking.unedited || *ranking.unedited < best->second + kThumbnailMargin))
+    return std::nullopt;
+  if (guide->WorstMcu(best->first->rated, search.ratedFirst) >
+      kThumbnailWorstMcu * guide->WorstUndamagedMcu())
+    return std::nullopt;
+  return best->first->edit;
 }
 
 double DefaultTimeLimit(int64_t fileBytes) {

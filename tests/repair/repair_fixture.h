@@ -10,6 +10,7 @@
 
 #include "analysis/marker_analysis.h"
 #include "app/analyze.h"
+#include "app/main_image_restart.h"
 #include "app/repair_commands.h"
 #include "repair/damage_locator.h"
 #include "repair/intact_damage.h"
@@ -29,7 +30,11 @@ struct AnalysedScan {
     FillMarkerName(app->analysis);
     app->file.bytes = bytes;
     app->analysis.AnalysisStart = 0;
-    if (!AnalyzeMarkers(*app)) return false;
+    // A camera file: the markers of its thumbnail stop the analysis, which starts
+    // again at the main image, as vorn-cli does.
+    if (!AnalyzeMarkers(*app) &&
+        RestartAtMainImage(*app, MainImageAnswer::Yes, false) != MainImageRestart::Completed)
+      return false;
     std::string problem;
     model = ScanModelOf(app->rec, problem);
     return model != nullptr;

@@ -9,6 +9,7 @@
 
 #include "repair/intact_damage.h"
 #include "repair/repair_fixture.h"
+#include "repair/thumbnail_guide.h"
 #include "support/libjpeg_peer.h"
 
 namespace vorn {
@@ -624,6 +625,151 @@ TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
   }
   EXPECT_GE(found, 5);
   EXPECT_GE(repaired, 1);
+}
+
+// A camera file: a photo-like picture of 320 x 240 (4:2:0, 300 MCUs) with an EXIF
+// thumbnail of 160 x 120 made from pixels (those of the picture, or another's).
+std::vector<uint8_t> CameraFile(uint32_t seed, uint32_t thumbnailSeed) {
+  EncodeOptions o = LayoutOf("420");
+  o.width = 320, o.height = 240;
+  const std::vector<uint8_t> pixels = testing::PhotoLikePixels(o.width, o.height, 3, seed);
+  return testing::WithExifThumbnail(testing::EncodeJpeg(pixels, o),
+                                    testing::PhotoLikePixels(o.width, o.height, 3, thumbnailSeed), o.width,
+                                    o.height, 3, 160, 120);
+}
+
+// The thumbnail is a witness only where it shows the picture: its own, over enough
+// undamaged blocks (256 of luma: 64 MCUs of 4:2:0). Its misfit is small where each
+// block's mean is where the thumbnail has it, and large for the same blocks a row
+// of MCUs off.
+TEST(ThumbnailGuide, FollowsOnlyTheThumbnailOfItsPicture) {
+  struct Case {
+    uint32_t thumbnailSeed;
+    int32_t cleanMcus;
+    bool made;
+  };
+  const std::vector<uint8_t> plain = testing::EncodePhotoLike(LayoutOf("420"), 7);
+  AnalysedScan scanPlain;
+  ASSERT_TRUE(scanPlain.Load(plain));
+  ScanPass plainPass;
+  LocateDamage(*scanPlain.model, plain, plainPass);
+  EXPECT_EQ(ThumbnailGuide::Make(*scanPlain.model, plain, plainPass, scanPlain.model->totalMcus), nullptr);
+  for (const Case& c : std::vector<Case>{{7, 300, true}, {7, 64, true}, {7, 63, false}, {8, 300, false}}) {
+    const std::vector<uint8_t> bytes = CameraFile(7, c.thumbnailSeed);
+    AnalysedScan scan;
+    ASSERT_TRUE(scan.Load(bytes));
+    ScanPass pass;
+    ASSERT_EQ(LocateDamage(*scan.model, bytes, pass).health, ScanHealth::Clean);
+    const std::unique_ptr<ThumbnailGuide> guide = ThumbnailGuide::Make(*scan.model, bytes, pass, c.cleanMcus);
+    EXPECT_EQ(guide != nullptr, c.made) << c.thumbnailSeed << " " << c.cleanMcus;
+    if (!guide) continue;
+    PictureFit fit(*scan.model, bytes, pass, 100, 60);
+    RatedMcus rated;
+    fit.Rate(nullptr, rated, true);
+    EXPECT_LT(guide->Misfit(rated, 100), 60 * 2.0);  // a nat or two an MCU
+    EXPECT_GT(guide->Misfit(rated, 120), 4 * guide->Misfit(rated, 100));
+    EXPECT_LE(guide->WorstMcu(rated, 100), 2 * guide->WorstUndamagedMcu());
+  }
+}
+
+// Where the block edges leave the choice open, the picture that the thumbnail makes
+// far likelier than every other is taken; where the edges choose, a rival that the
+// thumbnail makes clearly likelier refuses the choice. Luma blocks of one MCU moved
+// by a few levels to many give margins on either side of each threshold.
+TEST(ChooseRepair, TheThumbnailSettlesWhatTheEdgesLeaveOpenAndRefusesWhatItBelies) {
+  const std::vector<uint8_t> bytes = CameraFile(7, 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(bytes));
+  ScanPass pass;
+  LocateDamage(*scan.model, bytes, pass);
+  const std::unique_ptr<ThumbnailGuide> guide = ThumbnailGuide::Make(*scan.model, bytes, pass, 100);
+  ASSERT_NE(guide, nullptr);
+  PictureFit fit(*scan.model, bytes, pass, 100, 40);
+  RatedMcus original;
+  fit.Rate(nullptr, original, true);
+  DamageReport report;
+  report.health = ScanHealth::Damaged;
+  report.syntaxIntact = false;
+  const ScanEdit originalEdit = ScanEdit::Bit(900, 3, 0x41), rivalEdit = ScanEdit::Bit(901, 5, 0x41);
+  std::array<int, 4> sides{};  // settled or not, refused or not
+  for (const int blocks : {1, 2, 4}) {
+    for (const int levels : {4, 12, 40}) {
+      // The luma blocks of MCU 110 (the tenth rated; 4:2:0: 16 x 16 luma samples
+      // first, then 8 x 8 of each chroma) moved.
+      RatedMcus rival = original;
+      rival.hash = original.hash + 1;
+      for (int b = 0; b < blocks; ++b)
+        for (int y = 0; y < 8; ++y)
+          for (int x = 0; x < 8; ++x) {
+            uint8_t& v = rival.samples[10 * 384 + static_cast<size_t>((b / 2 * 8 + y) * 16 + b % 2 * 8 + x)];
+            v = static_cast<uint8_t>(std::min(255, v + levels));
+          }
+      const double margin = guide->Misfit(rival, 100) - guide->Misfit(original, 100);
+      SearchResult search;
+      search.ratedFirst = 100;
+      search.verified = {{originalEdit, original}, {rivalEdit, rival}};
+      const bool settled = ChooseRepair(search, report, nullptr, guide.get()) == originalEdit;
+      EXPECT_EQ(settled, margin >= kThumbnailMargin) << blocks << " blocks by " << levels << ": " << margin;
+      ++sides[settled ? 0 : 1];
+      // The edges choose the rival: the original breaks four steps by far.
+      RatedMcus broken = original;
+      std::fill_n(broken.steps.begin(), 4, int16_t{1000});
+      search.verified = {{rivalEdit, rival}, {originalEdit, broken}};
+      const bool refused = !ChooseRepair(search, report, nullptr, guide.get()).has_value();
+      EXPECT_EQ(refused, margin >= kThumbnailMargin) << blocks << " blocks by " << levels << ": " << margin;
+      ++sides[refused ? 2 : 3];
+    }
+  }
+  for (const int n : sides) EXPECT_GT(n, 0);
+  // Settled only where every MCU of the picture is about as likely as the undamaged
+  // ones: MCU 120 moved in both pictures, the rival far less likely still.
+  std::array<int, 2> worstSides{};
+  for (const int levels : {0, 80}) {
+    RatedMcus kept = original;
+    kept.hash = original.hash + 2;
+    const auto move = [](RatedMcus& r, size_t mcu, int by) {
+      for (size_t i = 0; i < 256; ++i) {  // the MCU's four luma blocks
+        uint8_t& v = r.samples[mcu * 384 + i];
+        v = static_cast<uint8_t>(std::min(255, v + by));
+      }
+    };
+    move(kept, 20, levels);
+    RatedMcus rival = kept;
+    rival.hash = original.hash + 3;
+    move(rival, 10, 40);
+    SearchResult search;
+    search.ratedFirst = 100;
+    search.verified = {{originalEdit, kept}, {rivalEdit, rival}};
+    const bool natural = guide->WorstMcu(kept, 100) <= kThumbnailWorstMcu * guide->WorstUndamagedMcu();
+    EXPECT_EQ(ChooseRepair(search, report, nullptr, guide.get()) == originalEdit, natural) << levels;
+    ++worstSides[natural ? 0 : 1];
+  }
+  for (const int n : worstSides) EXPECT_GT(n, 0);
+}
+
+// A byte overwritten in a camera file: of the values of that byte that make the scan
+// whole, the block edges cannot tell the original from another, and the file without
+// its thumbnail stays unrepaired; with it, the original's picture agrees with the
+// thumbnail far better than any other.
+TEST(RepairWithThumbnail, SettlesAnOverwrittenByteThatTheEdgesLeaveOpen) {
+  const std::vector<uint8_t> original = CameraFile(7, 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  std::vector<uint8_t> bytes =
+      Damaged(original, Damage::Overwrite, static_cast<size_t>(scan.model->scanStart + 8461), 0x5B);
+  const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
+  EXPECT_EQ(run.result, RepairResult::Repaired);
+  ASSERT_EQ(run.applied.size(), 1u);
+  EXPECT_EQ(EditNotation(run.applied[0]), "00003314:5B→BA");
+  EXPECT_EQ(bytes, original);
+
+  EncodeOptions o = LayoutOf("420");
+  o.width = 320, o.height = 240;
+  const std::vector<uint8_t> plain = testing::EncodeJpeg(testing::PhotoLikePixels(320, 240, 3, 7), o);
+  AnalysedScan plainScan;
+  ASSERT_TRUE(plainScan.Load(plain));
+  bytes = Damaged(plain, Damage::Overwrite, static_cast<size_t>(plainScan.model->scanStart + 8461), 0x5B);
+  EXPECT_EQ(RepairScan(*plainScan.model, bytes, 4, SearchControl{}).result, RepairResult::NotRepaired);
 }
 
 // A bit that sends the decode off its track, which finds it again with its DC

@@ -2,6 +2,7 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -105,6 +106,38 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, const Encode
 
 std::vector<uint8_t> EncodePhotoLike(const EncodeOptions& options, uint32_t seed) {
   return EncodeJpeg(PhotoLikePixels(options.width, options.height, options.components, seed), options);
+}
+
+std::vector<uint8_t> WithExifThumbnail(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& pixels,
+                                       int width, int height, int components, int thumbWidth,
+                                       int thumbHeight) {
+  const int sx = width / thumbWidth, sy = height / thumbHeight;
+  std::vector<uint8_t> small(static_cast<size_t>(thumbWidth) * static_cast<size_t>(thumbHeight) * 3);
+  for (int y = 0; y < thumbHeight; ++y)
+    for (int x = 0; x < thumbWidth; ++x)
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int j = 0; j < sy; ++j)
+          for (int i = 0; i < sx; ++i)
+            sum += pixels[(static_cast<size_t>(y * sy + j) * static_cast<size_t>(width) +
+                           static_cast<size_t>(x * sx + i)) *
+                              static_cast<size_t>(components) +
+                          static_cast<size_t>(std::min(c, components - 1))];
+        small[(static_cast<size_t>(y) * static_cast<size_t>(thumbWidth) + static_cast<size_t>(x)) * 3 +
+              static_cast<size_t>(c)] = static_cast<uint8_t>((sum + sx * sy / 2) / (sx * sy));
+      }
+  EncodeOptions o;
+  o.width = thumbWidth, o.height = thumbHeight, o.h0 = 2, o.v0 = 1, o.quality = 80, o.writeJfif = false;
+  const std::vector<uint8_t> thumb = EncodeJpeg(small, o);
+  // "Exif\0\0", then a TIFF header whose IFDs a reader of the thumbnail does not need.
+  std::vector<uint8_t> app = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', '*', 0, 8, 0, 0, 0};
+  app.insert(app.end(), thumb.begin(), thumb.end());
+  const size_t length = app.size() - 2;
+  app[2] = static_cast<uint8_t>(length >> 8);
+  app[3] = static_cast<uint8_t>(length & 0xFF);
+  std::vector<uint8_t> out = jpeg;
+  out.insert(out.begin() + 2, app.begin(), app.end());
+  return out;
 }
 
 DecodedPicture DecodeWithLibjpeg(std::span<const uint8_t> jpeg) {

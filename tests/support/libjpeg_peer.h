@@ -34,6 +34,14 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, const Encode
 // Encodes PhotoLikePixels for the options' size.
 std::vector<uint8_t> EncodePhotoLike(const EncodeOptions& options, uint32_t seed = 1);
 
+// jpeg (which libjpeg encoded from pixels, width x height x components) with an
+// EXIF APP1 after its SOI that carries a thumbnail as cameras write one: the pixels
+// averaged over boxes down to thumbWidth x thumbHeight (each a divisor), 4:2:2,
+// quality 80, no APP0.
+std::vector<uint8_t> WithExifThumbnail(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& pixels,
+                                       int width, int height, int components, int thumbWidth,
+                                       int thumbHeight);
+
 struct DecodedPicture {
   int width = 0;
   int height = 0;
