@@ -110,11 +110,8 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
   // A rival that the thumbnail makes far less likely is no evidence against the
-  // choice, however the edges fit (not when calibrating the edges' margins). It
-  // never refuses the choice by a left-out rival: among thousands of garbage pictures
-  // one may come close to a thumbnail where that is coarse.
+  // choice, however the edges fit (not when calibrating the edges' margins).
   const bool thumbnail = guide != nullptr && evidence == nullptr;
-  const double ownMisfit = thumbnail ? guide->Misfit(own, search.shortFirst) : 0;
   for (const ScanEdit& e : search.leftOut) {
     if (deadline.Passed()) {
       if (evidence == nullptr) return false;
@@ -123,8 +120,8 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
-    if (thumbnail && guide->Misfit(rival, search.shortFirst) >= ownMisfit + kThumbnailMargin) continue;
-    if (!StandsAgainst(chosen.kind, own, rival, evidence)) return false;
+    if (StandsAgainst(chosen.kind, own, rival, evidence)) continue;
+    if (!thumbnail || guide->Preference(own, rival, search.shortFirst) < kThumbnailMargin) return false;
   }
   return true;
 }
@@ -362,10 +359,9 @@ std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageRe
 }
 
 // The verified edit of each picture (the smallest of those that give it) with its
-// misfit by the thumbnail, and the unedited file's where it was rated.
+// misfit by the thumbnail.
 struct ThumbnailRanking {
   std::vector<std::pair<const VerifiedEdit*, double>> pictures;
-  std::optional<double> unedited;
 };
 
 ThumbnailRanking RankByThumbnail(const SearchResult& search, const ThumbnailGuide& guide) {
@@ -379,7 +375,6 @@ ThumbnailRanking RankByThumbnail(const SearchResult& search, const ThumbnailGuid
       same->first = &v;
     }
   }
-  if (search.nullRated) ranking.unedited = guide.Misfit(search.null, search.ratedFirst);
   return ranking;
 }
 
@@ -388,36 +383,24 @@ ThumbnailRanking RankByThumbnail(const SearchResult& search, const ThumbnailGuid
 std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
                                      ChoiceEvidence* evidence, const ThumbnailGuide* guide) {
   std::optional<ScanEdit> chosen = ChooseByEdges(search, report, evidence);
-  if (guide == nullptr || evidence != nullptr || search.cancelled || search.verified.empty()) return chosen;
-  const ThumbnailRanking ranking = RankByThumbnail(search, *guide);
-  if (chosen) {
-    // The picture the edges chose is refused where the thumbnail makes another one,
-    // or the file as it is, far likelier.
-    uint64_t ownHash = 0;
-    for (const VerifiedEdit& v : search.verified)
-      if (v.edit == *chosen) ownHash = v.rated.hash;
-    const auto own = std::find_if(ranking.pictures.begin(), ranking.pictures.end(),
-                                  [&](const auto& p) { return p.first->rated.hash == ownHash; });
-    if (own == ranking.pictures.end()) return chosen;
-    for (const auto& [v, misfit] : ranking.pictures)
-      if (misfit + kThumbnailMargin <= own->second) return std::nullopt;
-    if (ranking.unedited && *ranking.unedited + kThumbnailMargin <= own->second) return std::nullopt;
-    return chosen;
-  }
+  if (chosen || guide == nullptr || evidence != nullptr || search.cancelled) return chosen;
   // The edges left the choice open: the picture the thumbnail makes far likelier than
   // every other verified one and than the file as it is, each of whose MCUs is about
   // as likely as the undamaged ones (the likeliest of pictures that all keep garbage,
   // such as edits after the damage that make up for it, is none of them). Not a lone
   // edit: with no rival, the thumbnail has nothing to weigh it against.
+  const ThumbnailRanking ranking = RankByThumbnail(search, *guide);
   if (search.VerifiedCount() < 2 || ranking.pictures.size() < 2) return std::nullopt;
   const auto best = std::min_element(ranking.pictures.begin(), ranking.pictures.end(),
                                      [](const auto& a, const auto& b) { return a.second < b.second; });
+  const RatedMcus& picture = best->first->rated;
   for (const auto& [v, misfit] : ranking.pictures)
-    if (v != best->first && misfit < best->second + kThumbnailMargin) return std::nullopt;
-  if (report.syntaxIntact && (!ranking.unedited || *ranking.unedited < best->second + kThumbnailMargin))
+    if (v != best->first && guide->Preference(picture, v->rated, search.ratedFirst) < kThumbnailMargin)
+      return std::nullopt;
+  if (report.syntaxIntact &&
+      (!search.nullRated || guide->Preference(picture, search.null, search.ratedFirst) < kThumbnailMargin))
     return std::nullopt;
-  if (guide->WorstMcu(best->first->rated, search.ratedFirst) >
-      kThumbnailWorstMcu * guide->WorstUndamagedMcu())
+  if (guide->WorstMcu(picture, search.ratedFirst) > kThumbnailWorstMcu * guide->WorstUndamagedMcu())
     return std::nullopt;
   return best->first->edit;
 }

@@ -69,24 +69,22 @@ RequiredMargin MarginFor(EditKind kind);
 // None otherwise. The edits the search left out of the whole-run rating
 // (search.leftOut) are weighed by SearchRepairs, which can decode them.
 // With evidence, the calibrating choice: the best-fitting edit, its margins recorded.
-// With the file's thumbnail (guide), the thumbnail overrules the edges where it is
-// far surer: a choice is refused where it makes another verified picture (or the
-// file as it is) likelier by kThumbnailMargin, and where the edges leave the choice
-// open, the picture it makes likelier than every other by that margin is taken.
+// With the file's thumbnail (guide), where the edges leave the choice open, the
+// picture that the thumbnail makes likelier than every other verified one (and than
+// the file as it is, where that decodes) by kThumbnailMargin is taken.
 std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageReport& report,
                                      ChoiceEvidence* evidence = nullptr,
                                      const ThumbnailGuide* guide = nullptr);
 
-// How much likelier by the thumbnail (ThumbnailGuide::Misfit, in nats) a picture must
-// be than another for the thumbnail to overrule the edges. On the damaged copies of
-// 24 photos with thumbnails (two seeds, 2,756 copies), taken from 8 nats on, the
-// thumbnail took 13 pictures by 20 or more, all the original's but one that left
-// garbage behind (the next rule refuses it), and 7 by 8 to 20: 5 right, and two edits
-// after the damage that made up for it, by 11 and 12.
+// How much likelier by the thumbnail (ThumbnailGuide::Preference, in nats) a picture
+// must be than every other for the thumbnail to choose it. On the damaged copies of
+// 24 photos with thumbnails (two seeds, 1,869 visibly damaged) it chose 7 pictures,
+// all the original's; the nearest wrong one came to 12 (an edit 811 bytes after an
+// inserted byte that made up for it, garbage left before it).
 inline constexpr double kThumbnailMargin = 20;
-// And a picture taken by the thumbnail alone must have no MCU less likely than this
-// many times the least likely undamaged one: that wrong picture had one 7.7 times as
-// unlikely, the original's pictures at most 1.2 times (1.9 below the margin).
+// And a picture taken by the thumbnail must have no MCU less likely than this many
+// times the least likely undamaged one: the likeliest of pictures that all keep the
+// damage's garbage is none of them.
 inline constexpr double kThumbnailWorstMcu = 2;
 
 // Repairs bytes in place: at most maxEdits edits. Clean: nothing was wrong (bytes

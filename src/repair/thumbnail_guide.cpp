@@ -243,12 +243,11 @@ double ThumbnailGuide::BlockMisfit(int c, int32_t gx, int32_t gy, double mean) c
 }
 
 template <class Visit>
-void ThumbnailGuide::ForEachMcu(std::span<const uint8_t> samples, int32_t firstMcu, int32_t mcus,
-                                Visit visit) const {
+void ThumbnailGuide::ForEachBlock(std::span<const uint8_t> samples, int32_t firstMcu, int32_t mcus,
+                                  Visit visit) const {
   const int32_t perRow = model_.geometry.McusPerRow;
   size_t at = 0;  // into samples: MCU by MCU, component by component, row by row
   for (int32_t m = firstMcu; m < firstMcu + mcus; ++m) {
-    double misfit = 0;
     for (int c = 0; c < model_.components; ++c) {
       const auto i = static_cast<size_t>(c);
       const int32_t w = 8 * model_.h[i], h = 8 * model_.v[i];
@@ -258,14 +257,44 @@ void ThumbnailGuide::ForEachMcu(std::span<const uint8_t> samples, int32_t firstM
           int32_t sum = 0;
           for (int32_t y = by * 8; y < by * 8 + 8; ++y)
             for (int32_t x = bx * 8; x < bx * 8 + 8; ++x) sum += samples[at + static_cast<size_t>(y * w + x)];
-          misfit +=
-              BlockMisfit(c, (m % perRow) * model_.h[i] + bx, (m / perRow) * model_.v[i] + by, sum / 64.0);
+          visit(m, c, (m % perRow) * model_.h[i] + bx, (m / perRow) * model_.v[i] + by, sum / 64.0);
         }
       }
       at += static_cast<size_t>(w * h);
     }
-    visit(misfit);
   }
+}
+
+template <class Visit>
+void ThumbnailGuide::ForEachMcu(std::span<const uint8_t> samples, int32_t firstMcu, int32_t mcus,
+                                Visit visit) const {
+  int32_t current = firstMcu;
+  double misfit = 0;
+  ForEachBlock(samples, firstMcu, mcus, [&](int32_t m, int c, int32_t gx, int32_t gy, double mean) {
+    if (m != current) {
+      visit(misfit);
+      current = m;
+      misfit = 0;
+    }
+    misfit += BlockMisfit(c, gx, gy, mean);
+  });
+  if (!samples.empty()) visit(misfit);
+}
+
+double ThumbnailGuide::Preference(const RatedMcus& a, const RatedMcus& b, int32_t firstMcu) const {
+  const auto mcus = static_cast<int32_t>(std::min(a.mcuHash.size(), b.mcuHash.size()));
+  std::vector<double> others;
+  ForEachBlock(b.samples, firstMcu, mcus,
+               [&](int32_t, int, int32_t, int32_t, double mean) { others.push_back(mean); });
+  double preference = 0;
+  size_t j = 0;
+  ForEachBlock(a.samples, firstMcu, mcus, [&](int32_t, int c, int32_t gx, int32_t gy, double mean) {
+    if (j >= others.size()) return;
+    const double other = others[j++];
+    if (std::abs(mean - other) >= kLeastMeanDifference)
+      preference += BlockMisfit(c, gx, gy, other) - BlockMisfit(c, gx, gy, mean);
+  });
+  return preference;
 }
 
 double ThumbnailGuide::Misfit(const RatedMcus& rated, int32_t firstMcu) const {

@@ -26,11 +26,19 @@ class ThumbnailGuide {
   static std::unique_ptr<ThumbnailGuide> Make(const ScanModel& model, std::span<const uint8_t> bytes,
                                               const ScanPass& pass, int32_t cleanMcus);
 
-  // How much less likely than the undamaged blocks the rated MCUs (firstMcu on, their
-  // samples kept) are, by the thumbnail: a sum over their blocks of the negative
-  // log-likelihood of each block mean's difference from the thumbnail, in nats. Two
-  // ratings of the same MCUs differ only by the blocks in which their pictures do.
+  // How unlikely the rated MCUs (firstMcu on, their samples kept) are by the
+  // thumbnail: a sum over their blocks of the negative log-likelihood of each block
+  // mean's difference from the thumbnail, in nats.
   double Misfit(const RatedMcus& rated, int32_t firstMcu) const;
+
+  // How much likelier by the thumbnail the picture of a is than that of b (ratings of
+  // the same MCUs), in nats: the misfits of the blocks whose means differ by
+  // kLeastMeanDifference or more. Pictures a level apart are beyond what a thumbnail
+  // tells: where a picture's blocks lie a level off the thumbnail over some area (its
+  // downscaling, its own quantization), a DC value moved by a quarter of a level over
+  // hundreds of blocks would otherwise weigh like a block of garbage.
+  double Preference(const RatedMcus& a, const RatedMcus& b, int32_t firstMcu) const;
+  static constexpr double kLeastMeanDifference = 2;
 
   // The misfit of the least likely of those MCUs alone.
   double WorstMcu(const RatedMcus& rated, int32_t firstMcu) const;
@@ -44,8 +52,11 @@ class ThumbnailGuide {
 
  private:
   explicit ThumbnailGuide(const ScanModel& model) : model_(model) {}
-  // Each MCU's misfit, in order, of MCUs firstMcu on whose samples (as PictureFit
-  // keeps them) `samples` holds.
+  // Each block's place and mean, in order, of MCUs firstMcu on whose samples (as
+  // PictureFit keeps them) `samples` holds: visit(mcu, component, gx, gy, mean).
+  template <class Visit>
+  void ForEachBlock(std::span<const uint8_t> samples, int32_t firstMcu, int32_t mcus, Visit visit) const;
+  // Each MCU's misfit, in order: visit(misfit).
   template <class Visit>
   void ForEachMcu(std::span<const uint8_t> samples, int32_t firstMcu, int32_t mcus, Visit visit) const;
 
