@@ -42,6 +42,17 @@ std::map<std::string, Bytes> Files(const fs::path& source) {
   encode("libjpeg-no-jfif-q30", 33, 17, [](EncodeOptions& o) { o.writeJfif = false, o.quality = 30; });
   encode("libjpeg-progressive", 32, 32, [](EncodeOptions& o) { o.progressive = true; });
 
+  // A camera file whose scan has a bit flipped late: the repair weighs its pictures
+  // by the EXIF thumbnail (of its own picture), calibrated on the MCUs before.
+  {
+    EncodeOptions o;
+    o.width = 256, o.height = 128;
+    const Bytes pixels = PhotoLikePixels(o.width, o.height, 3, 5);
+    Bytes camera = WithExifThumbnail(EncodeJpeg(pixels, o), pixels, o.width, o.height, 3, 64, 32);
+    camera[camera.size() - 1077] ^= 0x10;  // in its last MCU rows: 118 of 128 decode
+    files["camera-thumbnail-flipped.jpg"] = camera;
+  }
+
   files["flat-grey.jpg"] = FlatBaselineJpeg(16, 8, 1);
   files["flat-420.jpg"] = FlatBaselineJpeg(24, 16, 3);
   // Restart markers between flat MCUs, and fill bytes before markers.
