@@ -360,22 +360,19 @@ std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageRe
 
 // The verified edit of each picture (the smallest of those that give it) with its
 // misfit by the thumbnail.
-struct ThumbnailRanking {
+std::vector<std::pair<const VerifiedEdit*, double>> RankByThumbnail(const SearchResult& search,
+                                                                    const ThumbnailGuide& guide) {
   std::vector<std::pair<const VerifiedEdit*, double>> pictures;
-};
-
-ThumbnailRanking RankByThumbnail(const SearchResult& search, const ThumbnailGuide& guide) {
-  ThumbnailRanking ranking;
   for (const VerifiedEdit& v : search.verified) {
-    const auto same = std::find_if(ranking.pictures.begin(), ranking.pictures.end(),
+    const auto same = std::find_if(pictures.begin(), pictures.end(),
                                    [&](const auto& p) { return p.first->rated.hash == v.rated.hash; });
-    if (same == ranking.pictures.end()) {
-      ranking.pictures.emplace_back(&v, guide.Misfit(v.rated, search.ratedFirst));
+    if (same == pictures.end()) {
+      pictures.emplace_back(&v, guide.Misfit(v.rated, search.ratedFirst));
     } else if (v.edit.Size() < same->first->edit.Size()) {
       same->first = &v;
     }
   }
-  return ranking;
+  return pictures;
 }
 
 }  // namespace
@@ -389,12 +386,12 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
   // as likely as the undamaged ones (the likeliest of pictures that all keep garbage,
   // such as edits after the damage that make up for it, is none of them). Not a lone
   // edit: with no rival, the thumbnail has nothing to weigh it against.
-  const ThumbnailRanking ranking = RankByThumbnail(search, *guide);
-  if (search.VerifiedCount() < 2 || ranking.pictures.size() < 2) return std::nullopt;
-  const auto best = std::min_element(ranking.pictures.begin(), ranking.pictures.end(),
+  const auto pictures = RankByThumbnail(search, *guide);
+  if (search.VerifiedCount() < 2 || pictures.size() < 2) return std::nullopt;
+  const auto best = std::min_element(pictures.begin(), pictures.end(),
                                      [](const auto& a, const auto& b) { return a.second < b.second; });
   const RatedMcus& picture = best->first->rated;
-  for (const auto& [v, misfit] : ranking.pictures)
+  for (const auto& [v, misfit] : pictures)
     if (v != best->first && guide->Preference(picture, v->rated, search.ratedFirst) < kThumbnailMargin)
       return std::nullopt;
   if (report.syntaxIntact &&
