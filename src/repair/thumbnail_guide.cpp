@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/median.h"
 #include "jpeg/marker_codes.h"
 #include "jpeg/segment_map.h"
 #include "jpeg/segment_parsers.h"
@@ -104,11 +105,12 @@ double AreaMean(const ComponentPlanes& t, int c, double fx0, double fx1, double 
   return sum / (nu * nv);
 }
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  const auto mid = v.begin() + static_cast<ptrdiff_t>(v.size() / 2);
-  std::nth_element(v.begin(), mid, v.end());
-  return *mid;
+// The mean of block (gx, gy) of component c.
+double BlockMean(const ComponentPlanes& planes, int c, int32_t gx, int32_t gy) {
+  int32_t sum = 0;
+  for (int32_t y = gy * 8; y < gy * 8 + 8; ++y)
+    for (int32_t x = gx * 8; x < gx * 8 + 8; ++x) sum += planes.At(c, x, y);
+  return sum / 64.0;
 }
 
 // Robust sigma of v about m: the median absolute deviation of a normal law's scale.
@@ -179,11 +181,8 @@ std::unique_ptr<ThumbnailGuide> ThumbnailGuide::Make(const ScanModel& model, std
         if (mcuRow > cleanRows || (mcuRow == cleanRows && mcuColumn >= cleanColumns)) continue;
         const size_t k = static_cast<size_t>(gy) * bw + gx;
         if (std::isnan(expected[k])) continue;
-        int32_t sum = 0;
-        for (int32_t y = gy * 8; y < gy * 8 + 8; ++y)
-          for (int32_t x = gx * 8; x < gx * 8 + 8; ++x) sum += pass.planes.At(c, x, y);
-        means.push_back(sum / 64.0);
-        differences.push_back(sum / 64.0 - expected[k]);
+        means.push_back(BlockMean(pass.planes, c, gx, gy));
+        differences.push_back(means.back() - expected[k]);
         byActivity.emplace_back(activity[k], differences.back());
       }
     }
@@ -215,21 +214,17 @@ std::unique_ptr<ThumbnailGuide> ThumbnailGuide::Make(const ScanModel& model, std
       sigma[k] = static_cast<float>(spread[b]);
     }
   }
-  // The undamaged MCUs' samples, MCU by MCU as PictureFit keeps them, for their
-  // misfits.
-  std::vector<uint8_t> samples;
-  const int32_t clean = std::clamp(cleanMcus, 0, model.totalMcus);
-  for (int32_t m = 0; m < clean; ++m) {
-    samples.clear();
-    for (int c = 0; c < model.components; ++c) {
-      const auto i = static_cast<size_t>(c);
-      const int32_t w = 8 * model.h[i], h = 8 * model.v[i];
-      const int32_t x0 = (m % perRow) * w, y0 = (m / perRow) * h;
-      for (int32_t y = y0; y < y0 + h; ++y)
-        samples.insert(samples.end(), pass.planes.Row(c, y) + x0, pass.planes.Row(c, y) + x0 + w);
-    }
-    guide->ForEachMcu(samples, m, 1,
-                      [&](double mcu) { guide->worstUndamaged_ = std::max(guide->worstUndamaged_, mcu); });
+  // The least likely undamaged MCU.
+  for (int32_t m = 0; m < std::clamp(cleanMcus, 0, model.totalMcus); ++m) {
+    double misfit = 0;
+    for (int c = 0; c < guide->components_; ++c)
+      for (int32_t by = 0; by < model.v[static_cast<size_t>(c)]; ++by)
+        for (int32_t bx = 0; bx < model.h[static_cast<size_t>(c)]; ++bx) {
+          const int32_t gx = (m % perRow) * model.h[static_cast<size_t>(c)] + bx;
+          const int32_t gy = (m / perRow) * model.v[static_cast<size_t>(c)] + by;
+          misfit += guide->BlockMisfit(c, gx, gy, BlockMean(pass.planes, c, gx, gy));
+        }
+    guide->worstUndamaged_ = std::max(guide->worstUndamaged_, misfit);
   }
   return guide;
 }

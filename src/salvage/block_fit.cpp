@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/median.h"
+
 namespace vorn {
 
 namespace {
@@ -21,13 +23,6 @@ constexpr int32_t kRowShareOf = 5;
 constexpr int32_t kLostShare = 3;
 // MCUs before a break that are not kept either.
 constexpr int32_t kBreakBefore = 2;
-
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  const auto mid = values.begin() + static_cast<ptrdiff_t>(values.size() / 2);
-  std::nth_element(values.begin(), mid, values.end());
-  return *mid;
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "base/median.h"
 #include "jpeg/marker_codes.h"
 #include "repair/damage_locator.h"
 #include "repair/intact_damage.h"
@@ -559,10 +560,7 @@ struct Salvager {
         }
       }
       if (steps.size() < 32) continue;
-      std::vector<double> sorted = steps;
-      std::nth_element(sorted.begin(), sorted.begin() + static_cast<ptrdiff_t>(sorted.size() / 2),
-                       sorted.end());
-      const double median = sorted[sorted.size() / 2];
+      const double median = Median(steps);
       double cost = 0;
       for (const double r : steps) cost += std::abs(r - median);
       cost /= static_cast<double>(steps.size());
