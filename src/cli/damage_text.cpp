@@ -81,6 +81,12 @@ std::string DamageText(const DamageReason& r, const std::string& problem) {
     case DamageKind::BlockAtOdds:
       return "a block of component " + component + " in MCU " + mcu +
              " breaks with its neighbours, as though a bit at " + At(r.at) + " had changed";
+    case DamageKind::ShiftedRun: {
+      const int places = r.shift < 0 ? -r.shift : r.shift;
+      return "the MCUs from MCU " + mcu + " on are out of step: each shows the one " +
+             std::to_string(places) + (places == 1 ? " place " : " places ") +
+             (r.shift < 0 ? "back" : "further on");
+    }
     case DamageKind::Undecodable:
       return "the scan cannot be decoded: " + problem;
   }

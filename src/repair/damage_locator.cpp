@@ -6,6 +6,7 @@
 #include "jpeg/marker_codes.h"
 #include "repair/intact_damage.h"
 #include "repair/picture_fit.h"
+#include "repair/shifted_run.h"
 
 namespace vorn {
 
@@ -165,30 +166,10 @@ std::vector<int32_t> LikelyStarts(const ScanModel& model, const ScanPass& pass, 
 }
 
 // How much better MCU m's top edge fits the picture above when that is taken `shift`
-// MCU columns to the side: after a decode lost or gained MCUs and found its way
-// again, every MCU shows the one `shift` places further on, until a whole row of
-// them has passed and the rows above are out of step alike.
+// MCU columns to the side (see shifted_run.h).
 int64_t ShiftGain(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift) {
-  const int32_t perRow = model.geometry.McusPerRow;
-  const int32_t column = m % perRow, row = m / perRow;
-  if (row == 0 || column + shift < 0 || column + shift >= perRow) return 0;
-  int64_t gain = 0;
-  for (int c = 0; c < planes.count; ++c) {
-    const auto i = static_cast<size_t>(c);
-    const int32_t w = 8 * model.h[i], h = 8 * model.v[i];
-    const int32_t x0 = column * w, y0 = row * h;
-    const int32_t dx = shift * w;
-    if (y0 + 1 >= planes.visibleHeight[i]) continue;
-    for (int32_t x = x0; x < std::min(x0 + w, planes.visibleWidth[i]); ++x) {
-      if (x + dx < 0 || x + dx >= planes.visibleWidth[i]) continue;
-      const int32_t b = planes.At(c, x, y0), b2 = planes.At(c, x, y0 + 1);
-      const int32_t straight = std::abs(EdgeStep(planes.At(c, x, y0 - 2), planes.At(c, x, y0 - 1), b, b2));
-      const int32_t moved =
-          std::abs(EdgeStep(planes.At(c, x + dx, y0 - 2), planes.At(c, x + dx, y0 - 1), b, b2));
-      gain += straight - moved;
-    }
-  }
-  return gain;
+  const TopEdgeFit fit = TopEdgeFitOf(model, planes, m, shift);
+  return fit.straight - fit.moved;
 }
 
 // MCUs of [first, last] where a decode that came out `shift` MCUs short most likely
@@ -257,6 +238,15 @@ int NamedComponent(const ScanModel& model, int component) {
   return model.components == 1 ? 0 : std::clamp(component, 0, 2);
 }
 
+// The window over the MCUs before a run out of step and its first few: the damage
+// that put it out of step lies there.
+SearchWindow ShiftedRunWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                              const ShiftedRun& run, int64_t lastByte) {
+  const int32_t from = std::max(model.IntervalStart(model.IntervalOf(run.mcu)), run.mcu - kShiftedMargin);
+  const int32_t after = std::min(model.totalMcus - 1, run.mcu + 1 + std::abs(run.shift));
+  return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, lastByte));
+}
+
 void SetSuspect(const ScanModel& model, const ScanPass& pass, int32_t mcu, DamageReport& report) {
   report.mcu = mcu;
   report.column = mcu % model.geometry.McusPerRow;
@@ -293,6 +283,19 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       return report;
     }
     if (!drift && !flip) {
+      // A decode that lost MCUs and gained as many again (two faults, or an edit that
+      // made up for the first) keeps the syntax and leaves the picture between them
+      // out of step.
+      if (const std::optional<ShiftedRun> run = FindShiftedRun(model, pass.planes, model.totalMcus - 1)) {
+        report.health = ScanHealth::Damaged;
+        report.syntaxIntact = true;
+        report.windows.push_back(
+            ShiftedRunWindow(model, bytes, pass, *run, static_cast<int64_t>(bytes.size()) - 1));
+        SetSuspect(model, pass, run->mcu, report);
+        report.reason = AtMcu(model, DamageKind::ShiftedRun, run->mcu);
+        report.reason.shift = run->shift;
+        return report;
+      }
       report.health = ScanHealth::Clean;
       return report;
     }
@@ -401,6 +404,17 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       report.windows.push_back(WindowOver(model, bytes, pass, from, McuLastByte(pass, after, stopByte)));
       suspect = std::min(suspect, step->mcu);
     }
+  }
+  // A run out of step before the failure: the decode lost or gained MCUs there and
+  // went on, and the failure is only where it finally broke (or where a later fault
+  // broke it). An edit after the run cannot put it back in step, so its window is
+  // searched first.
+  const int32_t lastDecoded = std::min(stop.mcu, std::min(end, model.totalMcus)) - 1;
+  if (const std::optional<ShiftedRun> run = FindShiftedRun(model, pass.planes, lastDecoded);
+      run && run->mcu >= start && (report.windows.empty() || run->mcu < report.windows.front().firstMcu)) {
+    const SearchWindow w = ShiftedRunWindow(model, bytes, pass, *run, stopByte);
+    std::erase_if(report.windows, [&](const SearchWindow& other) { return other.firstByte == w.firstByte; });
+    report.windows.insert(report.windows.begin(), w);
   }
   SetSuspect(model, pass, suspect, report);
   return report;

@@ -51,6 +51,10 @@ enum class DamageKind {
   DcStep,
   DcDrift,
   BlockAtOdds,
+  // The MCUs from the one named on are out of step: each shows the one `shift`
+  // places further on (MCUs lost; back where shift < 0), and the rows above fit them
+  // only taken that far aside.
+  ShiftedRun,
   Undecodable,  // set by a caller whose scan model could not be made: nothing decodes
 };
 
@@ -64,6 +68,7 @@ struct DamageReason {
   int32_t decoded = 0, expected = 0;
   int component = 0;  // 0 Y, 1 Cb, 2 Cr (a scan of one component: Y)
   int levels = 0;
+  int shift = 0;
   bool operator==(const DamageReason&) const = default;
 };
 

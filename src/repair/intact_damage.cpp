@@ -10,6 +10,7 @@
 #include "decode/simd.h"
 #include "repair/dc_hypotheses.h"
 #include "repair/picture_fit.h"
+#include "repair/shifted_run.h"
 #include "repair/strict_decoder.h"
 
 namespace vorn {
@@ -406,7 +407,8 @@ class BandSink {
         weigher_(weigher),
         draw_(model, band_, 0),
         ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
-        scorer_(band_, best_) {
+        scorer_(band_, best_),
+        runs_(model, model.totalMcus - 1) {
     band_.Reset(model);
     // The block rows of the band's three MCU rows.
     for (int c = 0; c < model.components; ++c)
@@ -443,7 +445,7 @@ class BandSink {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = weigher_.Finish(&step);
-    return !drift && !step && !AcStandsOut(best_);
+    return !drift && !step && !AcStandsOut(best_) && !runs_.Found();
   }
 
  private:
@@ -457,6 +459,7 @@ class BandSink {
       AddEdges(band_, c, weigher_, grids_[i], row * v, (row + 1) * v);
       grids_[i].Clear(row * v, (row + 1) * v);  // their slots take the row after next
     }
+    runs_.AddRow(band_, row);  // its top edges: the band still holds the row above
     const int32_t perRow = model_.geometry.McusPerRow;
     weigher_.Settle((row + 1) * perRow);
     size_t k = 0;
@@ -477,6 +480,7 @@ class BandSink {
   std::vector<AcScore> best_;
   AcScorer<BandPlanes> scorer_;
   std::vector<BlockGrid> grids_;
+  ShiftedRunFinder runs_;
   DcSink<DriftWeigher>* dc_ = nullptr;
   McuMark last_;
   int32_t finished_ = 0;  // MCU rows finished

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "repair/intact_damage.h"
 #include "repair/repair_fixture.h"
+#include "repair/shifted_run.h"
 #include "repair/thumbnail_guide.h"
 #include "support/libjpeg_peer.h"
 
@@ -566,6 +568,53 @@ TEST(FaintStep, FoundFromTheMiddleOfARowOnly) {
   }
 }
 
+// A decode that lost or gained MCUs and found its way again puts every later MCU
+// off its own place; where a second fault or an edit made up for the count, the scan
+// decodes whole and only the picture shows it. Found where the run begins, with its
+// shift, both ways; the picture in step is clean.
+TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
+  EncodeOptions o = LayoutOf("grey");
+  o.width = 320, o.height = 160, o.quality = 90;
+  const int32_t perRow = o.width / 8, total = perRow * (o.height / 8);
+  // Broad shapes that run on across the block grid, as photos have.
+  std::vector<uint8_t> base(static_cast<size_t>(o.width * o.height));
+  uint32_t noise = 99;
+  for (int y = 0; y < o.height; ++y)
+    for (int x = 0; x < o.width; ++x) {
+      noise = noise * 1103515245 + 12345;
+      base[static_cast<size_t>(y * o.width + x)] = static_cast<uint8_t>(
+          120 + 60 * std::sin(x / 9.0 + y / 23.0) + 40 * std::cos(y / 13.0 - x / 31.0) + (noise >> 16) % 7);
+    }
+  struct Case {
+    int32_t from;   // every MCU from this one on shows the one `shift` places on
+    int32_t shift;  // 0: none
+  };
+  for (const Case c : {Case{0, 0}, Case{5 * perRow + 13, 1}, Case{9 * perRow + 30, -2}}) {
+    std::vector<uint8_t> pixels = base;
+    for (int32_t m = c.from; c.shift != 0 && m < total; ++m) {
+      const int32_t shown = std::clamp(m + c.shift, 0, total - 1);
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          pixels[static_cast<size_t>((m / perRow * 8 + y) * o.width + m % perRow * 8 + x)] =
+              base[static_cast<size_t>((shown / perRow * 8 + y) * o.width + shown % perRow * 8 + x)];
+    }
+    const std::vector<uint8_t> bytes = testing::EncodeJpeg(pixels, o);
+    AnalysedScan scan;
+    ASSERT_TRUE(scan.Load(bytes));
+    const DamageReport report = scan.Locate(bytes);
+    EXPECT_EQ(report.health == ScanHealth::Damaged, c.shift != 0) << c.from;
+    if (c.shift == 0) continue;
+    EXPECT_EQ(report.reason.kind, DamageKind::ShiftedRun);
+    EXPECT_EQ(report.reason.shift, c.shift);
+    EXPECT_NEAR(report.mcu, c.from, 2);
+    ASSERT_EQ(report.windows.size(), 1u);
+    EXPECT_LE(report.windows[0].firstMcu, c.from);
+    // No one edit puts such a picture back in step: never called repaired.
+    std::vector<uint8_t> repaired = bytes;
+    EXPECT_EQ(RepairScan(*scan.model, repaired, 4, SearchControl{}).result, RepairResult::NotRepaired);
+  }
+}
+
 // The thresholds of the damage that keeps the syntax, each on both sides.
 TEST(IntactDamage, ThresholdsOnBothSides) {
   EXPECT_TRUE(DcBitCounts(64, 64));  // 8 levels over eight block edges
@@ -584,6 +633,8 @@ TEST(IntactDamage, ThresholdsOnBothSides) {
   EXPECT_TRUE(FaintHalfLeans(16, 0.6));
   EXPECT_FALSE(FaintHalfLeans(15, 0.6));
   EXPECT_FALSE(FaintHalfLeans(16, 0.59));
+  EXPECT_TRUE(ShiftedRunStandsOut(0.55));
+  EXPECT_FALSE(ShiftedRunStandsOut(0.549));
   EXPECT_TRUE(AcBitCounts(16));
   EXPECT_FALSE(AcBitCounts(15.9));
   EXPECT_TRUE(AcFlipStandsOut(90, 100, 36));
