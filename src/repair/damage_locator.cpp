@@ -408,13 +408,17 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   // A run out of step before the failure: the decode lost or gained MCUs there and
   // went on, and the failure is only where it finally broke (or where a later fault
   // broke it). An edit after the run cannot put it back in step, so its window is
-  // searched first.
+  // searched first, and the MCU named is where the edges just before it rise most
+  // (the MCU whose data the damage broke).
   const int32_t lastDecoded = std::min(stop.mcu, std::min(end, model.totalMcus)) - 1;
   if (const std::optional<ShiftedRun> run = FindShiftedRun(model, pass.planes, lastDecoded);
       run && run->mcu >= start && (report.windows.empty() || run->mcu < report.windows.front().firstMcu)) {
     const SearchWindow w = ShiftedRunWindow(model, bytes, pass, *run, stopByte);
     std::erase_if(report.windows, [&](const SearchWindow& other) { return other.firstByte == w.firstByte; });
     report.windows.insert(report.windows.begin(), w);
+    const std::vector<int32_t> rise =
+        LikelyStarts(model, pass, std::max(start, run->mcu - 2), std::max(start, run->mcu - 1), 1);
+    suspect = std::min(suspect, rise.empty() ? run->mcu : rise[0]);
   }
   SetSuspect(model, pass, suspect, report);
   return report;

@@ -571,7 +571,7 @@ TEST(FaintStep, FoundFromTheMiddleOfARowOnly) {
 // A decode that lost or gained MCUs and found its way again puts every later MCU
 // off its own place; where a second fault or an edit made up for the count, the scan
 // decodes whole and only the picture shows it. Found where the run begins, with its
-// shift, both ways; the picture in step is clean.
+// shift, both ways, also before a later failure; the picture in step is clean.
 TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
   EncodeOptions o = LayoutOf("grey");
   o.width = 320, o.height = 160, o.quality = 90;
@@ -612,6 +612,16 @@ TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
     // No one edit puts such a picture back in step: never called repaired.
     std::vector<uint8_t> repaired = bytes;
     EXPECT_EQ(RepairScan(*scan.model, repaired, 4, SearchControl{}).result, RepairResult::NotRepaired);
+    // Where the decode fails later on (here the file ends early), the run is where the
+    // damage is named and searched first, not where the decode broke.
+    const std::vector<uint8_t> cut(bytes.begin(),
+                                   bytes.begin() + static_cast<ptrdiff_t>(bytes.size() * 9 / 10));
+    const DamageReport failed = scan.Locate(cut);
+    EXPECT_EQ(failed.reason.kind, DamageKind::EndOfFile);
+    EXPECT_NEAR(failed.mcu, c.from, 2);
+    ASSERT_FALSE(failed.windows.empty());
+    EXPECT_LE(failed.windows[0].firstMcu, c.from);
+    EXPECT_GE(failed.windows[0].lastMcu, c.from);
   }
 }
 
