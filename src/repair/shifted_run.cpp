@@ -10,8 +10,7 @@
 
 namespace vorn {
 
-template <class Planes>
-TopEdgeFit TopEdgeFitOf(const ScanModel& model, const Planes& planes, int32_t m, int32_t shift) {
+TopEdgeFit TopEdgeFitOf(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift) {
   TopEdgeFit fit;
   const int32_t perRow = model.geometry.McusPerRow;
   const int32_t column = m % perRow, row = m / perRow;
@@ -33,9 +32,6 @@ TopEdgeFit TopEdgeFitOf(const ScanModel& model, const Planes& planes, int32_t m,
   }
   return fit;
 }
-
-template TopEdgeFit TopEdgeFitOf(const ScanModel&, const ComponentPlanes&, int32_t, int32_t);
-template TopEdgeFit TopEdgeFitOf(const ScanModel&, const BandPlanes&, int32_t, int32_t);
 
 namespace {
 

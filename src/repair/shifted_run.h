@@ -26,8 +26,7 @@ struct TopEdgeFit {
   int64_t moved = 0;
   int64_t pairs = 0;
 };
-template <class Planes>
-TopEdgeFit TopEdgeFitOf(const ScanModel& model, const Planes& planes, int32_t m, int32_t shift);
+TopEdgeFit TopEdgeFitOf(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift);
 
 struct ShiftedRun {
   int32_t mcu = 0;    // the first MCU of the row of MCUs that fits best taken aside
@@ -37,7 +36,7 @@ struct ShiftedRun {
 
 // A run stands out when taking the rows above aside mends this share of the misfit
 // of a whole row of MCUs' top edges (with a floor of kShiftedFloor levels per pair).
-// Over 435 undamaged files of six encoders (grey, 4:4:4, 4:2:2, 4:2:0, qualities 30
+// Over 435 undamaged files of cjpeg, Pillow, ImageMagick and more (grey, 4:4:4, 4:2:2, 4:2:0, qualities 30
 // to 95, the test fixtures) no row of MCUs came above 0.42 (a grey picture of coins
 // laid out in rows, two MCUs aside); the damaged pictures that show such runs, 0.55
 // to 0.82.
