@@ -368,12 +368,14 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       if (!near) starts.push_back(s);
     }
     // Each window reaches as many MCUs past the start as the run is shifted by, and
-    // one more: on a dark, flat picture a run two MCUs short was found two or three
-    // MCUs before the byte removed, whose window ended 3 to 56 bytes before it.
+    // one more: on a dark, flat picture the start of a run two MCUs short was found a
+    // few MCUs early, and windows that reached one MCU past it ended 3 to 56 bytes
+    // before the byte removed (the search then took an edit far after it).
     for (int32_t s : starts) {
       const int32_t from = std::max(start, s - kShiftedMargin);
-      const int32_t reach = std::min(last, s + 1 + std::abs(shift));
-      const SearchWindow w = WindowOver(model, bytes, pass, from, McuLastByte(pass, reach, stopByte));
+      const int32_t reach = s + 1 + std::abs(shift);
+      const SearchWindow w =
+          WindowOver(model, bytes, pass, from, std::min(McuLastByte(pass, reach, stopByte), stopByte));
       bool same = false;
       for (const SearchWindow& other : report.windows) same = same || other.firstByte == w.firstByte;
       if (!same) report.windows.push_back(w);
