@@ -166,10 +166,30 @@ std::vector<int32_t> LikelyStarts(const ScanModel& model, const ScanPass& pass, 
 }
 
 // How much better MCU m's top edge fits the picture above when that is taken `shift`
-// MCU columns to the side (see shifted_run.h).
+// MCU columns to the side: after a decode lost or gained MCUs and found its way
+// again, every MCU shows the one `shift` places further on, until a whole row of
+// them has passed and the rows above are out of step alike.
 int64_t ShiftGain(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift) {
-  const TopEdgeFit fit = TopEdgeFitOf(model, planes, m, shift);
-  return fit.straight - fit.moved;
+  const int32_t perRow = model.geometry.McusPerRow;
+  const int32_t column = m % perRow, row = m / perRow;
+  if (row == 0 || column + shift < 0 || column + shift >= perRow) return 0;
+  int64_t gain = 0;
+  for (int c = 0; c < planes.count; ++c) {
+    const auto i = static_cast<size_t>(c);
+    const int32_t w = 8 * model.h[i], h = 8 * model.v[i];
+    const int32_t x0 = column * w, y0 = row * h;
+    const int32_t dx = shift * w;
+    if (y0 + 1 >= planes.visibleHeight[i]) continue;
+    for (int32_t x = x0; x < std::min(x0 + w, planes.visibleWidth[i]); ++x) {
+      if (x + dx < 0 || x + dx >= planes.visibleWidth[i]) continue;
+      const int32_t b = planes.At(c, x, y0), b2 = planes.At(c, x, y0 + 1);
+      const int32_t straight = std::abs(EdgeStep(planes.At(c, x, y0 - 2), planes.At(c, x, y0 - 1), b, b2));
+      const int32_t moved =
+          std::abs(EdgeStep(planes.At(c, x + dx, y0 - 2), planes.At(c, x + dx, y0 - 1), b, b2));
+      gain += straight - moved;
+    }
+  }
+  return gain;
 }
 
 // MCUs of [first, last] where a decode that came out `shift` MCUs short most likely
@@ -216,6 +236,19 @@ int64_t McuLastByte(const ScanPass& pass, int32_t m, int64_t fallback) {
   return fallback;
 }
 
+// The window over the MCUs before a run out of step that begins at MCU `first`, and
+// over as many MCUs past its start as it is shifted by and one more (up to lastByte):
+// the damage that put it out of step lies there. On a dark, flat picture the start of
+// a run two MCUs short was found a few MCUs early, and windows that reached one MCU
+// past it ended 3 to 56 bytes before the byte removed (the search then took an edit
+// far after it).
+SearchWindow ShiftedRunWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                              int32_t first, int32_t shift, int64_t lastByte) {
+  const int32_t from = std::max(model.IntervalStart(model.IntervalOf(first)), first - kShiftedMargin);
+  const int32_t reach = first + 1 + std::abs(shift);
+  return WindowOver(model, bytes, pass, from, std::min(McuLastByte(pass, reach, lastByte), lastByte));
+}
+
 // The window over the MCUs before a DC step up to its bit: a lost track that found
 // its way again leaves such a step behind it, and a few MCUs of garbage before.
 // Where the scan decodes as it is nearly every edit verifies, so the window is kept
@@ -236,15 +269,6 @@ SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes,
 // The component as the reason names it: Y, Cb or Cr.
 int NamedComponent(const ScanModel& model, int component) {
   return model.components == 1 ? 0 : std::clamp(component, 0, 2);
-}
-
-// The window over the MCUs before a run out of step and its first few: the damage
-// that put it out of step lies there.
-SearchWindow ShiftedRunWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
-                              const ShiftedRun& run, int64_t lastByte) {
-  const int32_t from = std::max(model.IntervalStart(model.IntervalOf(run.mcu)), run.mcu - kShiftedMargin);
-  const int32_t after = std::min(model.totalMcus - 1, run.mcu + 1 + std::abs(run.shift));
-  return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, lastByte));
 }
 
 void SetSuspect(const ScanModel& model, const ScanPass& pass, int32_t mcu, DamageReport& report) {
@@ -289,8 +313,9 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       if (const std::optional<ShiftedRun> run = FindShiftedRun(model, pass.planes, model.totalMcus - 1)) {
         report.health = ScanHealth::Damaged;
         report.syntaxIntact = true;
-        report.windows.push_back(
-            ShiftedRunWindow(model, bytes, pass, *run, static_cast<int64_t>(bytes.size()) - 1));
+        const int64_t dataEnd =
+            McuLastByte(pass, model.totalMcus - 1, static_cast<int64_t>(bytes.size()) - 1);
+        report.windows.push_back(ShiftedRunWindow(model, bytes, pass, run->mcu, run->shift, dataEnd));
         SetSuspect(model, pass, run->mcu, report);
         report.reason = AtMcu(model, DamageKind::ShiftedRun, run->mcu);
         report.reason.shift = run->shift;
@@ -367,15 +392,8 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
       for (int32_t t : starts) near = near || std::abs(s - t) < 4;
       if (!near) starts.push_back(s);
     }
-    // Each window reaches as many MCUs past the start as the run is shifted by, and
-    // one more: on a dark, flat picture the start of a run two MCUs short was found a
-    // few MCUs early, and windows that reached one MCU past it ended 3 to 56 bytes
-    // before the byte removed (the search then took an edit far after it).
     for (int32_t s : starts) {
-      const int32_t from = std::max(start, s - kShiftedMargin);
-      const int32_t reach = s + 1 + std::abs(shift);
-      const SearchWindow w =
-          WindowOver(model, bytes, pass, from, std::min(McuLastByte(pass, reach, stopByte), stopByte));
+      const SearchWindow w = ShiftedRunWindow(model, bytes, pass, s, shift, stopByte);
       bool same = false;
       for (const SearchWindow& other : report.windows) same = same || other.firstByte == w.firstByte;
       if (!same) report.windows.push_back(w);
@@ -419,7 +437,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
   const int32_t lastDecoded = std::min(stop.mcu, std::min(end, model.totalMcus)) - 1;
   if (const std::optional<ShiftedRun> run = FindShiftedRun(model, pass.planes, lastDecoded);
       run && run->mcu >= start && (report.windows.empty() || run->mcu < report.windows.front().firstMcu)) {
-    const SearchWindow w = ShiftedRunWindow(model, bytes, pass, *run, stopByte);
+    const SearchWindow w = ShiftedRunWindow(model, bytes, pass, run->mcu, run->shift, stopByte);
     std::erase_if(report.windows, [&](const SearchWindow& other) { return other.firstByte == w.firstByte; });
     report.windows.insert(report.windows.begin(), w);
     const std::vector<int32_t> rise =

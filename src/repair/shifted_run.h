@@ -17,17 +17,6 @@
 
 namespace vorn {
 
-// The fit of MCU m's top edge (sum of |r| over its sample pairs, all components) with
-// the picture above as it stands and taken `shift` MCU columns to the side, over the
-// pairs both can be taken for. Nothing for the first MCU row or where the side taken
-// leaves the row.
-struct TopEdgeFit {
-  int64_t straight = 0;
-  int64_t moved = 0;
-  int64_t pairs = 0;
-};
-TopEdgeFit TopEdgeFitOf(const ScanModel& model, const ComponentPlanes& planes, int32_t m, int32_t shift);
-
 struct ShiftedRun {
   int32_t mcu = 0;    // the first MCU of the row of MCUs that fits best taken aside
   int32_t shift = 0;  // MCU columns: > 0 MCUs lost, < 0 gained
@@ -35,13 +24,14 @@ struct ShiftedRun {
 };
 
 // A run stands out when taking the rows above aside mends this share of the misfit
-// of a whole row of MCUs' top edges (with a floor of kShiftedFloor levels per pair).
-// Over 435 undamaged files of cjpeg, Pillow, ImageMagick and more (grey, 4:4:4, 4:2:2, 4:2:0, qualities 30
-// to 95, the test fixtures) no row of MCUs came above 0.42 (a grey picture of coins
-// laid out in rows, two MCUs aside); the damaged pictures that show such runs, 0.55
-// to 0.82.
+// of a whole row of MCUs' top edges: |r| (as the picture's fit measures it, see
+// picture_fit.h) summed over all components' sample pairs, with a floor of
+// kShiftedFloor levels per pair. Over 435 undamaged files of cjpeg, Pillow,
+// ImageMagick and others (grey, 4:4:4, 4:2:2, 4:2:0, qualities 30 to 95, the test
+// fixtures) no row of MCUs came above 0.42 (a grey picture of coins laid out in
+// rows, two MCUs aside); the damaged pictures that show such runs, 0.55 to 0.82.
 inline constexpr double kShiftedRunStandsOut = 0.55;
-inline constexpr int64_t kShiftedFloor = 4;
+inline constexpr int32_t kShiftedFloor = 4;
 bool ShiftedRunStandsOut(double share);
 
 // Weighs MCU rows as they come, in order from row 1, each window of a row's worth of
