@@ -9,6 +9,7 @@
 #include "decode/bit_rules.h"
 #include "decode/simd.h"
 #include "repair/dc_hypotheses.h"
+#include "repair/odd_block.h"
 #include "repair/picture_fit.h"
 #include "repair/shifted_run.h"
 #include "repair/strict_decoder.h"
@@ -388,6 +389,8 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
   if (out.step && out.step->faint && !FaintStepOnBothRows(model, pass.planes, *out.step)) out.step.reset();
   if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
   if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
+  // A code word read as another of its length changes one block without a closed form.
+  if (!out.drift && !out.flip && !out.step) out.flip = FindBlockFlip(model, bytes, pass);
   return out;
 }
 
@@ -404,12 +407,16 @@ class BandSink {
 
   BandSink(const ScanModel& model, std::span<const uint8_t> bytes, DriftWeigher& weigher)
       : model_(model),
+        bytes_(bytes),
         weigher_(weigher),
         draw_(model, band_, 0),
         ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
         scorer_(band_, best_),
-        runs_(model, model.totalMcus - 1) {
+        runs_(model, model.totalMcus - 1),
+        odd_(model),
+        marks_(static_cast<size_t>(3 * model.geometry.McusPerRow)) {
     band_.Reset(model);
+    marks_[0] = McuMark{MakeBitPos(model.scanStart - 1, 7), {}};
     // The block rows of the band's three MCU rows.
     for (int c = 0; c < model.components; ++c)
       grids_.emplace_back(band_, c, 3 * model.v[static_cast<size_t>(c)]);
@@ -433,6 +440,7 @@ class BandSink {
     ac_.OnMcu(mcu, mark, dc);
     draw_.OnMcu(mcu, mark, dc);
     last_ = McuMark{mark, dc};
+    marks_[static_cast<size_t>(mcu) % marks_.size()] = last_;
     const int32_t perRow = model_.geometry.McusPerRow;
     // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
     if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
@@ -445,7 +453,7 @@ class BandSink {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = weigher_.Finish(&step);
-    return !drift && !step && !AcStandsOut(best_) && !runs_.Found();
+    return !drift && !step && !AcStandsOut(best_) && !runs_.Found() && !odd_.Best(bytes_);
   }
 
  private:
@@ -460,6 +468,7 @@ class BandSink {
       grids_[i].Clear(row * v, (row + 1) * v);  // their slots take the row after next
     }
     runs_.AddRow(band_, row);  // its top edges: the band still holds the row above
+    odd_.AddRow(band_, row, [this](int32_t mcu) { return marks_[static_cast<size_t>(mcu) % marks_.size()]; });
     const int32_t perRow = model_.geometry.McusPerRow;
     weigher_.Settle((row + 1) * perRow);
     size_t k = 0;
@@ -472,6 +481,7 @@ class BandSink {
   using Take = std::function<void(const AcCandidate&)>;
 
   const ScanModel& model_;
+  std::span<const uint8_t> bytes_;
   DriftWeigher& weigher_;
   BandPlanes band_;
   PlaneSink<BandPlanes> draw_;
@@ -481,6 +491,8 @@ class BandSink {
   AcScorer<BandPlanes> scorer_;
   std::vector<BlockGrid> grids_;
   ShiftedRunFinder runs_;
+  OddBlockFinder odd_;
+  std::vector<McuMark> marks_;  // where each MCU of the band's three rows begins
   DcSink<DriftWeigher>* dc_ = nullptr;
   McuMark last_;
   int32_t finished_ = 0;  // MCU rows finished

@@ -1,0 +1,78 @@
+// One block at odds with its neighbours because a bit of its code words changed: a
+// code word read as another of its length (a coefficient moved to another place, or
+// given another size) can end the block where it ended, so the syntax holds and only
+// that block shows it, its pattern ending at its four edges. No closed form gives such
+// a flip's effect; but the blocks whose edges break most are few, and each bit of
+// their code words is decoded with its flip.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "repair/intact_damage.h"
+#include "repair/scan_model.h"
+#include "repair/scan_pass.h"
+
+namespace vorn {
+
+struct OddBlock {
+  int32_t mcu = 0;
+  int block = 0;      // within the MCU
+  McuMark start;      // where its MCU begins
+  double misfit = 0;  // |r| summed over the pairs across its four edges
+  // The block's samples and two more on each side, 12 x 12, row by row.
+  std::array<uint8_t, 144> patch{};
+  uint32_t valid = 0;  // which of the 32 pairs lie in the picture (top, bottom, left, right: 8 each)
+};
+
+// The best flip of a block's code words that changes that block alone: how much of
+// the misfit of its four edges it mends (gain) against how much it changes them
+// (most), and the best gain of any other block kept.
+struct BlockFlip {
+  DcBit bit;  // step 0
+  double gain = 0, most = 0, nextGain = 0;
+  int32_t levels = 0;  // the most it moves a sample of the block
+};
+
+// Keeps the blocks whose edges break most, fed MCU row by MCU row once the rows above
+// and below are drawn.
+class OddBlockFinder {
+ public:
+  // A damaged block ranks among the 32 worst-fitting in nearly every picture where
+  // its flip stands out; each costs about a hundred decodes of its MCU.
+  static constexpr size_t kKept = 32;
+
+  explicit OddBlockFinder(const ScanModel& model);
+  // markOf(mcu): where MCU mcu of the row begins.
+  template <class Planes>
+  void AddRow(const Planes& planes, int32_t row, const std::function<McuMark(int32_t)>& markOf);
+  // The best flip of the blocks kept, when it stands out (BlockFlipStandsOut) and moves
+  // some sample by 16 levels or more (AcBitCounts), before it is verified.
+  std::optional<BlockFlip> Best(std::span<const uint8_t> bytes) const;
+  const std::vector<OddBlock>& Kept() const { return kept_; }
+
+ private:
+  const ScanModel& model_;
+  std::vector<OddBlock> kept_;  // a heap, the best-fitting first
+  std::array<std::array<std::array<int8_t, 4>, 4>, 3>
+      blockAt_{};  // per component, y, x: the block of the MCU
+};
+
+// The best flip of one kept block's code bits, if any changes it alone.
+std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
+                                    const OddBlock& block);
+
+// A flip stands out when it mends half of what it could and 3.5 times the best flip
+// of any other worst-fitting block.
+bool BlockFlipStandsOut(double gain, double most, double nextGain);
+
+// The block flip of a cleanly decoded scan (pass with planes) that stands out,
+// verified by a clean strict decode with it.
+std::optional<DcBit> FindBlockFlip(const ScanModel& model, std::span<const uint8_t> bytes,
+                                   const ScanPass& pass);
+
+}  // namespace vorn
