@@ -80,7 +80,9 @@ std::string DamageText(const DamageReason& r, const std::string& problem) {
              " on, as though a bit at " + At(r.at) + " had changed";
     case DamageKind::BlockAtOdds:
       return "a block of component " + component + " in MCU " + mcu +
-             " breaks with its neighbours, as though a bit at " + At(r.at) + " had changed";
+             " breaks with its neighbours, as though " +
+             (r.written ? "the byte at " + At(r.at) + " had been written into the data"
+                        : "a bit at " + At(r.at) + " had changed");
     case DamageKind::ShiftedRun: {
       const int places = r.shift < 0 ? -r.shift : r.shift;
       return "the MCUs from MCU " + mcu + " on are out of step: each shows the one " +

@@ -333,6 +333,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
     report.reason = AtMcu(model, drift ? DamageKind::DcDrift : DamageKind::BlockAtOdds, bit.mcu);
     report.reason.component = NamedComponent(model, bit.component);
     report.reason.at = MakeBitPos(bit.edit.position, bit.edit.bit);
+    report.reason.written = bit.edit.kind == EditKind::Remove;
     return report;
   }
 

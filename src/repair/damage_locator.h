@@ -69,6 +69,7 @@ struct DamageReason {
   int component = 0;  // 0 Y, 1 Cb, 2 Cr (a scan of one component: Y)
   int levels = 0;
   int shift = 0;
+  bool written = false;  // BlockAtOdds: as though the byte at `at` had been written into the data
   bool operator==(const DamageReason&) const = default;
 };
 
@@ -85,7 +86,8 @@ struct DamageReport {
   int64_t markerByte = -1;            // the FF of a marker that does not belong in the data
   std::vector<SearchWindow> windows;  // where to look for the repair, in turn
   // The one bit whose flip undoes what the picture shows (the DC values of a block
-  // and all after it stepped, or one block at odds with its neighbours), verified. It
+  // and all after it stepped, or one block at odds with its neighbours; for such a
+  // block also a byte removed, written into its codes), verified. It
   // lies inside the first window, where the search weighs it against every edit
   // before it (a lost track that found its way again leaves the same behind it).
   std::optional<ScanEdit> suspectBit;

@@ -1,9 +1,10 @@
-// One block at odds with its neighbours because a bit of its code words changed: a
-// code word read as another of its length (a coefficient moved to another place, or
-// given another size) can end the block where it ended, so the syntax holds and only
-// that block shows it, its pattern ending at its four edges. No closed form gives such
-// a flip's effect; but the blocks whose edges break most are few, and each bit of
-// their code words is decoded with its flip.
+// One block at odds with its neighbours because a bit of its code words changed, or a
+// byte was written into them: a code word read as another of its length (a
+// coefficient moved to another place, or given another size), or a byte's bits read as
+// codes until the decode falls in step again, can end the block where it ended, so the
+// syntax holds and only that block shows it, its pattern ending at its four edges. No
+// closed form gives such an edit's effect; but the blocks whose edges break most are
+// few, and each bit of their code words is decoded flipped, and each byte removed.
 #pragma once
 
 #include <array>
@@ -29,11 +30,11 @@ struct OddBlock {
   uint32_t valid = 0;  // which of the 32 pairs lie in the picture (top, bottom, left, right: 8 each)
 };
 
-// The best flip of a block's code words that changes that block alone: how much of
-// the misfit of its four edges it mends (gain) against how much it changes them
-// (most), and the best gain of any other block kept.
+// The best edit of a block's code words (a bit flipped, a byte removed) that changes
+// that block alone: how much of the misfit of its four edges it mends (gain) against
+// how much it changes them (most), and the best gain of any other block kept.
 struct BlockFlip {
-  DcBit bit;  // step 0
+  DcBit bit;  // the edit (a bit, or a byte removed); step 0
   double gain = 0, most = 0, nextGain = 0;
   int32_t levels = 0;  // the most it moves a sample of the block
 };
@@ -62,15 +63,15 @@ class OddBlockFinder {
       blockAt_{};  // per component, y, x: the block of the MCU
 };
 
-// The best flip of one kept block's code bits, if any changes it alone.
+// The best edit of one kept block's code words, if any changes it alone.
 std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                                     const OddBlock& block);
 
-// A flip stands out when it mends half of what it could and 3.5 times the best flip
+// An edit stands out when it mends half of what it could and 3.5 times the best edit
 // of any other worst-fitting block.
 bool BlockFlipStandsOut(double gain, double most, double nextGain);
 
-// The block flip of a cleanly decoded scan (pass with planes) that stands out,
+// The block edit of a cleanly decoded scan (pass with planes) that stands out,
 // verified by a clean strict decode with it.
 std::optional<DcBit> FindBlockFlip(const ScanModel& model, std::span<const uint8_t> bytes,
                                    const ScanPass& pass);

@@ -708,7 +708,8 @@ TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
 // block of a photo-like picture changed, with no closed form for it. Found at its bit
 // (not by the bits of coefficients) where that flip is the best of the worst-fitting
 // blocks' and stands out; a repair, when it is made, gives the original (searched for
-// one byte's flips alone: each search takes a fraction of a second).
+// one byte's flips alone: each search takes a fraction of a second). A byte written
+// into the codes, whose bits the decode reads until it falls in step again, the same.
 TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   EncodeOptions o = LayoutOf("grey");
   o.width = 256, o.height = 192, o.quality = 75;
@@ -740,6 +741,25 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   }
   EXPECT_GE(found, 9);  // 11 of the 40 flips
   EXPECT_GE(repaired, 1);
+  // A byte written into the same codes: found where it was written, to be removed.
+  int written = 0, removed = 0;
+  for (size_t p = from; p < from + 5; ++p) {
+    for (const uint8_t value : {0x00, 0x3C, 0x5A, 0xA5, 0xC3}) {
+      std::vector<uint8_t> bytes = original;
+      bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(p), value);
+      const DamageReport report = scan.Locate(bytes);
+      if (report.reason.kind != DamageKind::BlockAtOdds || !report.reason.written) continue;
+      ASSERT_TRUE(report.suspectBit);
+      EXPECT_EQ(report.suspectBit->kind, EditKind::Remove);
+      if (report.suspectBit->position != static_cast<int32_t>(p)) continue;
+      ++written;
+      if (RepairScan(*scan.model, bytes, 2, SearchControl{}).result != RepairResult::Repaired) continue;
+      ++removed;
+      EXPECT_EQ(bytes, original) << p << "+" << int{value};
+    }
+  }
+  EXPECT_GE(written, 2);  // 2 of the 25
+  EXPECT_GE(removed, 1);
 }
 
 // A camera file: a photo-like picture of 320 x 240 (4:2:0, 300 MCUs) with an EXIF
