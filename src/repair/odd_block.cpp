@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-#include "repair/edge_steps.h"
 #include "repair/picture_fit.h"
 #include "repair/strict_decoder.h"
 
@@ -53,10 +55,15 @@ void FillPatch(const Planes& planes, int c, int32_t x0, int32_t y0, OddBlock& ou
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
   for (int py = 0; py < kPatch; ++py) {
     const int32_t y = y0 - 2 + py;
-    const bool rowIn = y >= 0 && y < vh;
+    uint8_t* to = out.patch.data() + py * kPatch;
+    if (y < 0 || y >= vh) {
+      std::fill_n(to, kPatch, uint8_t{0});
+      continue;
+    }
+    const uint8_t* row = planes.Row(c, y);  // once a row: a ring of rows costs a division
     for (int px = 0; px < kPatch; ++px) {
       const int32_t x = x0 - 2 + px;
-      out.patch[static_cast<size_t>(py * kPatch + px)] = rowIn && x >= 0 && x < vw ? planes.At(c, x, y) : 0;
+      to[px] = x >= 0 && x < vw ? row[x] : 0;
     }
   }
   out.valid = 0;
@@ -130,54 +137,66 @@ namespace {
 // PatchMisfit of a block whose patch lies inside the picture, read from the rows
 // around its block row (rows[0] is two sample rows above it) directly: every block of
 // the picture is weighed, and few are kept.
-// |r| summed over 16 edge segments, each the four samples a2 a b b2 across an edge in
-// the bytes of one 32-bit word. r lies within -1020..1020 (weights 1 -3 3 -1).
+// PatchMisfit of a block whose patch lies inside the picture, read from the rows
+// around its block row (rows[0] is two sample rows above it) directly: every block of
+// the picture is weighed, and few are kept. r lies within -1020..1020 (weights 1 -3 3
+// -1 on samples of 0..255), so eight of them fit 16 bits and their sums 32.
 #if defined(__SSE2__)
-int32_t SegmentSteps(const std::array<uint32_t, 16>& segments) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i weights = _mm_setr_epi16(1, -3, 3, -1, 1, -3, 3, -1);
-  __m128i sum = zero;
-  for (size_t g = 0; g < 16; g += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments.data() + g));
-    for (const __m128i half : {_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)}) {
-      // Each segment's two halves (a2 - 3a and 3b - b2) in adjacent lanes: r in lanes 0 and 2.
-      const __m128i parts = _mm_madd_epi16(half, weights);
-      const __m128i r = _mm_add_epi32(parts, _mm_shuffle_epi32(parts, _MM_SHUFFLE(2, 3, 0, 1)));
-      const __m128i sign = _mm_srai_epi32(r, 31);
-      sum = _mm_add_epi32(sum, _mm_sub_epi32(_mm_xor_si128(r, sign), sign));
-    }
-  }
-  return _mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8));
+__m128i Samples8(const uint8_t* p) {
+  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
 }
-#else
-int32_t SegmentSteps(const std::array<uint32_t, 16>& segments) {
-  int32_t sum = 0;
-  for (const uint32_t word : segments) {
-    std::array<uint8_t, 4> s{};
-    std::memcpy(s.data(), &word, 4);
-    sum += std::abs(EdgeStep(s[0], s[1], s[2], s[3]));
-  }
-  return sum;
+
+// |r| across a horizontal edge, eight pairs, in four 32-bit lanes.
+__m128i RowSteps(const uint8_t* a2, const uint8_t* a, const uint8_t* b, const uint8_t* b2) {
+  const __m128i d = _mm_sub_epi16(Samples8(b), Samples8(a));
+  const __m128i r =
+      _mm_add_epi16(_mm_add_epi16(d, _mm_add_epi16(d, d)), _mm_sub_epi16(Samples8(a2), Samples8(b2)));
+  return _mm_madd_epi16(_mm_max_epi16(r, _mm_sub_epi16(_mm_setzero_si128(), r)), _mm_set1_epi16(1));
 }
-#endif
 
 int32_t InnerMisfit(const std::array<const uint8_t*, kPatch>& rows, int32_t x0) {
-  // Top and bottom edges, eight pairs at once.
-  std::array<int16_t, 8> under{}, over{};
-  Predict8(rows[2] + x0, rows[3] + x0, under.data());
-  Predict8(rows[1] + x0, rows[0] + x0, over.data());
-  int32_t sum = StepSum8(under.data(), over.data());
-  Predict8(rows[10] + x0, rows[11] + x0, under.data());
-  Predict8(rows[9] + x0, rows[8] + x0, over.data());
-  sum += StepSum8(under.data(), over.data());
-  // Left and right edges: the four samples across each, row by row.
+  __m128i across = _mm_add_epi32(RowSteps(rows[0] + x0, rows[1] + x0, rows[2] + x0, rows[3] + x0),
+                                 RowSteps(rows[8] + x0, rows[9] + x0, rows[10] + x0, rows[11] + x0));
+  // The side edges: the four samples a2 a b b2 across each, row by row, in the bytes of
+  // one 32-bit word; each row's two halves (a2 - 3a, 3b - b2) in adjacent lanes.
   std::array<uint32_t, 16> segments{};
   for (size_t k = 0; k < 8; ++k) {
     std::memcpy(&segments[k], rows[k + 2] + x0 - 2, 4);
     std::memcpy(&segments[k + 8], rows[k + 2] + x0 + 6, 4);
   }
-  return sum + SegmentSteps(segments);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weights = _mm_setr_epi16(1, -3, 3, -1, 1, -3, 3, -1);
+  __m128i sides = zero;
+  for (size_t g = 0; g < 16; g += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments.data() + g));
+    for (const __m128i half : {_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)}) {
+      const __m128i parts = _mm_madd_epi16(half, weights);
+      // r in every lane, each row's twice.
+      const __m128i r = _mm_add_epi32(parts, _mm_shuffle_epi32(parts, _MM_SHUFFLE(2, 3, 0, 1)));
+      const __m128i sign = _mm_srai_epi32(r, 31);
+      sides = _mm_add_epi32(sides, _mm_sub_epi32(_mm_xor_si128(r, sign), sign));
+    }
+  }
+  // Each side pair is in two lanes: lanes 0 and 2 hold them once.
+  across = _mm_add_epi32(across, _mm_and_si128(sides, _mm_set_epi32(0, -1, 0, -1)));
+  across = _mm_add_epi32(across, _mm_shuffle_epi32(across, _MM_SHUFFLE(1, 0, 3, 2)));
+  across = _mm_add_epi32(across, _mm_shuffle_epi32(across, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(across);
 }
+#else
+int32_t InnerMisfit(const std::array<const uint8_t*, kPatch>& rows, int32_t x0) {
+  int32_t sum = 0;
+  for (int k = 0; k < 8; ++k) {
+    const int32_t x = x0 + k;
+    const uint8_t* side = rows[static_cast<size_t>(k + 2)] + x0;
+    sum += std::abs(EdgeStep(rows[0][x], rows[1][x], rows[2][x], rows[3][x])) +
+           std::abs(EdgeStep(rows[8][x], rows[9][x], rows[10][x], rows[11][x])) +
+           std::abs(EdgeStep(side[-2], side[-1], side[0], side[1])) +
+           std::abs(EdgeStep(side[6], side[7], side[8], side[9]));
+  }
+  return sum;
+}
+#endif
 
 }  // namespace
 
