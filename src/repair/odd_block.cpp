@@ -136,9 +136,6 @@ namespace {
 
 // PatchMisfit of a block whose patch lies inside the picture, read from the rows
 // around its block row (rows[0] is two sample rows above it) directly: every block of
-// the picture is weighed, and few are kept.
-// PatchMisfit of a block whose patch lies inside the picture, read from the rows
-// around its block row (rows[0] is two sample rows above it) directly: every block of
 // the picture is weighed, and few are kept. r lies within -1020..1020 (weights 1 -3 3
 // -1 on samples of 0..255), so eight of them fit 16 bits and their sums 32.
 #if defined(__SSE2__)

@@ -44,14 +44,15 @@ struct BlockFlip {
 class OddBlockFinder {
  public:
   // A damaged block ranks among the 32 worst-fitting in nearly every picture where
-  // its flip stands out; each costs about a hundred decodes of its MCU.
+  // its edit stands out; each costs a decode of a block or two for every bit and byte
+  // of its code words.
   static constexpr size_t kKept = 32;
 
   explicit OddBlockFinder(const ScanModel& model);
   // markOf(mcu): where MCU mcu of the row begins.
   template <class Planes>
   void AddRow(const Planes& planes, int32_t row, const std::function<McuMark(int32_t)>& markOf);
-  // The best flip of the blocks kept, when it stands out (BlockFlipStandsOut) and moves
+  // The best edit of the blocks kept, when it stands out (BlockFlipStandsOut) and moves
   // some sample by 16 levels or more (AcBitCounts), before it is verified.
   std::optional<BlockFlip> Best(std::span<const uint8_t> bytes) const;
   const std::vector<OddBlock>& Kept() const { return kept_; }
@@ -59,8 +60,8 @@ class OddBlockFinder {
  private:
   const ScanModel& model_;
   std::vector<OddBlock> kept_;  // a heap, the best-fitting first
-  std::array<std::array<std::array<int8_t, 4>, 4>, 3>
-      blockAt_{};  // per component, y, x: the block of the MCU
+  // Per component, y and x within the MCU: which of its blocks that is.
+  std::array<std::array<std::array<int8_t, 4>, 4>, 3> blockAt_{};
 };
 
 // The best edit of one kept block's code words, if any changes it alone.
