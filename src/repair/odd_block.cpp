@@ -182,16 +182,9 @@ int32_t InnerMisfit(const std::array<const uint8_t*, kPatch>& rows, int32_t x0) 
 }
 #else
 int32_t InnerMisfit(const std::array<const uint8_t*, kPatch>& rows, int32_t x0) {
-  int32_t sum = 0;
-  for (int k = 0; k < 8; ++k) {
-    const int32_t x = x0 + k;
-    const uint8_t* side = rows[static_cast<size_t>(k + 2)] + x0;
-    sum += std::abs(EdgeStep(rows[0][x], rows[1][x], rows[2][x], rows[3][x])) +
-           std::abs(EdgeStep(rows[8][x], rows[9][x], rows[10][x], rows[11][x])) +
-           std::abs(EdgeStep(side[-2], side[-1], side[0], side[1])) +
-           std::abs(EdgeStep(side[6], side[7], side[8], side[9]));
-  }
-  return sum;
+  std::array<uint8_t, 144> patch{};
+  for (size_t py = 0; py < kPatch; ++py) std::memcpy(patch.data() + py * kPatch, rows[py] + x0 - 2, kPatch);
+  return static_cast<int32_t>(PatchMisfit(patch, ~uint32_t{0}));
 }
 #endif
 
@@ -331,7 +324,6 @@ std::optional<BlockFlip> OddBlockFinder::Best(std::span<const uint8_t> bytes) co
     }
   }
   if (!best) return std::nullopt;
-  best->nextGain = next;
   // Only what a person sees, as for the bits of coefficients: a best flip that moves
   // no sample much is a near twin of the block as it is, whatever its edges say (a
   // faint flipped bit once had a bit of the next byte written for it).

@@ -32,10 +32,10 @@ struct OddBlock {
 
 // The best edit of a block's code words (a bit flipped, a byte removed) that changes
 // that block alone: how much of the misfit of its four edges it mends (gain) against
-// how much it changes them (most), and the best gain of any other block kept.
+// how much it changes them (most).
 struct BlockFlip {
   DcBit bit;  // the edit (a bit, or a byte removed); step 0
-  double gain = 0, most = 0, nextGain = 0;
+  double gain = 0, most = 0;
   int32_t levels = 0;  // the most it moves a sample of the block
 };
 
@@ -55,7 +55,6 @@ class OddBlockFinder {
   // The best edit of the blocks kept, when it stands out (BlockFlipStandsOut) and moves
   // some sample by 16 levels or more (AcBitCounts), before it is verified.
   std::optional<BlockFlip> Best(std::span<const uint8_t> bytes) const;
-  const std::vector<OddBlock>& Kept() const { return kept_; }
 
  private:
   const ScanModel& model_;
