@@ -710,6 +710,8 @@ TEST(AcFlip, OneOddBlockOfASmoothPictureIsFoundAtItsBit) {
 // blocks' and stands out; a repair, when it is made, gives the original (searched for
 // one byte's flips alone: each search takes a fraction of a second). A byte written
 // into the codes, whose bits the decode reads until it falls in step again, the same.
+// check's own decode (three MCU rows held, where each MCU begins kept for them) finds
+// what the locator finds, also across restart markers.
 TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   EncodeOptions o = LayoutOf("grey");
   o.width = 256, o.height = 192, o.quality = 75;
@@ -732,6 +734,8 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
       RunScanPass(*scan.model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), true, pass);
       if (FindAcFlip(*scan.model, bytes, pass)) continue;
       ++found;
+      // check's own decode, three MCU rows at a time, sees it too.
+      EXPECT_FALSE(ScanLooksWhole(*scan.model, bytes)) << p << "-" << bit;
       if (p != from + 2 ||
           RepairScan(*scan.model, bytes, 2, SearchControl{}).result != RepairResult::Repaired)
         continue;
@@ -760,6 +764,28 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   }
   EXPECT_GE(written, 2);  // 2 of the 25
   EXPECT_GE(removed, 1);
+  // With restart markers every three MCUs, where each interval's data begins after
+  // its marker and its predictors start again.
+  o.restartInterval = 3;
+  const std::vector<uint8_t> restarted =
+      testing::EncodeJpeg(testing::PhotoLikePixels(o.width, o.height, 1, 3), o);
+  AnalysedScan withRestarts;
+  ASSERT_TRUE(withRestarts.Load(restarted));
+  int inIntervals = 0;
+  const size_t at = static_cast<size_t>(withRestarts.model->scanStart) + 700;
+  for (size_t p = at; p < at + 16; ++p) {
+    for (int bit = 0; bit < 8; ++bit) {
+      std::vector<uint8_t> bytes = restarted;
+      bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> bit));
+      if (bytes[p] == 0xFF || restarted[p] == 0xFF || restarted[p - 1] == 0xFF) continue;
+      const DamageReport report = withRestarts.Locate(bytes);
+      if (report.reason.kind != DamageKind::BlockAtOdds || !report.suspectBit) continue;
+      if (report.suspectBit->position != static_cast<int32_t>(p) || report.suspectBit->bit != bit) continue;
+      ++inIntervals;
+      EXPECT_FALSE(ScanLooksWhole(*withRestarts.model, bytes)) << p << "-" << bit;
+    }
+  }
+  EXPECT_GE(inIntervals, 3);  // 4 of the 128 flips
 }
 
 // A camera file: a photo-like picture of 320 x 240 (4:2:0, 300 MCUs) with an EXIF
