@@ -23,6 +23,25 @@ bool Subsumes(const ScanEdit& wide, const ScanEdit& bit) {
   return (static_cast<uint8_t>(wide.value ^ wide.old) & flipped) == flipped;
 }
 
+// Whether the chosen edit, a bit, need not outfit the rival, a value of its byte that
+// changes that bit and more: the one bit is the likelier damage (one bit of 8 against
+// one value of 255), but only while the value does not fit clearly better. Skipped
+// whatever its fit, a value that outfitted the bit by 5.9 votes, 12 levels apart, was
+// the original of an overwritten byte, and the bit was written for the repair.
+bool BitOutweighs(const ScanEdit& chosen, const RatedMcus& own, const ScanEdit& rivalEdit,
+                  const RatedMcus& rival) {
+  return IsBit(chosen) && Subsumes(rivalEdit, chosen) && !ClearlyBetter(rival, own);
+}
+
+// Whether every verified edit gives one and the same picture, with none left out of
+// the rating: then nothing weighs it against another, however many edits give it.
+bool OnePicture(const SearchResult& search) {
+  return search.leftOut.empty() && !search.verified.empty() &&
+         std::ranges::all_of(search.verified, [&](const VerifiedEdit& v) {
+           return v.rated.hash == search.verified.front().rated.hash;
+         });
+}
+
 // Whether a picture clearly and visibly fits better than another: pictures a few
 // levels apart (the DC of what follows moved by a step, the last bit of a small
 // coefficient) cannot be told apart by how they fit, and count as the same evidence.
@@ -119,7 +138,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
       return true;
     }
     fit.Rate(&e, rival, true);
-    if (rival.hash == own.hash || (IsBit(chosen) && Subsumes(e, chosen))) continue;
+    if (rival.hash == own.hash || BitOutweighs(chosen, own, e, rival)) continue;
     if (StandsAgainst(chosen.kind, own, rival, evidence)) continue;
     if (!thumbnail || guide->Preference(own, rival, search.shortFirst) < kThumbnailMargin) return false;
   }
@@ -318,8 +337,13 @@ std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageRe
   // count comes out right). A lost stuffed 00 and a foreign marker are the
   // exceptions, and so are a byte between a data FF and its stuffed 00 and padding
   // bits before a marker: the scan itself points at them.
-  if (search.VerifiedCount() == 1) {
-    const ScanEdit& lone = search.verified.front().edit;
+  // The same holds for one picture that several edits give (a restart interval of one
+  // MCU leaves few bits to edit: three edits of two bytes gave one picture that was
+  // written for a byte lost beside them).
+  if (OnePicture(search)) {
+    const ScanEdit& lone = std::ranges::min_element(search.verified, {}, [](const VerifiedEdit& v) {
+                             return v.edit.Size();
+                           })->edit;
     const bool afterMarkerFill = lone.kind == EditKind::Remove && lone.position == report.markerByte + 1;
     if (lone.kind != EditKind::RestoreStuffing && lone.kind != EditKind::RemoveMarker && !afterMarkerFill &&
         lone.position != report.paddingByte) {
@@ -348,7 +372,7 @@ std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageRe
   }
   for (const VerifiedEdit& other : search.verified) {
     if (other.rated.hash == choice->rated.hash) continue;
-    if (IsBit(choice->edit) && Subsumes(other.edit, choice->edit)) continue;
+    if (BitOutweighs(choice->edit, choice->rated, other.edit, other.rated)) continue;
     if (!StandsAgainst(choice->edit.kind, choice->rated, other.rated, evidence)) return std::nullopt;
   }
   if (syntaxIntact) {

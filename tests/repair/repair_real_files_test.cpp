@@ -221,6 +221,11 @@ TEST(ChooseRepair, TakesALoneEditOnlyWhereTheScanPointsAtIt) {
     SearchResult search;
     search.verified.push_back(VerifiedEdit{c.edit, {}});
     EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken) << EditNotation(c.edit);
+    // Another edit that gives the same picture is no rival: still alone.
+    ScanEdit twin = c.edit;
+    ++twin.position;
+    search.verified.push_back(VerifiedEdit{twin, {}});
+    EXPECT_EQ(ChooseRepair(search, report).has_value(), c.taken) << EditNotation(c.edit) << " and a twin";
   }
 }
 
@@ -295,6 +300,17 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
                                  Rating(static_cast<uint64_t>(2 + k), {0, 0, 0, 1, 0}, {100, 101})});
     const std::optional<ScanEdit> chosen = ChooseRepair(search, report);
     EXPECT_EQ(chosen == ScanEdit::Bit(900, 1, 0x6A), c.taken) << c.lookAlikes << " " << c.bitSteps[0];
+  }
+  // The bit fits best in sum; a value of its byte that changes it and more is no rival
+  // while it wins by under four votes where they differ (3.9), and stands against the
+  // bit from four on (4.1).
+  for (const auto& [bitSteps, taken] : std::vector<std::pair<std::vector<int16_t>, bool>>{
+           {{1000, 1000, 1000, 24, 0}, true}, {{1000, 1000, 1000, 1000, 3}, false}}) {
+    SearchResult search;
+    search.verified.push_back({ScanEdit::Bit(900, 1, 0x6A), Rating(1, bitSteps, {100, 100})});
+    search.verified.push_back(
+        {ScanEdit::ReplaceByte(900, 0x6A, 0x28), Rating(2, {0, 0, 0, 0, 0}, {100, 140})});
+    EXPECT_EQ(ChooseRepair(search, report).has_value(), taken) << bitSteps[3];
   }
   // A value replaced at byte 900 fits best in sum; the byte removed outfits it where
   // they differ by three votes (taken), by just under two or none (the value stays
