@@ -255,13 +255,14 @@ SearchWindow ShiftedRunWindow(const ScanModel& model, std::span<const uint8_t> b
 // short: in the damaged photos measured, the garbage before such a step was at most
 // 36 bytes, well within four MCUs.
 constexpr int32_t kDriftReach = 4;
-constexpr int32_t kDriftAfter = 2;
+constexpr int32_t kDriftAfter = 3;
 
 SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                          const DcBit& bit) {
   const int32_t from = std::max(model.IntervalStart(model.IntervalOf(bit.mcu)), bit.mcu - kDriftReach);
   // And the MCUs just after it: a byte changed there may move a later DC value by the
-  // same step, which the earlier bit then only seems to explain.
+  // same step, which the earlier bit then only seems to explain (a flipped bit three
+  // MCUs after the one found, past a window of two, let the earlier bit be written).
   const int32_t after = std::min(model.totalMcus - 1, bit.mcu + kDriftAfter);
   return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, bit.edit.position));
 }

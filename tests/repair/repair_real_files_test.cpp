@@ -258,13 +258,13 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
   const ScanEdit replaced = ScanEdit::ReplaceByte(900, 0x6A, 0xF9), inserted = ScanEdit::InsertByte(900, 0xA0);
   const ScanEdit stuffing = ScanEdit::Stuffing(900), marker = ScanEdit::Marker(900, 0xC4);
   const std::vector<Case> cases = {
-      {bit, 0, 24, 64, false},        {bit, 1, 3, 64, true},          {bit, 1, 3, 1, true},
-      {stuffing, 0, 24, 64, false},   {stuffing, 1, 3, 1, true},      {removed, 0, 24, 64, false},
-      {removed, 1, 3, 64, true},      {removed, 13, 3, 3, false},     {removed, 13, 3, 4, true},
-      {replaced, 11, 24, 64, false},  {replaced, 12, 3, 64, true},    {replaced, 13, 3, 11, false},
-      {replaced, 13, 3, 12, true},    {inserted, 11, 24, 64, false},  {inserted, 12, 3, 64, true},
-      {inserted, 13, 3, 11, false},   {inserted, 13, 3, 12, true},    {marker, 3, 24, 64, false},
-      {marker, 4, 3, 64, true},       {marker, 13, 3, 11, false},     {marker, 13, 3, 12, true},
+      {bit, 0, 24, 64, false},       {bit, 1, 3, 64, true},        {bit, 1, 3, 1, true},
+      {stuffing, 0, 24, 64, false},  {stuffing, 1, 3, 1, true},    {removed, 0, 24, 64, false},
+      {removed, 1, 3, 64, true},     {removed, 1, 3, 1, true},     {replaced, 11, 24, 64, false},
+      {replaced, 12, 3, 64, true},   {replaced, 13, 3, 11, false}, {replaced, 13, 3, 12, true},
+      {inserted, 11, 24, 64, false}, {inserted, 12, 3, 64, true},  {inserted, 13, 3, 11, false},
+      {inserted, 13, 3, 12, true},   {marker, 3, 24, 64, false},   {marker, 4, 3, 64, true},
+      {marker, 13, 3, 11, false},    {marker, 13, 3, 12, true},
   };
   DamageReport report;
   report.health = ScanHealth::Damaged;
@@ -491,6 +491,12 @@ TEST(DcDrift, FoundWhereTheScanDecodesAndUndoneToTheOriginal) {
     EXPECT_EQ(report.health, ScanHealth::Damaged) << layout;
     EXPECT_TRUE(report.syntaxIntact);
     EXPECT_EQ(report.mcu, bit->mcu) << layout;
+    // The search reaches three MCUs past the bit found: a flipped bit three MCUs later
+    // moved the DC values by the same step, the earlier bit only seemed to explain it,
+    // and with two MCUs the earlier one was written for the repair.
+    ASSERT_FALSE(report.windows.empty());
+    const auto fourth = static_cast<size_t>(std::min(bit->mcu + 4, scan.model->totalMcus - 1));
+    EXPECT_GE(report.windows.front().lastByte, pass.marks[fourth].mark >> 3) << layout;
     EXPECT_FALSE(ScanLooksWhole(*scan.model, bytes)) << layout;
     // In the 4:2:0 picture of fine noise a byte inserted before the bit decodes too,
     // and its few odd samples cannot be told from noise: nothing is applied there.
