@@ -258,13 +258,13 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
   const ScanEdit replaced = ScanEdit::ReplaceByte(900, 0x6A, 0xF9), inserted = ScanEdit::InsertByte(900, 0xA0);
   const ScanEdit stuffing = ScanEdit::Stuffing(900), marker = ScanEdit::Marker(900, 0xC4);
   const std::vector<Case> cases = {
-      {bit, 0, 24, 64, false},       {bit, 1, 3, 64, true},       {bit, 1, 3, 1, true},
-      {stuffing, 0, 24, 64, false},  {stuffing, 1, 3, 1, true},   {removed, 0, 24, 64, false},
-      {removed, 1, 3, 64, true},     {removed, 1, 3, 1, true},    {replaced, 11, 24, 64, false},
-      {replaced, 12, 3, 64, true},   {replaced, 13, 3, 3, false}, {replaced, 13, 3, 4, true},
-      {inserted, 11, 24, 64, false}, {inserted, 12, 3, 64, true}, {inserted, 13, 3, 3, false},
-      {inserted, 13, 3, 4, true},    {marker, 3, 24, 64, false},  {marker, 4, 3, 64, true},
-      {marker, 13, 3, 11, false},    {marker, 13, 3, 12, true},
+      {bit, 0, 24, 64, false},       {bit, 1, 3, 64, true},         {bit, 1, 3, 1, true},
+      {stuffing, 0, 24, 64, false},  {stuffing, 1, 3, 1, true},     {removed, 0, 24, 64, false},
+      {removed, 1, 3, 64, true},     {removed, 13, 3, 3, false},    {removed, 13, 3, 4, true},
+      {replaced, 11, 24, 64, false}, {replaced, 12, 3, 64, true},   {replaced, 13, 3, 3, false},
+      {replaced, 13, 3, 4, true},    {inserted, 11, 24, 64, false}, {inserted, 12, 3, 64, true},
+      {inserted, 13, 3, 3, false},   {inserted, 13, 3, 4, true},    {marker, 3, 24, 64, false},
+      {marker, 4, 3, 64, true},      {marker, 13, 3, 11, false},    {marker, 13, 3, 12, true},
   };
   DamageReport report;
   report.health = ScanHealth::Damaged;
