@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -69,6 +70,14 @@ class Deadline {
   bool set_ = false;
   std::chrono::steady_clock::time_point wall_{};
   std::clock_t cpu_ = 0;
+  // The process's CPU time is a system call (the wall clock is not): it is read at
+  // most once a millisecond of wall time, and once passed the deadline stays passed,
+  // for every copy of it.
+  struct CpuClock {
+    std::atomic<int64_t> nextRead{0};  // steady-clock nanoseconds
+    std::atomic<bool> passed{false};
+  };
+  std::shared_ptr<CpuClock> cpuClock_;
 };
 
 struct SearchControl {

@@ -198,6 +198,21 @@ TEST(RepairNeverGivesAnotherPicture, WhereRepairsLookAlike) {
   }
 }
 
+// A deadline reads the CPU clock at most once a millisecond, yet once it has said
+// passed it says so at every later call and for every copy: a search that stopped for
+// it must not see a later check let it go on.
+TEST(Deadline, PassesOnceItsCpuTimeIsSpentAndStaysPassed) {
+  const Deadline deadline = Deadline::After(0.02, false);
+  EXPECT_FALSE(deadline.Passed());
+  const std::clock_t start = std::clock();
+  volatile uint64_t spin = 0;
+  while (!deadline.Passed() && std::clock() - start < 10 * CLOCKS_PER_SEC) spin = spin + 1;
+  EXPECT_GE(std::clock() - start, CLOCKS_PER_SEC / 100);  // not before its time
+  const Deadline copy = deadline;
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(deadline.Passed() && copy.Passed()) << i;
+  EXPECT_FALSE(Deadline().Passed());
+}
+
 // An edit that alone of all it tried makes the scan whole is applied only where the
 // scan points at it: a lost stuffed 00, a foreign marker, padding bits before a
 // marker. A byte changed far after a byte lost (the MCU count made up by chance)
