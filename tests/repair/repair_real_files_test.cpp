@@ -757,16 +757,26 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   AnalysedScan scan;
   ASSERT_TRUE(scan.Load(original));
   ASSERT_EQ(scan.Locate(original).health, ScanHealth::Clean);
+  // file with bit `bit` of byte p flipped, or nothing unless the locator finds one
+  // block at odds and names that very bit (a flip into or out of an FF is left out).
+  const auto foundAtItsBit = [](AnalysedScan& s, const std::vector<uint8_t>& file, size_t p,
+                                int bit) -> std::optional<std::vector<uint8_t>> {
+    std::vector<uint8_t> bytes = file;
+    bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> bit));
+    if (bytes[p] == 0xFF || file[p] == 0xFF || file[p - 1] == 0xFF) return std::nullopt;
+    const DamageReport report = s.Locate(bytes);
+    if (report.reason.kind != DamageKind::BlockAtOdds || !report.suspectBit ||
+        report.suspectBit->position != static_cast<int32_t>(p) || report.suspectBit->bit != bit)
+      return std::nullopt;
+    return bytes;
+  };
   int found = 0, repaired = 0;
   const size_t from = static_cast<size_t>(scan.model->scanStart) + 709;
   for (size_t p = from; p < from + 5; ++p) {
     for (int bit = 0; bit < 8; ++bit) {
-      std::vector<uint8_t> bytes = original;
-      bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> bit));
-      if (bytes[p] == 0xFF || original[p] == 0xFF || original[p - 1] == 0xFF) continue;
-      const DamageReport report = scan.Locate(bytes);
-      if (report.reason.kind != DamageKind::BlockAtOdds || !report.suspectBit) continue;
-      if (report.suspectBit->position != static_cast<int32_t>(p) || report.suspectBit->bit != bit) continue;
+      std::optional<std::vector<uint8_t>> flipped = foundAtItsBit(scan, original, p, bit);
+      if (!flipped) continue;
+      std::vector<uint8_t>& bytes = *flipped;
       ScanPass pass;
       RunScanPass(*scan.model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size())), true, pass);
       if (FindAcFlip(*scan.model, bytes, pass)) continue;
@@ -812,14 +822,10 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   const size_t at = static_cast<size_t>(withRestarts.model->scanStart) + 700;
   for (size_t p = at; p < at + 16; ++p) {
     for (int bit = 0; bit < 8; ++bit) {
-      std::vector<uint8_t> bytes = restarted;
-      bytes[p] = static_cast<uint8_t>(bytes[p] ^ (0x80 >> bit));
-      if (bytes[p] == 0xFF || restarted[p] == 0xFF || restarted[p - 1] == 0xFF) continue;
-      const DamageReport report = withRestarts.Locate(bytes);
-      if (report.reason.kind != DamageKind::BlockAtOdds || !report.suspectBit) continue;
-      if (report.suspectBit->position != static_cast<int32_t>(p) || report.suspectBit->bit != bit) continue;
+      const std::optional<std::vector<uint8_t>> flipped = foundAtItsBit(withRestarts, restarted, p, bit);
+      if (!flipped) continue;
       ++inIntervals;
-      EXPECT_FALSE(ScanLooksWhole(*withRestarts.model, bytes)) << p << "-" << bit;
+      EXPECT_FALSE(ScanLooksWhole(*withRestarts.model, *flipped)) << p << "-" << bit;
     }
   }
   EXPECT_GE(inIntervals, 3);  // 4 of the 128 flips
