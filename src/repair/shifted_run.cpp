@@ -94,11 +94,13 @@ void ShiftedRunFinder::AddRow(const Planes& planes, int32_t row) {
   // below it, r = B - A straight and B(x) - A(x + dx) with the rows above taken aside,
   // over the pairs both can be taken for.
   // Every MCU is summed, also those past lastMcu: no window weighed reaches them.
+  bool summed = false;
   for (int c = 0; c < planes.count; ++c) {
     const auto i = static_cast<size_t>(c);
     const int32_t w = 8 * model_.h[i], y0 = row * 8 * model_.v[i];
     const int32_t width = planes.visibleWidth[i];
     if (y0 + 1 >= planes.visibleHeight[i]) continue;
+    summed = true;
     const uint8_t* a2 = planes.Row(c, y0 - 2);
     const uint8_t* a = planes.Row(c, y0 - 1);
     const uint8_t* b = planes.Row(c, y0);
@@ -143,7 +145,10 @@ void ShiftedRunFinder::AddRow(const Planes& planes, int32_t row) {
       }
     }
   }
-  Weigh(row);
+  // A last row of MCUs whose picture ends one sample row below its top edge has no
+  // edge to weigh: windows ending in it would be weighed on the few MCUs of the row
+  // before alone, where two MCUs of a clean picture can mend half their misfit.
+  if (summed) Weigh(row);
 }
 
 template void ShiftedRunFinder::AddRow(const ComponentPlanes&, int32_t);

@@ -615,11 +615,17 @@ TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
     std::string layout;  // grey 320 x 160, or 4:2:0 317 x 160 (its last MCUs cut)
     int32_t from;        // every MCU from this one on shows the one `shift` places on
     int32_t shift;       // 0: none
+    int height = 160;
+    bool found = true;  // where shift is not 0
   };
-  for (const Case& c : {Case{"grey", 0, 0}, Case{"grey", 5 * 40 + 13, 1}, Case{"grey", 9 * 40 + 30, -2},
-                        Case{"420", 0, 0}, Case{"420", 3 * 20 + 7, -1}}) {
+  // The last case: a picture whose last row of MCUs holds one row of samples, so that
+  // no edge of it can be weighed; its two MCUs before it, taken aside, are too few to
+  // call a run (a clean photo's two MCUs there once were).
+  for (const Case& c :
+       {Case{"grey", 0, 0}, Case{"grey", 5 * 40 + 13, 1}, Case{"grey", 9 * 40 + 30, -2}, Case{"420", 0, 0},
+        Case{"420", 3 * 20 + 7, -1}, Case{"grey", 19 * 40 + 38, -1, 161, false}}) {
     EncodeOptions o = LayoutOf(c.layout);
-    o.width = c.layout == "grey" ? 320 : 317, o.height = 160, o.quality = 90;
+    o.width = c.layout == "grey" ? 320 : 317, o.height = c.height, o.quality = 90;
     const int size = 8 * o.h0, channels = o.components;
     const int32_t perRow = (o.width + size - 1) / size, total = perRow * (o.height / size);
     // Broad shapes that run on across the block grid, as photos have.
@@ -649,8 +655,8 @@ TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
     AnalysedScan scan;
     ASSERT_TRUE(scan.Load(bytes));
     const DamageReport report = scan.Locate(bytes);
-    EXPECT_EQ(report.health == ScanHealth::Damaged, c.shift != 0) << c.layout << " " << c.from;
-    if (c.shift == 0) continue;
+    EXPECT_EQ(report.health == ScanHealth::Damaged, c.shift != 0 && c.found) << c.layout << " " << c.from;
+    if (c.shift == 0 || !c.found) continue;
     EXPECT_EQ(report.reason.kind, DamageKind::ShiftedRun);
     EXPECT_EQ(report.reason.shift, c.shift);
     EXPECT_NEAR(report.mcu, c.from, 2);
