@@ -121,10 +121,15 @@ bool StandsAgainst(EditKind kind, const RatedMcus& a, const RatedMcus& b, Choice
 // time over the short run that left them out. Among many verified edits the original
 // may fit a little worse there and still be the one. Not when the deadline passes
 // before every one is rated.
+// With nearOnly, only the left-out edits within a byte of the chosen one are weighed,
+// and the chosen one need only fit better than each.
 bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                     const SearchResult& search, const ScanEdit& chosen, const Deadline& deadline,
-                    ChoiceEvidence* evidence, const ThumbnailGuide* guide) {
-  if (search.leftOut.empty()) return true;
+                    ChoiceEvidence* evidence, const ThumbnailGuide* guide, bool nearOnly = false) {
+  const auto weighed = [&](const ScanEdit& e) {
+    return !nearOnly || std::abs(e.position - chosen.position) <= 1;
+  };
+  if (std::none_of(search.leftOut.begin(), search.leftOut.end(), weighed)) return true;
   PictureFit fit(model, bytes, pass, search.shortFirst, search.shortSpan);
   RatedMcus own, rival;
   fit.Rate(&chosen, own, true);
@@ -132,6 +137,7 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
   // choice, however the edges fit (not when calibrating the edges' margins).
   const bool thumbnail = guide != nullptr && evidence == nullptr;
   for (const ScanEdit& e : search.leftOut) {
+    if (!weighed(e)) continue;
     if (deadline.Passed()) {
       if (evidence == nullptr) return false;
       evidence->unweighed = true;
@@ -139,7 +145,11 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || BitOutweighs(chosen, own, e, rival)) continue;
-    if (StandsAgainst(chosen.kind, own, rival, evidence)) continue;
+    // The locator's bit need only fit better than the edits beside it: it already
+    // stood out of every bit of the scan.
+    if (nearOnly && evidence == nullptr ? FitVotes(own, rival) > 0
+                                        : StandsAgainst(chosen.kind, own, rival, evidence))
+      continue;
     if (!thumbnail || guide->Preference(own, rival, search.shortFirst) < kThumbnailMargin) return false;
   }
   return true;
@@ -155,11 +165,12 @@ std::optional<ScanEdit> ChooseAgainstAll(const ScanModel& model, std::span<const
   // left out of the whole-run rating are no evidence against the bit that the
   // locator found as the best of all such bits of the scan, when it fits better than
   // every edit the search rated over the whole run (not when taken over a value of
-  // its byte that fits better).
+  // its byte that fits better) -- except the edits of its own byte and the bytes on
+  // either side, which change the same code words: a byte lost beside the bit's
+  // byte once had the bit written for it, its own insertion left unweighed.
   const bool suspectBit = report.syntaxIntact && chosen && report.suspectBit == chosen &&
                           BitTakenOverItsByte(search, *chosen) == nullptr;
-  if (chosen && !suspectBit &&
-      !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence, guide))
+  if (chosen && !OutfitsLeftOut(model, bytes, pass, search, *chosen, deadline, evidence, guide, suspectBit))
     chosen.reset();
   return chosen;
 }
