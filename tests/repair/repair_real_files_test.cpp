@@ -713,9 +713,9 @@ TEST(IntactDamage, ThresholdsOnBothSides) {
   EXPECT_TRUE(AcFlipStandsOut(90, 100, 36));
   EXPECT_FALSE(AcFlipStandsOut(89, 100, 0));
   EXPECT_FALSE(AcFlipStandsOut(90, 100, 36.1));
-  EXPECT_TRUE(BlockFlipStandsOut(50, 100, 14.28));
+  EXPECT_TRUE(BlockFlipStandsOut(50, 100, 16.66));
   EXPECT_FALSE(BlockFlipStandsOut(49.9, 100, 0));
-  EXPECT_FALSE(BlockFlipStandsOut(50, 100, 14.3));
+  EXPECT_FALSE(BlockFlipStandsOut(50, 100, 16.7));
 }
 
 // A bit of an AC coefficient changed without breaking a code word: one block of a
