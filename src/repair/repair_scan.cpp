@@ -145,11 +145,19 @@ bool OutfitsLeftOut(const ScanModel& model, std::span<const uint8_t> bytes, cons
     }
     fit.Rate(&e, rival, true);
     if (rival.hash == own.hash || BitOutweighs(chosen, own, e, rival)) continue;
-    // The locator's bit need only fit better than the edits beside it: it already
-    // stood out of every bit of the scan.
-    if (nearOnly && evidence == nullptr ? FitVotes(own, rival) > 0
-                                        : StandsAgainst(chosen.kind, own, rival, evidence))
+    if (nearOnly) {
+      // The locator's bit need only fit better than the edits beside it: it already
+      // stood out of every bit of the scan. Calibrating, only a rival that fits as
+      // well is recorded, so that the rule in use replays as it decides.
+      const double votes = FitVotes(own, rival);
+      if (votes > 0) continue;
+      if (evidence != nullptr) {
+        evidence->Against(votes, LargestDifference(own, rival));
+        continue;
+      }
+    } else if (StandsAgainst(chosen.kind, own, rival, evidence)) {
       continue;
+    }
     if (!thumbnail || guide->Preference(own, rival, search.shortFirst) < kThumbnailMargin) return false;
   }
   return true;
