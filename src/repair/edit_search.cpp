@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "jpeg/marker_codes.h"
 #include "repair/picture_fit.h"
 
 namespace vorn {
@@ -335,6 +336,10 @@ void EditsAt(std::span<const uint8_t> bytes, int64_t p, int64_t firstByte, std::
     // A marker inside the data: a lost stuffed 00, or a marker that does not belong,
     // or a byte that came between a data FF and its stuffed 00.
     out.push_back(ScanEdit::Stuffing(position + 1));
+    // A restart marker or EOI ends an interval's data: the byte lost may be its last,
+    // whose bits end the last MCU and pad it (a lost 3F before FF D5 once had a bit
+    // of the byte before it changed instead, a picture two levels off).
+    if (marker::IsRestartMarker(code) || code == marker::kEOI) insertions();
     out.push_back(ScanEdit::Marker(position, code));
     if (p + 2 < size && bytes[static_cast<size_t>(p + 2)] == 0x00)
       out.push_back(ScanEdit::RemoveByte(position + 1, code));

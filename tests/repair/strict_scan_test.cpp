@@ -204,30 +204,34 @@ TEST(ScanEdits, ReadInPlaceAsTheyAreWritten) {
 // Every byte string with one byte more or less than the scan's is some edit's, except
 // inside a data FF's pair (edited with its FF). A lost stuffed 00 before a data 00
 // (FF 00 00 read as FF 00) needs a 00 inserted after FF 00, and a byte lost before a
-// data FF one inserted there: neither was tried anywhere.
+// data FF one inserted there: neither was tried anywhere. Nor a byte lost before a
+// restart marker or EOI, the last of an interval's data.
 TEST(ScanEdits, EveryByteInsertedOrRemovedIsTried) {
-  const std::vector<uint8_t> bytes = {0x12, 0x34, 0x34, 0xFF, 0x00, 0x00, 0x56, 0x56, 0x78};
-  std::set<std::vector<uint8_t>> tried;
-  for (int64_t p = 1; p < static_cast<int64_t>(bytes.size()); ++p) {
-    std::vector<ScanEdit> edits;
-    EditsAt(bytes, p, 1, edits);
-    for (const ScanEdit& e : edits) {
-      std::vector<uint8_t> applied = bytes;
-      ApplyEdit(applied, e);
-      tried.insert(applied);
+  for (const std::vector<uint8_t>& bytes :
+       {std::vector<uint8_t>{0x12, 0x34, 0x34, 0xFF, 0x00, 0x00, 0x56, 0x56, 0x78},
+        std::vector<uint8_t>{0x12, 0x34, 0xFF, 0xD5, 0x56, 0xFF, 0xD9}}) {
+    std::set<std::vector<uint8_t>> tried;
+    for (int64_t p = 1; p < static_cast<int64_t>(bytes.size()); ++p) {
+      std::vector<ScanEdit> edits;
+      EditsAt(bytes, p, 1, edits);
+      for (const ScanEdit& e : edits) {
+        std::vector<uint8_t> applied = bytes;
+        ApplyEdit(applied, e);
+        tried.insert(applied);
+      }
     }
-  }
-  for (size_t q = 1; q < bytes.size(); ++q) {
-    if (bytes[q - 1] == 0xFF) continue;
-    for (int v = 0; v < 0xFF; ++v) {
-      std::vector<uint8_t> longer = bytes;
-      longer.insert(longer.begin() + static_cast<ptrdiff_t>(q), static_cast<uint8_t>(v));
-      EXPECT_TRUE(tried.contains(longer)) << q << " +" << v;
-    }
-    std::vector<uint8_t> shorter = bytes;
-    shorter.erase(shorter.begin() + static_cast<ptrdiff_t>(q));
-    if (bytes[q] != 0xFF) {
-      EXPECT_TRUE(tried.contains(shorter)) << q << " -";
+    for (size_t q = 1; q < bytes.size(); ++q) {
+      if (bytes[q - 1] == 0xFF) continue;
+      for (int v = 0; v < 0xFF; ++v) {
+        std::vector<uint8_t> longer = bytes;
+        longer.insert(longer.begin() + static_cast<ptrdiff_t>(q), static_cast<uint8_t>(v));
+        EXPECT_TRUE(tried.contains(longer)) << q << " +" << v;
+      }
+      std::vector<uint8_t> shorter = bytes;
+      shorter.erase(shorter.begin() + static_cast<ptrdiff_t>(q));
+      if (bytes[q] != 0xFF) {
+        EXPECT_TRUE(tried.contains(shorter)) << q << " -";
+      }
     }
   }
 }
