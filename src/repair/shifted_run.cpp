@@ -79,7 +79,7 @@ ShiftedRunFinder::ShiftedRunFinder(const ScanModel& model, int32_t lastMcu)
 
 template <class Planes>
 void ShiftedRunFinder::AddRow(const Planes& planes, int32_t row) {
-  if (row < 1 || row * perRow_ > lastMcu_) return;
+  if (row < 1 || row * perRow_ > lastMcu_ || perRow_ < kLeastRunMcus) return;
   // This row's sums become the row before's; a row skipped leaves none.
   std::swap(gain_, gainBefore_);
   std::swap(base_, baseBefore_);

@@ -32,6 +32,10 @@ struct ShiftedRun {
 // rows, two MCUs aside); the damaged pictures that show such runs, 0.55 to 0.82.
 inline constexpr double kShiftedRunStandsOut = 0.55;
 inline constexpr int32_t kShiftedFloor = 4;
+// A window is a row's worth of MCUs: in clean strips 11 to 37 samples wide (two to five
+// MCUs a row) a window of so few taken aside mended more than half its misfit. No run
+// is looked for in a picture less than 8 MCUs wide.
+inline constexpr int32_t kLeastRunMcus = 8;
 bool ShiftedRunStandsOut(double share);
 
 // Weighs MCU rows as they come, in order from row 1, each window of a row's worth of

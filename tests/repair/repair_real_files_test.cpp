@@ -624,15 +624,18 @@ TEST(ShiftedRun, FoundWhereTheMcusGoOutOfStep) {
     int32_t shift;       // 0: none
     int height = 160;
     bool found = true;  // where shift is not 0
+    int width = 0;      // 0: the layout's
   };
-  // The last case: a picture whose last row of MCUs holds one row of samples, so that
+  // The last cases: a picture whose last row of MCUs holds one row of samples, so that
   // no edge of it can be weighed; its two MCUs before it, taken aside, are too few to
-  // call a run (a clean photo's two MCUs there once were).
+  // call a run (a clean photo's two MCUs there once were); and a strip three MCUs wide,
+  // whose windows are as few (clean strips were called out of step).
   for (const Case& c :
        {Case{"grey", 0, 0}, Case{"grey", 5 * 40 + 13, 1}, Case{"grey", 9 * 40 + 30, -2}, Case{"420", 0, 0},
-        Case{"420", 3 * 20 + 7, -1}, Case{"grey", 19 * 40 + 38, -1, 161, false}}) {
+        Case{"420", 3 * 20 + 7, -1}, Case{"grey", 19 * 40 + 38, -1, 161, false},
+        Case{"grey", 5 * 3 + 1, 1, 160, false, 24}}) {
     EncodeOptions o = LayoutOf(c.layout);
-    o.width = c.layout == "grey" ? 320 : 317, o.height = c.height, o.quality = 90;
+    o.width = c.width != 0 ? c.width : c.layout == "grey" ? 320 : 317, o.height = c.height, o.quality = 90;
     const int size = 8 * o.h0, channels = o.components;
     const int32_t perRow = (o.width + size - 1) / size, total = perRow * (o.height / size);
     // Broad shapes that run on across the block grid, as photos have.
