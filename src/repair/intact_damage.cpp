@@ -167,7 +167,9 @@ class AcScorer {
     if (candidate.block != residualsOf_) {
       EdgeResiduals(planes_, candidate.bit.component, candidate.bx, candidate.by, r_, valid_);
       residualsOf_ = candidate.block;
+      weighed_ = std::count(valid_.begin(), valid_.end(), true) >= kLeastEdgePairs;
     }
+    if (!weighed_) return;
     AcScore s;
     const auto& e = Basis().edge[static_cast<size_t>(candidate.n)];
     for (size_t p = 0; p < 32; ++p) {
@@ -199,6 +201,7 @@ class AcScorer {
   int64_t residualsOf_ = -1;  // the block whose edges r_ holds
   std::array<float, 32> r_{};
   std::array<bool, 32> valid_{};
+  bool weighed_ = false;  // whether r_'s block has enough pairs in the picture
 };
 
 // Finds every flippable extra bit of every AC coefficient that counts as it is
@@ -328,7 +331,7 @@ bool AcStandsOut(const std::vector<AcScore>& best) {
 
 std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                               const std::vector<AcScore>& best) {
-  if (!AcStandsOut(best)) return std::nullopt;
+  if (!OneBlockWeighable(model) || !AcStandsOut(best)) return std::nullopt;
   const AcScore& top = best[0];
   if (!CleanWith(model, bytes, top.bit.edit)) return std::nullopt;
   return top.bit;
@@ -453,7 +456,8 @@ class BandSink {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = weigher_.Finish(&step);
-    return !drift && !step && !AcStandsOut(best_) && !runs_.Found() && !odd_.Best(bytes_);
+    return !drift && !step && !(OneBlockWeighable(model_) && AcStandsOut(best_)) && !runs_.Found() &&
+           !odd_.Best(bytes_);
   }
 
  private:

@@ -89,6 +89,19 @@ bool DcStepStandsOut(double share);
 bool FaintStepStandsOut(double share);
 // and on each of the two rows of block edges it splits, 60 % of 16 pairs or more.
 bool FaintHalfLeans(int32_t pairs, double share);
+// a block is weighed for one-block damage (an AC bit, an edit of its code words) only
+// with 12 of its 32 pairs or more in the picture (a whole edge and half of two more):
+// in pictures a few samples high or wide (28 x 1, 18 x 3, 7 x 11) one or two pairs a
+// side decided, and a clean block's edit led every other block's by far; a block of a
+// last row three samples high has 14 (one damaged there was found only with them);
+inline constexpr int kLeastEdgePairs = 12;
+// and only in a picture of 64 blocks or more: an edit stands out by how far it leads
+// every other block's, and clean pictures of 10 x 10 to 40 x 12 samples, a few blocks
+// each, had one block's edit lead by far.
+inline constexpr int64_t kLeastOneBlockPicture = 64;
+inline bool OneBlockWeighable(const ScanModel& model) {
+  return static_cast<int64_t>(model.totalMcus) * model.blockCount >= kLeastOneBlockPicture;
+}
 // an AC bit is weighed when it moves some sample of its block by 16 levels or more;
 bool AcBitCounts(double levels);
 // and taken when it mends 90 % of what it could and 2.5 times the best of any other block.

@@ -1,6 +1,7 @@
 #include "repair/odd_block.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
@@ -229,6 +230,7 @@ void OddBlockFinder::AddRow(const Planes& planes, int32_t row,
           candidate.misfit = misfit;
         } else {
           FillPatch(planes, c, x0, y0, candidate);
+          if (std::popcount(candidate.valid) < kLeastEdgePairs) continue;
           candidate.misfit = PatchMisfit(candidate.patch, candidate.valid);
           if (kept_.size() == kKept && candidate.misfit <= kept_.front().misfit) continue;
         }
@@ -315,6 +317,7 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
 }
 
 std::optional<BlockFlip> OddBlockFinder::Best(std::span<const uint8_t> bytes) const {
+  if (!OneBlockWeighable(model_)) return std::nullopt;
   std::optional<BlockFlip> best;
   double next = 0;
   for (const OddBlock& block : kept_) {

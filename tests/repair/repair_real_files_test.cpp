@@ -41,6 +41,12 @@ EncodeOptions LayoutOf(const std::string& name) {
   return o;
 }
 
+EncodeOptions Sized(const std::string& layout, int width, int height, int quality) {
+  EncodeOptions o = LayoutOf(layout);
+  o.width = width, o.height = height, o.quality = quality, o.restartInterval = 0;
+  return o;
+}
+
 struct DamageCase {
   std::string layout;
   Damage kind;
@@ -418,6 +424,10 @@ TEST(CheckCleanFile, AsEncodersWriteIt) {
       {"grey text, restart 7", grey(1, 1, 7, 160, 96), true},
       {"grey 2x2 text, restart 11", grey(2, 2, 11, 160, 96, 75), true},  // before RSTn and EOI
       {"fill bytes", LayoutOf("444-rst3"), false, true},
+      // A few samples high or wide: blocks with a pair or two on each side, and
+      // pictures of a few blocks, whose one block's edit led every other's by far.
+      {"444 12 x 1", Sized("444-rst3", 12, 1, 50)},
+      {"444 9 x 12", Sized("444-rst3", 9, 12, 50)},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> bytes =
