@@ -323,15 +323,15 @@ bool AcFlipStandsOut(double gain, double most, double nextBlockGain) {
 namespace {
 
 // Whether the best AC bit stands out, before it is verified.
-bool AcStandsOut(const std::vector<AcScore>& best) {
-  return !best.empty() &&
+bool AcStandsOut(const ScanModel& model, const std::vector<AcScore>& best) {
+  return OneBlockWeighable(model) && !best.empty() &&
          AcFlipStandsOut(static_cast<double>(best[0].gain), static_cast<double>(best[0].most),
                          best.size() > 1 ? static_cast<double>(best[1].gain) : 0.0);
 }
 
 std::optional<DcBit> AcFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                               const std::vector<AcScore>& best) {
-  if (!OneBlockWeighable(model) || !AcStandsOut(best)) return std::nullopt;
+  if (!AcStandsOut(model, best)) return std::nullopt;
   const AcScore& top = best[0];
   if (!CleanWith(model, bytes, top.bit.edit)) return std::nullopt;
   return top.bit;
@@ -456,8 +456,7 @@ class BandSink {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = weigher_.Finish(&step);
-    return !drift && !step && !(OneBlockWeighable(model_) && AcStandsOut(best_)) && !runs_.Found() &&
-           !odd_.Best(bytes_);
+    return !drift && !step && !AcStandsOut(model_, best_) && !runs_.Found() && !odd_.Best(bytes_);
   }
 
  private:
