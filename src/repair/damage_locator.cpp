@@ -267,6 +267,29 @@ SearchWindow DriftWindow(const ScanModel& model, std::span<const uint8_t> bytes,
   return WindowOver(model, bytes, pass, from, McuLastByte(pass, after, bit.edit.position));
 }
 
+// Damage in the last bytes of an MCU often shows only from the MCUs after it (its
+// last blocks decode as something, and the next MCU starts at a wrong bit), so a
+// window that begins at the first MCU that looks wrong or a few MCUs before it may
+// begin just after the damage: 2, 3 and 7 bytes after it in damaged 4:4:4 and grey
+// photos, whose MCUs take a few bytes each, where a chance edit further on that made
+// up for it was written. A window of a scan that does not decode therefore begins at
+// least this many bytes before its first MCU's data (at an MCU of its interval). On
+// two seeds of 1,438 damaged copies, 16 bytes restored 3 copies more and wrote 4
+// wrong pictures fewer (the damage's own edit is now among their rivals), 32 bytes
+// 3 more again and no wrong one more, in about the same time.
+constexpr int64_t kLeadBytes = 32;
+
+void LeadWindow(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
+                SearchWindow& w) {
+  const int32_t start = model.IntervalStart(model.IntervalOf(w.firstMcu));
+  const int64_t wanted = w.firstByte - kLeadBytes;
+  while (w.firstMcu > start && pass.marks[static_cast<size_t>(w.firstMcu - 1)].mark >= 0 &&
+         w.firstByte > wanted) {
+    --w.firstMcu;
+    w.firstByte = StartPointOf(model, bytes, pass, w.firstMcu).next >> 3;
+  }
+}
+
 // The component as the reason names it: Y, Cb or Cr.
 int NamedComponent(const ScanModel& model, int component) {
   return model.components == 1 ? 0 : std::clamp(component, 0, 2);
@@ -446,6 +469,7 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
         LikelyStarts(model, pass, std::max(start, run->mcu - 2), std::max(start, run->mcu - 1), 1);
     suspect = std::min(suspect, rise.empty() ? run->mcu : rise[0]);
   }
+  for (SearchWindow& w : report.windows) LeadWindow(model, bytes, pass, w);
   SetSuspect(model, pass, suspect, report);
   return report;
 }
