@@ -213,13 +213,18 @@ std::vector<int32_t> ShiftedStarts(const ScanModel& model, const ScanPass& pass,
   return BestApart(gains, count, true);
 }
 
+// The byte that holds MCU m's first bit.
+int64_t FirstByteOf(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass, int32_t m) {
+  return StartPointOf(model, bytes, pass, m).next >> 3;
+}
+
 // A window of trials starting at MCU first, over the data of MCUs first .. last
 // (bytes from first's first bit to lastByte).
 SearchWindow WindowOver(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
                         int32_t first, int64_t lastByte) {
   SearchWindow w;
   w.firstMcu = first;
-  w.firstByte = StartPointOf(model, bytes, pass, first).next >> 3;
+  w.firstByte = FirstByteOf(model, bytes, pass, first);
   w.lastByte = std::min<int64_t>(lastByte, static_cast<int64_t>(bytes.size()) - 1);
   w.lastMcu = first;
   while (w.lastMcu + 1 < static_cast<int32_t>(pass.marks.size()) - 1 &&
@@ -287,7 +292,7 @@ void LeadWindow(const ScanModel& model, std::span<const uint8_t> bytes, const Sc
   while (w.firstMcu > start && pass.marks[static_cast<size_t>(w.firstMcu - 1)].mark >= 0 &&
          w.firstByte > wanted) {
     --w.firstMcu;
-    w.firstByte = StartPointOf(model, bytes, pass, w.firstMcu).next >> 3;
+    w.firstByte = FirstByteOf(model, bytes, pass, w.firstMcu);
   }
 }
 
@@ -471,6 +476,19 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
     suspect = std::min(suspect, rise.empty() ? run->mcu : rise[0]);
   }
   for (SearchWindow& w : report.windows) LeadWindow(model, bytes, pass, w);
+  // Windows led back to the same MCU overlap: one that lies inside a window searched
+  // before it would only try its edits again (and choose among fewer rivals).
+  for (size_t i = 1; i < report.windows.size();) {
+    const SearchWindow& w = report.windows[i];
+    const bool inside = std::any_of(
+        report.windows.begin(), report.windows.begin() + static_cast<ptrdiff_t>(i),
+        [&](const SearchWindow& e) { return e.firstByte <= w.firstByte && w.lastByte <= e.lastByte; });
+    if (inside) {
+      report.windows.erase(report.windows.begin() + static_cast<ptrdiff_t>(i));
+    } else {
+      ++i;
+    }
+  }
   SetSuspect(model, pass, suspect, report);
   return report;
 }
