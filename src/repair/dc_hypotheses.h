@@ -483,9 +483,11 @@ class DriftWeigher {
 std::optional<DcDrift> WeighWhole(const ScanModel& model, const ComponentPlanes& planes,
                                   DriftWeigher& weigher, std::optional<DcStep>* step);
 
-// Whether a faint step leans its way on both rows of block edges it splits: the top of
-// its MCU's row from the MCU on, and the top of the next row before the MCU. A
-// horizontal edge of the picture on the block grid leans on one of them only.
-bool FaintStepOnBothRows(const ScanModel& model, const ComponentPlanes& planes, const DcStep& step);
+// Whether a faint step holds in the samples: it leans its way on both rows of block
+// edges it splits (the top of its MCU's row from the MCU on, and the top of the next
+// row before the MCU; a horizontal edge of the picture on the block grid leans on one
+// of them only), and the lines of samples inside those blocks do not lean (ripples
+// whose crests run along the block grid lean there too).
+bool FaintStepHolds(const ScanModel& model, const ComponentPlanes& planes, const DcStep& step);
 
 }  // namespace vorn::drift

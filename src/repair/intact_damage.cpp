@@ -389,7 +389,7 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
     if (FailedInBlock(run(both))) dc.DropLast();
   });
   out.drift = WeighWhole(model, pass.planes, weigher, &out.step);
-  if (out.step && out.step->faint && !FaintStepOnBothRows(model, pass.planes, *out.step)) out.step.reset();
+  if (out.step && out.step->faint && !FaintStepHolds(model, pass.planes, *out.step)) out.step.reset();
   if (out.drift && !CleanWith(model, bytes, out.drift->bit.edit)) out.drift.reset();
   if (!out.drift) out.flip = AcFlipOf(model, bytes, best);
   // A code word read as another of its length changes one block without a closed form.

@@ -352,6 +352,18 @@ RequiredMargin MarginFor(EditKind kind) {
 
 namespace {
 
+// Where the scan decodes as an encoder writes it, an edit must change the picture by
+// as much as a person can see, the least DC step looked for anywhere: a smooth
+// gradient's DC levels or ripples that lie along the block grid can look like a step
+// of two or three levels that a DC bit mends, and a clean photo (Pillow, quality 55,
+// a sea of horizontal ripples) had such a bit written, 4 levels over most of the
+// picture. Damage whose repair moves no sample that far is not seen either.
+constexpr int32_t kLeastIntactChange = 8;
+
+bool ChangesVisibly(const SearchResult& search, const RatedMcus& picture) {
+  return search.nullRated && LargestDifference(picture, search.null) >= kLeastIntactChange;
+}
+
 // The choice by the block edges alone (ChooseRepair without a thumbnail).
 std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageReport& report,
                                       ChoiceEvidence* evidence) {
@@ -405,6 +417,7 @@ std::optional<ScanEdit> ChooseByEdges(const SearchResult& search, const DamageRe
   if (syntaxIntact) {
     if (!search.nullRated || choice->rated.hash == search.null.hash) return std::nullopt;
     if (!StandsAgainst(choice->edit.kind, choice->rated, search.null, evidence)) return std::nullopt;
+    if (!ChangesVisibly(search, choice->rated)) return std::nullopt;
   }
   return choice->edit;
 }
@@ -446,7 +459,8 @@ std::optional<ScanEdit> ChooseRepair(const SearchResult& search, const DamageRep
     if (v != best->first && guide->Preference(picture, v->rated, search.ratedFirst) < kThumbnailMargin)
       return std::nullopt;
   if (report.syntaxIntact &&
-      (!search.nullRated || guide->Preference(picture, search.null, search.ratedFirst) < kThumbnailMargin))
+      (!search.nullRated || guide->Preference(picture, search.null, search.ratedFirst) < kThumbnailMargin ||
+       !ChangesVisibly(search, picture)))
     return std::nullopt;
   if (guide->WorstMcu(picture, search.ratedFirst) > kThumbnailWorstMcu * guide->WorstUndamagedMcu())
     return std::nullopt;

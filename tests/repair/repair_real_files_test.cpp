@@ -469,6 +469,30 @@ TEST(RepairCleanFile, IsReportedCleanAndLeftAlone) {
   EXPECT_EQ(bytes, original);
 }
 
+// Undamaged photos whose own block edges look like a faint step of the DC values: a
+// sky's DC values two levels apart, ripples along the block grid. Where the step is
+// still reported, the edit that smooths it moves samples by a few levels only, and is
+// not written.
+TEST(RepairCleanFile, WhoseOwnEdgesLookLikeAFaintStep) {
+  struct Case {
+    std::string fixture;
+    bool checksClean;
+  };
+  for (const Case& c : {Case{"clean-sky-whose-dc-steps-two-levels.jpg", true},
+                        Case{"clean-ripples-along-the-block-grid.jpg", true},
+                        Case{"clean-ripples-a-dc-bit-smooths.jpg", false}}) {
+    const std::vector<uint8_t> original =
+        testing::ReadFileBytes(std::string(VORN_SOURCE_DIR) + "/tests/fixtures/" + c.fixture);
+    AnalysedScan scan;
+    ASSERT_TRUE(scan.Load(original)) << c.fixture;
+    EXPECT_EQ(scan.Locate(original).health == ScanHealth::Clean, c.checksClean) << c.fixture;
+    std::vector<uint8_t> bytes = original;
+    const RepairRun run = RepairScan(*scan.model, bytes, 4, SearchControl{});
+    EXPECT_TRUE(run.applied.empty()) << c.fixture;
+    EXPECT_EQ(bytes, original) << c.fixture;
+  }
+}
+
 }  // namespace
 }  // namespace vorn
 
