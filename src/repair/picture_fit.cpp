@@ -1,8 +1,10 @@
 #include "repair/picture_fit.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include "repair/strict_decoder.h"
 
@@ -50,6 +52,19 @@ struct EdgeSegment {
   }
   int64_t Fit() const { return squares + sum * sum; }
 };
+
+// Folds a row of samples (a multiple of 8) into hash eight at a time: ratings tell
+// pictures apart by their hashes, and a sample at a time took three quarters of a
+// rating's own time (a quarter of a search's). Each step is one-to-one in the word and
+// in the hash before it, so pictures that differ in one word never hash alike.
+uint64_t HashSamples(uint64_t hash, const uint8_t* row, int32_t width) {
+  for (int32_t x = 0; x < width; x += 8) {
+    uint64_t word;
+    std::memcpy(&word, row + x, sizeof word);
+    hash = (std::rotl(hash, 23) ^ word) * 0x9E3779B97F4A7C15ull;
+  }
+  return hash;
+}
 
 // Draws decoded blocks into planes that hold the component rows from top[c] on.
 class RowsSink {
@@ -159,8 +174,7 @@ void PictureFit::Rate(const ScanEdit* edit, RatedMcus& out, bool keepSamples) {
       };
       if (m < decodedEnd) {
         for (int32_t y = y0; y < y0 + h; ++y)
-          for (int32_t x = x0; x < x0 + w; ++x)
-            hash = (hash ^ static_cast<uint64_t>(at(x, y))) * 0x100000001B3ull;
+          hash = HashSamples(hash, base + static_cast<ptrdiff_t>(y) * stride + x0, w);
       } else {
         hash = (hash ^ 0xFFFF) * 0x100000001B3ull;  // not decoded
       }
