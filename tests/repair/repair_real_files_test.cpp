@@ -895,6 +895,44 @@ std::vector<uint8_t> CameraFile(uint32_t seed, uint32_t thumbnailSeed) {
                                     o.height, 3, 160, 120);
 }
 
+// A rating with an edit is the rating of the edited file, though it decodes only from
+// the MCU the edit lies in: bits, bytes removed and inserted all over a window, in a
+// scan that decodes and one that fails, with restart intervals and without.
+TEST(PictureFit, AnEditRatesAsTheEditedFileDoes) {
+  for (const std::string layout : {"420", "444-rst3"}) {
+    for (const bool damaged : {false, true}) {
+      std::vector<uint8_t> bytes = testing::EncodePhotoLike(LayoutOf(layout), 7);
+      AnalysedScan scan;
+      ASSERT_TRUE(scan.Load(bytes));
+      const int32_t scanStart = scan.model->scanStart;
+      if (damaged) bytes = Damaged(bytes, Damage::Remove, static_cast<size_t>(scanStart + 700));
+      ScanPass pass;
+      LocateDamage(*scan.model, bytes, pass);
+      const int32_t first = 6, span = 40;
+      PictureFit fit(*scan.model, bytes, pass, first, span);
+      const int32_t from = static_cast<int32_t>(StartPointOf(*scan.model, bytes, pass, first).next >> 3);
+      for (int32_t at = from; at < from + 600; at += 7) {
+        const uint8_t old = bytes[static_cast<size_t>(at)];
+        if (old == 0xFF || bytes[static_cast<size_t>(at - 1)] == 0xFF) continue;
+        for (const ScanEdit& edit : {ScanEdit::Bit(at, at % 8, old), ScanEdit::RemoveByte(at, old),
+                                     ScanEdit::InsertByte(at, static_cast<uint8_t>(at * 37))}) {
+          std::vector<uint8_t> edited = bytes;
+          ApplyEdit(edited, edit);
+          RatedMcus withEdit, ofEdited;
+          fit.Rate(&edit, withEdit, true);
+          PictureFit(*scan.model, edited, pass, first, span).Rate(nullptr, ofEdited, true);
+          const std::string where = layout + (damaged ? " damaged " : " ") + EditNotation(edit);
+          EXPECT_EQ(withEdit.fit, ofEdited.fit) << where;
+          EXPECT_EQ(withEdit.hash, ofEdited.hash) << where;
+          EXPECT_EQ(withEdit.mcuHash, ofEdited.mcuHash) << where;
+          EXPECT_EQ(withEdit.samples, ofEdited.samples) << where;
+          EXPECT_EQ(withEdit.steps, ofEdited.steps) << where;
+        }
+      }
+    }
+  }
+}
+
 // The thumbnail is a witness only where it shows the picture: its own, over enough
 // undamaged blocks (256 of luma: 64 MCUs of 4:2:0). Its misfit is small where each
 // block's mean is where the thumbnail has it, and large for the same blocks a row
