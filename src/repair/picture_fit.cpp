@@ -91,11 +91,27 @@ class RowsSink {
     for (int y = 0; y < 8; ++y) ClampRowToBytes(s.data() + y * 8, planes_.Row(b.component, y0 + y) + x0);
     return true;
   }
-  bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
     mcu_ = mcu;
     decodedEnd_ = mcu;
-    return true;
+    if (pass_ == nullptr || mark + 1 < resumeFrom_ || mcu >= static_cast<int32_t>(pass_->marks.size()))
+      return true;
+    // Past the edit, at the bit and with the predictors where the pass began this MCU:
+    // the rest decodes as the pass decoded it.
+    const McuMark& m = pass_->marks[static_cast<size_t>(mcu)];
+    if (m.mark != mark - shift_ || m.dc != dc) return true;
+    metPass = true;
+    return false;
   }
+  // Ends the decode where it meets the pass's again after the edit: from bit
+  // resumeFrom on (the byte after the edit's last), the file's own bits lie shift bits
+  // later than they did.
+  void StopWhereItMeets(const ScanPass& pass, BitPos resumeFrom, BitPos shift) {
+    pass_ = &pass;
+    resumeFrom_ = resumeFrom;
+    shift_ = shift;
+  }
+  bool metPass = false;
 
  private:
   const ScanModel& model_;
@@ -103,6 +119,8 @@ class RowsSink {
   const std::array<int32_t, 3>& top_;
   int32_t mcu_;
   int32_t& decodedEnd_;
+  const ScanPass* pass_ = nullptr;
+  BitPos resumeFrom_ = 0, shift_ = 0;
 };
 
 }  // namespace
@@ -164,10 +182,17 @@ void PictureFit::Rate(const ScanEdit* edit, RatedMcus& out, bool keepSamples) {
   {
     StrictDecoder decoder(model_);
     RowsSink sink(model_, local_, top_, from, decodedEnd);
+    // Where the pass decoded every MCU, a decode that meets it again after the edit
+    // goes on as it did, over the picture the copy holds: most edits of a scan that
+    // decodes lose their way for an MCU or two only.
+    if (edit != nullptr && pass_.Clean())
+      sink.StopWhereItMeets(pass_, MakeBitPos(patched.EditEnd() + 1, 0),
+                            BitPos{8} * (patched.inserted - patched.removed));
     DecodeStop stop = decoder.Run(patched, start, limit, sink);
     // The span may reach into the next restart interval.
     while (stop.kind == StopKind::AtMarker && marker::IsRestartMarker(stop.marker) && decodedEnd < limit)
       stop = decoder.PassMarker(decodedEnd, limit, sink);
+    if (sink.metPass) decodedEnd = limit;
   }
 
   const int32_t perRow = model_.geometry.McusPerRow;
