@@ -167,11 +167,15 @@ void PictureFit::Rate(const ScanEdit* edit, RatedMcus& out, bool keepSamples) {
   // copy holds them: the decode begins at the last MCU whose data begins two bytes or
   // more before the edit (a data FF just before it reads as data or as a marker by the
   // byte after it). A third of a search's ratings was spent on those MCUs.
+  // Never past the MCU where the pass first failed: a decode from the first MCU stops
+  // there too, and what the pass decoded after it is no part of that decode.
   int32_t from = firstMcu_;
   ScanPoint start = StartPointOf(model_, bytes_, pass_, from);
   if (edit != nullptr) {
     const BitPos before = MakeBitPos(edit->position - 2, 0);
-    while (from + 1 < limit && pass_.marks[static_cast<size_t>(from + 1)].mark >= 0) {
+    const SegmentOutcome* failure = pass_.Failure();
+    const int32_t last = std::min(limit - 1, failure != nullptr ? failure->stop.mcu : limit - 1);
+    while (from < last && pass_.marks[static_cast<size_t>(from + 1)].mark >= 0) {
       const ScanPoint next = StartPointOf(model_, bytes_, pass_, from + 1);
       if (next.next > before) break;
       ++from;

@@ -905,7 +905,7 @@ TEST(PictureFit, AnEditRatesAsTheEditedFileDoes) {
       AnalysedScan scan;
       ASSERT_TRUE(scan.Load(bytes));
       const int32_t scanStart = scan.model->scanStart;
-      if (damaged) bytes = Damaged(bytes, Damage::Remove, static_cast<size_t>(scanStart + 700));
+      if (damaged) bytes = Damaged(bytes, Damage::Remove, static_cast<size_t>(scanStart + 250));
       ScanPass pass;
       LocateDamage(*scan.model, bytes, pass);
       const int32_t first = 6, span = 40;
