@@ -911,7 +911,8 @@ TEST(PictureFit, AnEditRatesAsTheEditedFileDoes) {
       const int32_t first = 6, span = 40;
       PictureFit fit(*scan.model, bytes, pass, first, span);
       const int32_t from = static_cast<int32_t>(StartPointOf(*scan.model, bytes, pass, first).next >> 3);
-      for (int32_t at = from; at < from + 600; at += 7) {
+      const auto size = static_cast<int32_t>(bytes.size());
+      for (int32_t at = from; at < std::min(from + 600, size - 2); at += 7) {
         const uint8_t old = bytes[static_cast<size_t>(at)];
         if (old == 0xFF || bytes[static_cast<size_t>(at - 1)] == 0xFF) continue;
         for (const ScanEdit& edit : {ScanEdit::Bit(at, at % 8, old), ScanEdit::RemoveByte(at, old),
