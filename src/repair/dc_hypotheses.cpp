@@ -11,10 +11,7 @@ namespace drift {
 
 namespace {
 
-// Only steps that a person can see are looked for: a step of fewer levels is within
-// what the quantization itself leaves at block edges, and a wrong guess among
-// faint steps costs more than the step.
-constexpr int32_t kLeastStepLevels = 8;
+constexpr int32_t kLeastStepLevels = kLeastVisibleLevels;
 // The step must split enough of the picture to be told from one odd block (which a
 // wrong AC coefficient gives as well): eight block edges.
 constexpr int32_t kLeastPairs = 64;

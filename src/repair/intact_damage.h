@@ -71,6 +71,12 @@ struct DcStep {
 std::optional<DcDrift> FindDcDrift(const ScanModel& model, std::span<const uint8_t> bytes,
                                    const ScanPass& pass, std::optional<DcStep>* step = nullptr);
 
+// Only what a person can see is looked for, in levels of a sample: a DC step of fewer
+// levels is within what the quantization itself leaves at block edges (and a wrong
+// guess among faint steps costs more than the step), and an edit of a scan that
+// decodes as it is must move some sample this far.
+inline constexpr int32_t kLeastVisibleLevels = 8;
+
 // The thresholds a hypothesis passes (their grounds beside them in the .cpp), one
 // function each so that both sides of each are tested:
 // a DC bit is weighed when its step moves samples by 8 levels or more (move: 8x the

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "repair/strict_decoder.h"
 
@@ -123,6 +124,31 @@ class RowsSink {
   BitPos resumeFrom_ = 0, shift_ = 0;
 };
 
+// Where a rating's decode with edit begins, MCU and point. The MCUs whose data ends
+// before the edit decode as the pass decoded them, and the rating's copy of the pass's
+// picture holds them: the decode begins at the last MCU whose data begins two bytes or
+// more before the edit (a data FF just before it reads as data or as a marker by the
+// byte after it). A third of a search's ratings was spent on those MCUs. Never past
+// the MCU where the pass first failed: a decode from the first MCU stops there too,
+// and what the pass decoded after it is no part of that decode.
+std::pair<int32_t, ScanPoint> DecodeStart(const ScanModel& model, std::span<const uint8_t> bytes,
+                                          const ScanPass& pass, int32_t firstMcu, int32_t limit,
+                                          const ScanEdit* edit) {
+  int32_t from = firstMcu;
+  ScanPoint start = StartPointOf(model, bytes, pass, from);
+  if (edit == nullptr) return {from, start};
+  const BitPos before = MakeBitPos(edit->position - 2, 0);
+  const SegmentOutcome* failure = pass.Failure();
+  const int32_t last = std::min(limit - 1, failure != nullptr ? failure->stop.mcu : limit - 1);
+  while (from < last && pass.marks[static_cast<size_t>(from + 1)].mark >= 0) {
+    const ScanPoint next = StartPointOf(model, bytes, pass, from + 1);
+    if (next.next > before) break;
+    ++from;
+    start = next;
+  }
+  return {from, start};
+}
+
 }  // namespace
 
 PictureFit::PictureFit(const ScanModel& model, std::span<const uint8_t> bytes, const ScanPass& pass,
@@ -163,25 +189,7 @@ void PictureFit::Rate(const ScanEdit* edit, RatedMcus& out, bool keepSamples) {
                                    ? PatchedBytes(bytes_.data(), static_cast<int64_t>(bytes_.size()), *edit)
                                    : PatchedBytes(bytes_.data(), static_cast<int64_t>(bytes_.size()));
   const int32_t limit = firstMcu_ + span_;
-  // The MCUs whose data ends before the edit decode as the pass decoded them, and the
-  // copy holds them: the decode begins at the last MCU whose data begins two bytes or
-  // more before the edit (a data FF just before it reads as data or as a marker by the
-  // byte after it). A third of a search's ratings was spent on those MCUs.
-  // Never past the MCU where the pass first failed: a decode from the first MCU stops
-  // there too, and what the pass decoded after it is no part of that decode.
-  int32_t from = firstMcu_;
-  ScanPoint start = StartPointOf(model_, bytes_, pass_, from);
-  if (edit != nullptr) {
-    const BitPos before = MakeBitPos(edit->position - 2, 0);
-    const SegmentOutcome* failure = pass_.Failure();
-    const int32_t last = std::min(limit - 1, failure != nullptr ? failure->stop.mcu : limit - 1);
-    while (from < last && pass_.marks[static_cast<size_t>(from + 1)].mark >= 0) {
-      const ScanPoint next = StartPointOf(model_, bytes_, pass_, from + 1);
-      if (next.next > before) break;
-      ++from;
-      start = next;
-    }
-  }
+  const auto [from, start] = DecodeStart(model_, bytes_, pass_, firstMcu_, limit, edit);
   int32_t decodedEnd = from;
   {
     StrictDecoder decoder(model_);

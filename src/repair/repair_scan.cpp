@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "repair/intact_damage.h"
+
 namespace vorn {
 
 namespace {
@@ -353,15 +355,14 @@ RequiredMargin MarginFor(EditKind kind) {
 namespace {
 
 // Where the scan decodes as an encoder writes it, an edit must change the picture by
-// as much as a person can see, the least DC step looked for anywhere: a smooth
+// as much as a person can see (the least DC step looked for anywhere): a smooth
 // gradient's DC levels or ripples that lie along the block grid can look like a step
 // of two or three levels that a DC bit mends, and a clean photo (Pillow, quality 55,
 // a sea of horizontal ripples) had such a bit written, 4 levels over most of the
-// picture. Damage whose repair moves no sample that far is not seen either.
-constexpr int32_t kLeastIntactChange = 8;
-
+// picture. Damage whose repair moves no sample that far is not seen either. The
+// file as it is must have been rated (search.nullRated).
 bool ChangesVisibly(const SearchResult& search, const RatedMcus& picture) {
-  return search.nullRated && LargestDifference(picture, search.null) >= kLeastIntactChange;
+  return LargestDifference(picture, search.null) >= kLeastVisibleLevels;
 }
 
 // The choice by the block edges alone (ChooseRepair without a thumbnail).
