@@ -94,8 +94,17 @@ void TimeCheck(benchmark::State& state, DamageReport (*check)(const ScanModel&, 
   }
 }
 
+// On one thread, and with the picture's checks on a second beside the decode.
 void BM_Check(benchmark::State& state) {
-  TimeCheck(state, CheckDamage);
+  TimeCheck(state, [](const ScanModel& model, std::span<const uint8_t> bytes) {
+    return CheckDamage(model, bytes, DecodeThreads::One);
+  });
+}
+
+void BM_CheckTwoThreads(benchmark::State& state) {
+  TimeCheck(state, [](const ScanModel& model, std::span<const uint8_t> bytes) {
+    return CheckDamage(model, bytes, DecodeThreads::Two);
+  });
 }
 
 // The scan's syntax alone, one decode without samples.
@@ -122,6 +131,7 @@ void BM_Repair(benchmark::State& state) {
 
 BENCHMARK(BM_CheckClean)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Check)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_CheckTwoThreads)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_CheckSyntax)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Repair)
     ->ArgsProduct({{3, 12}, {kRemove, kFlip, kLostStuffing}})

@@ -27,8 +27,10 @@ std::string CheckRepair(const uint8_t* data, size_t size) {
   // The one decode that tells a whole scan (its picture held a few rows at a time)
   // never calls whole what the locator finds damaged; it may send a clean scan to the
   // locator (fill bytes before a marker, which only the full pass reads).
-  if (ScanLooksWhole(*model, original) && report.health != ScanHealth::Clean)
-    return "the one-decode check calls a damaged scan whole";
+  const bool whole = ScanLooksWhole(*model, original, DecodeThreads::One);
+  if (whole && report.health != ScanHealth::Clean) return "the one-decode check calls a damaged scan whole";
+  if (ScanLooksWhole(*model, original, DecodeThreads::Two) != whole)
+    return "the one-decode check tells otherwise with its picture on a second thread";
 
   // Two edits at most and one thread keep an input's CPU time measurable; the
   // search itself is the same as with more. As `repair` and the window do, the search

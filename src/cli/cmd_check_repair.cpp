@@ -144,7 +144,8 @@ struct Checked {
 };
 
 // bytes: room for the file, kept by each worker from file to file.
-Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes, bool syntaxOnly) {
+Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes, bool syntaxOnly,
+                 DecodeThreads threads) {
   Checked checked;
   CliSession session;
   session.dialogs.onMessage = nullptr;  // files are checked side by side: no messages
@@ -174,7 +175,8 @@ Checked CheckOne(const std::string& path, std::vector<uint8_t>& bytes, bool synt
     checked.report.position = MakeBitPos(session.state.rec.scan.ScanDataStart, 0);
     return checked;
   }
-  checked.report = syntaxOnly ? CheckSyntax(*prepared.model, bytes) : CheckDamage(*prepared.model, bytes);
+  checked.report =
+      syntaxOnly ? CheckSyntax(*prepared.model, bytes) : CheckDamage(*prepared.model, bytes, threads);
   checked.status = checked.report.health == ScanHealth::Clean ? Status::Ok : Status::Damaged;
   return checked;
 }
@@ -364,11 +366,15 @@ int RunCheck(std::vector<std::string> args) {
   std::atomic<size_t> done{0};
   std::mutex progressLock;
   const bool progress = isatty(STDERR_FILENO) != 0;
+  const int threads = static_cast<int>(std::min<size_t>(std::min(jobs, kMaxJobs), files.size()));
+  // Files checked side by side keep the cores busy already: each is checked on its
+  // worker's thread alone.
+  const DecodeThreads perFile = threads > 1 ? DecodeThreads::One : DecodeThreads::Automatic;
   // Each worker holds one file at a time: at most jobs files are in memory.
   auto work = [&] {
     std::vector<uint8_t> bytes;
     for (size_t i = next++; i < files.size(); i = next++) {
-      results[i] = CheckOne(files[i], bytes, syntaxOnly);
+      results[i] = CheckOne(files[i], bytes, syntaxOnly, perFile);
       const size_t n = ++done;
       if (progress) {
         std::lock_guard<std::mutex> lock(progressLock);
@@ -377,7 +383,6 @@ int RunCheck(std::vector<std::string> args) {
     }
   };
   std::vector<std::thread> pool;
-  const int threads = static_cast<int>(std::min<size_t>(std::min(jobs, kMaxJobs), files.size()));
   for (int t = 1; t < threads; ++t) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();

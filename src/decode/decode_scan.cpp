@@ -42,12 +42,15 @@ bool OneThreadAsked() {
   return one;
 }
 
-// mcus: how many MCUs have pixels to make (none: nothing for a second thread to do).
+}  // namespace
+
 bool UseTwoThreads(DecodeThreads threads, int64_t mcus) {
   if (mcus == 0) return false;
   if (threads != DecodeThreads::Automatic) return threads == DecodeThreads::Two;
   return mcus >= kMcusForTwoThreads && std::thread::hardware_concurrency() > 1 && !OneThreadAsked();
 }
+
+namespace {
 
 // What the decode did not reach ends as in stores created all zero: the pixels of
 // the MCUs from (column, row) on (of the rows whose pixels are wanted), and the

@@ -17,6 +17,10 @@ enum class DecodeThreads {
   Two,
 };
 
+// Whether work over mcus MCUs (none: nothing for a second thread to do) runs on two
+// threads.
+bool UseTwoThreads(DecodeThreads threads, int64_t mcus);
+
 // Decodes the scan from ScanDataStart to scanDataEnd into decode.ImagePixels and
 // decode.McuStarts.
 //

@@ -509,8 +509,8 @@ DamageReport Located(const ScanModel& model, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes) {
-  return ScanLooksWhole(model, bytes) ? WholeScan(model) : Located(model, bytes);
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes, DecodeThreads threads) {
+  return ScanLooksWhole(model, bytes, threads) ? WholeScan(model) : Located(model, bytes);
 }
 
 DamageReport CheckSyntax(const ScanModel& model, std::span<const uint8_t> bytes) {

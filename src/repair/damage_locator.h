@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "decode/decode_scan.h"
 #include "repair/edit_search.h"
 #include "repair/scan_model.h"
 #include "repair/scan_pass.h"
@@ -98,8 +99,9 @@ DamageReport LocateDamage(const ScanModel& model, std::span<const uint8_t> bytes
 
 // LocateDamage's report where no pass is wanted afterwards (a check): a whole scan is
 // told with one decode and a band of the picture, and only a scan that may not be
-// whole gets the full pass and its picture.
-DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes);
+// whole gets the full pass and its picture. threads: as ScanLooksWhole's.
+DamageReport CheckDamage(const ScanModel& model, std::span<const uint8_t> bytes,
+                         DecodeThreads threads = DecodeThreads::Automatic);
 
 // CheckDamage for the syntax alone: a scan whose every interval decodes is clean
 // whatever its picture shows (a moved DC value, one block at odds pass), and costs one

@@ -6,7 +6,9 @@
 #include <functional>
 #include <utility>
 
+#include "base/batch_queue.h"
 #include "decode/bit_rules.h"
+#include "decode/decode_scan.h"
 #include "decode/simd.h"
 #include "repair/dc_hypotheses.h"
 #include "repair/odd_block.h"
@@ -399,21 +401,49 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
 
 namespace {
 
-// The decode of ScanLooksWhole: where the last MCU ends, the DC records and AC candidates,
-// and a band of the picture; each MCU row's edges are summed, its DC hypotheses
-// weighed as far as no later edge splits them and its AC candidates scored once the
-// row below it is drawn.
-class BandSink {
- public:
-  static constexpr bool kSymbols = true;
-  static constexpr bool kCoefficients = true;
+// What one stretch of the decode of ScanLooksWhole gives the picture's checks, MCU by
+// MCU in decode order: the DC records, the AC candidates, and each block's samples.
+struct BandBatch {
+  struct Record {
+    int component;
+    BlockRecord record;
+  };
+  // Where each MCU's share of the lists ends, and how it ended.
+  struct Mcu {
+    int32_t next;  // as OnMcu's mcu: the MCUs decoded so far
+    McuMark mark;
+    size_t records, candidates, words;
+  };
+  // The words a batch holds at most: 64 KB, a few hundred MCUs of a photo.
+  static constexpr size_t kWords = 16384;
+  // Per block: its index, then its samples, eight rows of eight bytes.
+  static constexpr size_t kBlockWords = 1 + 64 / sizeof(int32_t);
 
-  BandSink(const ScanModel& model, std::span<const uint8_t> bytes, DriftWeigher& weigher)
+  std::vector<Record> records;
+  std::vector<AcCandidate> candidates;
+  std::vector<int32_t> words = std::vector<int32_t>(kWords);
+  size_t used = 0;  // of words
+  std::vector<Mcu> mcus;
+
+  void Clear() {
+    records.clear();
+    candidates.clear();
+    used = 0;
+    mcus.clear();
+  }
+};
+
+// The back of ScanLooksWhole's decode: draws a band of the picture, and, for each MCU
+// row, sums its edges, weighs its DC hypotheses as far as no later edge splits them
+// and scores its AC candidates once the row below it is drawn. It takes what the
+// decode gives one item at a time, or a batch at a time from another thread.
+class BandBack {
+ public:
+  BandBack(const ScanModel& model, std::span<const uint8_t> bytes, DriftWeigher& weigher)
       : model_(model),
         bytes_(bytes),
         weigher_(weigher),
         draw_(model, band_, 0),
-        ac_(model, bytes, [this](const AcCandidate& candidate) { candidates_.push_back(candidate); }),
         scorer_(band_, best_),
         runs_(model, model.totalMcus - 1),
         odd_(model),
@@ -425,29 +455,30 @@ class BandSink {
       grids_.emplace_back(band_, c, 3 * model.v[static_cast<size_t>(c)]);
   }
 
-  // The DC records of the interval about to be decoded go to dc.
-  void SetDc(DcSink<DriftWeigher>& dc) { dc_ = &dc; }
-  // Where the MCU decoded last ends (before the scan's data at first): where the next
-  // interval's data begins, after its restart marker.
-  const McuMark& LastMark() const { return last_; }
-
-  void OnSymbol(const ScanPoint& p) {
-    dc_->OnSymbol(p);
-    ac_.OnSymbol(p);
-  }
-  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
-    ac_.OnBlock(block, natural, nonZero);  // before the transform changes natural
+  void AddRecord(int c, const BlockRecord& r) { weigher_.Push(c, r); }
+  void AddCandidate(const AcCandidate& candidate) { candidates_.push_back(candidate); }
+  // False when the block's transform overflows: then the decode stops, and the scan
+  // is not whole.
+  bool DrawBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
     return draw_.OnBlock(block, natural, nonZero);
   }
-  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
-    ac_.OnMcu(mcu, mark, dc);
-    draw_.OnMcu(mcu, mark, dc);
-    last_ = McuMark{mark, dc};
-    marks_[static_cast<size_t>(mcu) % marks_.size()] = last_;
+  void EndMcu(int32_t mcu, const McuMark& mark) {
+    draw_.OnMcu(mcu, mark.mark, mark.dc);
+    marks_[static_cast<size_t>(mcu) % marks_.size()] = mark;
     const int32_t perRow = model_.geometry.McusPerRow;
     // MCU row mcu / perRow - 1 is drawn: the row before it has all it needs.
     if (mcu % perRow == 0 && mcu / perRow >= 2) Finish(mcu / perRow - 2);
-    return true;
+  }
+
+  void Take(const BandBatch& batch) {
+    size_t r = 0, k = 0, w = 0;
+    for (const BandBatch::Mcu& m : batch.mcus) {
+      for (; r < m.records; ++r) AddRecord(batch.records[r].component, batch.records[r].record);
+      for (; k < m.candidates; ++k) AddCandidate(batch.candidates[k]);
+      for (; w < m.words; w += BandBatch::kBlockWords)
+        draw_.OnSamples(batch.words[w], reinterpret_cast<const uint8_t*>(&batch.words[w + 1]));
+      EndMcu(m.next, m.mark);
+    }
   }
 
   // After the whole decode: the rows not finished yet, and whether the picture shows
@@ -481,14 +512,11 @@ class BandSink {
     finished_ = row + 1;
   }
 
-  using Take = std::function<void(const AcCandidate&)>;
-
   const ScanModel& model_;
   std::span<const uint8_t> bytes_;
   DriftWeigher& weigher_;
   BandPlanes band_;
   PlaneSink<BandPlanes> draw_;
-  AcSink<Take> ac_;
   std::vector<AcCandidate> candidates_;  // of the rows not finished
   std::vector<AcScore> best_;
   AcScorer<BandPlanes> scorer_;
@@ -496,16 +524,116 @@ class BandSink {
   ShiftedRunFinder runs_;
   OddBlockFinder odd_;
   std::vector<McuMark> marks_;  // where each MCU of the band's three rows begins
-  DcSink<DriftWeigher>* dc_ = nullptr;
+  int32_t finished_ = 0;        // MCU rows finished
+};
+
+// The front of ScanLooksWhole's decode: the strict decoder's sink. The DC records and
+// AC candidates (both read the symbols) and the blocks go to the back: at once, or,
+// with a queue, in batches that a second thread takes, each block transformed here
+// (which balances the two threads' work).
+class BandFront {
+ public:
+  static constexpr bool kSymbols = true;
+  static constexpr bool kCoefficients = true;
+
+  BandFront(const ScanModel& model, std::span<const uint8_t> bytes, BandBack& back,
+            BatchQueue<BandBatch>* queue)
+      : model_(model),
+        back_(back),
+        queue_(queue),
+        batch_(queue != nullptr ? &queue->Filling() : nullptr),
+        fullAt_(BandBatch::kWords - static_cast<size_t>(model.blockCount) * BandBatch::kBlockWords),
+        ac_(model, bytes, TakeCandidate{this}) {}
+
+  // The records DcSink keeps: counted here, weighed by the back.
+  int32_t Count(int c) const { return counts_[static_cast<size_t>(c)]; }
+  void Push(int c, const BlockRecord& r) {
+    ++counts_[static_cast<size_t>(c)];
+    if (batch_ == nullptr) {
+      back_.AddRecord(c, r);
+    } else {
+      batch_->records.push_back({c, r});
+    }
+  }
+
+  // The DC records of the interval about to be decoded go to dc.
+  void SetDc(DcSink<BandFront>& dc) { dc_ = &dc; }
+  // Where the MCU decoded last ends (before the scan's data at first): where the next
+  // interval's data begins, after its restart marker.
+  const McuMark& LastMark() const { return last_; }
+
+  void OnSymbol(const ScanPoint& p) {
+    dc_->OnSymbol(p);
+    ac_.OnSymbol(p);
+  }
+  bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    ac_.OnBlock(block, natural, nonZero);  // before the transform changes natural
+    if (batch_ == nullptr) return back_.DrawBlock(block, natural, nonZero);
+    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
+    SampleBlock samples;
+    if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero,
+                        samples))
+      return false;
+    int32_t* out = batch_->words.data() + batch_->used;
+    out[0] = block;
+    auto* bytes = reinterpret_cast<uint8_t*>(out + 1);
+    for (size_t y = 0; y < 8; ++y) ClampRowToBytes(samples.data() + y * 8, bytes + y * 8);
+    batch_->used += BandBatch::kBlockWords;
+    return true;
+  }
+  bool OnMcu(int32_t mcu, BitPos mark, const std::array<int16_t, 3>& dc) {
+    ac_.OnMcu(mcu, mark, dc);
+    last_ = McuMark{mark, dc};
+    if (batch_ == nullptr) {
+      back_.EndMcu(mcu, last_);
+      return true;
+    }
+    batch_->mcus.push_back({mcu, last_, batch_->records.size(), batch_->candidates.size(), batch_->used});
+    // Room for one more MCU's blocks, or handed on.
+    if (batch_->used > fullAt_) Hand();
+    return true;
+  }
+
+  // Hands what the batch holds to the back (with a queue).
+  void Hand() {
+    if (queue_ == nullptr) return;
+    queue_->Hand();
+    batch_ = &queue_->Filling();
+  }
+
+ private:
+  struct TakeCandidate {
+    BandFront* front;
+    void operator()(const AcCandidate& candidate) const {
+      if (front->batch_ == nullptr) {
+        front->back_.AddCandidate(candidate);
+      } else {
+        front->batch_->candidates.push_back(candidate);
+      }
+    }
+  };
+
+  const ScanModel& model_;
+  BandBack& back_;
+  BatchQueue<BandBatch>* queue_;
+  BandBatch* batch_;  // being filled, with a queue
+  size_t fullAt_;
+  AcSink<TakeCandidate> ac_;
+  std::array<int32_t, 3> counts_{};
+  DcSink<BandFront>* dc_ = nullptr;
   McuMark last_;
-  int32_t finished_ = 0;  // MCU rows finished
 };
 
 }  // namespace
 
-bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes, DecodeThreads threads) {
   DriftWeigher weigher(model, bytes, true, true);
-  BandSink sink(model, bytes, weigher);
+  BandBack back(model, bytes, weigher);
+  // The decode on this thread and the picture's checks on a second, for a large scan:
+  // the back sees the same items in the same order either way.
+  std::optional<BatchQueue<BandBatch>> queue;
+  if (UseTwoThreads(threads, model.totalMcus)) queue.emplace([&back](BandBatch& batch) { back.Take(batch); });
+  BandFront front(model, bytes, back, queue ? &*queue : nullptr);
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   // Where the strict pass starts each interval: the first at the scan data, each
   // later one after the restart marker that ended the one before.
@@ -515,16 +643,18 @@ bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes) {
     if (first >= model.totalMcus) break;
     const ScanPoint start =
         i == 0 ? StartPointOf(model, bytes, McuMark{MakeBitPos(model.scanStart - 1, 7), {}}, 0)
-               : StartPointOf(model, bytes, sink.LastMark(), first);
-    if (start.next != passStart) return false;
+               : StartPointOf(model, bytes, front.LastMark(), first);
+    if (start.next != passStart) return false;  // the queue's destructor waits for the back
     StrictDecoder decoder(model);
-    DcSink dc(model, weigher);
-    sink.SetDc(dc);
-    const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), sink);
+    DcSink dc(model, front);
+    front.SetDc(dc);
+    const DecodeStop stop = decoder.Run(plain, start, model.IntervalEnd(i), front);
     if (!IntervalComplete(model, i, stop)) return false;
     passStart = MakeBitPos((stop.at >> 3) + 2, 0);
   }
-  return sink.NothingStandsOut();
+  front.Hand();
+  if (queue) queue->Finish();
+  return back.NothingStandsOut();
 }
 
 }  // namespace vorn

@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "decode/decode_scan.h"
 #include "repair/scan_edit.h"
 #include "repair/scan_model.h"
 #include "repair/scan_pass.h"
@@ -131,6 +132,10 @@ IntactDamage FindIntactDamage(const ScanModel& model, std::span<const uint8_t> b
 // nothing that stands out, before any verifying decode: then the scan is whole. The
 // scan is decoded once, and only three MCU rows of the picture are held at a time.
 // False also where the scan may be whole but this cannot tell (the full pass can).
-bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes);
+// The picture's checks run beside the decode on a second thread where threads says so
+// (Automatic: for a large scan on a machine with two cores or more); the answer is the
+// same either way.
+bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes,
+                    DecodeThreads threads = DecodeThreads::Automatic);
 
 }  // namespace vorn

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -125,18 +126,18 @@ class PlaneSink {
     if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero,
                         s))
       return false;
-    const int c = b.component;
-    const int32_t column = mcu_ % model_.geometry.McusPerRow;
-    const int32_t row = mcu_ / model_.geometry.McusPerRow;
-    if (row >= model_.geometry.McuRows) return true;
-    const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
-    const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
-    // A block's eight rows follow each other in either planes (a band holds whole
-    // MCU rows).
-    uint8_t* out = planes_.Row(c, y0) + x0;
-    const size_t stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
+    size_t stride = 0;
+    uint8_t* out = Origin(block, stride);
+    if (out == nullptr) return true;
     for (size_t y = 0; y < 8; ++y, out += stride) ClampRowToBytes(s.data() + y * 8, out);
     return true;
+  }
+  // A block's samples made already, eight rows of eight bytes.
+  void OnSamples(int block, const uint8_t* samples) {
+    size_t stride = 0;
+    uint8_t* out = Origin(block, stride);
+    if (out == nullptr) return;
+    for (size_t y = 0; y < 8; ++y, out += stride, samples += 8) std::memcpy(out, samples, 8);
   }
   bool OnMcu(int32_t mcu, BitPos, const std::array<int16_t, 3>&) {
     mcu_ = mcu;
@@ -144,6 +145,22 @@ class PlaneSink {
   }
 
  private:
+  // Where the block of the MCU being drawn begins in planes, and the stride of its
+  // rows; null below the picture's MCU rows.
+  uint8_t* Origin(int block, size_t& stride) {
+    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
+    const int c = b.component;
+    const int32_t column = mcu_ % model_.geometry.McusPerRow;
+    const int32_t row = mcu_ / model_.geometry.McusPerRow;
+    if (row >= model_.geometry.McuRows) return nullptr;
+    const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
+    const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
+    // A block's eight rows follow each other in either planes (a band holds whole
+    // MCU rows).
+    stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
+    return planes_.Row(c, y0) + x0;
+  }
+
   const ScanModel& model_;
   Planes& planes_;
   int32_t mcu_;

@@ -44,8 +44,11 @@ struct AnalysedScan {
   DamageReport Locate(const std::vector<uint8_t>& bytes) {
     ScanPass pass;
     DamageReport report = LocateDamage(*model, bytes, pass);
-    const DamageReport checked = CheckDamage(*model, bytes);
+    const DamageReport checked = CheckDamage(*model, bytes, DecodeThreads::One);
     EXPECT_EQ(checked.health, report.health);
+    // The picture's checks on a second thread beside the decode tell the same.
+    EXPECT_EQ(ScanLooksWhole(*model, bytes, DecodeThreads::Two),
+              ScanLooksWhole(*model, bytes, DecodeThreads::One));
     EXPECT_EQ(checked.reason, report.reason);
     EXPECT_EQ(checked.position, report.position);
     EXPECT_EQ(checked.mcusDecoded, report.mcusDecoded);
