@@ -7,9 +7,11 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace vorn {
@@ -23,7 +25,8 @@ class BatchQueue {
       : consume_(std::move(consume)), slots_(std::max<size_t>(slots, 2)) {
     worker_ = std::thread([this] { Work(); });
   }
-  ~BatchQueue() { Finish(); }
+  // Waits for the consumer; what it threw is dropped (Finish throws it).
+  ~BatchQueue() { Join(); }
   BatchQueue(const BatchQueue&) = delete;
   BatchQueue& operator=(const BatchQueue&) = delete;
 
@@ -42,8 +45,15 @@ class BatchQueue {
   }
 
   // Hands nothing more (what is being filled is dropped); returns once every batch
-  // handed over is consumed.
+  // handed over is consumed. What the consumer threw (out of memory, say) is thrown
+  // here, as it would have been on one thread; the batches after it were dropped.
   void Finish() {
+    Join();
+    if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+  }
+
+ private:
+  void Join() {
     if (!worker_.joinable()) return;
     {
       std::lock_guard lock(mutex_);
@@ -53,7 +63,6 @@ class BatchQueue {
     worker_.join();
   }
 
- private:
   void Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -61,7 +70,13 @@ class BatchQueue {
       if (consumed_ == handed_) return;  // finished, and nothing left
       Batch& batch = slots_[consumed_ % slots_.size()];
       lock.unlock();
-      consume_(batch);
+      if (!error_) {
+        try {
+          consume_(batch);
+        } catch (...) {
+          error_ = std::current_exception();
+        }
+      }
       lock.lock();
       ++consumed_;
       changed_.notify_all();
@@ -76,6 +91,7 @@ class BatchQueue {
   uint64_t handed_ = 0;    // batches handed over
   uint64_t consumed_ = 0;  // of them, consumed
   bool finished_ = false;
+  std::exception_ptr error_;  // what the consumer threw, read after the join
 };
 
 }  // namespace vorn
