@@ -21,7 +21,7 @@ struct KnownPath {
 
   int32_t firstMcu = 0;
   int32_t overflowMcu = INT32_MAX;  // the first MCU whose transform overflows on this path
-  mutable int64_t hits = 0;
+  mutable int64_t hits = 0;         // trials that met it: a worker's own paths only
   std::vector<BitPos> marks;  // original positions, increasing
   std::vector<std::array<int16_t, 3>> dc;
   std::vector<DcRange> blockDc;  // per mark, the DC values of the blocks of the MCU before it;
@@ -165,9 +165,11 @@ class TrialSink {
     const int64_t byte = mark >> 3;
     if (byte < patched_.EditEnd()) return true;
     const BitPos original = MakeBitPos(patched_.ToOriginal(byte), static_cast<int>(mark & 7));
-    if (Meet(ctx_.reference, original, mcu, dc)) return false;
+    // The unedited decode is every worker's at once: only a worker's own paths count
+    // how often they are met (which decides the one to drop).
+    if (Meet(ctx_.reference, original, mcu, dc, false)) return false;
     for (const KnownPath& path : memo_)
-      if (Meet(path, original, mcu, dc)) return false;
+      if (Meet(path, original, mcu, dc, true)) return false;
     if (record_.marks.empty()) record_.firstMcu = mcu;
     record_.Add(original, dc, blocks);
     return true;
@@ -175,10 +177,11 @@ class TrialSink {
   Verdict verdict = Verdict::Unknown;
 
  private:
-  bool Meet(const KnownPath& path, BitPos original, int32_t mcu, const std::array<int16_t, 3>& dc) {
+  bool Meet(const KnownPath& path, BitPos original, int32_t mcu, const std::array<int16_t, 3>& dc,
+            bool counted) {
     const int j = path.Find(original);
     if (j < 0) return false;
-    ++path.hits;
+    if (counted) ++path.hits;
     verdict = ctx_.Judge(path, j, mcu, dc);
     return verdict != Verdict::Unknown;
   }
