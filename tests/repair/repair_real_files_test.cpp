@@ -290,8 +290,8 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
   const ScanEdit stuffing = ScanEdit::Stuffing(900), marker = ScanEdit::Marker(900, 0xC4);
   const std::vector<Case> cases = {
       {bit, 0, 24, 64, false},       {bit, 1, 3, 64, true},         {bit, 1, 3, 1, true},
-      {stuffing, 0, 24, 64, false},  {stuffing, 1, 3, 1, true},     {removed, 0, 24, 64, false},
-      {removed, 1, 3, 64, true},     {removed, 13, 3, 3, false},    {removed, 13, 3, 4, true},
+      {stuffing, 0, 24, 64, false},  {stuffing, 1, 3, 1, true},     {removed, 2, 24, 64, false},
+      {removed, 3, 3, 64, true},     {removed, 13, 3, 3, false},    {removed, 13, 3, 4, true},
       {replaced, 11, 24, 64, false}, {replaced, 12, 3, 64, true},   {replaced, 13, 3, 3, false},
       {replaced, 13, 3, 4, true},    {inserted, 11, 24, 64, false}, {inserted, 12, 3, 64, true},
       {inserted, 13, 3, 3, false},   {inserted, 13, 3, 4, true},    {marker, 3, 24, 64, false},
@@ -344,22 +344,25 @@ TEST(ChooseRepair, TakesTheBestOnlyByAClearAndVisibleMargin) {
     EXPECT_EQ(ChooseRepair(search, report).has_value(), taken) << bitSteps[3];
   }
   // A value replaced at byte 900 fits best in sum; the byte removed outfits it where
-  // they differ by three votes (taken), by just under two or none (the value stays
-  // the choice and does not stand out), or by three at another byte (no stand-in
-  // there); the bit 0x40 that the value changes too, with six look-alike values (too
-  // many for the bit's odds alone), stands in for it by no margin.
+  // they differ by four votes (taken), by just under three (it stands in, but a
+  // removed byte asks three votes of every rival), by just under two or none (the
+  // value stays the choice and does not stand out), or by four at another byte (no
+  // stand-in there); the bit 0x40 that the value changes too, with six look-alike
+  // values (too many for the bit's odds alone), stands in for it by no margin.
   struct StandIn {
     ScanEdit few;
     std::vector<int16_t> bestSteps, fewSteps;
     bool taken;
   };
   const ScanEdit removed900 = ScanEdit::RemoveByte(900, 0x6A);
-  const std::vector<int16_t> wins3 = {1000, 1000, 1000, 1000, 0}, loses3 = {0, 0, 0, 0, 1000};
-  for (const StandIn& c : std::vector<StandIn>{{removed900, wins3, loses3, true},
-                                               {removed900, {1000, 1000, 1000, 0}, {0, 0, 0, 1000}, false},
-                                               {removed900, {1000, 0}, {0, 1000}, false},
-                                               {ScanEdit::RemoveByte(901, 0x6A), wins3, loses3, false},
-                                               {ScanEdit::Bit(900, 1, 0x6A), wins3, loses3, false}}) {
+  const std::vector<int16_t> wins4 = {1000, 1000, 1000, 1000, 1000, 0}, loses4 = {0, 0, 0, 0, 0, 1000};
+  for (const StandIn& c :
+       std::vector<StandIn>{{removed900, wins4, loses4, true},
+                            {removed900, {1000, 1000, 1000, 1000, 0}, {0, 0, 0, 0, 1000}, false},
+                            {removed900, {1000, 1000, 1000, 0}, {0, 0, 0, 1000}, false},
+                            {removed900, {1000, 0}, {0, 1000}, false},
+                            {ScanEdit::RemoveByte(901, 0x6A), wins4, loses4, false},
+                            {ScanEdit::Bit(900, 1, 0x6A), wins4, loses4, false}}) {
     SearchResult search;
     search.verified.push_back({ScanEdit::ReplaceByte(900, 0x6A, 0x28), Rating(1, c.bestSteps, {100, 100})});
     search.verified.push_back({c.few, Rating(2, c.fewSteps, {100, 120})});
@@ -845,7 +848,10 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
   }
   EXPECT_GE(found, 9);  // 11 of the 40 flips
   EXPECT_GE(repaired, 1);
-  // A byte written into the same codes: found where it was written, to be removed.
+  // A byte written into the same codes: found where it was written, to be removed; but
+  // the removal that restores the original outfits its rivals by 2.3 votes only, under
+  // the three a removed byte asks (of the removals that 40 bytes' written values
+  // verify here, 11 of 14 best-fitting ones were another picture): nothing applied.
   int written = 0, removed = 0;
   for (size_t p = from; p < from + 5; ++p) {
     for (const uint8_t value : {0x00, 0x3C, 0x5A, 0xA5, 0xC3}) {
@@ -863,7 +869,7 @@ TEST(BlockFlip, ACodeWordReadAsAnotherOfItsLengthIsFoundAtItsBit) {
     }
   }
   EXPECT_GE(written, 2);  // 2 of the 25
-  EXPECT_GE(removed, 1);
+  EXPECT_EQ(removed, 0);
   // With restart markers every three MCUs, where each interval's data begins after
   // its marker and its predictors start again.
   o.restartInterval = 3;
