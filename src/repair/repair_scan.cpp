@@ -91,14 +91,14 @@ const VerifiedEdit* BitTakenOverItsByte(const SearchResult& search, const ScanEd
 // One way to make a scan whole against 256: a chance value that fits a little better
 // in sum is no evidence against the removal that wins the steps where they differ;
 // the choice then stands or falls by its own margin against every other verified
-// picture (best among them, so that a removal now stands in only where it outfits
-// best by the 3 votes removed bytes ask). It asked two votes of its own, twice what
-// removed bytes asked then: on
-// three seeds of 1,438 damaged copies each, 15 removals stood in, 14 of them the
-// original's (by 1.1 to 29 votes) and one an overwritten byte's chance removal (by
-// 1.8); at two votes 12 of the 14 stay and the wrong one goes. A bit standing in for
-// a value of its byte the same way restored 34 flips more on three seeds and wrote 2
-// wrong pictures more (a bit of the next byte, a bit far from the damage): not taken.
+// picture, best's included (so a removal is taken over best only where it outfits it
+// by the 3 votes removed bytes ask). Two votes were asked here when removed bytes
+// asked one: on three seeds of 1,438 damaged copies each, 15 removals stood in, 14 of
+// them the original's (by 1.1 to 29 votes) and one an overwritten byte's chance
+// removal (by 1.8); at two votes 12 of the 14 stay and the wrong one goes. A bit
+// standing in for a value of its byte the same way restored 34 flips more on three
+// seeds and wrote 2 wrong pictures more (a bit of the next byte, a bit far from the
+// damage): not taken.
 constexpr double kStandInVotes = 2;
 
 bool StandsInFor(const VerifiedEdit& removed, const VerifiedEdit& best) {
