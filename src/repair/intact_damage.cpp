@@ -414,7 +414,7 @@ struct BandBatch {
     McuMark mark;
     size_t records, candidates, words;
   };
-  // The words a batch holds at most: 64 KB, a few hundred MCUs of a photo.
+  // The words a batch holds at most: 64 KB, some 160 MCUs of 4:2:0 or 320 of 4:4:4.
   static constexpr size_t kWords = 16384;
   // Per block: its index, then its samples, eight rows of eight bytes.
   static constexpr size_t kBlockWords = 1 + 64 / sizeof(int32_t);
