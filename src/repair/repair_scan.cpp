@@ -1,6 +1,7 @@
 #include "repair/repair_scan.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "repair/intact_damage.h"
 
@@ -487,14 +488,71 @@ double DefaultTimeLimit(int64_t fileBytes) {
   return kSlowdown * std::clamp(2.5 + 3.5 * (static_cast<double>(fileBytes) / kMegabyte - 1.0), 2.5, 28.0);
 }
 
+namespace {
+
+// The edits without edits[i], each at positions of the bytes as they would be then;
+// none when a later edit touches the bytes edits[i] wrote (it then depends on them).
+std::optional<std::vector<ScanEdit>> EditsWithout(const std::vector<ScanEdit>& edits, size_t i) {
+  std::vector<ScanEdit> out(edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(i));
+  int32_t at = edits[i].position;           // where the bytes edits[i] wrote begin, as the bytes are now
+  const int32_t wrote = edits[i].inserted;  // and how many there are
+  const int32_t growth = edits[i].Growth();
+  for (size_t j = i + 1; j < edits.size(); ++j) {
+    ScanEdit e = edits[j];
+    if (e.position + e.removed <= at) {
+      at += e.Growth();  // before them: it moves them
+    } else if (e.position >= at + wrote) {
+      e.position -= growth;
+    } else {
+      return std::nullopt;
+    }
+    out.push_back(e);
+  }
+  return out;
+}
+
+// original with edits applied in turn; none when one no longer finds the bytes it
+// was made for.
+std::optional<std::vector<uint8_t>> Replayed(const std::vector<uint8_t>& original,
+                                             const std::vector<ScanEdit>& edits) {
+  std::vector<uint8_t> bytes = original;
+  for (const ScanEdit& e : edits) {
+    if (e.position < 0 || static_cast<size_t>(e.position) + e.removed > bytes.size()) return std::nullopt;
+    if (e.removed >= 1 && bytes[static_cast<size_t>(e.position)] != e.old) return std::nullopt;
+    ApplyEdit(bytes, e);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+void DropUnneededEdits(const ScanModel& model, const std::vector<uint8_t>& original,
+                       std::vector<uint8_t>& bytes, RepairRun& run) {
+  for (size_t i = 0; i + 1 < run.applied.size();) {
+    const std::optional<std::vector<ScanEdit>> fewer = EditsWithout(run.applied, i);
+    std::optional<std::vector<uint8_t>> candidate;
+    if (fewer) candidate = Replayed(original, *fewer);
+    ScanPass pass;
+    if (!candidate || LocateDamage(model, *candidate, pass).health != ScanHealth::Clean) {
+      ++i;
+      continue;
+    }
+    bytes = std::move(*candidate);
+    run.applied = std::move(*fewer);
+    if (i < run.evidence.size()) run.evidence.erase(run.evidence.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
 RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
                      const SearchControl& control) {
   RepairRun run;
+  const std::vector<uint8_t> original = bytes;
   for (int i = 0;; ++i) {
     ScanPass pass;
     const DamageReport report = LocateDamage(model, bytes, pass);
     if (i == 0) run.first = report;
     if (report.health == ScanHealth::Clean) {
+      if (run.applied.size() > 1) DropUnneededEdits(model, original, bytes, run);
       run.result = run.applied.empty() ? RepairResult::Clean : RepairResult::Repaired;
       return run;
     }

@@ -214,6 +214,57 @@ TEST(RepairNeverGivesAnotherPicture, WhereRepairsLookAlike) {
   }
 }
 
+// A repair of one damage keeps only the edits the scan needs: an earlier guess made on a
+// scan still broken goes once a later edit has undone the damage, whether it changed
+// a bit or the file's length (the later edit's position then moves back); an edit the
+// scan needs, or one that a later edit changed again, stays.
+TEST(DropUnneededEdits, KeepsOnlyWhatTheScanNeeds) {
+  const std::vector<uint8_t> original = testing::EncodePhotoLike(LayoutOf("420"), 7);
+  AnalysedScan scan;
+  ASSERT_TRUE(scan.Load(original));
+  const int32_t p = scan.model->scanStart + 757;  // a byte inserted here, removed by the repair
+  const int32_t q = scan.model->scanStart + 73;   // far before it: an edit it does not need
+  struct Case {
+    std::vector<ScanEdit> applied;
+    bool dropped;  // the first edit: then the last alone stays
+  };
+  const uint8_t inserted = 0x34;
+  const std::vector<uint8_t> damaged = Damaged(original, Damage::Insert, static_cast<size_t>(p), inserted);
+  const uint8_t atQ = original[static_cast<size_t>(q)];
+  const std::vector<Case> cases = {
+      {{ScanEdit::Bit(q, 2, atQ), ScanEdit::RemoveByte(p, inserted)}, true},
+      {{ScanEdit::InsertByte(q, 0x5A), ScanEdit::RemoveByte(p + 1, inserted)}, true},
+      {{ScanEdit::RemoveByte(q, atQ), ScanEdit::RemoveByte(p - 1, inserted)}, true},
+      // A later edit of the byte the first one wrote depends on it.
+      {{ScanEdit::ReplaceByte(p, inserted, 0x00), ScanEdit::RemoveByte(p, 0x00)}, false},
+  };
+  for (size_t n = 0; n < cases.size(); ++n) {
+    RepairRun run;
+    run.applied = cases[n].applied;
+    std::vector<uint8_t> bytes = damaged;
+    for (const ScanEdit& e : run.applied) ApplyEdit(bytes, e);
+    const std::vector<uint8_t> before = bytes;
+    DropUnneededEdits(*scan.model, damaged, bytes, run);
+    if (cases[n].dropped) {
+      ASSERT_EQ(run.applied.size(), 1u) << n;
+      EXPECT_EQ(run.applied[0], ScanEdit::RemoveByte(p, inserted)) << n;
+      EXPECT_EQ(bytes, original) << n;
+    } else {
+      EXPECT_EQ(run.applied, cases[n].applied) << n;
+      EXPECT_EQ(bytes, before) << n;
+    }
+  }
+  // Two damages (a byte inserted at q is found and undone on its own), two edits:
+  // neither goes.
+  const std::vector<uint8_t> twice = Damaged(damaged, Damage::Insert, static_cast<size_t>(q), 52);
+  RepairRun run;
+  run.applied = {ScanEdit::RemoveByte(q, 52), ScanEdit::RemoveByte(p, inserted)};
+  std::vector<uint8_t> bytes = original;
+  DropUnneededEdits(*scan.model, twice, bytes, run);
+  EXPECT_EQ(run.applied.size(), 2u);
+  EXPECT_EQ(bytes, original);
+}
+
 // A deadline reads the CPU clock at most once a millisecond, yet once it has said
 // passed it says so at every later call and for every copy: a search that stopped for
 // it must not see a later check let it go on.
