@@ -92,7 +92,7 @@ inline constexpr double kThumbnailWorstMcu = 2;
 // chosen on a scan still broken after it; one that the scan no longer needs once a
 // later edit has undone the damage was a guess: one damage is far likelier than two,
 // and in thousands of damaged copies with one damage each, every repair of two edits
-// or more wrote another picture (a DC bit 440 bytes before an inserted byte, applied
+// or more wrote another picture (a bit 440 bytes before an inserted byte, applied
 // first, was written beside the byte's removal); dropping such edits restored a
 // quarter of them.
 void DropUnneededEdits(const ScanModel& model, const std::vector<uint8_t>& original,
