@@ -522,7 +522,9 @@ std::optional<std::vector<uint8_t>> Replayed(const std::vector<uint8_t>& origina
   std::vector<uint8_t> bytes = original;
   for (const ScanEdit& e : edits) {
     if (e.position < 0 || static_cast<size_t>(e.position) + e.removed > bytes.size()) return std::nullopt;
-    if (e.removed >= 1 && bytes[static_cast<size_t>(e.position)] != e.old) return std::nullopt;
+    const auto at = static_cast<size_t>(e.position);
+    if ((e.removed >= 1 && bytes[at] != e.old) || (e.removed == 2 && bytes[at + 1] != e.old2))
+      return std::nullopt;
     ApplyEdit(bytes, e);
   }
   return bytes;
