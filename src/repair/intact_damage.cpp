@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "base/batch_queue.h"
@@ -569,15 +571,9 @@ class BandFront {
   bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
     ac_.OnBlock(block, natural, nonZero);  // before the transform changes natural
     if (batch_ == nullptr) return back_.DrawBlock(block, natural, nonZero);
-    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
-    SampleBlock samples;
-    if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero,
-                        samples))
-      return false;
     int32_t* out = batch_->words.data() + batch_->used;
     out[0] = block;
-    auto* bytes = reinterpret_cast<uint8_t*>(out + 1);
-    for (size_t y = 0; y < 8; ++y) ClampRowToBytes(samples.data() + y * 8, bytes + y * 8);
+    if (!BlockToBytes(model_, block, natural, nonZero, reinterpret_cast<uint8_t*>(out + 1), 8)) return false;
     batch_->used += BandBatch::kBlockWords;
     return true;
   }
@@ -632,7 +628,14 @@ bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes, Deco
   // The decode on this thread and the picture's checks on a second, for a large scan:
   // the back sees the same items in the same order either way.
   std::optional<BatchQueue<BandBatch>> queue;
-  if (UseTwoThreads(threads, model.totalMcus)) queue.emplace([&back](BandBatch& batch) { back.Take(batch); });
+  if (UseTwoThreads(threads, model.totalMcus)) {
+    try {
+      queue.emplace([&back](BandBatch& batch) { back.Take(batch); });
+    } catch (const std::exception&) {
+      // No second thread (or no ring) to be had: the back takes each item at once.
+      queue.reset();
+    }
+  }
   BandFront front(model, bytes, back, queue ? &*queue : nullptr);
   const PatchedBytes plain(bytes.data(), static_cast<int64_t>(bytes.size()));
   // Where the strict pass starts each interval: the first at the scan data, each

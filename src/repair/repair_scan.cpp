@@ -539,8 +539,7 @@ void DropUnneededEdits(const ScanModel& model, const std::vector<uint8_t>& origi
     const std::optional<std::vector<ScanEdit>> fewer = EditsWithout(run.applied, i);
     std::optional<std::vector<uint8_t>> candidate;
     if (fewer) candidate = Replayed(original, *fewer);
-    ScanPass pass;
-    if (!candidate || LocateDamage(model, *candidate, pass).health != ScanHealth::Clean) {
+    if (!candidate || CheckDamage(model, *candidate).health != ScanHealth::Clean) {
       ++i;
       continue;
     }
@@ -553,7 +552,7 @@ void DropUnneededEdits(const ScanModel& model, const std::vector<uint8_t>& origi
 RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int maxEdits,
                      const SearchControl& control) {
   RepairRun run;
-  const std::vector<uint8_t> original = bytes;
+  std::vector<uint8_t> original;  // the bytes before the first edit, once one is applied
   for (int i = 0;; ++i) {
     ScanPass pass;
     const DamageReport report = LocateDamage(model, bytes, pass);
@@ -578,6 +577,7 @@ RepairRun RepairScan(const ScanModel& model, std::vector<uint8_t>& bytes, int ma
     }
     run.timedOut = search.timedOut;
     if (!edit) break;
+    if (run.applied.empty()) original = bytes;
     ApplyEdit(bytes, *edit);
     run.applied.push_back(*edit);
     if (control.calibrate) run.evidence.push_back(std::move(evidence));

@@ -109,6 +109,20 @@ struct BandPlanes : ComponentPlanes {
   }
 };
 
+// Transforms block `block` of an MCU (its coefficients in natural order) into 8-bit
+// samples, eight rows of eight at out, rows stride apart (out null: none are kept);
+// false when the transform overflows.
+inline bool BlockToBytes(const ScanModel& model, int block, std::array<int32_t, 64>& natural,
+                         uint64_t nonZero, uint8_t* out, size_t stride) {
+  const ScanModel::Block& b = model.blocks[static_cast<size_t>(block)];
+  SampleBlock s;
+  if (!TransformBlock(model.kernel, model.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero, s))
+    return false;
+  if (out == nullptr) return true;
+  for (size_t y = 0; y < 8; ++y, out += stride) ClampRowToBytes(s.data() + y * 8, out);
+  return true;
+}
+
 // Draws decoded blocks into planes (ComponentPlanes or BandPlanes), MCU by MCU on the
 // grid.
 template <class Planes>
@@ -121,16 +135,9 @@ class PlaneSink {
       : model_(model), planes_(planes), mcu_(firstMcu) {}
   void OnSymbol(const ScanPoint&) {}
   bool OnBlock(int block, std::array<int32_t, 64>& natural, uint64_t nonZero) {
-    const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
-    SampleBlock s;
-    if (!TransformBlock(model_.kernel, model_.quantNatural[static_cast<size_t>(b.quant)], natural, nonZero,
-                        s))
-      return false;
     size_t stride = 0;
     uint8_t* out = Origin(block, stride);
-    if (out == nullptr) return true;
-    for (size_t y = 0; y < 8; ++y, out += stride) ClampRowToBytes(s.data() + y * 8, out);
-    return true;
+    return BlockToBytes(model_, block, natural, nonZero, out, stride);
   }
   // A block's samples made already, eight rows of eight bytes.
   void OnSamples(int block, const uint8_t* samples) {
