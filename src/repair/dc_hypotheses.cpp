@@ -346,6 +346,7 @@ void DriftWeigher::WeighBlock(const Lane& lane, int32_t k) {
     const int64_t n = list == 0 ? lane.sums.n0 : lane.sums.n1;
     may[list] = static_cast<double>(2 * n - most) >= kLeastStepShare * static_cast<double>(most);
   }
+  if (!may[0] && !may[1]) return;  // as for nearly every block of a clean picture
   for (size_t s = 0; s < kStepLevels.size(); ++s) {
     for (const int sign : {1, -1}) {
       if (!may[sign > 0 ? 0 : 1]) continue;

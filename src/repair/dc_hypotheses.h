@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "decode/bit_rules.h"
+#include "decode/simd.h"
 #include "repair/intact_damage.h"
 #include "repair/picture_fit.h"
 #include "repair/scan_model.h"
@@ -164,12 +166,23 @@ struct BlockGrid {
         rows(std::min(heldRows, height)),
         index(static_cast<size_t>(width) * static_cast<size_t>(std::max(rows, 0)), -1) {}
   // Places the records not placed yet.
+  // The records come MCU by MCU: the divisions that place an MCU (and a block row in
+  // the ring) are made once for each, not for each block.
   template <class Records>
   void Place(const ScanModel& model, const Records& records, int c) {
+    const int32_t perRow = model.geometry.McusPerRow;
+    int32_t mcu = -1, column = 0, row = 0, slotRowOf = -1;
+    size_t slotRow = 0;
     for (; placed < records.Count(c); ++placed) {
       const BlockRecord& r = records.Record(c, placed);
-      const int32_t bx = r.Bx(model), by = r.By(model);
-      if (bx < width && by < height) index[Slot(bx, by)] = placed;
+      if (r.mcu != mcu) mcu = r.mcu, column = mcu % perRow, row = mcu / perRow;
+      const ScanModel::Block& b = model.blocks[static_cast<size_t>(r.Block())];
+      const int32_t bx = column * model.h[static_cast<size_t>(b.component)] + b.x;
+      const int32_t by = row * model.v[static_cast<size_t>(b.component)] + b.y;
+      if (bx >= width || by >= height) continue;
+      if (by != slotRowOf)
+        slotRowOf = by, slotRow = static_cast<size_t>(by % rows) * static_cast<size_t>(width);
+      index[slotRow + static_cast<size_t>(bx)] = placed;
     }
   }
   int32_t At(int32_t bx, int32_t by) const { return index[Slot(bx, by)]; }
@@ -185,11 +198,86 @@ struct BlockGrid {
   }
 };
 
+#if VORN_X86
+// 4r (see EdgeStep) of eight pairs a2 a | b b2, each a row of eight samples widened to
+// 16 bits: |4r| <= 4080, within 16 bits.
+inline __m128i EdgeResiduals8(__m128i a2, __m128i a, __m128i b, __m128i b2) {
+  const __m128i d = _mm_sub_epi16(b, a);
+  const __m128i r = _mm_add_epi16(_mm_add_epi16(d, _mm_add_epi16(d, d)), _mm_sub_epi16(a2, b2));
+  return _mm_slli_epi16(r, 2);
+}
+
+inline __m128i Widen8(const uint8_t* p) {
+  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
+}
+
+// 4r across the vertical edge at x of eight rows: the four samples x-2 .. x+1 of each
+// row gathered into 32-bit words, two rows' words weighed (1, -3, 3, -1) at a time.
+inline __m128i SideResiduals8(const std::array<const uint8_t*, 8>& lines, int32_t x) {
+  std::array<uint32_t, 8> words;
+  for (size_t k = 0; k < 8; ++k) std::memcpy(&words[k], lines[k] + x - 2, 4);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weights = _mm_setr_epi16(1, -3, 3, -1, 1, -3, 3, -1);
+  // Four rows' r, each the sum of two adjacent 32-bit halves, in the low lanes' order.
+  const auto four = [&](const uint32_t* w) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    const __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weights);
+    const __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weights);
+    const __m128i lo2 = _mm_shuffle_epi32(_mm_add_epi32(lo, _mm_srli_epi64(lo, 32)), _MM_SHUFFLE(3, 1, 2, 0));
+    const __m128i hi2 = _mm_shuffle_epi32(_mm_add_epi32(hi, _mm_srli_epi64(hi, 32)), _MM_SHUFFLE(3, 1, 2, 0));
+    return _mm_unpacklo_epi64(lo2, hi2);
+  };
+  return _mm_slli_epi16(_mm_packs_epi32(four(words.data()), four(words.data() + 4)), 2);
+}
+#endif
+
+// 4r across the vertical edge at x of the first `rows` of lines; the rest 0.
+inline void SideResiduals(const std::array<const uint8_t*, 8>& lines, int rows, int32_t x,
+                          std::array<int16_t, 8>& residuals) {
+#if VORN_X86
+  if (rows == 8) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(residuals.data()), SideResiduals8(lines, x));
+    return;
+  }
+#endif
+  residuals.fill(0);
+  for (int k = 0; k < rows; ++k) {
+    const uint8_t* line = lines[static_cast<size_t>(k)];
+    residuals[static_cast<size_t>(k)] =
+        static_cast<int16_t>(4 * EdgeStep(line[x - 2], line[x - 1], line[x], line[x + 1]));
+  }
+}
+
+// 4r across the horizontal edge between rows a and b of the first `count` samples; the
+// rest 0. The rows hold eight samples from each pointer (a block row's width is whole
+// blocks).
+inline void BelowResiduals(const uint8_t* a2, const uint8_t* a, const uint8_t* b, const uint8_t* b2,
+                           int count, std::array<int16_t, 8>& residuals) {
+#if VORN_X86
+  if (count == 8) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(residuals.data()),
+                     EdgeResiduals8(Widen8(a2), Widen8(a), Widen8(b), Widen8(b2)));
+    return;
+  }
+#endif
+  residuals.fill(0);
+  for (int x = 0; x < count; ++x)
+    residuals[static_cast<size_t>(x)] = static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
+}
+
+// |r| summed over the pairs whose 4r residuals holds.
+inline int32_t AbsSum(const std::array<int16_t, 8>& residuals) {
+  int32_t sum = 0;
+  for (const int16_t r : residuals) sum += std::abs(int32_t{r});
+  return sum / 4;
+}
+
 // Adds to the weigher every edge of block rows [byFrom, byTo) of component c between
-// two recorded blocks: with the block to the right and the block below.
+// two recorded blocks: with the block to the right and the block below; and, with
+// sums, keeps each such edge's |r| summed there.
 template <class Planes, class Weigher>
 void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& grid, int32_t byFrom,
-              int32_t byTo) {
+              int32_t byTo, EdgeSums* sums = nullptr) {
   const auto i = static_cast<size_t>(c);
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
   weigher.Grow(c);
@@ -223,27 +311,20 @@ void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& gr
       // The edge with the block to the right.
       if (bx + 1 < grid.width && x0 + 9 < vw) {
         const int32_t right = grid.At(bx + 1, by);
-        if (right >= 0) {
-          const int32_t x = x0 + 8;
-          residuals.fill(0);
-          for (int k = 0; k < rows; ++k) {
-            const uint8_t* line = lines[static_cast<size_t>(k)];
-            residuals[static_cast<size_t>(k)] =
-                static_cast<int16_t>(4 * EdgeStep(line[x - 2], line[x - 1], line[x], line[x + 1]));
-          }
-          if (rows > 0) add(here, right, rows);
+        if (right >= 0 && rows > 0) {
+          SideResiduals(lines, rows, x0 + 8, residuals);
+          add(here, right, rows);
+          if (sums != nullptr) sums->right[sums->Slot(bx, by)] = AbsSum(residuals);
         }
       }
       // The edge with the block below.
       if (edgeBelow) {
         const int32_t below = grid.At(bx, by + 1);
         if (below >= 0) {
-          int count = 0;
-          residuals.fill(0);
-          for (int32_t x = x0; x < std::min(x0 + 8, vw); ++x, ++count)
-            residuals[static_cast<size_t>(count)] =
-                static_cast<int16_t>(4 * EdgeStep(a2[x], a[x], b[x], b2[x]));
+          const int count = std::min(8, vw - x0);
+          BelowResiduals(a2 + x0, a + x0, b + x0, b2 + x0, count, residuals);
           if (count > 0) add(here, below, count);
+          if (sums != nullptr && count > 0) sums->below[sums->Slot(bx, by)] = AbsSum(residuals);
         }
       }
     }

@@ -1,10 +1,12 @@
 #include "repair/intact_damage.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -118,7 +120,14 @@ void EdgeResiduals(const Planes& planes, int c, int32_t bx, int32_t by, std::arr
   const int32_t vw = planes.visibleWidth[i], vh = planes.visibleHeight[i];
   const int32_t x0 = bx * 8, y0 = by * 8;
   valid.fill(false);
-  const auto at = [&](int32_t x, int32_t y) { return static_cast<int32_t>(planes.At(c, x, y)); };
+  // The rows from two above the block to two below it, each looked up once (a row of
+  // the band's ring costs a division); only rows inside the picture are read.
+  std::array<const uint8_t*, 12> lines{};
+  for (int32_t k = 0; k < 12; ++k)
+    if (y0 - 2 + k >= 0 && y0 - 2 + k < vh) lines[static_cast<size_t>(k)] = planes.Row(c, y0 - 2 + k);
+  const auto at = [&](int32_t x, int32_t y) {
+    return static_cast<int32_t>(lines[static_cast<size_t>(y - y0 + 2)][x]);
+  };
   for (int k = 0; k < 8; ++k) {
     const int32_t x = x0 + k, y = y0 + k;
     if (x < vw && y0 >= 2 && y0 + 1 < vh) {
@@ -208,6 +217,17 @@ class AcScorer {
   bool weighed_ = false;  // whether r_'s block has enough pairs in the picture
 };
 
+// Whether some coefficient's magnitude reaches its least (both in natural order; the
+// coefficients not in nonZero are 0).
+inline bool AnyReaches(const std::array<int32_t, 64>& natural, uint64_t nonZero,
+                       const std::array<int32_t, 64>& least) {
+  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+    const auto n = static_cast<size_t>(std::countr_zero(rest));
+    if (std::abs(natural[n]) >= least[n]) return true;
+  }
+  return false;
+}
+
 // Finds every flippable extra bit of every AC coefficient that counts as it is
 // decoded (the symbols of a block are known once the next block begins, or the MCU
 // ends) and hands it to take(candidate).
@@ -231,25 +251,37 @@ class AcSink {
                                           basis.largest[n]))
           ++size;
         leastSize_[t][k] = static_cast<int8_t>(size);
+        // A size of s holds magnitudes from 2^(s-1) on; beyond 16 nothing counts.
+        leastMagnitude_[t][n] = size > 16 ? std::numeric_limits<int32_t>::max() : int32_t{1} << (size - 1);
       }
   }
 
   void OnSymbol(const ScanPoint& p) {
     if (p.coef == 0) {
-      if (pending_) Finish(p.next);
-      starts_.clear();
+      if (pending_) Finish(p.next, natural_, nonZero_);
+      starts_ = 0;
       mcu_ = p.mcu;
       block_ = p.block;
     }
-    starts_.push_back({p.next, p.coef});
+    // A block has 64 code words at most (each but the end of block moves on a
+    // coefficient or more): the bound only guards the store.
+    if (starts_ < start_.size()) start_[starts_++] = {p.next, p.coef};
   }
-  bool OnBlock(int, std::array<int32_t, 64>& natural, uint64_t) {
-    natural_ = natural;
-    pending_ = true;
+  bool OnBlock(int, std::array<int32_t, 64>& natural, uint64_t nonZero) {
+    // Only the last coefficient's extra bits end where the next code word begins, and
+    // only a block that has one at position 63 waits for it (and is kept till then):
+    // most blocks end with an end-of-block code word.
+    if (natural[static_cast<size_t>(kNaturalOrder[63])] == 0) {
+      Finish(0, natural, nonZero);
+    } else {
+      natural_ = natural;
+      nonZero_ = nonZero;
+      pending_ = true;
+    }
     return true;
   }
   bool OnMcu(int32_t, BitPos mark, const std::array<int16_t, 3>&) {
-    if (pending_) Finish(mark + 1);
+    if (pending_) Finish(mark + 1, natural_, nonZero_);
     return true;
   }
 
@@ -259,19 +291,24 @@ class AcSink {
     int coef;
   };
 
-  void Finish(BitPos end) {
+  // end: where the block's last code word ends (read only when its coefficient 63 is
+  // not 0); nonZero: natural's coefficients that are not 0.
+  void Finish(BitPos end, const std::array<int32_t, 64>& natural, uint64_t nonZero) {
     pending_ = false;
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block_)];
+    // Most blocks have no coefficient that can count: told by their magnitudes alone,
+    // before their symbols are walked.
+    if (!AnyReaches(natural, nonZero, leastMagnitude_[static_cast<size_t>(b.quant)])) return;
     const auto c = static_cast<size_t>(b.component);
     const int32_t perRow = model_.geometry.McusPerRow;
     const int32_t bx = (mcu_ % perRow) * model_.h[c] + b.x, by = (mcu_ / perRow) * model_.v[c] + b.y;
     const BasisEdges& basis = Basis();
-    for (size_t i = 1; i < starts_.size(); ++i) {
-      const Start next = i + 1 < starts_.size() ? starts_[i + 1] : Start{end, 64};
+    for (size_t i = 1; i < starts_; ++i) {
+      const Start next = i + 1 < starts_ ? start_[i + 1] : Start{end, 64};
       const int k = next.coef - 1;
       if (k < 1 || k > 63) continue;
       const int n = kNaturalOrder[static_cast<size_t>(k)];
-      const int32_t value = natural_[static_cast<size_t>(n)];
+      const int32_t value = natural[static_cast<size_t>(n)];
       const int size = BitWidth(value);
       // Most coefficients cannot move a sample enough whichever bit flips.
       if (value == 0 || size < leastSize_[static_cast<size_t>(b.quant)][static_cast<size_t>(k)]) continue;
@@ -306,9 +343,18 @@ class AcSink {
   const ScanModel& model_;
   std::span<const uint8_t> bytes_;
   Take take_;
-  std::vector<Start> starts_;
+  std::array<Start, 66> start_{};  // where each code word of the block begins
+  size_t starts_ = 0;
   std::array<int32_t, 64> natural_{};
+  uint64_t nonZero_ = 0;
   std::array<std::array<int8_t, 64>, 3> leastSize_{};  // per quantization slot and zig-zag index
+  // The least magnitude of that size, per quantization slot and natural position (the
+  // DC's: none).
+  std::array<std::array<int32_t, 64>, 3> leastMagnitude_ = [] {
+    std::array<std::array<int32_t, 64>, 3> none;
+    for (auto& slot : none) slot.fill(std::numeric_limits<int32_t>::max());
+    return none;
+  }();
   int32_t mcu_ = 0;
   int block_ = 0;
   bool pending_ = false;
@@ -453,8 +499,10 @@ class BandBack {
     band_.Reset(model);
     marks_[0] = McuMark{MakeBitPos(model.scanStart - 1, 7), {}};
     // The block rows of the band's three MCU rows.
-    for (int c = 0; c < model.components; ++c)
+    for (int c = 0; c < model.components; ++c) {
       grids_.emplace_back(band_, c, 3 * model.v[static_cast<size_t>(c)]);
+      edgeSums_.emplace_back(grids_.back().width, grids_.back().rows);
+    }
   }
 
   void AddRecord(int c, const BlockRecord& r) { weigher_.Push(c, r); }
@@ -484,12 +532,12 @@ class BandBack {
   }
 
   // After the whole decode: the rows not finished yet, and whether the picture shows
-  // nothing that stands out.
-  bool NothingStandsOut() {
+  // nothing that stands out (twoThreads: the last of it shared with a second thread).
+  bool NothingStandsOut(bool twoThreads) {
     for (int32_t row = finished_; row < model_.geometry.McuRows; ++row) Finish(row);
     std::optional<DcStep> step;
     const std::optional<DcDrift> drift = weigher_.Finish(&step);
-    return !drift && !step && !AcStandsOut(model_, best_) && !runs_.Found() && !odd_.Best(bytes_);
+    return !drift && !step && !AcStandsOut(model_, best_) && !runs_.Found() && !odd_.Best(bytes_, twoThreads);
   }
 
  private:
@@ -500,11 +548,18 @@ class BandBack {
       const auto i = static_cast<size_t>(c);
       grids_[i].Place(model_, weigher_, c);
       const int32_t v = model_.v[i];
-      AddEdges(band_, c, weigher_, grids_[i], row * v, (row + 1) * v);
+      AddEdges(band_, c, weigher_, grids_[i], row * v, (row + 1) * v, &edgeSums_[i]);
       grids_[i].Clear(row * v, (row + 1) * v);  // their slots take the row after next
     }
     runs_.AddRow(band_, row);  // its top edges: the band still holds the row above
-    odd_.AddRow(band_, row, [this](int32_t mcu) { return marks_[static_cast<size_t>(mcu) % marks_.size()]; });
+    odd_.AddRow(
+        band_, row, [this](int32_t mcu) { return marks_[static_cast<size_t>(mcu) % marks_.size()]; },
+        &edgeSums_);
+    // The row above is done with: its lower edges were this row's top ones.
+    for (int c = 0; c < model_.components && row > 0; ++c) {
+      const int32_t v = model_.v[static_cast<size_t>(c)];
+      edgeSums_[static_cast<size_t>(c)].Clear((row - 1) * v, row * v);
+    }
     const int32_t perRow = model_.geometry.McusPerRow;
     weigher_.Settle((row + 1) * perRow);
     size_t k = 0;
@@ -523,6 +578,7 @@ class BandBack {
   std::vector<AcScore> best_;
   AcScorer<BandPlanes> scorer_;
   std::vector<BlockGrid> grids_;
+  std::vector<EdgeSums> edgeSums_;  // per component, as grids_
   ShiftedRunFinder runs_;
   OddBlockFinder odd_;
   std::vector<McuMark> marks_;  // where each MCU of the band's three rows begins
@@ -656,8 +712,9 @@ bool ScanLooksWhole(const ScanModel& model, std::span<const uint8_t> bytes, Deco
     passStart = MakeBitPos((stop.at >> 3) + 2, 0);
   }
   front.Hand();
+  const bool twoThreads = queue.has_value();
   if (queue) queue->Finish();
-  return back.NothingStandsOut();
+  return back.NothingStandsOut(twoThreads);
 }
 
 }  // namespace vorn

@@ -4,10 +4,14 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <thread>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "decode/decode_scan.h"
 #include "repair/picture_fit.h"
 #include "repair/strict_decoder.h"
 
@@ -204,8 +208,8 @@ OddBlockFinder::OddBlockFinder(const ScanModel& model) : model_(model) {
 }
 
 template <class Planes>
-void OddBlockFinder::AddRow(const Planes& planes, int32_t row,
-                            const std::function<McuMark(int32_t)>& markOf) {
+void OddBlockFinder::AddRow(const Planes& planes, int32_t row, const std::function<McuMark(int32_t)>& markOf,
+                            const std::vector<EdgeSums>* sums) {
   const int32_t perRow = model_.geometry.McusPerRow;
   const auto better = [](const OddBlock& a, const OddBlock& b) { return a.misfit > b.misfit; };
   OddBlock candidate;
@@ -224,7 +228,8 @@ void OddBlockFinder::AddRow(const Planes& planes, int32_t row,
         const int32_t x0 = bx * 8;
         if (x0 >= vw) break;
         if (innerRows && x0 >= 2 && x0 + 9 < vw) {
-          const double misfit = InnerMisfit(rows, x0);
+          const int32_t summed = sums != nullptr ? (*sums)[i].AroundBlock(bx, row * v + yb) : -1;
+          const double misfit = summed >= 0 ? summed : InnerMisfit(rows, x0);
           if (kept_.size() == kKept && misfit <= kept_.front().misfit) continue;
           FillPatch(planes, c, x0, y0, candidate);
           candidate.misfit = misfit;
@@ -250,9 +255,11 @@ void OddBlockFinder::AddRow(const Planes& planes, int32_t row,
 }
 
 template void OddBlockFinder::AddRow<ComponentPlanes>(const ComponentPlanes&, int32_t,
-                                                      const std::function<McuMark(int32_t)>&);
+                                                      const std::function<McuMark(int32_t)>&,
+                                                      const std::vector<EdgeSums>*);
 template void OddBlockFinder::AddRow<BandPlanes>(const BandPlanes&, int32_t,
-                                                 const std::function<McuMark(int32_t)>&);
+                                                 const std::function<McuMark(int32_t)>&,
+                                                 const std::vector<EdgeSums>*);
 
 std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                                     const OddBlock& block) {
@@ -316,12 +323,36 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
   return best;
 }
 
-std::optional<BlockFlip> OddBlockFinder::Best(std::span<const uint8_t> bytes) const {
+std::optional<BlockFlip> OddBlockFinder::Best(std::span<const uint8_t> bytes, bool twoThreads) const {
   if (!OneBlockWeighable(model_)) return std::nullopt;
+  // Each block's best edit is its own (some ten thousand block decodes in all, the last
+  // work of a clean check, which nothing else overlaps): every other block on a second
+  // thread when asked, the results taken in the order of kept_ either way.
+  std::vector<std::optional<BlockFlip>> flips(kept_.size());
+  const auto some = [&](size_t from, size_t step) {
+    for (size_t k = from; k < kept_.size(); k += step) flips[k] = BestFlipOf(model_, bytes, kept_[k]);
+  };
+  std::exception_ptr failed;
+  std::optional<std::jthread> other;
+  if (twoThreads && kept_.size() > 1) {
+    try {
+      other.emplace([&] {
+        try {
+          some(1, 2);
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one takes every block.
+    }
+  }
+  some(0, other ? 2 : 1);
+  if (other) other->join();
+  if (failed) std::rethrow_exception(failed);
   std::optional<BlockFlip> best;
   double next = 0;
-  for (const OddBlock& block : kept_) {
-    const std::optional<BlockFlip> f = BestFlipOf(model_, bytes, block);
+  for (const std::optional<BlockFlip>& f : flips) {
     if (!f) continue;
     if (!best || f->gain > best->gain) {
       if (best) next = std::max(next, best->gain);
@@ -344,7 +375,8 @@ std::optional<DcBit> FindBlockFlip(const ScanModel& model, std::span<const uint8
   OddBlockFinder finder(model);
   const auto markOf = [&pass](int32_t mcu) { return pass.marks[static_cast<size_t>(mcu)]; };
   for (int32_t row = 0; row < model.geometry.McuRows; ++row) finder.AddRow(pass.planes, row, markOf);
-  const std::optional<BlockFlip> best = finder.Best(bytes);
+  const std::optional<BlockFlip> best =
+      finder.Best(bytes, UseTwoThreads(DecodeThreads::Automatic, model.totalMcus));
   if (!best) return std::nullopt;
   ScanPass check;
   RunScanPass(model, PatchedBytes(bytes.data(), static_cast<int64_t>(bytes.size()), best->bit.edit), false,

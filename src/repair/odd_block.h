@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "repair/intact_damage.h"
+#include "repair/picture_fit.h"
 #include "repair/scan_model.h"
 #include "repair/scan_pass.h"
 
@@ -49,12 +50,16 @@ class OddBlockFinder {
   static constexpr size_t kKept = 32;
 
   explicit OddBlockFinder(const ScanModel& model);
-  // markOf(mcu): where MCU mcu of the row begins.
+  // markOf(mcu): where MCU mcu of the row begins. sums (per component, when given):
+  // the edges of the row's blocks as the DC weighing summed them, which spares reading
+  // the samples of a block whose four edges are all there.
   template <class Planes>
-  void AddRow(const Planes& planes, int32_t row, const std::function<McuMark(int32_t)>& markOf);
+  void AddRow(const Planes& planes, int32_t row, const std::function<McuMark(int32_t)>& markOf,
+              const std::vector<EdgeSums>* sums = nullptr);
   // The best edit of the blocks kept, when it stands out (BlockFlipStandsOut) and moves
-  // some sample by 16 levels or more (AcBitCounts), before it is verified.
-  std::optional<BlockFlip> Best(std::span<const uint8_t> bytes) const;
+  // some sample by 16 levels or more (AcBitCounts), before it is verified. twoThreads:
+  // the blocks are shared with a second thread (the same result).
+  std::optional<BlockFlip> Best(std::span<const uint8_t> bytes, bool twoThreads = false) const;
 
  private:
   const ScanModel& model_;

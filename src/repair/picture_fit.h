@@ -8,7 +8,9 @@
 // the block grid; a wrong coefficient adds a pattern that ends at the block's edges.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -85,5 +87,44 @@ ScanPoint StartPointOf(const ScanModel& model, std::span<const uint8_t> bytes, c
 inline int32_t EdgeStep(int32_t a2, int32_t a, int32_t b, int32_t b2) {
   return 3 * b - b2 - 3 * a + a2;
 }
+
+// Per block of one component, |r| summed over the pairs across its right edge and
+// across its lower edge, for a ring of `rows` block rows (block row by at by % rows):
+// what the DC weighing sums anyway, kept so that the check of odd blocks need not
+// read those samples again. -1 where an edge was not summed.
+struct EdgeSums {
+  int32_t width = 0, rows = 0;
+  std::vector<int32_t> right, below;
+
+  EdgeSums(int32_t blocksWide, int32_t heldRows)
+      : width(blocksWide),
+        rows(heldRows),
+        right(static_cast<size_t>(blocksWide) * static_cast<size_t>(std::max(heldRows, 0)), -1),
+        below(right.size(), -1) {}
+  size_t Slot(int32_t bx, int32_t by) const {
+    return static_cast<size_t>(by % rows) * static_cast<size_t>(width) + static_cast<size_t>(bx);
+  }
+  // The block's four edges, when all were summed (the left one is the right edge of
+  // the block before it, the top one the lower edge of the block above): -1 otherwise.
+  int32_t AroundBlock(int32_t bx, int32_t by) const {
+    if (bx < 1 || by < 1) return -1;
+    const int32_t parts[4] = {below[Slot(bx, by - 1)], below[Slot(bx, by)], right[Slot(bx - 1, by)],
+                              right[Slot(bx, by)]};
+    int32_t sum = 0;
+    for (const int32_t part : parts) {
+      if (part < 0) return -1;
+      sum += part;
+    }
+    return sum;
+  }
+  // Forgets block rows [from, to), whose slots the rows `rows` later take.
+  void Clear(int32_t from, int32_t to) {
+    if (rows <= 0) return;
+    for (int32_t by = from; by < to; ++by) {
+      std::fill_n(right.begin() + static_cast<ptrdiff_t>(Slot(0, by)), width, -1);
+      std::fill_n(below.begin() + static_cast<ptrdiff_t>(Slot(0, by)), width, -1);
+    }
+  }
+};
 
 }  // namespace vorn

@@ -4,19 +4,6 @@
 
 namespace vorn {
 
-ScanEdit ScanEdit::Bit(int32_t position, int bit, uint8_t old) {
-  ScanEdit e;
-  const auto mask = static_cast<uint8_t>(0x80 >> bit);
-  e.kind = (old & mask) != 0 ? EditKind::ClearBit : EditKind::SetBit;
-  e.position = position;
-  e.bit = static_cast<int8_t>(bit);
-  e.removed = 1;
-  e.inserted = 1;
-  e.old = old;
-  e.value = static_cast<uint8_t>(old ^ mask);
-  return e;
-}
-
 ScanEdit ScanEdit::ReplaceByte(int32_t position, uint8_t old, uint8_t value) {
   ScanEdit e;
   e.kind = EditKind::Replace;

@@ -47,6 +47,20 @@ struct ScanEdit {
   bool operator==(const ScanEdit&) const = default;
 };
 
+// Inline: the checks make one for every candidate bit they weigh, millions a picture.
+inline ScanEdit ScanEdit::Bit(int32_t position, int bit, uint8_t old) {
+  ScanEdit e;
+  const auto mask = static_cast<uint8_t>(0x80 >> bit);
+  e.kind = (old & mask) != 0 ? EditKind::ClearBit : EditKind::SetBit;
+  e.position = position;
+  e.bit = static_cast<int8_t>(bit);
+  e.removed = 1;
+  e.inserted = 1;
+  e.old = old;
+  e.value = static_cast<uint8_t>(old ^ mask);
+  return e;
+}
+
 // "00000E62-7:7E→7F" (a bit), "00000E62:7E→3A" (a byte replaced), "00000E62:+3A"
 // (inserted before), "00000E62:-7E" (removed), "00000E62:-FFC4" (a marker removed).
 std::string EditNotation(const ScanEdit& edit);

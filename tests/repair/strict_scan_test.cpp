@@ -271,5 +271,65 @@ TEST(DriftWeighing, WhatAStepLeavesOfTheBrokenPairs) {
   }
 }
 
+// The edge sums the DC weighing keeps for the check of odd blocks are the samples' own
+// steps, edge by edge, wherever the picture ends (partial rows and columns read the
+// plain loops, whole ones the vector code).
+TEST(DriftWeighing, KeepsEachEdgesStepsAsTheSamplesGiveThem) {
+  struct NoWeigher {
+    struct Entry {
+      int32_t first = 0;
+    };
+    void Grow(int) {}
+    Entry Record(int, int32_t) const { return {}; }
+    void Add(int, int32_t, int32_t, int, const std::array<int16_t, 8>&, int) {}
+  };
+  std::mt19937 random(9);
+  ComponentPlanes planes;
+  planes.count = 1;
+  planes.width[0] = 48, planes.height[0] = 32;
+  planes.visibleWidth[0] = 45, planes.visibleHeight[0] = 30;
+  planes.samples[0].resize(48 * 32);
+  for (uint8_t& s : planes.samples[0]) s = static_cast<uint8_t>(random());
+  drift::BlockGrid grid(planes, 0, 4);
+  for (size_t k = 0; k < grid.index.size(); ++k) grid.index[k] = static_cast<int32_t>(k);
+  EdgeSums sums(grid.width, grid.rows);
+  NoWeigher weigher;
+  drift::AddEdges(planes, 0, weigher, grid, 0, grid.height, &sums);
+  // |r| over the pairs of the picture across the edge whose first sample past it is
+  // (x, y): a column's edge (vertical) or a row's.
+  const auto across = [&](int32_t x, int32_t y, bool vertical) {
+    int32_t sum = 0;
+    for (int k = 0; k < 8; ++k) {
+      const int32_t px = vertical ? x : x + k, py = vertical ? y + k : y;
+      if (px >= 45 || py >= 30) continue;
+      const auto at = [&](int32_t dx, int32_t dy) {
+        return vertical ? planes.At(0, px + dx, py) : planes.At(0, px, py + dy);
+      };
+      sum += std::abs(vertical ? EdgeStep(at(-2, 0), at(-1, 0), at(0, 0), at(1, 0))
+                               : EdgeStep(at(0, -2), at(0, -1), at(0, 0), at(0, 1)));
+    }
+    return sum;
+  };
+  int inner = 0;
+  for (int32_t by = 0; by < grid.height; ++by) {
+    for (int32_t bx = 0; bx < grid.width; ++bx) {
+      const bool right = bx * 8 + 9 < 45, below = by * 8 + 9 < 30;
+      EXPECT_EQ(sums.right[sums.Slot(bx, by)], right ? across(bx * 8 + 8, by * 8, true) : -1)
+          << bx << "," << by;
+      EXPECT_EQ(sums.below[sums.Slot(bx, by)], below ? across(bx * 8, by * 8 + 8, false) : -1)
+          << bx << "," << by;
+      if (bx >= 1 && by >= 1 && right && below) {
+        ++inner;
+        EXPECT_EQ(sums.AroundBlock(bx, by), across(bx * 8, by * 8, true) + across(bx * 8 + 8, by * 8, true) +
+                                                across(bx * 8, by * 8, false) +
+                                                across(bx * 8, by * 8 + 8, false));
+      } else {
+        EXPECT_EQ(sums.AroundBlock(bx, by), -1) << bx << "," << by;  // an edge outside the picture
+      }
+    }
+  }
+  EXPECT_EQ(inner, 8);
+}
+
 }  // namespace
 }  // namespace vorn
