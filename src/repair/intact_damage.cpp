@@ -217,17 +217,6 @@ class AcScorer {
   bool weighed_ = false;  // whether r_'s block has enough pairs in the picture
 };
 
-// Whether some coefficient's magnitude reaches its least (both in natural order; the
-// coefficients not in nonZero are 0).
-inline bool AnyReaches(const std::array<int32_t, 64>& natural, uint64_t nonZero,
-                       const std::array<int32_t, 64>& least) {
-  for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
-    const auto n = static_cast<size_t>(std::countr_zero(rest));
-    if (std::abs(natural[n]) >= least[n]) return true;
-  }
-  return false;
-}
-
 // Finds every flippable extra bit of every AC coefficient that counts as it is
 // decoded (the symbols of a block are known once the next block begins, or the MCU
 // ends) and hands it to take(candidate).
@@ -242,30 +231,28 @@ class AcSink {
     // Whether any bit of a coefficient can move a sample enough depends on its size
     // alone (MostFlipChange), and grows with it: the least size that can, per table
     // and position, decided by the very test Finish would make.
+    // A size of s holds magnitudes from 2^(s-1) on: the least magnitude that can count.
     const BasisEdges& basis = Basis();
-    for (size_t t = 0; t < leastSize_.size(); ++t)
+    for (size_t t = 0; t < leastMagnitude_.size(); ++t)
       for (size_t k = 1; k < 64; ++k) {
         const auto n = static_cast<size_t>(kNaturalOrder[k]);
         int size = 1;
         while (size <= 16 && !AcBitCounts(static_cast<double>((3 << (size - 1)) - 1) * model.quant[t][k] *
                                           basis.largest[n]))
           ++size;
-        leastSize_[t][k] = static_cast<int8_t>(size);
-        // A size of s holds magnitudes from 2^(s-1) on; beyond 16 nothing counts.
-        leastMagnitude_[t][n] = size > 16 ? std::numeric_limits<int32_t>::max() : int32_t{1} << (size - 1);
+        if (size <= 16) leastMagnitude_[t][n] = int32_t{1} << (size - 1);
       }
   }
 
   void OnSymbol(const ScanPoint& p) {
     if (p.coef == 0) {
       if (pending_) Finish(p.next, natural_, nonZero_);
-      starts_ = 0;
       mcu_ = p.mcu;
       block_ = p.block;
     }
-    // A block has 64 code words at most (each but the end of block moves on a
-    // coefficient or more): the bound only guards the store.
-    if (starts_ < start_.size()) start_[starts_++] = {p.next, p.coef};
+    // Each code word begins where the one before it left off: the extra bits of the
+    // coefficient at k end where the code word at k + 1 begins.
+    if (static_cast<size_t>(p.coef) < startAt_.size()) startAt_[static_cast<size_t>(p.coef)] = p.next;
   }
   bool OnBlock(int, std::array<int32_t, 64>& natural, uint64_t nonZero) {
     // Only the last coefficient's extra bits end where the next code word begins, and
@@ -286,35 +273,32 @@ class AcSink {
   }
 
  private:
-  struct Start {
-    BitPos at;
-    int coef;
-  };
-
   // end: where the block's last code word ends (read only when its coefficient 63 is
   // not 0); nonZero: natural's coefficients that are not 0.
   void Finish(BitPos end, const std::array<int32_t, 64>& natural, uint64_t nonZero) {
     pending_ = false;
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block_)];
-    // Most blocks have no coefficient that can count: told by their magnitudes alone,
-    // before their symbols are walked.
-    if (!AnyReaches(natural, nonZero, leastMagnitude_[static_cast<size_t>(b.quant)])) return;
+    // The coefficients that can count, by their magnitudes alone, in zig-zag order:
+    // none in most blocks.
+    const std::array<int32_t, 64>& least = leastMagnitude_[static_cast<size_t>(b.quant)];
+    uint64_t counting = 0;
+    for (uint64_t rest = nonZero; rest != 0; rest &= rest - 1) {
+      const auto n = static_cast<size_t>(std::countr_zero(rest));
+      if (std::abs(natural[n]) >= least[n]) counting |= uint64_t{1} << kZigZag[n];
+    }
+    if (counting == 0) return;
     const auto c = static_cast<size_t>(b.component);
     const int32_t perRow = model_.geometry.McusPerRow;
     const int32_t bx = (mcu_ % perRow) * model_.h[c] + b.x, by = (mcu_ / perRow) * model_.v[c] + b.y;
     const BasisEdges& basis = Basis();
-    for (size_t i = 1; i < starts_; ++i) {
-      const Start next = i + 1 < starts_ ? start_[i + 1] : Start{end, 64};
-      const int k = next.coef - 1;
-      if (k < 1 || k > 63) continue;
+    for (uint64_t rest = counting; rest != 0; rest &= rest - 1) {
+      const int k = std::countr_zero(rest);
       const int n = kNaturalOrder[static_cast<size_t>(k)];
       const int32_t value = natural[static_cast<size_t>(n)];
       const int size = BitWidth(value);
-      // Most coefficients cannot move a sample enough whichever bit flips.
-      if (value == 0 || size < leastSize_[static_cast<size_t>(b.quant)][static_cast<size_t>(k)]) continue;
       const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
       const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
-      BitPos at = next.at;
+      BitPos at = k == 63 ? end : startAt_[static_cast<size_t>(k) + 1];
       for (int j = size - 1; j >= 0; --j) {
         at = PreviousDataBit(bytes_, at);
         const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - j)), size);
@@ -343,13 +327,11 @@ class AcSink {
   const ScanModel& model_;
   std::span<const uint8_t> bytes_;
   Take take_;
-  std::array<Start, 66> start_{};  // where each code word of the block begins
-  size_t starts_ = 0;
+  std::array<BitPos, 64> startAt_{};  // where the block's code word at each k begins
   std::array<int32_t, 64> natural_{};
   uint64_t nonZero_ = 0;
-  std::array<std::array<int8_t, 64>, 3> leastSize_{};  // per quantization slot and zig-zag index
-  // The least magnitude of that size, per quantization slot and natural position (the
-  // DC's: none).
+  // The least magnitude of a coefficient some bit of which can move a sample enough,
+  // per quantization slot and natural position (the DC's: none).
   std::array<std::array<int32_t, 64>, 3> leastMagnitude_ = [] {
     std::array<std::array<int32_t, 64>, 3> none;
     for (auto& slot : none) slot.fill(std::numeric_limits<int32_t>::max());

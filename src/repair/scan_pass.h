@@ -155,22 +155,37 @@ class PlaneSink {
   // Where the block of the MCU being drawn begins in planes, and the stride of its
   // rows; null below the picture's MCU rows.
   uint8_t* Origin(int block, size_t& stride) {
+    if (mcu_ != placed_) Place();
     const ScanModel::Block& b = model_.blocks[static_cast<size_t>(block)];
-    const int c = b.component;
-    const int32_t column = mcu_ % model_.geometry.McusPerRow;
-    const int32_t row = mcu_ / model_.geometry.McusPerRow;
-    if (row >= model_.geometry.McuRows) return nullptr;
-    const int32_t x0 = (column * model_.h[static_cast<size_t>(c)] + b.x) * 8;
-    const int32_t y0 = (row * model_.v[static_cast<size_t>(c)] + b.y) * 8;
+    const auto c = static_cast<size_t>(b.component);
+    uint8_t* const start = mcuStart_[c];
+    if (start == nullptr) return nullptr;
     // A block's eight rows follow each other in either planes (a band holds whole
     // MCU rows).
-    stride = static_cast<size_t>(planes_.width[static_cast<size_t>(c)]);
-    return planes_.Row(c, y0) + x0;
+    stride = static_cast<size_t>(planes_.width[c]);
+    return start + static_cast<size_t>(b.y) * 8 * stride + static_cast<size_t>(b.x) * 8;
+  }
+  // Where the MCU being drawn begins in each component's plane: the divisions that
+  // find its column, row and place in a band's ring, once an MCU rather than a block.
+  void Place() {
+    placed_ = mcu_;
+    const int32_t column = mcu_ % model_.geometry.McusPerRow;
+    const int32_t row = mcu_ / model_.geometry.McusPerRow;
+    mcuStart_.fill(nullptr);
+    if (row >= model_.geometry.McuRows) return;
+    for (int c = 0; c < model_.components; ++c) {
+      const auto i = static_cast<size_t>(c);
+      // The MCU's first row of samples; its blocks' rows follow (a band's ring holds
+      // whole MCU rows).
+      mcuStart_[i] = planes_.Row(c, row * model_.v[i] * 8) + static_cast<size_t>(column * model_.h[i] * 8);
+    }
   }
 
   const ScanModel& model_;
   Planes& planes_;
   int32_t mcu_;
+  int32_t placed_ = -1;                 // the MCU mcuStart_ is for
+  std::array<uint8_t*, 3> mcuStart_{};  // null below the picture's MCU rows
 };
 
 }  // namespace vorn
