@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #if defined(__SSE2__)
@@ -12,6 +13,7 @@
 #endif
 
 #include "decode/decode_scan.h"
+#include "repair/dc_hypotheses.h"
 #include "repair/picture_fit.h"
 #include "repair/strict_decoder.h"
 
@@ -94,8 +96,18 @@ class BlockSink {
   static constexpr bool kSymbols = true;
   static constexpr bool kCoefficients = true;
 
+  // Where one code word of the wanted block begins, the place it begins at, and the
+  // block's DC difference then (known from its first AC code word on).
+  struct Symbol {
+    BitPos at;
+    int coef;
+    int32_t pendingDc;
+  };
+
   BlockSink(int wanted, std::array<int32_t, 64>& natural) : wanted_(wanted), natural_(natural) {}
   void OnSymbol(const ScanPoint& p) {
+    if (p.block == wanted_ && symbolCount < symbols.size())
+      symbols[symbolCount++] = {p.next, p.coef, p.pendingDc};
     if (p.coef != 0) return;
     if (p.block == wanted_) first = p;
     if (p.block == wanted_ + 1) {
@@ -122,6 +134,10 @@ class BlockSink {
   BitPos after = -1;    // where the decode stands after the block
   BitPos lastBit = -1;  // the block's last bit
   std::array<int16_t, 3> dc{};
+  // The wanted block's code words in order (64 at most: each but an end of block moves
+  // on a coefficient or more).
+  std::array<Symbol, 65> symbols{};
+  size_t symbolCount = 0;
 
  private:
   int wanted_;
@@ -261,6 +277,61 @@ template void OddBlockFinder::AddRow<BandPlanes>(const BandPlanes&, int32_t,
                                                  const std::function<McuMark(int32_t)>&,
                                                  const std::vector<EdgeSums>*);
 
+namespace {
+
+// Which bits of a decoded block are the extra bits of its values: a flip of one of
+// them reads the same code words, so its effect is known without a decode (a DC
+// value's changes every DC value after it).
+struct ExtraBits {
+  static constexpr int32_t kCode = -1;  // a bit of a code word
+  static constexpr int32_t kDc = -2;    // a bit of the DC difference
+  struct Bit {
+    int k;         // the coefficient's zig-zag place
+    int size;      // its size
+    int index;     // which of its extra bits, 0 the first read
+    uint32_t raw;  // its extra bits as read
+  };
+  BitPos from = 0;
+  std::vector<int32_t> of;  // per bit from `from` on: kCode, kDc or an index into bits
+  std::vector<Bit> bits;
+
+  ExtraBits(std::span<const uint8_t> bytes, const BlockSink& as, const std::array<int32_t, 64>& plain)
+      : from(as.first.next), of(static_cast<size_t>(std::max<BitPos>(as.after - as.first.next, 0)), kCode) {
+    const size_t count = as.symbolCount;
+    // The extra bits of a code word end where the next begins (the last, where the
+    // block ends), stepping back over stuffed bytes.
+    const auto mark = [&](BitPos end, int size, const auto& value) {
+      BitPos at = end;
+      for (int j = size - 1; j >= 0; --j) {
+        at = drift::PreviousDataBit(bytes, at);
+        if (at >= from && at - from < static_cast<BitPos>(of.size()))
+          of[static_cast<size_t>(at - from)] = value(j);
+      }
+    };
+    if (count < 2 || as.symbols[1].coef != 1) return;
+    mark(as.symbols[1].at, drift::BitWidth(as.symbols[1].pendingDc), [](int) { return kDc; });
+    for (size_t i = 1; i < count; ++i) {
+      const BitPos end = i + 1 < count ? as.symbols[i + 1].at : as.after;
+      const int k = (i + 1 < count ? as.symbols[i + 1].coef : 64) - 1;
+      if (k < 1 || k > 63) continue;
+      const int32_t value = plain[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(k)])];
+      if (value == 0) continue;  // a run of zeros (ZRL), or the end of the block
+      const int size = drift::BitWidth(value);
+      const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
+      mark(end, size, [&](int j) {
+        bits.push_back({k, size, j, raw});
+        return static_cast<int32_t>(bits.size() - 1);
+      });
+    }
+  }
+  int32_t Of(BitPos at) const {
+    return at >= from && at - from < static_cast<BitPos>(of.size()) ? of[static_cast<size_t>(at - from)]
+                                                                    : kCode;
+  }
+};
+
+}  // namespace
+
 std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
                                     const OddBlock& block) {
   const auto size = static_cast<int64_t>(bytes.size());
@@ -288,15 +359,29 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
     if ((old ^ (0x80 >> bit)) != 0xFF) edits.push_back(ScanEdit::Bit(static_cast<int32_t>(byte), bit, old));
     if (bit == 0) edits.push_back(ScanEdit::RemoveByte(static_cast<int32_t>(byte), old));
   }
+  const ExtraBits extra(bytes, as, plain);
   std::optional<BlockFlip> best;
   for (const ScanEdit& edit : edits) {
-    // Resumed where the block begins: the blocks before it cannot change, and those
-    // after it do not where the decode stands after it as it did (a removed byte's
-    // eight bits earlier).
-    BlockSink with(block.block, flipped);
-    DecodeBlock(model, PatchedBytes(bytes.data(), size, edit), as.first, flipped, with);
-    const BitPos shift = edit.kind == EditKind::Remove ? 8 : 0;
-    if (with.after < 0 || with.after + shift != as.after || with.dc != as.dc || flipped == plain) continue;
+    const BitPos at = MakeBitPos(edit.position, edit.bit);
+    const int32_t which = edit.kind == EditKind::Remove ? ExtraBits::kCode : extra.Of(at);
+    if (which == ExtraBits::kDc) continue;  // another DC value: the blocks after it step
+    if (which >= 0) {
+      // A bit of a coefficient's value: the same code words, that one value changed
+      // (or, beyond what an encoder writes, the decode stopped).
+      const ExtraBits::Bit& bit = extra.bits[static_cast<size_t>(which)];
+      const int32_t changed = ExtendSign(bit.raw ^ (1u << (bit.size - 1 - bit.index)), bit.size);
+      if (std::abs(changed) > (*b.largest)[static_cast<size_t>(bit.k)]) continue;
+      flipped = plain;
+      flipped[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(bit.k)])] = changed;
+    } else {
+      // Resumed where the block begins: the blocks before it cannot change, and those
+      // after it do not where the decode stands after it as it did (a removed byte's
+      // eight bits earlier).
+      BlockSink with(block.block, flipped);
+      DecodeBlock(model, PatchedBytes(bytes.data(), size, edit), as.first, flipped, with);
+      const BitPos shift = edit.kind == EditKind::Remove ? 8 : 0;
+      if (with.after < 0 || with.after + shift != as.after || with.dc != as.dc || flipped == plain) continue;
+    }
     uint64_t nonZero = 0;
     for (size_t n = 0; n < 64; ++n)
       if (flipped[n] != 0) nonZero |= uint64_t{1} << n;
@@ -323,50 +408,102 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
   return best;
 }
 
+namespace {
+
+// The best of the flips found (kept in the order of the blocks, nullopt where none was
+// found or not looked for), the best gain among the others, and whether it stands out.
+struct FlipChoice {
+  std::optional<BlockFlip> best;
+  double next = 0;
+  bool standsOut = false;
+
+  explicit FlipChoice(const std::vector<std::optional<BlockFlip>>& flips) {
+    for (const std::optional<BlockFlip>& f : flips) {
+      if (!f) continue;
+      if (!best || f->gain > best->gain) {
+        if (best) next = std::max(next, best->gain);
+        best = f;
+      } else {
+        next = std::max(next, f->gain);
+      }
+    }
+    // Only what a person sees, as for the bits of coefficients: a best flip that moves
+    // no sample much is a near twin of the block as it is, whatever its edges say (a
+    // faint flipped bit once had a bit of the next byte written for it).
+    standsOut = best && BlockFlipStandsOut(best->gain, best->most, next) && AcBitCounts(best->levels);
+  }
+  // Whether blocks not looked at, each of misfit `most` or less, can change the answer.
+  // A flip mends at most the block's misfit (gain <= misfit, every |r| at best 0), and
+  // gains, misfits and their thirds compare exactly (sums of integers). A flip that
+  // stands out stays so when no other can gain a third of it; one that does not
+  // stands out only when another gains three times it (it becomes the next).
+  bool Settled(double most) const {
+    if (!best || best->gain <= 0) return false;
+    return standsOut ? 3 * most <= best->gain : most < 3 * best->gain;
+  }
+};
+
+}  // namespace
+
 std::optional<BlockFlip> OddBlockFinder::Best(std::span<const uint8_t> bytes, bool twoThreads) const {
   if (!OneBlockWeighable(model_)) return std::nullopt;
   // Each block's best edit is its own (some ten thousand block decodes in all, the last
-  // work of a clean check, which nothing else overlaps): every other block on a second
-  // thread when asked, the results taken in the order of kept_ either way.
+  // work of a check, which nothing else overlaps). The blocks are looked at from the
+  // worst-fitting on, on two threads when asked, until the rest cannot change the
+  // answer; the answer is taken in the order of kept_ either way.
+  std::vector<size_t> order(kept_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [this](size_t a, size_t b) { return kept_[a].misfit > kept_[b].misfit; });
   std::vector<std::optional<BlockFlip>> flips(kept_.size());
-  const auto some = [&](size_t from, size_t step) {
-    for (size_t k = from; k < kept_.size(); k += step) flips[k] = BestFlipOf(model_, bytes, kept_[k]);
+  std::mutex mutex;
+  size_t taken = 0;  // of order
+  bool settled = false;
+  const auto settledNow = [&] {
+    return taken >= order.size() || FlipChoice(flips).Settled(kept_[order[taken]].misfit);
+  };
+  const auto work = [&] {
+    for (;;) {
+      size_t i = 0;
+      {
+        std::lock_guard lock(mutex);
+        if (settled || taken >= order.size()) return;
+        i = order[taken++];
+      }
+      std::optional<BlockFlip> f = BestFlipOf(model_, bytes, kept_[i]);
+      std::lock_guard lock(mutex);
+      flips[i] = std::move(f);
+      settled = settledNow();
+    }
   };
   std::exception_ptr failed;
-  std::optional<std::jthread> other;
-  if (twoThreads && kept_.size() > 1) {
-    try {
-      other.emplace([&] {
-        try {
-          some(1, 2);
-        } catch (...) {
-          failed = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      // No second thread to be had: this one takes every block.
+  {
+    std::optional<std::jthread> other;
+    if (twoThreads && kept_.size() > 1) {
+      try {
+        other.emplace([&] {
+          try {
+            work();
+          } catch (...) {
+            std::lock_guard lock(mutex);
+            failed = std::current_exception();
+            settled = true;  // this thread ends the work
+          }
+        });
+      } catch (const std::system_error&) {
+        // No second thread to be had: this one takes every block.
+      }
     }
+    work();
   }
-  some(0, other ? 2 : 1);
-  if (other) other->join();
   if (failed) std::rethrow_exception(failed);
-  std::optional<BlockFlip> best;
-  double next = 0;
-  for (const std::optional<BlockFlip>& f : flips) {
-    if (!f) continue;
-    if (!best || f->gain > best->gain) {
-      if (best) next = std::max(next, best->gain);
-      best = f;
-    } else {
-      next = std::max(next, f->gain);
-    }
-  }
-  if (!best) return std::nullopt;
-  // Only what a person sees, as for the bits of coefficients: a best flip that moves
-  // no sample much is a near twin of the block as it is, whatever its edges say (a
-  // faint flipped bit once had a bit of the next byte written for it).
-  if (!BlockFlipStandsOut(best->gain, best->most, next) || !AcBitCounts(best->levels)) return std::nullopt;
-  return best;
+  // What the other thread finished after the answer seemed settled may have changed
+  // it: the rest on this thread, until it is.
+  settled = settledNow();
+  work();
+  const FlipChoice choice(flips);
+  if (!choice.standsOut) return std::nullopt;
+  return choice.best;
 }
 
 std::optional<DcBit> FindBlockFlip(const ScanModel& model, std::span<const uint8_t> bytes,
