@@ -186,6 +186,8 @@ struct BlockGrid {
     }
   }
   int32_t At(int32_t bx, int32_t by) const { return index[Slot(bx, by)]; }
+  // Block row by's slots, from bx 0 on (a ring of rows costs a division a lookup).
+  const int32_t* Row(int32_t by) const { return index.data() + Slot(0, by); }
   // Forgets block rows [from, to), whose slots the rows rows later take.
   void Clear(int32_t from, int32_t to) {
     for (int32_t by = from; by < std::min(to, height); ++by)
@@ -214,20 +216,29 @@ inline __m128i Widen8(const uint8_t* p) {
 // 4r across the vertical edge at x of eight rows: the four samples x-2 .. x+1 of each
 // row gathered into 32-bit words, two rows' words weighed (1, -3, 3, -1) at a time.
 inline __m128i SideResiduals8(const std::array<const uint8_t*, 8>& lines, int32_t x) {
-  std::array<uint32_t, 8> words;
-  for (size_t k = 0; k < 8; ++k) std::memcpy(&words[k], lines[k] + x - 2, 4);
+  // Each row's four bytes straight into a register (through memory, a vector load of
+  // four separate stores waits for them to be written).
+  const auto word = [&](size_t k) {
+    int32_t w;
+    std::memcpy(&w, lines[k] + x - 2, 4);
+    return _mm_cvtsi32_si128(w);
+  };
+  const auto rows4 = [&](size_t k) {
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(word(k), word(k + 1)),
+                              _mm_unpacklo_epi32(word(k + 2), word(k + 3)));
+  };
   const __m128i zero = _mm_setzero_si128();
   const __m128i weights = _mm_setr_epi16(1, -3, 3, -1, 1, -3, 3, -1);
   // Four rows' r, each the sum of two adjacent 32-bit halves, in the low lanes' order.
-  const auto four = [&](const uint32_t* w) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+  const auto four = [&](size_t k) {
+    const __m128i v = rows4(k);
     const __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weights);
     const __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weights);
     const __m128i lo2 = _mm_shuffle_epi32(_mm_add_epi32(lo, _mm_srli_epi64(lo, 32)), _MM_SHUFFLE(3, 1, 2, 0));
     const __m128i hi2 = _mm_shuffle_epi32(_mm_add_epi32(hi, _mm_srli_epi64(hi, 32)), _MM_SHUFFLE(3, 1, 2, 0));
     return _mm_unpacklo_epi64(lo2, hi2);
   };
-  return _mm_slli_epi16(_mm_packs_epi32(four(words.data()), four(words.data() + 4)), 2);
+  return _mm_slli_epi16(_mm_packs_epi32(four(0), four(4)), 2);
 }
 #endif
 
@@ -304,27 +315,31 @@ void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& gr
       a2 = planes.Row(c, y0 + 6), a = planes.Row(c, y0 + 7);
       b = planes.Row(c, y0 + 8), b2 = planes.Row(c, y0 + 9);
     }
+    const int32_t* row = grid.Row(by);
+    const int32_t* rowBelow = by + 1 < grid.height ? grid.Row(by + 1) : nullptr;
+    const size_t sumsRow = sums != nullptr ? sums->Slot(0, by) : 0;
     for (int32_t bx = 0; bx < grid.width; ++bx) {
-      const int32_t here = grid.At(bx, by);
+      const int32_t here = row[bx];
       if (here < 0) continue;
       const int32_t x0 = bx * 8;
       // The edge with the block to the right.
       if (bx + 1 < grid.width && x0 + 9 < vw) {
-        const int32_t right = grid.At(bx + 1, by);
+        const int32_t right = row[bx + 1];
         if (right >= 0 && rows > 0) {
           SideResiduals(lines, rows, x0 + 8, residuals);
           add(here, right, rows);
-          if (sums != nullptr) sums->right[sums->Slot(bx, by)] = AbsSum(residuals);
+          if (sums != nullptr) sums->right[sumsRow + static_cast<size_t>(bx)] = AbsSum(residuals);
         }
       }
       // The edge with the block below.
       if (edgeBelow) {
-        const int32_t below = grid.At(bx, by + 1);
+        const int32_t below = rowBelow[bx];
         if (below >= 0) {
           const int count = std::min(8, vw - x0);
           BelowResiduals(a2 + x0, a + x0, b + x0, b2 + x0, count, residuals);
           if (count > 0) add(here, below, count);
-          if (sums != nullptr && count > 0) sums->below[sums->Slot(bx, by)] = AbsSum(residuals);
+          if (sums != nullptr && count > 0)
+            sums->below[sumsRow + static_cast<size_t>(bx)] = AbsSum(residuals);
         }
       }
     }

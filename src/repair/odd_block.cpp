@@ -181,16 +181,19 @@ int32_t InnerMisfit(const std::array<const uint8_t*, kPatch>& rows, int32_t x0) 
                                  RowSteps(rows[8] + x0, rows[9] + x0, rows[10] + x0, rows[11] + x0));
   // The side edges: the four samples a2 a b b2 across each, row by row, in the bytes of
   // one 32-bit word; each row's two halves (a2 - 3a, 3b - b2) in adjacent lanes.
-  std::array<uint32_t, 16> segments{};
-  for (size_t k = 0; k < 8; ++k) {
-    std::memcpy(&segments[k], rows[k + 2] + x0 - 2, 4);
-    std::memcpy(&segments[k + 8], rows[k + 2] + x0 + 6, 4);
-  }
+  // Each word goes straight into a register: a vector load of four separate stores
+  // waits for them to be written.
+  const auto word = [&](size_t k) {
+    int32_t w;
+    std::memcpy(&w, rows[k % 8 + 2] + x0 + (k < 8 ? -2 : 6), 4);
+    return _mm_cvtsi32_si128(w);
+  };
   const __m128i zero = _mm_setzero_si128();
   const __m128i weights = _mm_setr_epi16(1, -3, 3, -1, 1, -3, 3, -1);
   __m128i sides = zero;
   for (size_t g = 0; g < 16; g += 4) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(segments.data() + g));
+    const __m128i v = _mm_unpacklo_epi64(_mm_unpacklo_epi32(word(g), word(g + 1)),
+                                         _mm_unpacklo_epi32(word(g + 2), word(g + 3)));
     for (const __m128i half : {_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)}) {
       const __m128i parts = _mm_madd_epi16(half, weights);
       // r in every lane, each row's twice.
