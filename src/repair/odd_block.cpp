@@ -283,8 +283,8 @@ template void OddBlockFinder::AddRow<BandPlanes>(const BandPlanes&, int32_t,
 namespace {
 
 // Which bits of a decoded block are the extra bits of its values: a flip of one of
-// them reads the same code words, so its effect is known without a decode (a DC
-// value's changes every DC value after it).
+// them reads the same code words, so its effect is known without a decode (a flip of
+// the DC difference's moves every DC value after it).
 struct ExtraBits {
   static constexpr int32_t kCode = -1;  // a bit of a code word
   static constexpr int32_t kDc = -2;    // a bit of the DC difference
