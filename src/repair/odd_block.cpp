@@ -333,6 +333,24 @@ struct ExtraBits {
   }
 };
 
+// Where a decode of the block with a bit at `at` changed may begin: at the code word
+// that bit falls in, in the state the decode from the block's start had there. Not
+// right after a run of zeros (ZRL): an end of block after one is refused, which only
+// a decode that read the run knows, so it begins at the run.
+ScanPoint ResumePoint(const BlockSink& as, const std::array<int32_t, 64>& plain, BitPos at) {
+  size_t s = 0;
+  while (s + 1 < as.symbolCount && as.symbols[s + 1].at <= at) ++s;
+  if (s >= 2 && as.symbols[s].coef - as.symbols[s - 1].coef == 16 &&
+      plain[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(as.symbols[s].coef - 1)])] == 0)
+    --s;
+  if (s == 0) return as.first;
+  ScanPoint p = as.first;
+  p.next = as.symbols[s].at;
+  p.coef = static_cast<int8_t>(as.symbols[s].coef);
+  p.pendingDc = static_cast<int16_t>(as.symbols[s].pendingDc);
+  return p;
+}
+
 }  // namespace
 
 std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint8_t> bytes,
@@ -377,13 +395,20 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
       flipped = plain;
       flipped[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(bit.k)])] = changed;
     } else {
-      // Resumed where the block begins: the blocks before it cannot change, and those
-      // after it do not where the decode stands after it as it did (a removed byte's
-      // eight bits earlier).
+      // Resumed at the code word the edit falls in: the blocks before it cannot change,
+      // nor the block's code words before that one (their values are taken as they
+      // were), and the blocks after it do not where the decode stands after it as it
+      // did (a removed byte's eight bits earlier).
+      const ScanPoint resume = ResumePoint(as, plain, at);
       BlockSink with(block.block, flipped);
-      DecodeBlock(model, PatchedBytes(bytes.data(), size, edit), as.first, flipped, with);
+      DecodeBlock(model, PatchedBytes(bytes.data(), size, edit), resume, flipped, with);
       const BitPos shift = edit.kind == EditKind::Remove ? 8 : 0;
-      if (with.after < 0 || with.after + shift != as.after || with.dc != as.dc || flipped == plain) continue;
+      if (with.after < 0 || with.after + shift != as.after || with.dc != as.dc) continue;
+      for (int k = 1; k < resume.coef; ++k) {
+        const auto n = static_cast<size_t>(kNaturalOrder[static_cast<size_t>(k)]);
+        flipped[n] = plain[n];
+      }
+      if (flipped == plain) continue;
     }
     uint64_t nonZero = 0;
     for (size_t n = 0; n < 64; ++n)
