@@ -135,8 +135,9 @@ class BlockSink {
   BitPos lastBit = -1;  // the block's last bit
   std::array<int16_t, 3> dc{};
   // The wanted block's code words in order (64 at most: each but an end of block moves
-  // on a coefficient or more).
-  std::array<Symbol, 65> symbols{};
+  // on a coefficient or more); only the first symbolCount are set (not cleared: a
+  // sink is made for every edit weighed).
+  std::array<Symbol, 65> symbols;
   size_t symbolCount = 0;
 
  private:
@@ -333,6 +334,25 @@ struct ExtraBits {
   }
 };
 
+// Which of the coefficients are not 0, a bit each.
+uint64_t NonZeroOf(const std::array<int32_t, 64>& natural) {
+#if defined(__SSE2__)
+  uint64_t mask = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (size_t n = 0; n < 64; n += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(natural.data() + n));
+    const auto zeros = static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, zero))));
+    mask |= (~zeros & 0xF) << n;
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (size_t n = 0; n < 64; ++n)
+    if (natural[n] != 0) mask |= uint64_t{1} << n;
+  return mask;
+#endif
+}
+
 // Where a decode of the block with a bit at `at` changed may begin: at the code word
 // that bit falls in, in the state the decode from the block's start had there. Not
 // right after a run of zeros (ZRL): an end of block after one is refused, which only
@@ -410,9 +430,7 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
       }
       if (flipped == plain) continue;
     }
-    uint64_t nonZero = 0;
-    for (size_t n = 0; n < 64; ++n)
-      if (flipped[n] != 0) nonZero |= uint64_t{1} << n;
+    const uint64_t nonZero = NonZeroOf(flipped);
     SampleBlock s;
     if (!TransformBlock(model.kernel, quant, flipped, nonZero, s)) continue;
     std::array<uint8_t, 144> patch = block.patch;
