@@ -44,15 +44,6 @@ struct BlockRecord {
   BitPos End() const { return static_cast<BitPos>(packed & ((uint64_t{1} << 40) - 1)); }
   int32_t Diff() const { return static_cast<int16_t>(static_cast<uint16_t>(packed >> 40)); }
   int Block() const { return static_cast<int>(packed >> 56); }
-  // Where the block lies on its component's block grid.
-  int32_t Bx(const ScanModel& model) const {
-    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
-    return (mcu % model.geometry.McusPerRow) * model.h[static_cast<size_t>(b.component)] + b.x;
-  }
-  int32_t By(const ScanModel& model) const {
-    const ScanModel::Block& b = model.blocks[static_cast<size_t>(Block())];
-    return (mcu / model.geometry.McusPerRow) * model.v[static_cast<size_t>(b.component)] + b.y;
-  }
 };
 
 // Records where each block's DC difference ends: the symbol after it is its first AC
@@ -110,6 +101,20 @@ inline int32_t MostFlipChange(int32_t v) {
   return size == 0 ? 0 : (3 << (size - 1)) - 1;
 }
 
+// Calls f(at, changed) for each extra bit of a value whose extra bits end before
+// `end`, from the last read back: where the bit lies (stepping back over the stuffed
+// 00 of a data FF) and the value read with that bit flipped.
+template <class F>
+void ForEachExtraBit(std::span<const uint8_t> bytes, BitPos end, int32_t value, F&& f) {
+  const int size = BitWidth(value);
+  const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
+  BitPos at = end;
+  for (int j = size - 1; j >= 0; --j) {
+    at = PreviousDataBit(bytes, at);
+    f(at, ExtendSign(raw ^ (1u << (size - 1 - j)), size));
+  }
+}
+
 // Decodes each restart interval from where the pass found it begins: visit(run) per
 // interval, where run(sink) decodes the interval into sink and returns the stop.
 template <class Visit>
@@ -165,9 +170,8 @@ struct BlockGrid {
         height(planes.height[static_cast<size_t>(c)] / 8),
         rows(std::min(heldRows, height)),
         index(static_cast<size_t>(width) * static_cast<size_t>(std::max(rows, 0)), -1) {}
-  // Places the records not placed yet.
-  // The records come MCU by MCU: the divisions that place an MCU (and a block row in
-  // the ring) are made once for each, not for each block.
+  // Places the records not placed yet. They come MCU by MCU: the divisions that place
+  // an MCU (and a block row in the ring) are made once for each, not for each block.
   template <class Records>
   void Place(const ScanModel& model, const Records& records, int c) {
     const int32_t perRow = model.geometry.McusPerRow;
@@ -185,7 +189,6 @@ struct BlockGrid {
       index[slotRow + static_cast<size_t>(bx)] = placed;
     }
   }
-  int32_t At(int32_t bx, int32_t by) const { return index[Slot(bx, by)]; }
   // Block row by's slots, from bx 0 on (a ring of rows costs a division a lookup).
   const int32_t* Row(int32_t by) const { return index.data() + Slot(0, by); }
   // Forgets block rows [from, to), whose slots the rows rows later take.
@@ -336,10 +339,11 @@ void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& gr
         const int32_t below = rowBelow[bx];
         if (below >= 0) {
           const int count = std::min(8, vw - x0);
-          BelowResiduals(a2 + x0, a + x0, b + x0, b2 + x0, count, residuals);
-          if (count > 0) add(here, below, count);
-          if (sums != nullptr && count > 0)
-            sums->below[sumsRow + static_cast<size_t>(bx)] = AbsSum(residuals);
+          if (count > 0) {
+            BelowResiduals(a2 + x0, a + x0, b + x0, b2 + x0, count, residuals);
+            add(here, below, count);
+            if (sums != nullptr) sums->below[sumsRow + static_cast<size_t>(bx)] = AbsSum(residuals);
+          }
         }
       }
     }
@@ -351,24 +355,18 @@ void AddEdges(const Planes& planes, int c, Weigher& weigher, const BlockGrid& gr
 template <class F>
 void ForEachDcBit(std::span<const uint8_t> bytes, const BlockRecord& r, int component, F&& f) {
   const int32_t diff = r.Diff();
-  const int size = BitWidth(diff);
-  if (size == 0) return;
-  const auto raw = static_cast<uint32_t>(diff >= 0 ? diff : diff + (1 << size) - 1);
-  BitPos at = r.End();
-  for (int k = size - 1; k >= 0; --k) {
-    at = PreviousDataBit(bytes, at);
-    const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - k)), size);
+  ForEachExtraBit(bytes, r.End(), diff, [&](BitPos at, int32_t changed) {
     const int64_t byte = at >> 3;
     const int bit = static_cast<int>(at & 7);
     const uint8_t old = bytes[static_cast<size_t>(byte)];
-    if ((old ^ (0x80 >> bit)) == 0xFF) continue;
+    if ((old ^ (0x80 >> bit)) == 0xFF) return;
     DcBit d;
     d.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
     d.mcu = r.mcu;
     d.component = component;
     d.step = changed - diff;
     f(d);
-  }
+  });
 }
 
 // How far a pair can be broken: |4r| of samples 0..255 (see EdgeStep).

@@ -295,20 +295,16 @@ class AcSink {
       const int k = std::countr_zero(rest);
       const int n = kNaturalOrder[static_cast<size_t>(k)];
       const int32_t value = natural[static_cast<size_t>(n)];
-      const int size = BitWidth(value);
       const int32_t q = model_.quant[static_cast<size_t>(b.quant)][static_cast<size_t>(k)];
-      const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
-      BitPos at = k == 63 ? end : startAt_[static_cast<size_t>(k) + 1];
-      for (int j = size - 1; j >= 0; --j) {
-        at = PreviousDataBit(bytes_, at);
-        const int32_t changed = ExtendSign(raw ^ (1u << (size - 1 - j)), size);
-        if (std::abs(changed) > (*b.largest)[static_cast<size_t>(k)]) continue;
+      const BitPos valueEnd = k == 63 ? end : startAt_[static_cast<size_t>(k) + 1];
+      ForEachExtraBit(bytes_, valueEnd, value, [&](BitPos at, int32_t changed) {
+        if (std::abs(changed) > (*b.largest)[static_cast<size_t>(k)]) return;
         const double move = static_cast<double>(changed - value) * q;
-        if (!AcBitCounts(std::abs(move) * basis.largest[static_cast<size_t>(n)])) continue;
+        if (!AcBitCounts(std::abs(move) * basis.largest[static_cast<size_t>(n)])) return;
         const int64_t byte = at >> 3;
         const int bit = static_cast<int>(at & 7);
         const uint8_t old = bytes_[static_cast<size_t>(byte)];
-        if ((old ^ (0x80 >> bit)) == 0xFF) continue;
+        if ((old ^ (0x80 >> bit)) == 0xFF) return;
         AcCandidate candidate;
         candidate.bit.edit = ScanEdit::Bit(static_cast<int32_t>(byte), bit, old);
         candidate.bit.mcu = mcu_;
@@ -320,7 +316,7 @@ class AcSink {
         candidate.by = by;
         candidate.block = (static_cast<int64_t>(b.component) << 40) | (int64_t{by} << 20) | bx;
         take_(candidate);
-      }
+      });
     }
   }
 

@@ -290,10 +290,8 @@ struct ExtraBits {
   static constexpr int32_t kCode = -1;  // a bit of a code word
   static constexpr int32_t kDc = -2;    // a bit of the DC difference
   struct Bit {
-    int k;         // the coefficient's zig-zag place
-    int size;      // its size
-    int index;     // which of its extra bits, 0 the first read
-    uint32_t raw;  // its extra bits as read
+    int k;            // the coefficient's zig-zag place
+    int32_t changed;  // its value with the bit flipped
   };
   BitPos from = 0;
   std::vector<int32_t> of;  // per bit from `from` on: kCode, kDc or an index into bits
@@ -303,28 +301,23 @@ struct ExtraBits {
       : from(as.first.next), of(static_cast<size_t>(std::max<BitPos>(as.after - as.first.next, 0)), kCode) {
     const size_t count = as.symbolCount;
     // The extra bits of a code word end where the next begins (the last, where the
-    // block ends), stepping back over stuffed bytes.
-    const auto mark = [&](BitPos end, int size, const auto& value) {
-      BitPos at = end;
-      for (int j = size - 1; j >= 0; --j) {
-        at = drift::PreviousDataBit(bytes, at);
-        if (at >= from && at - from < static_cast<BitPos>(of.size()))
-          of[static_cast<size_t>(at - from)] = value(j);
-      }
+    // block ends).
+    const auto mark = [&](BitPos at, int32_t value) {
+      if (at >= from && at - from < static_cast<BitPos>(of.size()))
+        of[static_cast<size_t>(at - from)] = value;
     };
     if (count < 2 || as.symbols[1].coef != 1) return;
-    mark(as.symbols[1].at, drift::BitWidth(as.symbols[1].pendingDc), [](int) { return kDc; });
+    drift::ForEachExtraBit(bytes, as.symbols[1].at, as.symbols[1].pendingDc,
+                           [&](BitPos at, int32_t) { mark(at, kDc); });
     for (size_t i = 1; i < count; ++i) {
       const BitPos end = i + 1 < count ? as.symbols[i + 1].at : as.after;
       const int k = (i + 1 < count ? as.symbols[i + 1].coef : 64) - 1;
       if (k < 1 || k > 63) continue;
       const int32_t value = plain[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(k)])];
       if (value == 0) continue;  // a run of zeros (ZRL), or the end of the block
-      const int size = drift::BitWidth(value);
-      const auto raw = static_cast<uint32_t>(value >= 0 ? value : value + (1 << size) - 1);
-      mark(end, size, [&](int j) {
-        bits.push_back({k, size, j, raw});
-        return static_cast<int32_t>(bits.size() - 1);
+      drift::ForEachExtraBit(bytes, end, value, [&](BitPos at, int32_t changed) {
+        bits.push_back({k, changed});
+        mark(at, static_cast<int32_t>(bits.size() - 1));
       });
     }
   }
@@ -410,10 +403,9 @@ std::optional<BlockFlip> BestFlipOf(const ScanModel& model, std::span<const uint
       // A bit of a coefficient's value: the same code words, that one value changed
       // (or, beyond what an encoder writes, the decode stopped).
       const ExtraBits::Bit& bit = extra.bits[static_cast<size_t>(which)];
-      const int32_t changed = ExtendSign(bit.raw ^ (1u << (bit.size - 1 - bit.index)), bit.size);
-      if (std::abs(changed) > (*b.largest)[static_cast<size_t>(bit.k)]) continue;
+      if (std::abs(bit.changed) > (*b.largest)[static_cast<size_t>(bit.k)]) continue;
       flipped = plain;
-      flipped[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(bit.k)])] = changed;
+      flipped[static_cast<size_t>(kNaturalOrder[static_cast<size_t>(bit.k)])] = bit.changed;
     } else {
       // Resumed at the code word the edit falls in: the blocks before it cannot change,
       // nor the block's code words before that one (their values are taken as they

@@ -160,8 +160,6 @@ class PlaneSink {
     const auto c = static_cast<size_t>(b.component);
     uint8_t* const start = mcuStart_[c];
     if (start == nullptr) return nullptr;
-    // A block's eight rows follow each other in either planes (a band holds whole
-    // MCU rows).
     stride = static_cast<size_t>(planes_.width[c]);
     return start + static_cast<size_t>(b.y) * 8 * stride + static_cast<size_t>(b.x) * 8;
   }
@@ -175,8 +173,8 @@ class PlaneSink {
     if (row >= model_.geometry.McuRows) return;
     for (int c = 0; c < model_.components; ++c) {
       const auto i = static_cast<size_t>(c);
-      // The MCU's first row of samples; its blocks' rows follow (a band's ring holds
-      // whole MCU rows).
+      // The MCU's first row of samples; its blocks' rows follow each other in either
+      // planes (a band's ring holds whole MCU rows).
       mcuStart_[i] = planes_.Row(c, row * model_.v[i] * 8) + static_cast<size_t>(column * model_.h[i] * 8);
     }
   }
