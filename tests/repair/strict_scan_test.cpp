@@ -271,6 +271,29 @@ TEST(DriftWeighing, WhatAStepLeavesOfTheBrokenPairs) {
   }
 }
 
+// A value's extra bits, walked back from where they end: each place, stepping over
+// the stuffed 00 of a data FF, and the value each flip reads (its first bit flips the
+// sign).
+TEST(DriftWeighing, WalksAValuesExtraBitsBackOverStuffing) {
+  // Extra bits 1 0110 (22, size 5): the top three end byte 1 (an FF), the last two
+  // open byte 3, after the stuffed 00.
+  const std::vector<uint8_t> bytes = {0x00, 0xFF, 0x00, 0x80};
+  std::vector<std::pair<BitPos, int32_t>> seen;
+  drift::ForEachExtraBit(bytes, MakeBitPos(3, 2), 22,
+                         [&](BitPos at, int32_t changed) { seen.emplace_back(at, changed); });
+  const std::vector<std::pair<BitPos, int32_t>> expected = {
+      {MakeBitPos(3, 1), 23},
+      {MakeBitPos(3, 0), 20},
+      {MakeBitPos(1, 7), 18},
+      {MakeBitPos(1, 6), 30},
+      {MakeBitPos(1, 5), -25}};  // 00110 of size 5 reads 6 - 31
+  EXPECT_EQ(seen, expected);
+  seen.clear();
+  drift::ForEachExtraBit(bytes, MakeBitPos(3, 2), 0,
+                         [&](BitPos at, int32_t changed) { seen.emplace_back(at, changed); });
+  EXPECT_TRUE(seen.empty());  // a zero has no extra bits
+}
+
 // The edge sums the DC weighing keeps for the check of odd blocks are the samples' own
 // steps, edge by edge, wherever the picture ends (partial rows and columns read the
 // plain loops, whole ones the vector code).
